@@ -1,0 +1,25 @@
+# Compiler options shared by every target of the project.
+
+option(VEX_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+
+add_library(vex_options INTERFACE)
+target_compile_options(vex_options INTERFACE -Wall -Wextra
+    # Why: floating point must give the same bits in every build, so no fused multiply-add.
+    -ffp-contract=off)
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "i686|x86$" OR (WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4))
+    # Why: SSE2 arithmetic gives the same results as x86-64; x87 gives other bits.
+    target_compile_options(vex_options INTERFACE -msse2 -mfpmath=sse)
+endif()
+if(VEX_SANITIZE)
+    target_compile_options(vex_options INTERFACE -fsanitize=address,undefined
+        -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(vex_options INTERFACE -fsanitize=address,undefined)
+endif()
+
+# Programs (tests, host tools) on Windows carry their runtime inside.
+function(vex_program_options target)
+    target_link_libraries(${target} PRIVATE vex_options)
+    if(WIN32)
+        target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+    endif()
+endfunction()

@@ -1,0 +1,88 @@
+// Basics shared by every interface that crosses the library boundary: result codes,
+// the 16-byte interface identifier, the calling convention, and the UTF-16 text type.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <new>
+
+// Interface operations and the entry point use stdcall on 32-bit Windows and the
+// platform's default convention everywhere else.
+#if defined(_WIN32) && !defined(_WIN64)
+#define MP_STDCALL __stdcall
+#else
+#define MP_STDCALL
+#endif
+
+#ifdef _WIN32
+#define MP_EXPORT extern "C" __declspec(dllexport)
+#else
+#define MP_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
+
+namespace vex {
+
+// Result of every interface operation.
+enum MpResult : std::int32_t {
+    kMpOk = 0,
+    kMpFail = -1,        // an exception escaped the work, or the pin id is not registered
+    kMpUnsupported = -2, // unknown interface, module identifier or object side
+};
+
+// UTF-16 code unit of text crossing the boundary.
+#ifdef _WIN32
+using MpChar = wchar_t;
+#define MP_TEXT(s) L##s
+#else
+using MpChar = char16_t;
+#define MP_TEXT(s) u##s
+#endif
+static_assert(sizeof(MpChar) == 2, "text across the boundary is UTF-16");
+
+// Interface identifier in the usual GUID layout: the first three fields little-endian
+// on every platform this library targets, then eight bytes. Compared byte by byte.
+struct MpGuid {
+    std::uint32_t data1;
+    std::uint16_t data2;
+    std::uint16_t data3;
+    std::uint8_t data4[8];
+};
+static_assert(sizeof(MpGuid) == 16, "GUID is 16 bytes");
+static_assert(offsetof(MpGuid, data2) == 4 && offsetof(MpGuid, data3) == 6 &&
+                  offsetof(MpGuid, data4) == 8,
+              "GUID field offsets");
+
+// Why memcmp: comparing through wider integer types depends on alignment and padding.
+inline bool sameGuid(const MpGuid& a, const MpGuid& b) noexcept {
+    return std::memcmp(&a, &b, sizeof(MpGuid)) == 0;
+}
+
+// {00000000-0000-C000-0000-000000000046}: the base unknown interface of this ABI.
+// Deliberately not COM's {00000000-0000-0000-C000-000000000046}.
+inline constexpr MpGuid kUnknownInterfaceId = {
+    0x00000000, 0x0000, 0xC000, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// Identity operations that begin every interface table.
+// Contract: called on whatever thread the caller owns the object on; no locking.
+class UnknownInterface {
+public:
+    // Writes the interface for `iid` into `*out` with one reference added and answers
+    // kMpOk, or writes null and answers kMpUnsupported. A null `out` answers
+    // kMpUnsupported and writes nothing.
+    virtual std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) = 0;
+    virtual std::int32_t MP_STDCALL addRef() = 0;
+    virtual std::int32_t MP_STDCALL release() = 0;
+};
+
+// Runs `work` and turns any exception into `onError`: no exception crosses an interface
+// operation. Every operation the host can call goes through this.
+template <typename Work> std::int32_t abiGuard(std::int32_t onError, Work&& work) noexcept {
+    try {
+        return work();
+    } catch (...) {
+        return onError;
+    }
+}
+
+} // namespace vex

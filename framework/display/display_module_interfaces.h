@@ -1,0 +1,76 @@
+// The display object's interfaces as the host calls them.
+#pragma once
+
+#include "framework/audio/abi.h"
+#include "platform/win_types.h"
+
+namespace vex {
+
+// {CACB3203-4A57-4209-9E00-0C4B950457F6}
+inline constexpr MpGuid kDisplayModuleInterfaceId = {
+    0xCACB3203, 0x4A57, 0x4209, {0x9E, 0x00, 0x0C, 0x4B, 0x95, 0x04, 0x57, 0xF6}};
+// {0157347B-3FD3-4CEE-947E-88F694349254}
+inline constexpr MpGuid kDrawingInterfaceId = {
+    0x0157347B, 0x3FD3, 0x4CEE, {0x94, 0x7E, 0x88, 0xF6, 0x94, 0x34, 0x92, 0x54}};
+// {76FAC807-0C89-465D-9FAF-49B12D964118}
+inline constexpr MpGuid kWindowInterfaceId = {
+    0x76FAC807, 0x0C89, 0x465D, {0x9F, 0xAF, 0x49, 0xB1, 0x2D, 0x96, 0x41, 0x18}};
+
+// Out pair of measure, in the order of its two size arguments.
+struct MeasureSize {
+    std::int32_t width;
+    std::int32_t height;
+};
+static_assert(sizeof(MeasureSize) == 8, "two 32-bit values");
+
+// Contract: every operation runs on the host's user-interface thread; no locking.
+class DisplayModuleInterface : public UnknownInterface {
+public:
+    // 4: keeps its place; kMpOk without effect.
+    virtual std::int32_t MP_STDCALL reserved4() = 0;
+    // 5: stores a pin value for `voice` without running its change callback.
+    // kMpFail for an unregistered pin id.
+    virtual std::int32_t MP_STDCALL setPin(std::int32_t pinId, std::int32_t voice,
+                                           std::int32_t size, const void* data) = 0;
+    // 6: runs the pin's change callback for `voice`. kMpFail for an unregistered pin id.
+    virtual std::int32_t MP_STDCALL notifyPin(std::int32_t pinId, std::int32_t voice) = 0;
+    // 7, 8, 9: keep their places; kMpOk without effect.
+    virtual std::int32_t MP_STDCALL reserved7(std::int32_t a, std::int32_t b, std::int32_t c) = 0;
+    virtual std::int32_t MP_STDCALL reserved8() = 0;
+    virtual std::int32_t MP_STDCALL reserved9(std::int32_t a) = 0;
+    // 10: destroys the object; bit 0 of `flags` frees its memory. Used by release.
+    virtual std::int32_t MP_STDCALL destroy(std::int32_t flags) = 0;
+};
+
+// Second interface of a windowless (composited) display.
+class DrawingInterface : public UnknownInterface {
+public:
+    // 4: draws the whole area into `dc`, whose origin is the area's top-left corner.
+    virtual std::int32_t MP_STDCALL paint(HDC dc) = 0;
+    // 5: each component clamped to 15..100 and written to `*out` in the same order.
+    virtual std::int32_t MP_STDCALL measure(std::int32_t width, std::int32_t height,
+                                            MeasureSize* out) = 0;
+    // 6: the display's area, stored unchanged.
+    virtual std::int32_t MP_STDCALL arrange(std::int32_t top, std::int32_t bottom,
+                                            std::int32_t left, std::int32_t right) = 0;
+    // 7 to 11: keep their places; kMpOk without effect.
+    virtual std::int32_t MP_STDCALL reserved7() = 0;
+    virtual std::int32_t MP_STDCALL reserved8() = 0;
+    virtual std::int32_t MP_STDCALL reserved9(std::int32_t a, std::int32_t b, std::int32_t c) = 0;
+    virtual std::int32_t MP_STDCALL reserved10(std::int32_t a, std::int32_t b, std::int32_t c) = 0;
+    virtual std::int32_t MP_STDCALL reserved11(std::int32_t a, std::int32_t b, std::int32_t c) = 0;
+};
+
+// Second interface of a windowed display.
+class WindowInterface : public UnknownInterface {
+public:
+    virtual std::int32_t MP_STDCALL measure(std::int32_t width, std::int32_t height,
+                                            MeasureSize* out) = 0;
+    virtual std::int32_t MP_STDCALL arrange(std::int32_t top, std::int32_t bottom,
+                                            std::int32_t left, std::int32_t right) = 0;
+    // Creates the child window inside `parent` and writes its handle to `*window`.
+    virtual std::int32_t MP_STDCALL openWindow(HWND parent, HWND* window) = 0;
+    virtual std::int32_t MP_STDCALL closeWindow() = 0;
+};
+
+} // namespace vex
