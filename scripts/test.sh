@@ -1,6 +1,7 @@
 #!/bin/sh
-# The whole test suite: format check, the native suite, then the Windows build's suite
-# under wine. Ends with one line counting every test run.
+# The whole test suite: format check, the native suite, the native suite under the
+# sanitizers, then the Windows build's suite under wine. Ends with one line counting
+# every test run.
 set -u
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh || exit 1
@@ -32,6 +33,7 @@ run_suite() {
 
 result=0
 run_suite linux || result=1
+run_suite linux-asan || result=1
 run_suite win32 || result=1
 
 echo "all: $total_passed passed, $total_failed failed"
