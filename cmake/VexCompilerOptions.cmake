@@ -1,6 +1,7 @@
 # Compiler options shared by every target of the project.
 
 option(VEX_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(VEX_FUZZ "Build the libFuzzer targets in fuzz/ (clang) instead of the tests" OFF)
 
 add_library(vex_options INTERFACE)
 target_compile_options(vex_options INTERFACE -Wall -Wextra
@@ -10,7 +11,12 @@ if(CMAKE_SYSTEM_PROCESSOR MATCHES "i686|x86$" OR (WIN32 AND CMAKE_SIZEOF_VOID_P 
     # Why: SSE2 arithmetic gives the same results as x86-64; x87 gives other bits.
     target_compile_options(vex_options INTERFACE -msse2 -mfpmath=sse)
 endif()
-if(VEX_SANITIZE)
+if(VEX_FUZZ)
+    # Everything is instrumented for coverage; only the fuzz targets link libFuzzer's main.
+    target_compile_options(vex_options INTERFACE -fsanitize=fuzzer-no-link,address,undefined
+        -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(vex_options INTERFACE -fsanitize=address,undefined)
+elseif(VEX_SANITIZE)
     target_compile_options(vex_options INTERFACE -fsanitize=address,undefined
         -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(vex_options INTERFACE -fsanitize=address,undefined)

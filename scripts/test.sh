@@ -1,6 +1,7 @@
 #!/bin/sh
 # The whole test suite: format check, the native suite, the native suite under the
-# sanitizers, then the Windows build's suite under wine. Ends with one line counting
+# sanitizers, the Windows build's suite under wine, then the fuzz targets (corpus replay
+# and a bounded run of VEX_FUZZ_SECONDS each, default 60). Ends with one line counting
 # every test run.
 set -u
 cd "$(dirname "$0")/.."
@@ -15,7 +16,7 @@ total_failed=0
 # run_suite PRESET: configure, build and test one preset; adds its counts to the totals.
 run_suite() {
     echo "== $1: configure and build"
-    cmake --preset "$1" >/dev/null || return 1
+    cmake --preset "$1" -DVEX_FUZZ_SECONDS="${VEX_FUZZ_SECONDS:-60}" >/dev/null || return 1
     cmake --build --preset "$1" || return 1
     echo "== $1: tests"
     log=$(mktemp)
@@ -35,6 +36,7 @@ result=0
 run_suite linux || result=1
 run_suite linux-asan || result=1
 run_suite win32 || result=1
+run_suite fuzz || result=1
 
 echo "all: $total_passed passed, $total_failed failed"
 exit $result
