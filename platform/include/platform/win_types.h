@@ -37,12 +37,21 @@ using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 using UINT_PTR = std::uintptr_t;
+using LONG_PTR = std::intptr_t;
+using WCHAR = char16_t;
+using LPCWSTR = const WCHAR*;
+using LPWSTR = WCHAR*;
 
 struct RECT {
     LONG left;
     LONG top;
     LONG right;
     LONG bottom;
+};
+
+struct POINT {
+    LONG x;
+    LONG y;
 };
 
 #ifndef TRUE

@@ -1,0 +1,62 @@
+// A display object without a window of its own: the host gives it an area, lends it a
+// device context to paint into and takes its redraw requests.
+#pragma once
+
+#include "framework/display/display_module_base.h"
+#include "platform/win_types.h"
+
+namespace vex {
+
+// Contract: every operation runs on the host's user-interface thread. One reference count
+// serves both interfaces. The picture is drawn only inside paint, over the last `area`.
+class CompositedDisplay : public DisplayModuleBase, public DrawingInterface {
+public:
+    // DrawingInterface first, then the base's identifiers.
+    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override;
+    std::int32_t MP_STDCALL addRef() override { return DisplayModuleBase::addRef(); }
+    std::int32_t MP_STDCALL release() override { return DisplayModuleBase::release(); }
+
+    // Draws the whole area into `dc`, whose origin is the area's top-left corner. The
+    // default draws nothing.
+    std::int32_t MP_STDCALL paint(HDC dc) override;
+    std::int32_t MP_STDCALL measure(std::int32_t width, std::int32_t height,
+                                    MeasureSize* out) override;
+    std::int32_t MP_STDCALL arrange(std::int32_t top, std::int32_t bottom, std::int32_t left,
+                                    std::int32_t right) override;
+    std::int32_t MP_STDCALL reserved7() override { return kMpOk; }
+    std::int32_t MP_STDCALL reserved8() override { return kMpOk; }
+    std::int32_t MP_STDCALL reserved9(std::int32_t, std::int32_t, std::int32_t) override {
+        return kMpOk;
+    }
+    std::int32_t MP_STDCALL reserved10(std::int32_t, std::int32_t, std::int32_t) override {
+        return kMpOk;
+    }
+    std::int32_t MP_STDCALL reserved11(std::int32_t, std::int32_t, std::int32_t) override {
+        return kMpOk;
+    }
+
+    // Asks the host for a later paint covering `rect` (Windows order: left, top, right,
+    // bottom, relative to the area's origin), or the whole area when null. `erase` is
+    // accepted for symmetry with the windowed display and not passed on.
+    void invalidateRect(const RECT* rect = nullptr, bool erase = false);
+    void setCapture();
+    void releaseCapture();
+    // True while the host says this display holds the pointer capture.
+    bool getCapture();
+
+    // The area as last given by arrange; all zero before the first arrange.
+    const DisplayRect& getArea() const { return area; }
+    HostDrawingInterface* getHostDrawing() const { return hostDrawing; }
+
+protected:
+    // Binds HostDisplayInterface and HostDrawingInterface; raises the "host Interfaces not
+    // supported" error when either is missing.
+    explicit CompositedDisplay(void* hostPointer);
+    ~CompositedDisplay() override = default;
+
+private:
+    HostDrawingInterface* hostDrawing;
+    DisplayRect area;
+};
+
+} // namespace vex

@@ -1,0 +1,128 @@
+// Base of every display-side object: identity, the binding to the host's display
+// interface, the pin registry and pin delivery.
+#pragma once
+
+#include "framework/display/display_module_interfaces.h"
+#include "framework/display/host_display_interfaces.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <new>
+#include <stdexcept>
+
+namespace vex {
+
+class DisplayPin;
+class PerVoicePin;
+
+// The display's area as arrange gives it. Note the order: top, bottom, left, right
+// (redraw rectangles use the Windows RECT order instead).
+struct DisplayRect {
+    std::int32_t top = 0;
+    std::int32_t bottom = 0;
+    std::int32_t left = 0;
+    std::int32_t right = 0;
+
+    std::int32_t width() const { return right - left; }
+    std::int32_t height() const { return bottom - top; }
+};
+
+// Text of the error a display object's construction raises when the host lacks one of
+// the interfaces it needs; createObject turns it into kMpFail.
+inline constexpr char kHostInterfacesNotSupported[] = "host Interfaces not supported";
+
+// Measure's clamp of each preferred size component.
+inline constexpr std::int32_t kMinimumMeasure = 15;
+inline constexpr std::int32_t kMaximumMeasure = 100;
+
+// Clamps both components to kMinimumMeasure..kMaximumMeasure into `*out`, same order.
+// Null `out`: kMpFail, nothing written.
+std::int32_t clampMeasure(std::int32_t width, std::int32_t height, MeasureSize* out);
+
+// Asks `host` (the opaque host pointer of createObject) for `iid`; raises the
+// "host Interfaces not supported" error when it answers null. The display side holds what
+// it obtains for the object's whole life and never releases it.
+void* queryHostInterface(void* host, const MpGuid& iid);
+
+// Change callback of a pin, run by notify on the owning module. Single-value pins pass 0 as
+// the voice; per-voice pins pass the voice.
+using PinCallback = std::function<void(std::int32_t voice)>;
+
+// Contract: every operation runs on the host's user-interface thread. The object starts with
+// a count of 0; the factory adds the first reference, and the release that brings the count
+// to 0 destroys it. Pins are members of the derived object; the registry only refers to them.
+class DisplayModuleBase : public DisplayModuleInterface {
+public:
+    DisplayModuleBase(const DisplayModuleBase&) = delete;
+    DisplayModuleBase& operator=(const DisplayModuleBase&) = delete;
+
+    // Answers the base unknown interface and DisplayModuleInterface with the object itself.
+    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override;
+    std::int32_t MP_STDCALL addRef() override;
+    std::int32_t MP_STDCALL release() override;
+    std::int32_t MP_STDCALL reserved4() override { return kMpOk; }
+    // Hands the value to the pin's raw setter; no callback runs. kMpFail for an
+    // unregistered id or when storing the value failed (out of memory).
+    std::int32_t MP_STDCALL setPin(std::int32_t pinId, std::int32_t voice, std::int32_t size,
+                                   const void* data) override;
+    // Runs the pin's change callback. kMpFail for an unregistered id or when the callback
+    // raised an error.
+    std::int32_t MP_STDCALL notifyPin(std::int32_t pinId, std::int32_t voice) override;
+    std::int32_t MP_STDCALL reserved7(std::int32_t, std::int32_t, std::int32_t) override {
+        return kMpOk;
+    }
+    std::int32_t MP_STDCALL reserved8() override { return kMpOk; }
+    std::int32_t MP_STDCALL reserved9(std::int32_t) override { return kMpOk; }
+    // Runs the object's destructor; bit 0 of `flags` also frees its memory (every object
+    // the factory made is on the heap, so release passes 1).
+    std::int32_t MP_STDCALL destroy(std::int32_t flags) override;
+
+    // Binds `pin` under id `index` (no callback, or a member operation of the module
+    // class). A per-voice pin may take a callback that receives the voice.
+    void initializePin(std::int32_t index, DisplayPin& pin);
+    template <typename Module>
+    void initializePin(std::int32_t index, DisplayPin& pin, void (Module::*callback)()) {
+        Module* module = static_cast<Module*>(this);
+        bindPin(index, pin, [module, callback](std::int32_t) { (module->*callback)(); });
+    }
+    template <typename Module>
+    void initializePin(std::int32_t index, PerVoicePin& pin,
+                       void (Module::*callback)(std::int32_t voice)) {
+        Module* module = static_cast<Module*>(this);
+        bindPin(index, pin, [module, callback](std::int32_t voice) { (module->*callback)(voice); });
+    }
+
+    // Enters `pin` under `id`; an id already present keeps its first pin.
+    void registerPin(std::int32_t id, DisplayPin* pin);
+    // The pin registered under `id`, or null.
+    DisplayPin* getPin(std::int32_t id) const;
+
+    // The host's display interface, never null once construction succeeded.
+    HostDisplayInterface* getHost() const { return host; }
+    std::int32_t referenceCount() const { return count; }
+
+protected:
+    // Queries `hostPointer` for HostDisplayInterface; raises the "host Interfaces not
+    // supported" error when it is missing.
+    explicit DisplayModuleBase(void* hostPointer);
+    // Derived teardown (pins, resources) runs first; the registry is emptied last.
+    virtual ~DisplayModuleBase();
+
+private:
+    void bindPin(std::int32_t index, DisplayPin& pin, PinCallback callback);
+
+    HostDisplayInterface* host;
+    std::int32_t count = 0;
+    std::map<std::int32_t, DisplayPin*> pins;
+};
+
+// Creation function for the factory: builds a `Module` for `host` with a count of 0, or
+// answers null when memory ran out. A failed construction raises its error after the
+// parts already built are torn down and the memory freed.
+template <typename Module> UnknownInterface* createDisplayModule(void* host) {
+    DisplayModuleInterface* object = new (std::nothrow) Module(host);
+    return object;
+}
+
+} // namespace vex
