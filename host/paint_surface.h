@@ -1,0 +1,68 @@
+// A drawing surface the host paints a display into: a device context over 32-bit ARGB
+// pixels, their read-back, and PNG files.
+//
+// On Windows: a memory device context with a top-down 32-bpp DIB section, drawn by the
+// system's GDI+ (which the host starts; the plug-in never does). Elsewhere: a Cairo ARGB32
+// image surface behind the stand-in's device-context record. Pixels read the same on both:
+// 0xAARRGGBB with premultiplied colour, alpha real (0 where nothing was drawn).
+#pragma once
+
+#include "platform/device_context.h"
+#include "platform/win_types.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vex::host {
+
+// Starts GDI+ for the process on Windows, once (thread-safe first use), and keeps it for
+// the process's life. True when GDI+ is usable; always true elsewhere.
+bool startGdiplus();
+
+class PaintSurface {
+public:
+    // A width x height surface, every pixel 0. Sizes below 1 are taken as 1.
+    PaintSurface(std::int32_t width, std::int32_t height);
+    ~PaintSurface();
+    PaintSurface(const PaintSurface&) = delete;
+    PaintSurface& operator=(const PaintSurface&) = delete;
+
+    // False when the surface could not be made; dc() is then null.
+    bool valid() const;
+    // The device context to hand to a display's paint. Owned by the surface.
+    HDC dc() const { return deviceContext; }
+    std::int32_t width() const { return surfaceWidth; }
+    std::int32_t height() const { return surfaceHeight; }
+
+    // Every pixel set to `argb` (premultiplied).
+    void fill(std::uint32_t argb);
+    // One pixel; 0 outside the surface.
+    std::uint32_t pixel(std::int32_t x, std::int32_t y) const;
+    // All pixels, rows top to bottom.
+    std::vector<std::uint32_t> pixels() const;
+
+    // Writes the surface as a PNG file (straight alpha). False on failure.
+    bool writePng(const std::string& path) const;
+
+private:
+    void* bits() const;
+    std::int32_t stride() const;
+
+    std::int32_t surfaceWidth;
+    std::int32_t surfaceHeight;
+    HDC deviceContext = nullptr;
+#ifdef _WIN32
+    HBITMAP bitmap = nullptr;
+    HGDIOBJ previousBitmap = nullptr;
+    void* dibBits = nullptr;
+#else
+    HDC__ record{};
+#endif
+};
+
+// Reads a PNG file into premultiplied 0xAARRGGBB pixels, rows top to bottom.
+bool readPng(const std::string& path, std::int32_t& width, std::int32_t& height,
+             std::vector<std::uint32_t>& pixels);
+
+} // namespace vex::host

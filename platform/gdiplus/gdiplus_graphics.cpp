@@ -1,0 +1,315 @@
+// Graphics contexts, pens, solid brushes, lines, rectangles and memory of the GDI+
+// stand-in.
+#include "gdiplus_objects.h"
+#include "platform/device_context.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+namespace vex::platform {
+
+void setSourceArgb(cairo_t* cr, ARGB colour) {
+    const unsigned alpha = colour >> 24;
+    if (alpha == 0) {
+        cairo_set_source_rgba(cr, 0.0, 0.0, 0.0, 0.0);
+        return;
+    }
+    // Why: Cairo premultiplies the double colour and rounds on its own; handing it the
+    // premultiplied 8-bit value GDI+ uses makes both round the same way.
+    const auto component = [alpha](unsigned c) {
+        const unsigned premultiplied = (c * alpha + 127) / 255;
+        return static_cast<double>(premultiplied) / alpha;
+    };
+    cairo_set_source_rgba(cr, component((colour >> 16) & 0xff), component((colour >> 8) & 0xff),
+                          component(colour & 0xff), alpha / 255.0);
+}
+
+namespace {
+
+GraphicsObject* graphicsOf(GpGraphics* graphics) {
+    return static_cast<GraphicsObject*>(graphics);
+}
+PenObject* penOf(GpPen* pen) {
+    return static_cast<PenObject*>(pen);
+}
+SolidFillObject* fillOf(GpBrush* brush) {
+    return static_cast<SolidFillObject*>(brush);
+}
+
+// Thin pens draw 1-pixel geometry whatever their exact width.
+bool isThin(REAL width) {
+    return static_cast<double>(width) * width < 2.0001;
+}
+
+// Fills the united pixel set of `g` with `colour`, every pixel blended once.
+void fillPixels(GraphicsObject* g, ARGB colour) {
+    const std::vector<PixelSpan>& spans = g->pixels.unite();
+    if (spans.empty() || (colour >> 24) == 0) {
+        return;
+    }
+    for (const PixelSpan& span : spans) {
+        cairo_rectangle(g->cr, span.x0, span.y, span.x1 - span.x0 + 1, 1);
+    }
+    setSourceArgb(g->cr, colour);
+    cairo_fill(g->cr);
+}
+
+// Lines of a pen wider than thin: stroked along pixel centres with flat caps and mitred
+// joins. Only points within Cairo's coordinate range are stroked.
+GpStatus strokeWide(GraphicsObject* g, const PenObject* pen, const GpPoint* points, INT count) {
+    constexpr INT kLimit = 1 << 22;
+    for (INT i = 0; i < count; ++i) {
+        if (std::abs(static_cast<long long>(points[i].X)) > kLimit ||
+            std::abs(static_cast<long long>(points[i].Y)) > kLimit) {
+            return NotImplemented;
+        }
+    }
+    cairo_save(g->cr);
+    cairo_translate(g->cr, 0.5, 0.5);
+    cairo_move_to(g->cr, points[0].X, points[0].Y);
+    for (INT i = 1; i < count; ++i) {
+        cairo_line_to(g->cr, points[i].X, points[i].Y);
+    }
+    cairo_set_line_width(g->cr, pen->width);
+    cairo_set_line_cap(g->cr, CAIRO_LINE_CAP_BUTT);
+    cairo_set_line_join(g->cr, CAIRO_LINE_JOIN_MITER);
+    setSourceArgb(g->cr, pen->colour);
+    cairo_stroke(g->cr);
+    cairo_restore(g->cr);
+    return Ok;
+}
+
+GpStatus drawPolyline(GraphicsObject* g, const PenObject* pen, const GpPoint* points, INT count) {
+    if (!isThin(pen->width)) {
+        return strokeWide(g, pen, points, count);
+    }
+    g->pixels.reset(g->width, g->height);
+    for (INT i = 1; i < count; ++i) {
+        g->pixels.addThinLine(points[i - 1].X, points[i - 1].Y, points[i].X, points[i].Y);
+    }
+    fillPixels(g, pen->colour);
+    return Ok;
+}
+
+template <typename Work> GpStatus guarded(Work&& work) noexcept {
+    try {
+        return work();
+    } catch (const std::bad_alloc&) {
+        return OutOfMemory;
+    } catch (...) {
+        return GenericError;
+    }
+}
+
+} // namespace
+
+} // namespace vex::platform
+
+namespace Gdiplus::DllExports {
+
+using namespace vex::platform;
+
+GpStatus GdipCreateFromHDC(HDC hdc, GpGraphics** graphics) {
+    if (graphics == nullptr) {
+        return InvalidParameter;
+    }
+    if (hdc == nullptr || hdc->surface == nullptr ||
+        cairo_surface_status(hdc->surface) != CAIRO_STATUS_SUCCESS) {
+        return OutOfMemory;
+    }
+    auto* g = new (std::nothrow) GraphicsObject;
+    if (g == nullptr) {
+        return OutOfMemory;
+    }
+    g->cr = cairo_create(hdc->surface);
+    if (cairo_status(g->cr) != CAIRO_STATUS_SUCCESS) {
+        cairo_destroy(g->cr);
+        delete g;
+        return OutOfMemory;
+    }
+    // Why the surface's own size: the record's fields are the host's word for it, and
+    // drawing is clipped to what really exists.
+    g->width = cairo_image_surface_get_width(hdc->surface);
+    g->height = cairo_image_surface_get_height(hdc->surface);
+    cairo_set_antialias(g->cr, CAIRO_ANTIALIAS_NONE);
+    cairo_set_operator(g->cr, CAIRO_OPERATOR_OVER);
+    *graphics = g;
+    return Ok;
+}
+
+GpStatus GdipDeleteGraphics(GpGraphics* graphics) {
+    if (graphics == nullptr) {
+        return InvalidParameter;
+    }
+    GraphicsObject* g = graphicsOf(graphics);
+    cairo_surface_flush(cairo_get_target(g->cr));
+    cairo_destroy(g->cr);
+    delete g;
+    return Ok;
+}
+
+GpStatus GdipCreatePen1(ARGB colour, REAL width, GpUnit unit, GpPen** pen) {
+    if (pen == nullptr) {
+        return InvalidParameter;
+    }
+    // Widths in pixels at 96 dots per inch.
+    double scale = 1.0;
+    switch (unit) {
+    case UnitWorld:
+    case UnitPixel:
+        break;
+    case UnitPoint:
+        scale = 96.0 / 72.0;
+        break;
+    case UnitInch:
+        scale = 96.0;
+        break;
+    case UnitDocument:
+        scale = 96.0 / 300.0;
+        break;
+    case UnitMillimeter:
+        scale = 96.0 / 25.4;
+        break;
+    default:
+        return NotImplemented;
+    }
+    auto* p = new (std::nothrow) PenObject;
+    if (p == nullptr) {
+        return OutOfMemory;
+    }
+    p->colour = colour;
+    p->width = static_cast<REAL>(std::fabs(width * scale));
+    *pen = p;
+    return Ok;
+}
+
+GpStatus GdipSetPenColor(GpPen* pen, ARGB colour) {
+    if (pen == nullptr) {
+        return InvalidParameter;
+    }
+    penOf(pen)->colour = colour;
+    return Ok;
+}
+
+GpStatus GdipDeletePen(GpPen* pen) {
+    if (pen == nullptr) {
+        return InvalidParameter;
+    }
+    delete penOf(pen);
+    return Ok;
+}
+
+GpStatus GdipCreateSolidFill(ARGB colour, GpSolidFill** brush) {
+    if (brush == nullptr) {
+        return InvalidParameter;
+    }
+    auto* b = new (std::nothrow) SolidFillObject;
+    if (b == nullptr) {
+        return OutOfMemory;
+    }
+    b->colour = colour;
+    *brush = b;
+    return Ok;
+}
+
+GpStatus GdipSetSolidFillColor(GpSolidFill* brush, ARGB colour) {
+    if (brush == nullptr) {
+        return InvalidParameter;
+    }
+    fillOf(brush)->colour = colour;
+    return Ok;
+}
+
+GpStatus GdipCloneBrush(GpBrush* brush, GpBrush** clone) {
+    if (brush == nullptr || clone == nullptr) {
+        return InvalidParameter;
+    }
+    auto* b = new (std::nothrow) SolidFillObject;
+    if (b == nullptr) {
+        return OutOfMemory;
+    }
+    b->colour = fillOf(brush)->colour;
+    *clone = b;
+    return Ok;
+}
+
+GpStatus GdipDeleteBrush(GpBrush* brush) {
+    if (brush == nullptr) {
+        return InvalidParameter;
+    }
+    delete fillOf(brush);
+    return Ok;
+}
+
+GpStatus GdipFillRectangleI(GpGraphics* graphics, GpBrush* brush, INT x, INT y, INT width,
+                            INT height) {
+    if (graphics == nullptr || brush == nullptr) {
+        return InvalidParameter;
+    }
+    return guarded([&] {
+        GraphicsObject* g = graphicsOf(graphics);
+        g->pixels.reset(g->width, g->height);
+        g->pixels.addBox(x, y, static_cast<std::int64_t>(x) + width,
+                         static_cast<std::int64_t>(y) + height);
+        fillPixels(g, fillOf(brush)->colour);
+        return Ok;
+    });
+}
+
+GpStatus GdipDrawRectangleI(GpGraphics* graphics, GpPen* pen, INT x, INT y, INT width, INT height) {
+    if (graphics == nullptr || pen == nullptr) {
+        return InvalidParameter;
+    }
+    if (width <= 0 || height <= 0) {
+        return Ok;
+    }
+    return guarded([&] {
+        GraphicsObject* g = graphicsOf(graphics);
+        const PenObject* p = penOf(pen);
+        // An edge at e covers pixels [e + lo, e + hi): round(e - W/2) to round(e + W/2),
+        // halves rounded up; a thin pen covers pixel e alone.
+        std::int64_t lo = 0;
+        std::int64_t hi = 1;
+        if (!isThin(p->width)) {
+            lo = static_cast<std::int64_t>(std::floor(0.5 - p->width / 2.0));
+            hi = static_cast<std::int64_t>(std::floor(0.5 + p->width / 2.0));
+        }
+        const std::int64_t left = x;
+        const std::int64_t top = y;
+        const std::int64_t right = left + width;
+        const std::int64_t bottom = top + height;
+        g->pixels.reset(g->width, g->height);
+        g->pixels.addBox(left + lo, top + lo, right + hi, top + hi);       // top edge
+        g->pixels.addBox(left + lo, bottom + lo, right + hi, bottom + hi); // bottom edge
+        g->pixels.addBox(left + lo, top + lo, left + hi, bottom + hi);     // left edge
+        g->pixels.addBox(right + lo, top + lo, right + hi, bottom + hi);   // right edge
+        fillPixels(g, p->colour);
+        return Ok;
+    });
+}
+
+GpStatus GdipDrawLineI(GpGraphics* graphics, GpPen* pen, INT x1, INT y1, INT x2, INT y2) {
+    if (graphics == nullptr || pen == nullptr) {
+        return InvalidParameter;
+    }
+    const GpPoint points[2] = {{x1, y1}, {x2, y2}};
+    return guarded([&] { return drawPolyline(graphicsOf(graphics), penOf(pen), points, 2); });
+}
+
+GpStatus GdipDrawLinesI(GpGraphics* graphics, GpPen* pen, const GpPoint* points, INT count) {
+    if (graphics == nullptr || pen == nullptr || points == nullptr || count < 2) {
+        return InvalidParameter;
+    }
+    return guarded([&] { return drawPolyline(graphicsOf(graphics), penOf(pen), points, count); });
+}
+
+void* GdipAlloc(std::size_t size) {
+    return std::malloc(size);
+}
+
+void GdipFree(void* memory) {
+    std::free(memory);
+}
+
+} // namespace Gdiplus::DllExports

@@ -1,0 +1,49 @@
+// The stand-in's objects behind the opaque GDI+ handles.
+#pragma once
+
+#include "pixel_spans.h"
+#include "platform/gdiplus.h"
+
+#include <cairo.h>
+
+#include <string>
+
+namespace vex::platform {
+
+using namespace Gdiplus;
+
+struct GraphicsObject : GpGraphics {
+    cairo_t* cr = nullptr;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    PixelSpanSet pixels; // scratch for the shape being drawn
+};
+
+struct PenObject : GpPen {
+    ARGB colour = 0;
+    REAL width = 1.0f; // in pixels
+};
+
+struct SolidFillObject : GpSolidFill {
+    ARGB colour = 0;
+};
+
+struct FontFamilyObject : GpFontFamily {
+    std::string name;    // the installed family, UTF-8
+    bool shared = false; // the process-wide generic family: never deleted
+};
+
+struct FontObject : GpFont {
+    std::string family;
+    INT style = 0;
+    REAL pixelSize = 0.0f;
+    double ascent = 0.0;                   // unhinted, pixels
+    double lineSpacing = 0.0;              // unhinted, pixels
+    cairo_scaled_font_t* glyphs = nullptr; // hinted, for drawing
+};
+
+// Sets `cr`'s source to `colour` pre-rounded to the 8-bit premultiplied value GDI+ blends
+// with, so Cairo's OVER gives round(C A / 255) + round(D (255 - A) / 255) per channel.
+void setSourceArgb(cairo_t* cr, ARGB colour);
+
+} // namespace vex::platform

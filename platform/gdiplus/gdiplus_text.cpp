@@ -1,0 +1,427 @@
+// Font families, fonts and text of the GDI+ stand-in, through fontconfig and Cairo.
+#include "gdiplus_objects.h"
+
+#include <cairo-ft.h>
+#include <fontconfig/fontconfig.h>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace vex::platform {
+
+namespace {
+
+// UTF-16 to UTF-8; unpaired surrogates become U+FFFD.
+std::string toUtf8(const WCHAR* text, std::size_t length) {
+    std::string out;
+    out.reserve(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        std::uint32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::size_t lengthOf(const WCHAR* text) {
+    std::size_t n = 0;
+    while (text[n] != 0) {
+        ++n;
+    }
+    return n;
+}
+
+// Family names compare as fontconfig compares them: ASCII case and blanks ignored.
+bool sameFamilyName(const FcChar8* a, const FcChar8* b) {
+    const auto fold = [](FcChar8 c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    for (;;) {
+        while (*a == ' ') {
+            ++a;
+        }
+        while (*b == ' ') {
+            ++b;
+        }
+        if (fold(*a) != fold(*b)) {
+            return false;
+        }
+        if (*a == 0) {
+            return true;
+        }
+        ++a;
+        ++b;
+    }
+}
+
+struct PatternDeleter {
+    void operator()(FcPattern* p) const { FcPatternDestroy(p); }
+};
+using Pattern = std::unique_ptr<FcPattern, PatternDeleter>;
+
+// The installed family whose name is `name` (fontconfig's comparison: case and blanks
+// ignored), spelled as installed; empty when none is.
+std::string installedFamily(const FcChar8* name) {
+    Pattern pattern(FcPatternCreate());
+    if (!pattern || !FcPatternAddString(pattern.get(), FC_FAMILY, name)) {
+        return {};
+    }
+    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+    FcFontSet* fonts = FcFontList(nullptr, pattern.get(), objects);
+    FcObjectSetDestroy(objects);
+    std::string found;
+    if (fonts != nullptr) {
+        for (int f = 0; f < fonts->nfont && found.empty(); ++f) {
+            FcChar8* family = nullptr;
+            for (int i = 0;
+                 FcPatternGetString(fonts->fonts[f], FC_FAMILY, i, &family) == FcResultMatch; ++i) {
+                if (sameFamilyName(family, name)) {
+                    found = reinterpret_cast<const char*>(family);
+                    break;
+                }
+            }
+        }
+        FcFontSetDestroy(fonts);
+    }
+    return found;
+}
+
+// The family `name` resolves to: the name itself or a family the configuration puts in
+// its place with a strong binding (the metric aliases: "Arial" -> "Liberation Sans"),
+// the first of those installed. Weakly bound names are fontconfig's fall-backs for any
+// name and do not count; so an unknown name resolves to nothing.
+std::string resolveFamily(const std::string& name) {
+    Pattern pattern(FcPatternCreate());
+    if (!pattern ||
+        !FcPatternAddString(pattern.get(), FC_FAMILY,
+                            reinterpret_cast<const FcChar8*>(name.c_str())) ||
+        !FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern)) {
+        return {};
+    }
+    FcValue value;
+    FcValueBinding binding;
+    for (int i = 0;
+         FcPatternGetWithBinding(pattern.get(), FC_FAMILY, i, &value, &binding) == FcResultMatch;
+         ++i) {
+        if (binding == FcValueBindingWeak) {
+            break;
+        }
+        if (value.type == FcTypeString) {
+            std::string found = installedFamily(value.u.s);
+            if (!found.empty()) {
+                return found;
+            }
+        }
+    }
+    return {};
+}
+
+// The family fontconfig chooses for the generic name "sans-serif".
+std::string genericSansSerif() {
+    Pattern pattern(FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif")));
+    if (!pattern || !FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern)) {
+        return {};
+    }
+    FcDefaultSubstitute(pattern.get());
+    FcResult result = FcResultNoMatch;
+    Pattern match(FcFontMatch(nullptr, pattern.get(), &result));
+    FcChar8* family = nullptr;
+    if (!match || FcPatternGetString(match.get(), FC_FAMILY, 0, &family) != FcResultMatch) {
+        return {};
+    }
+    return reinterpret_cast<const char*>(family);
+}
+
+// A face of the installed `family` in the style asked for, rendered with full hinting by
+// the font's own instructions whatever the system's preference.
+// Why: GDI+ hints its text fully; the system's fontconfig set-up (often "slight") would
+// otherwise win over the options of a Cairo scaled font.
+cairo_font_face_t* makeFace(const std::string& family, INT style) {
+    Pattern pattern(FcPatternCreate());
+    if (!pattern) {
+        return nullptr;
+    }
+    FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddInteger(pattern.get(), FC_WEIGHT,
+                        (style & FontStyleBold) != 0 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+    FcPatternAddInteger(pattern.get(), FC_SLANT,
+                        (style & FontStyleItalic) != 0 ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern);
+    FcDefaultSubstitute(pattern.get());
+    FcResult result = FcResultNoMatch;
+    Pattern match(FcFontMatch(nullptr, pattern.get(), &result));
+    if (!match) {
+        return nullptr;
+    }
+    const char* const replaced[] = {FC_HINTING, FC_HINT_STYLE, FC_AUTOHINT, FC_ANTIALIAS, FC_RGBA};
+    for (const char* object : replaced) {
+        FcPatternDel(match.get(), object);
+    }
+    FcPatternAddBool(match.get(), FC_HINTING, FcTrue);
+    FcPatternAddInteger(match.get(), FC_HINT_STYLE, FC_HINT_FULL);
+    FcPatternAddBool(match.get(), FC_AUTOHINT, FcFalse);
+    FcPatternAddBool(match.get(), FC_ANTIALIAS, FcTrue);
+    FcPatternAddInteger(match.get(), FC_RGBA, FC_RGBA_NONE);
+    cairo_font_face_t* face = cairo_ft_font_face_create_for_pattern(match.get());
+    if (cairo_font_face_status(face) != CAIRO_STATUS_SUCCESS) {
+        cairo_font_face_destroy(face);
+        return nullptr;
+    }
+    return face;
+}
+
+cairo_scaled_font_t* makeScaledFont(cairo_font_face_t* face, double pixelSize, bool hinted) {
+    cairo_matrix_t size;
+    cairo_matrix_t identity;
+    cairo_matrix_init_scale(&size, pixelSize, pixelSize);
+    cairo_matrix_init_identity(&identity);
+    cairo_font_options_t* options = cairo_font_options_create();
+    if (hinted) {
+        cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_FULL);
+        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+    } else {
+        cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+        cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+    }
+    cairo_scaled_font_t* font = cairo_scaled_font_create(face, &size, &identity, options);
+    cairo_font_options_destroy(options);
+    return font;
+}
+
+// Draws `utf8` with its baseline-left pen origin at the whole pixel (ox, oy).
+// Why the mask: GDI+ renders glyph coverage in 65 levels; FreeType's 256 levels are mapped
+// onto them (c -> 4 L - 1, L = (65 c) >> 8) before the brush colour is blended through it.
+void drawGlyphs(GraphicsObject* g, const FontObject* font, const std::string& utf8, int ox, int oy,
+                ARGB colour) {
+    cairo_text_extents_t ink;
+    cairo_scaled_font_text_extents(font->glyphs, utf8.c_str(), &ink);
+    if (ink.width <= 0.0 || ink.height <= 0.0) {
+        return;
+    }
+    const int margin = 2;
+    const int left = ox + static_cast<int>(std::floor(ink.x_bearing)) - margin;
+    const int top = oy + static_cast<int>(std::floor(ink.y_bearing)) - margin;
+    const int maskWidth = static_cast<int>(std::ceil(ink.width)) + 2 * margin + 1;
+    const int maskHeight = static_cast<int>(std::ceil(ink.height)) + 2 * margin + 1;
+    if (left >= g->width || top >= g->height || left + maskWidth <= 0 || top + maskHeight <= 0) {
+        return;
+    }
+    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, maskWidth, maskHeight);
+    cairo_t* mcr = cairo_create(mask);
+    cairo_set_scaled_font(mcr, font->glyphs);
+    cairo_move_to(mcr, ox - left, oy - top);
+    cairo_show_text(mcr, utf8.c_str());
+    cairo_destroy(mcr);
+    cairo_surface_flush(mask);
+    unsigned char* data = cairo_image_surface_get_data(mask);
+    const int stride = cairo_image_surface_get_stride(mask);
+    if (data != nullptr) {
+        for (int y = 0; y < maskHeight; ++y) {
+            for (int x = 0; x < maskWidth; ++x) {
+                unsigned char& c = data[y * stride + x];
+                if (c != 0) {
+                    const int levels = (c * 65) >> 8;
+                    c = static_cast<unsigned char>(std::max(4 * levels - 1, 0));
+                }
+            }
+        }
+        cairo_surface_mark_dirty(mask);
+        setSourceArgb(g->cr, colour);
+        cairo_mask_surface(g->cr, mask, left, top);
+    }
+    cairo_surface_destroy(mask);
+}
+
+} // namespace
+
+} // namespace vex::platform
+
+namespace Gdiplus::DllExports {
+
+using namespace vex::platform;
+
+GpStatus GdipCreateFontFamilyFromName(const WCHAR* name, GpFontCollection* collection,
+                                      GpFontFamily** family) {
+    (void)collection; // the installed fonts are the only collection
+    if (name == nullptr || family == nullptr) {
+        return InvalidParameter;
+    }
+    try {
+        std::string resolved = resolveFamily(toUtf8(name, lengthOf(name)));
+        if (resolved.empty()) {
+            *family = nullptr;
+            return FontFamilyNotFound;
+        }
+        auto* f = new FontFamilyObject;
+        f->name = std::move(resolved);
+        *family = f;
+        return Ok;
+    } catch (...) {
+        return OutOfMemory;
+    }
+}
+
+GpStatus GdipGetGenericFontFamilySansSerif(GpFontFamily** family) {
+    if (family == nullptr) {
+        return InvalidParameter;
+    }
+    // One object for the process, never freed: callers may keep it for good.
+    static FontFamilyObject* const shared = [] {
+        FontFamilyObject* f = nullptr;
+        try {
+            std::string name = genericSansSerif();
+            if (!name.empty()) {
+                f = new FontFamilyObject;
+                f->name = std::move(name);
+                f->shared = true;
+            }
+        } catch (...) {
+            f = nullptr;
+        }
+        return f;
+    }();
+    if (shared == nullptr) {
+        return FontFamilyNotFound;
+    }
+    *family = shared;
+    return Ok;
+}
+
+GpStatus GdipDeleteFontFamily(GpFontFamily* family) {
+    if (family == nullptr) {
+        return InvalidParameter;
+    }
+    auto* f = static_cast<FontFamilyObject*>(family);
+    if (!f->shared) {
+        delete f;
+    }
+    return Ok;
+}
+
+GpStatus GdipCreateFont(const GpFontFamily* family, REAL size, INT style, Unit unit,
+                        GpFont** font) {
+    if (family == nullptr || font == nullptr || !(size > 0.0f)) {
+        return InvalidParameter;
+    }
+    // Sizes in pixels at 96 dots per inch.
+    double scale = 1.0;
+    switch (unit) {
+    case UnitWorld:
+    case UnitDisplay:
+    case UnitPixel:
+        break;
+    case UnitPoint:
+        scale = 96.0 / 72.0;
+        break;
+    case UnitInch:
+        scale = 96.0;
+        break;
+    case UnitDocument:
+        scale = 96.0 / 300.0;
+        break;
+    case UnitMillimeter:
+        scale = 96.0 / 25.4;
+        break;
+    default:
+        return InvalidParameter;
+    }
+    try {
+        auto f = std::make_unique<FontObject>();
+        f->family = static_cast<const FontFamilyObject*>(family)->name;
+        f->style = style;
+        f->pixelSize = static_cast<REAL>(size * scale);
+        cairo_font_face_t* face = makeFace(f->family, style);
+        if (face == nullptr) {
+            return FontFamilyNotFound;
+        }
+        cairo_scaled_font_t* plain = makeScaledFont(face, f->pixelSize, false);
+        f->glyphs = makeScaledFont(face, f->pixelSize, true);
+        cairo_font_face_destroy(face);
+        cairo_font_extents_t extents;
+        cairo_scaled_font_extents(plain, &extents);
+        const bool ok = cairo_scaled_font_status(plain) == CAIRO_STATUS_SUCCESS &&
+                        cairo_scaled_font_status(f->glyphs) == CAIRO_STATUS_SUCCESS;
+        cairo_scaled_font_destroy(plain);
+        if (!ok) {
+            cairo_scaled_font_destroy(f->glyphs);
+            return FontFamilyNotFound;
+        }
+        f->ascent = extents.ascent;
+        f->lineSpacing = extents.height;
+        *font = f.release();
+        return Ok;
+    } catch (...) {
+        return OutOfMemory;
+    }
+}
+
+GpStatus GdipDeleteFont(GpFont* font) {
+    if (font == nullptr) {
+        return InvalidParameter;
+    }
+    auto* f = static_cast<FontObject*>(font);
+    cairo_scaled_font_destroy(f->glyphs);
+    delete f;
+    return Ok;
+}
+
+GpStatus GdipGetFontHeight(const GpFont* font, const GpGraphics* graphics, REAL* height) {
+    (void)graphics; // every graphics context here is 96 dots per inch
+    if (font == nullptr || height == nullptr) {
+        return InvalidParameter;
+    }
+    *height = static_cast<REAL>(static_cast<const FontObject*>(font)->lineSpacing);
+    return Ok;
+}
+
+GpStatus GdipDrawString(GpGraphics* graphics, const WCHAR* text, INT length, const GpFont* font,
+                        const RectF* layout, const GpStringFormat* format, const GpBrush* brush) {
+    (void)format; // only the default format exists here
+    if (graphics == nullptr || text == nullptr || font == nullptr || layout == nullptr ||
+        brush == nullptr) {
+        return InvalidParameter;
+    }
+    if (length < -1 || length == 0) {
+        return Ok;
+    }
+    try {
+        auto* g = static_cast<GraphicsObject*>(graphics);
+        const auto* f = static_cast<const FontObject*>(font);
+        const std::size_t count = length == -1 ? lengthOf(text) : static_cast<std::size_t>(length);
+        // The pen origin: a leading pad of one sixth of the em, and the ascent in whole
+        // pixels below the layout's top, rounded to the pixel grid.
+        const double padded = static_cast<double>(layout->X) + f->pixelSize / 6.0;
+        const double baseline = static_cast<double>(layout->Y) + std::round(f->ascent);
+        const int ox = static_cast<int>(std::floor(padded + 0.5));
+        const int oy = static_cast<int>(std::floor(baseline + 0.5));
+        drawGlyphs(g, f, toUtf8(text, count), ox, oy,
+                   static_cast<const SolidFillObject*>(brush)->colour);
+        return Ok;
+    } catch (...) {
+        return OutOfMemory;
+    }
+}
+
+} // namespace Gdiplus::DllExports

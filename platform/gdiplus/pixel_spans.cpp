@@ -1,0 +1,134 @@
+#include "pixel_spans.h"
+
+#include <algorithm>
+
+namespace vex::platform {
+
+namespace {
+
+static_assert(sizeof(__int128) == 16, "the line set-up needs 128-bit products");
+
+// Quotient rounded toward minus infinity and the matching remainder in [0, divisor),
+// for divisor > 0.
+void floorDivide(__int128 numerator, std::int64_t divisor, std::int64_t& quotient,
+                 std::int64_t& remainder) {
+    __int128 q = numerator / divisor;
+    __int128 r = numerator % divisor;
+    if (r < 0) {
+        --q;
+        r += divisor;
+    }
+    quotient = static_cast<std::int64_t>(q);
+    remainder = static_cast<std::int64_t>(r);
+}
+
+} // namespace
+
+void PixelSpanSet::reset(std::int32_t surfaceWidth, std::int32_t surfaceHeight) {
+    width = std::max<std::int32_t>(surfaceWidth, 0);
+    height = std::max<std::int32_t>(surfaceHeight, 0);
+    spans.clear();
+}
+
+void PixelSpanSet::addPixel(std::int64_t x, std::int64_t y) {
+    if (x < 0 || x >= width || y < 0 || y >= height) {
+        return;
+    }
+    const auto px = static_cast<std::int32_t>(x);
+    const auto py = static_cast<std::int32_t>(y);
+    if (!spans.empty()) {
+        PixelSpan& last = spans.back();
+        if (last.y == py && last.x1 + 1 == px) {
+            last.x1 = px;
+            return;
+        }
+    }
+    spans.push_back(PixelSpan{py, px, px});
+}
+
+void PixelSpanSet::addThinLine(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1) {
+    const std::int64_t adx = x1 >= x0 ? x1 - x0 : x0 - x1;
+    const std::int64_t ady = y1 >= y0 ? y1 - y0 : y0 - y1;
+    if (adx == 0 && ady == 0) {
+        return;
+    }
+    const bool xMajor = adx >= ady;
+    // Work along the major axis "u" with the minor axis "v"; u runs upward.
+    std::int64_t u0 = xMajor ? x0 : y0;
+    std::int64_t v0 = xMajor ? y0 : x0;
+    std::int64_t u1 = xMajor ? x1 : y1;
+    std::int64_t v1 = xMajor ? y1 : x1;
+    if (u1 < u0) {
+        std::swap(u0, u1);
+        std::swap(v0, v1);
+    }
+    const std::int64_t du = u1 - u0; // > 0
+    const std::int64_t dv = v1 - v0; // |dv| <= du
+    const std::int64_t uLimit = xMajor ? width : height;
+    const std::int64_t vLimit = xMajor ? height : width;
+    const std::int64_t first = std::max<std::int64_t>(u0, 0);
+    const std::int64_t last = std::min<std::int64_t>(u1, uLimit - 1);
+    if (first > last) {
+        return;
+    }
+    // v(u) = v0 + floor((2 dv (u - u0) + du) / (2 du)), stepped exactly from the first
+    // visible u: the remainder stays in [0, 2 du) and moves by 2 dv, |2 dv| <= 2 du.
+    const std::int64_t twoDu = 2 * du;
+    const std::int64_t twoDv = 2 * dv;
+    std::int64_t q = 0;
+    std::int64_t r = 0;
+    floorDivide(static_cast<__int128>(twoDv) * (first - u0) + du, twoDu, q, r);
+    for (std::int64_t u = first; u <= last; ++u) {
+        const std::int64_t v = v0 + q;
+        if (v >= 0 && v < vLimit) {
+            if (xMajor) {
+                addPixel(u, v);
+            } else {
+                addPixel(v, u);
+            }
+        } else if ((dv >= 0 && v >= vLimit) || (dv <= 0 && v < 0)) {
+            break; // moving away from the surface for good
+        }
+        r += twoDv;
+        if (r >= twoDu) {
+            r -= twoDu;
+            ++q;
+        } else if (r < 0) {
+            r += twoDu;
+            --q;
+        }
+    }
+}
+
+void PixelSpanSet::addBox(std::int64_t left, std::int64_t top, std::int64_t right,
+                          std::int64_t bottom) {
+    left = std::max<std::int64_t>(left, 0);
+    top = std::max<std::int64_t>(top, 0);
+    right = std::min<std::int64_t>(right, width);
+    bottom = std::min<std::int64_t>(bottom, height);
+    if (left >= right || top >= bottom) {
+        return;
+    }
+    for (std::int64_t y = top; y < bottom; ++y) {
+        spans.push_back(PixelSpan{static_cast<std::int32_t>(y), static_cast<std::int32_t>(left),
+                                  static_cast<std::int32_t>(right - 1)});
+    }
+}
+
+const std::vector<PixelSpan>& PixelSpanSet::unite() {
+    std::sort(spans.begin(), spans.end(), [](const PixelSpan& a, const PixelSpan& b) {
+        return a.y != b.y ? a.y < b.y : a.x0 < b.x0;
+    });
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < spans.size(); ++i) {
+        if (out > 0 && spans[out - 1].y == spans[i].y && spans[i].x0 <= spans[out - 1].x1 + 1) {
+            spans[out - 1].x1 = std::max(spans[out - 1].x1, spans[i].x1);
+        } else {
+            spans[out++] = spans[i];
+        }
+    }
+    spans.resize(out);
+    return spans;
+}
+
+} // namespace vex::platform

@@ -1,0 +1,148 @@
+// The GDI+ stand-in at the edges of its input range: coordinates anywhere in 32 bits,
+// malformed text, objects that never existed.
+#include "host/paint_surface.h"
+#include "platform/gdiplus.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <set>
+#include <utility>
+
+namespace vex {
+namespace {
+
+using PixelSet = std::set<std::pair<int, int>>;
+
+PixelSet lit(const host::PaintSurface& surface) {
+    PixelSet out;
+    for (int y = 0; y < surface.height(); ++y) {
+        for (int x = 0; x < surface.width(); ++x) {
+            if (surface.pixel(x, y) != 0) {
+                out.insert({x, y});
+            }
+        }
+    }
+    return out;
+}
+
+// The 1-pixel line rule in 128-bit arithmetic, for x-major lines with x0 < x1.
+PixelSet referenceXMajor(__int128 x0, __int128 y0, __int128 x1, __int128 y1, int width,
+                         int height) {
+    PixelSet out;
+    const __int128 dx = x1 - x0;
+    const __int128 dy = y1 - y0;
+    for (int x = 0; x < width; ++x) {
+        const __int128 num = 2 * dy * (x - x0) + dx;
+        __int128 q = num / (2 * dx);
+        if (num % (2 * dx) != 0 && num < 0) {
+            --q;
+        }
+        const __int128 y = y0 + q;
+        if (y >= 0 && y < height) {
+            out.insert({x, static_cast<int>(y)});
+        }
+    }
+    return out;
+}
+
+class StandInTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(gdip::GdipCreateFromHDC(surface.dc(), &graphics), gdip::Ok);
+        ASSERT_EQ(gdip::GdipCreatePen1(0xffffffffu, 1.0f, gdip::UnitWorld, &pen), gdip::Ok);
+    }
+    void TearDown() override {
+        gdip::GdipDeletePen(pen);
+        gdip::GdipDeleteGraphics(graphics);
+    }
+    host::PaintSurface surface{40, 30};
+    gdip::GpGraphics* graphics = nullptr;
+    gdip::GpPen* pen = nullptr;
+};
+
+TEST_F(StandInTest, LinesSpanningTheWholeIntegerRangeAreExactAndClipped) {
+    ASSERT_EQ(gdip::GdipDrawLineI(graphics, pen, INT_MIN, INT_MIN, INT_MAX, INT_MAX), gdip::Ok);
+    PixelSet diagonal;
+    for (int i = 0; i < 30; ++i) {
+        diagonal.insert({i, i});
+    }
+    EXPECT_EQ(lit(surface), diagonal);
+
+    surface.fill(0);
+    ASSERT_EQ(gdip::GdipDrawLineI(graphics, pen, INT_MAX, 29, INT_MIN, 0), gdip::Ok);
+    const PixelSet expected = referenceXMajor(INT_MIN, 0, INT_MAX, 29, 40, 30);
+    ASSERT_FALSE(expected.empty());
+    EXPECT_EQ(lit(surface), expected);
+
+    // Entirely off the surface, and steep across it.
+    surface.fill(0);
+    EXPECT_EQ(gdip::GdipDrawLineI(graphics, pen, INT_MIN, -5, INT_MAX, -1), gdip::Ok);
+    EXPECT_TRUE(lit(surface).empty());
+    EXPECT_EQ(gdip::GdipDrawLineI(graphics, pen, 7, INT_MIN, 7, INT_MAX), gdip::Ok);
+    EXPECT_EQ(lit(surface).size(), 30u);
+}
+
+TEST_F(StandInTest, RectanglesAtTheIntegerLimitsDoNotOverflow) {
+    gdip::GpSolidFill* brush = nullptr;
+    ASSERT_EQ(gdip::GdipCreateSolidFill(0xff00ff00u, &brush), gdip::Ok);
+    EXPECT_EQ(gdip::GdipFillRectangleI(graphics, brush, INT_MAX - 3, 0, INT_MAX, 10), gdip::Ok);
+    EXPECT_EQ(gdip::GdipFillRectangleI(graphics, brush, INT_MIN, INT_MIN, INT_MAX, INT_MAX),
+              gdip::Ok);
+    EXPECT_TRUE(lit(surface).empty());
+    EXPECT_EQ(gdip::GdipFillRectangleI(graphics, brush, -5, -5, INT_MAX, 8), gdip::Ok);
+    EXPECT_EQ(lit(surface).size(), 40u * 3u);
+    gdip::GdipDeleteBrush(brush);
+
+    surface.fill(0);
+    gdip::GpPen* wide = nullptr;
+    ASSERT_EQ(gdip::GdipCreatePen1(0xffffffffu, 5.0f, gdip::UnitWorld, &wide), gdip::Ok);
+    EXPECT_EQ(gdip::GdipDrawRectangleI(graphics, wide, -1000000, 10, INT_MAX, INT_MAX), gdip::Ok);
+    // Only the top edge crosses the surface: rows 8..12.
+    EXPECT_EQ(lit(surface).size(), 40u * 5u);
+    gdip::GdipDeletePen(wide);
+}
+
+TEST_F(StandInTest, TextOfAnyUtf16IsDrawnAndBadArgumentsAnswerInvalidParameter) {
+    gdip::GpFontFamily* family = nullptr;
+    ASSERT_EQ(gdip::GdipCreateFontFamilyFromName(u"Liberation Sans", nullptr, &family), gdip::Ok);
+    gdip::GpFont* font = nullptr;
+    ASSERT_EQ(gdip::GdipCreateFont(family, 9.0f, gdip::FontStyleBold, gdip::UnitPixel, &font),
+              gdip::Ok);
+    gdip::GpSolidFill* brush = nullptr;
+    ASSERT_EQ(gdip::GdipCreateSolidFill(0xffffffffu, &brush), gdip::Ok);
+    const gdip::RectF at{2.0f, 2.0f, 0.0f, 0.0f};
+    const char16_t broken[] = {u'A', 0xD800, u'B', 0xDC00, 0xD83D, 0xDE00, 0};
+    EXPECT_EQ(gdip::GdipDrawString(graphics, broken, -1, font, &at, nullptr, brush), gdip::Ok);
+    EXPECT_FALSE(lit(surface).empty());
+    // Far outside the surface, nothing and no failure.
+    const gdip::RectF away{1e9f, -1e9f, 0.0f, 0.0f};
+    surface.fill(0);
+    EXPECT_EQ(gdip::GdipDrawString(graphics, u"12", 2, font, &away, nullptr, brush), gdip::Ok);
+    EXPECT_TRUE(lit(surface).empty());
+    EXPECT_EQ(gdip::GdipDrawString(graphics, u"12", 0, font, &at, nullptr, brush), gdip::Ok);
+    EXPECT_EQ(gdip::GdipCreateFont(family, 0.0f, 0, gdip::UnitPixel, &font),
+              gdip::InvalidParameter);
+    EXPECT_EQ(gdip::GdipCreateFont(family, 9.0f, 0, static_cast<gdip::Unit>(7), &font),
+              gdip::InvalidParameter);
+    EXPECT_EQ(gdip::GdipCreatePen1(0, 1.0f, gdip::UnitDisplay, &pen), gdip::NotImplemented);
+    EXPECT_EQ(gdip::GdipCreateFromHDC(nullptr, &graphics), gdip::OutOfMemory);
+    EXPECT_EQ(gdip::GdipDeleteFontFamily(nullptr), gdip::InvalidParameter);
+    EXPECT_EQ(gdip::GdipDeleteFont(nullptr), gdip::InvalidParameter);
+    gdip::GdipDeleteBrush(brush);
+    gdip::GdipDeleteFont(font);
+    gdip::GdipDeleteFontFamily(family);
+
+    // The generic family is one shared object; deleting it changes nothing.
+    gdip::GpFontFamily* first = nullptr;
+    gdip::GpFontFamily* second = nullptr;
+    ASSERT_EQ(gdip::GdipGetGenericFontFamilySansSerif(&first), gdip::Ok);
+    EXPECT_EQ(gdip::GdipDeleteFontFamily(first), gdip::Ok);
+    ASSERT_EQ(gdip::GdipGetGenericFontFamilySansSerif(&second), gdip::Ok);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(gdip::GdipCreateFont(second, 9.0f, 0, gdip::UnitPixel, &font), gdip::Ok);
+    gdip::GdipDeleteFont(font);
+}
+
+} // namespace
+} // namespace vex
