@@ -26,7 +26,6 @@ namespace Gdiplus {
 using REAL = float;
 using INT = int;
 using ARGB = std::uint32_t;
-using WCHAR = char16_t; // UTF-16 code unit, as wchar_t is on Windows
 
 enum Status {
     Ok = 0,
