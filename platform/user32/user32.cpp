@@ -2,6 +2,8 @@
 // Handles are numbers that are never reused, so a stale handle is always recognised.
 #include "platform/user32.h"
 
+#include "platform/device_context.h"
+
 #include <algorithm>
 #include <chrono>
 #include <map>
@@ -36,6 +38,9 @@ struct Window {
     bool invalid = false;
     RECT update{0, 0, 0, 0};
     bool destroying = false;
+    // What BeginPaint hands out: the client size and no surface (there is no screen), so
+    // drawing into it fails with a status instead of touching memory.
+    HDC__ paintDc{nullptr, 0, 0};
 };
 
 struct Timer {
@@ -542,8 +547,8 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
         return nullptr;
     }
     *paint = PAINTSTRUCT{};
-    // An opaque token, one per window: nothing can draw into it.
-    paint->hdc = reinterpret_cast<HDC>(key(window) + 1);
+    w->paintDc = HDC__{nullptr, w->width, w->height};
+    paint->hdc = &w->paintDc;
     paint->rcPaint = w->invalid ? w->update : RECT{0, 0, 0, 0};
     w->invalid = false;
     w->update = RECT{0, 0, 0, 0};

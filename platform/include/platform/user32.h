@@ -2,9 +2,10 @@
 // On Windows these are the real ones. Elsewhere a small stand-in (platform/user32/) gives
 // the same names, types and answers for exactly these calls: window classes by name,
 // windows with their rectangle, style, parent and user data, message sending, painting,
-// capture, the arrow cursor and windowless timers, plus the message retrieval (posted quit,
-// paint and timer messages) that a message loop needs. It keeps no screen and draws
-// nothing: the device context BeginPaint hands out is an opaque token.
+// capture, the arrow cursor and timers, plus the message retrieval (posted quit, paint and
+// timer messages) that a message loop needs. It keeps no screen: the device context
+// BeginPaint hands out has the client area's size and no surface, so GDI+ drawing into it
+// fails with a status.
 //
 // Contract of the stand-in: all calls come from one thread (the user-interface thread);
 // it takes no locks.
