@@ -1,7 +1,10 @@
-// The FFT engine beside FFTW, in one run: our 1024-point power spectrum and 512-point
-// complex transform, and FFTW's single-precision real 1024-point transform (plan made once
-// with FFTW_MEASURE) followed by the squared magnitudes. Ends with the ratios ours / FFTW.
+// The FFT engine beside FFTW, in one run: our 1024-point power spectrum (the engine, the
+// engine kept to SSE2, the plain loops) and 512-point complex transform, and FFTW's
+// single-precision real 1024-point transform (plan made once with FFTW_MEASURE) followed by the
+// squared magnitudes. Ends with the ratios ours / FFTW.
 #include "analyzer/dsp/fft_engine.h"
+#include "analyzer/dsp/fft_internal.h"
+#include "analyzer/dsp/fft_plain.h"
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -35,6 +38,32 @@ void powerSpectrum1024(benchmark::State& state) {
     }
 }
 BENCHMARK(powerSpectrum1024);
+
+// The engine kept to SSE2, as on a processor without AVX.
+void sse2PowerSpectrum1024(benchmark::State& state) {
+    const std::vector<float> in = noise(kSize, 1);
+    std::vector<float> out(kSize / 2);
+    vex::fft_detail::allowAvx(false);
+    for (auto _ : state) {
+        vex::computePowerSpectrum(kSize, in.data(), out.data());
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    vex::fft_detail::allowAvx(true);
+}
+BENCHMARK(sse2PowerSpectrum1024);
+
+// The plain loops the engine must match bit for bit, for the speed-up.
+void plainPowerSpectrum1024(benchmark::State& state) {
+    const std::vector<float> in = noise(kSize, 1);
+    std::vector<float> out(kSize / 2);
+    for (auto _ : state) {
+        vex::plain::computePowerSpectrum(kSize, in.data(), out.data());
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(plainPowerSpectrum1024);
 
 void complex512(benchmark::State& state) {
     const std::vector<float> re = noise(kSize / 2, 2);
@@ -91,7 +120,8 @@ public:
         if (peer == times.end()) {
             return;
         }
-        for (const char* ours : {"powerSpectrum1024", "complex512"}) {
+        for (const char* ours : {"powerSpectrum1024", "sse2PowerSpectrum1024",
+                                 "plainPowerSpectrum1024", "complex512"}) {
             const auto found = times.find(ours);
             if (found != times.end()) {
                 std::printf("ratio %s / fftwRealPower1024: %.2f\n", ours,

@@ -1,11 +1,32 @@
+// The FFT engine. It computes exactly the bits of the plain loops in fft_plain.cpp, faster:
+// - the rotation factors of every pass and of the real split come from tables made once
+//   by the same recurrences, in the same order, so no butterfly waits on the previous one;
+// - the butterflies run two at a time in double-precision SSE2 registers (four at a time
+//   in AVX registers where the processor has them), each lane doing the plain loop's
+//   operations in the plain loop's order, rounding to float where it stores;
+// - the first two passes run together on groups of four points, rounding in between as
+//   the plain loop's stores do;
+// - the real transforms pack their input straight into bit-reversed order.
 #include "analyzer/dsp/fft_engine.h"
 
-#include "analyzer/dsp/fft_constants.h"
+#include "analyzer/dsp/fft_internal.h"
 
+#include <cstring>
 #include <memory>
+
+#ifndef __SSE2__
+#error "the FFT engine needs SSE2 (build with -msse2 -mfpmath=sse on 32-bit x86)"
+#endif
+#include <emmintrin.h>
+#include <immintrin.h>
 
 namespace vex {
 namespace {
+
+using fft_detail::ButterflyRotation;
+using fft_detail::isPowerOfTwo;
+using fft_detail::log2OfPowerOfTwo;
+using fft_detail::SplitRotation;
 
 constexpr std::int32_t kTableEntries = (std::int32_t{1} << (BitReverseTables::kMaxBits + 1)) - 2;
 
@@ -27,113 +48,376 @@ struct BitReverseStorage {
     BitReverseTables tables;
 };
 
-bool isPowerOfTwo(std::int32_t n) {
-    return n > 0 && (n & (n - 1)) == 0;
-}
+// Passes with blocks up to 2^kMaxTabulatedPass points and real transforms of up to
+// 2^(kMaxTabulatedHalfBits + 1) points read their rotation factors from tables; beyond
+// that the recurrences run as in the plain loops.
+constexpr int kMaxTabulatedPass = 13;
+constexpr int kMaxTabulatedHalfBits = 13;
 
-int log2OfPowerOfTwo(std::int32_t n) {
-    int bits = 0;
-    while ((n & 1) == 0) {
-        n >>= 1;
-        ++bits;
+// Rotation factors in static storage (192 KB). The factors of pass p sit at
+// [2^(p-1), 2^p): the m-th butterfly of every block of that pass uses entry 2^(p-1) + m.
+// The split factors for half = 2^h sit at [2^(h-1), 2^h): step i at 2^(h-1) + i.
+struct RotationTables {
+    RotationTables() {
+        for (int pass = 1; pass <= kMaxTabulatedPass; ++pass) {
+            const std::int32_t count = std::int32_t{1} << (pass - 1);
+            ButterflyRotation forward(pass, false);
+            ButterflyRotation inverse(pass, true);
+            for (std::int32_t m = 0; m < count; ++m) {
+                forward.next(cosines[count + m], sines[count + m]);
+                double cosine; // the same as the forward one
+                inverse.next(cosine, inverseSines[count + m]);
+            }
+        }
+        for (int h = 1; h <= kMaxTabulatedHalfBits; ++h) {
+            const std::int32_t count = std::int32_t{1} << (h - 1);
+            SplitRotation w(h);
+            splitWr[count] = 0.0f; // step 0 is never used
+            splitWi[count] = 0.0f;
+            for (std::int32_t i = 1; i < count; ++i) {
+                splitWr[count + i] = w.wr;
+                splitWi[count + i] = w.wi;
+                w.advance();
+            }
+        }
     }
-    return bits;
+    const double* cosinesFor(int pass) const { return cosines + (1 << (pass - 1)); }
+    const double* sinesFor(int pass, bool inverse) const {
+        return (inverse ? inverseSines : sines) + (1 << (pass - 1));
+    }
+    const float* splitWrFor(int halfBits) const { return splitWr + (1 << (halfBits - 1)); }
+    const float* splitWiFor(int halfBits) const { return splitWi + (1 << (halfBits - 1)); }
+
+    alignas(32) double cosines[1 << kMaxTabulatedPass];
+    alignas(32) double sines[1 << kMaxTabulatedPass];
+    alignas(32) double inverseSines[1 << kMaxTabulatedPass];
+    alignas(16) float splitWr[1 << kMaxTabulatedHalfBits];
+    alignas(16) float splitWi[1 << kMaxTabulatedHalfBits];
+};
+
+const RotationTables& rotationTables() {
+    static const RotationTables tables;
+    return tables;
 }
 
-// Copies the input into bit-reversed order.
+// AVX is chosen at run time (the Windows build targets SSE2 processors). Both paths give
+// the same bits: every lane does the same IEEE operations.
+bool avxAllowed = true;
+
+bool processorHasAvx() {
+    static const bool hasAvx = [] {
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx") != 0;
+    }();
+    return hasAvx;
+}
+
+bool useAvx() {
+    return avxAllowed && processorHasAvx();
+}
+
+// ---- Vector helpers: two doubles per register, converted from and to float exactly as
+// the plain loop's loads and stores do.
+
+inline __m128d lowPairToDouble(__m128 v) {
+    return _mm_cvtps_pd(v);
+}
+inline __m128d highPairToDouble(__m128 v) {
+    return _mm_cvtps_pd(_mm_movehl_ps(v, v));
+}
+inline __m128 toFloat4(__m128d low, __m128d high) {
+    return _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
+}
+inline __m128d loadFloat2(const float* p) {
+    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
+}
+inline void storeFloat2(float* p, __m128d v) {
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(_mm_cvtpd_ps(v)));
+}
+inline __m128d swapLanes(__m128d v) {
+    return _mm_shuffle_pd(v, v, 1);
+}
+
+// canonicalizeNaNs, four at a time.
+void canonicalizeNaNs(float* values, std::int32_t n) {
+    float canonical;
+    std::memcpy(&canonical, &fft_detail::kCanonicalNaNBits, sizeof canonical);
+    const __m128 canonical4 = _mm_set1_ps(canonical);
+    std::int32_t i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128 v = _mm_loadu_ps(values + i);
+        const __m128 isNaN = _mm_cmpunord_ps(v, v);
+        _mm_storeu_ps(values + i,
+                      _mm_or_ps(_mm_and_ps(isNaN, canonical4), _mm_andnot_ps(isNaN, v)));
+    }
+    fft_detail::canonicalizeNaNs(values + i, n - i);
+}
+
+// ---- Complex transform.
+
+// Bit-reversed copy of the input (imagIn may be null for zeros).
 void bitReversedCopy(std::int32_t n, int bits, const float* realIn, const float* imagIn,
                      float* realOut, float* imagOut) {
-    if (bits <= BitReverseTables::kMaxBits) {
-        const std::int32_t* reversed = bitReverseTables().forBits(bits);
-        std::int32_t j = 0;
-        if (imagIn != nullptr) {
-            for (; j + 4 <= n; j += 4) {
-                for (int u = 0; u < 4; ++u) {
-                    const std::int32_t r = reversed[j + u];
-                    realOut[r] = realIn[j + u];
-                    imagOut[r] = imagIn[j + u];
-                }
-            }
-            for (; j < n; ++j) {
-                realOut[reversed[j]] = realIn[j];
-                imagOut[reversed[j]] = imagIn[j];
-            }
-        } else {
-            for (; j + 4 <= n; j += 4) {
-                for (int u = 0; u < 4; ++u) {
-                    const std::int32_t r = reversed[j + u];
-                    realOut[r] = realIn[j + u];
-                    imagOut[r] = 0.0f;
-                }
-            }
-            for (; j < n; ++j) {
-                realOut[reversed[j]] = realIn[j];
-                imagOut[reversed[j]] = 0.0f;
-            }
+    if (bits > BitReverseTables::kMaxBits) {
+        for (std::int32_t j = 0; j < n; ++j) {
+            const std::int32_t r = reverseBits(j, bits);
+            realOut[r] = realIn[j];
+            imagOut[r] = imagIn != nullptr ? imagIn[j] : 0.0f;
         }
         return;
     }
-    for (std::int32_t j = 0; j < n; ++j) {
-        const std::int32_t r = reverseBits(j, bits);
-        realOut[r] = realIn[j];
-        imagOut[r] = imagIn != nullptr ? imagIn[j] : 0.0f;
-    }
-}
-
-// The butterfly passes over data already in bit-reversed order, in place.
-void butterflyPasses(std::int32_t n, int bits, float* re, float* im, bool inverse) {
-    // sin(-delta) with delta = +-2pi / blockSize: negative forward, positive inverse.
-    const double sineSign = inverse ? 1.0 : -1.0;
-    std::int32_t blockEnd = 1;
-    for (int pass = 1; pass <= bits; ++pass) {
-        const std::int32_t blockSize = blockEnd * 2;
-        const double sm2 = sineSign * kSinTwoPiOver[pass - 1];
-        const double sm1 = sineSign * kSinTwoPiOver[pass];
-        const double cm2 = kCosTwoPiOver[pass - 1];
-        const double cm1 = kCosTwoPiOver[pass];
-        const double w = 2.0 * cm1;
-        for (std::int32_t i = 0; i < n; i += blockSize) {
-            // The recurrence starts two steps back, so the first factor is e^0.
-            double ar2 = cm2;
-            double ar1 = cm1;
-            double ai2 = sm2;
-            double ai1 = sm1;
-            auto butterfly = [&](std::int32_t j) {
-                const double ar0 = w * ar1 - ar2;
-                ar2 = ar1;
-                ar1 = ar0;
-                const double ai0 = w * ai1 - ai2;
-                ai2 = ai1;
-                ai1 = ai0;
-                const std::int32_t k = j + blockEnd;
-                const double tr = ar0 * re[k] - ai0 * im[k];
-                const double ti = ar0 * im[k] + ai0 * re[k];
-                re[k] = static_cast<float>(re[j] - tr);
-                im[k] = static_cast<float>(im[j] - ti);
-                re[j] = static_cast<float>(re[j] + tr);
-                im[j] = static_cast<float>(im[j] + ti);
-            };
-            const std::int32_t end = i + blockEnd;
-            std::int32_t j = i;
-            for (; j + 4 <= end; j += 4) {
-                butterfly(j);
-                butterfly(j + 1);
-                butterfly(j + 2);
-                butterfly(j + 3);
-            }
-            for (; j < end; ++j) {
-                butterfly(j);
-            }
+    const std::int32_t* reversed = bitReverseTables().forBits(bits);
+    if (imagIn != nullptr) {
+        for (std::int32_t j = 0; j < n; ++j) {
+            realOut[reversed[j]] = realIn[j];
+            imagOut[reversed[j]] = imagIn[j];
         }
-        blockEnd = blockSize;
+    } else {
+        for (std::int32_t j = 0; j < n; ++j) {
+            realOut[reversed[j]] = realIn[j];
+            imagOut[reversed[j]] = 0.0f;
+        }
     }
 }
 
-// Temporary arrays for the real transforms: on the stack up to 512 complex points, from
-// the heap above that.
+// Bit-reversed copy of the even/odd packing of a real signal: point j of the packed
+// signal is in[2j] + i*in[2j+1].
+void packedBitReversedCopy(std::int32_t half, int bits, const float* in, float* re, float* im) {
+    if (bits > BitReverseTables::kMaxBits) {
+        for (std::int32_t j = 0; j < half; ++j) {
+            const std::int32_t r = reverseBits(j, bits);
+            re[r] = in[2 * j];
+            im[r] = in[2 * j + 1];
+        }
+        return;
+    }
+    const std::int32_t* reversed = bitReverseTables().forBits(bits);
+    for (std::int32_t j = 0; j < half; ++j) {
+        re[reversed[j]] = in[2 * j];
+        im[reversed[j]] = in[2 * j + 1];
+    }
+}
+
+// One butterfly pass in the plain loop's form, the factors from the recurrence: for passes
+// beyond the tables, and for n = 2.
+void recurrencePass(std::int32_t n, int pass, float* re, float* im, bool inverse) {
+    const std::int32_t blockEnd = std::int32_t{1} << (pass - 1);
+    for (std::int32_t i = 0; i < n; i += 2 * blockEnd) {
+        ButterflyRotation rotation(pass, inverse);
+        for (std::int32_t j = i; j < i + blockEnd; ++j) {
+            double ar0, ai0;
+            rotation.next(ar0, ai0);
+            const std::int32_t k = j + blockEnd;
+            const double tr = ar0 * re[k] - ai0 * im[k];
+            const double ti = ar0 * im[k] + ai0 * re[k];
+            re[k] = static_cast<float>(re[j] - tr);
+            im[k] = static_cast<float>(im[j] - ti);
+            re[j] = static_cast<float>(re[j] + tr);
+            im[j] = static_cast<float>(im[j] + ti);
+        }
+    }
+}
+
+// Passes 1 and 2 on each group of four points (n >= 4). Pass 1 pairs (0,1) and (2,3) with
+// one factor, pass 2 pairs (0,2) and (1,3) with two.
+void firstTwoPasses(std::int32_t n, float* re, float* im, const RotationTables& tables,
+                    bool inverse) {
+    const __m128d c1 = _mm_set1_pd(tables.cosinesFor(1)[0]);
+    const __m128d s1 = _mm_set1_pd(tables.sinesFor(1, inverse)[0]);
+    const __m128d c2 = _mm_load_pd(tables.cosinesFor(2));
+    const __m128d s2 = _mm_load_pd(tables.sinesFor(2, inverse));
+    for (std::int32_t g = 0; g < n; g += 4) {
+        const __m128 r = _mm_loadu_ps(re + g);
+        const __m128 q = _mm_loadu_ps(im + g);
+        // Pass 1: j lanes hold points 0 and 2, k lanes points 1 and 3.
+        const __m128d rLow = lowPairToDouble(r), rHigh = highPairToDouble(r);
+        const __m128d qLow = lowPairToDouble(q), qHigh = highPairToDouble(q);
+        const __m128d jr = _mm_unpacklo_pd(rLow, rHigh), kr = _mm_unpackhi_pd(rLow, rHigh);
+        const __m128d ji = _mm_unpacklo_pd(qLow, qHigh), ki = _mm_unpackhi_pd(qLow, qHigh);
+        __m128d tr = _mm_sub_pd(_mm_mul_pd(c1, kr), _mm_mul_pd(s1, ki));
+        __m128d ti = _mm_add_pd(_mm_mul_pd(c1, ki), _mm_mul_pd(s1, kr));
+        // Stored as float: points (0, 2) from j, (1, 3) from k; interleaved back in order.
+        const __m128 r1 =
+            _mm_unpacklo_ps(_mm_cvtpd_ps(_mm_add_pd(jr, tr)), _mm_cvtpd_ps(_mm_sub_pd(jr, tr)));
+        const __m128 q1 =
+            _mm_unpacklo_ps(_mm_cvtpd_ps(_mm_add_pd(ji, ti)), _mm_cvtpd_ps(_mm_sub_pd(ji, ti)));
+        // Pass 2: j lanes hold points 0 and 1, k lanes points 2 and 3.
+        const __m128d jr2 = lowPairToDouble(r1), kr2 = highPairToDouble(r1);
+        const __m128d ji2 = lowPairToDouble(q1), ki2 = highPairToDouble(q1);
+        tr = _mm_sub_pd(_mm_mul_pd(c2, kr2), _mm_mul_pd(s2, ki2));
+        ti = _mm_add_pd(_mm_mul_pd(c2, ki2), _mm_mul_pd(s2, kr2));
+        _mm_storeu_ps(re + g, toFloat4(_mm_add_pd(jr2, tr), _mm_sub_pd(jr2, tr)));
+        _mm_storeu_ps(im + g, toFloat4(_mm_add_pd(ji2, ti), _mm_sub_pd(ji2, ti)));
+    }
+}
+
+// A pass with blocks of at least eight points, four butterflies at a time.
+void tabulatedPass(std::int32_t n, int pass, float* re, float* im, const RotationTables& tables,
+                   bool inverse) {
+    const std::int32_t blockEnd = std::int32_t{1} << (pass - 1);
+    const double* cosines = tables.cosinesFor(pass);
+    const double* sines = tables.sinesFor(pass, inverse);
+    for (std::int32_t i = 0; i < n; i += 2 * blockEnd) {
+        float* rj = re + i;
+        float* ij = im + i;
+        float* rk = rj + blockEnd;
+        float* ik = ij + blockEnd;
+        for (std::int32_t m = 0; m < blockEnd; m += 4) {
+            const __m128 krf = _mm_loadu_ps(rk + m), kif = _mm_loadu_ps(ik + m);
+            const __m128 jrf = _mm_loadu_ps(rj + m), jif = _mm_loadu_ps(ij + m);
+            const __m128d c0 = _mm_load_pd(cosines + m), c1 = _mm_load_pd(cosines + m + 2);
+            const __m128d s0 = _mm_load_pd(sines + m), s1 = _mm_load_pd(sines + m + 2);
+            const __m128d kr0 = lowPairToDouble(krf), kr1 = highPairToDouble(krf);
+            const __m128d ki0 = lowPairToDouble(kif), ki1 = highPairToDouble(kif);
+            const __m128d jr0 = lowPairToDouble(jrf), jr1 = highPairToDouble(jrf);
+            const __m128d ji0 = lowPairToDouble(jif), ji1 = highPairToDouble(jif);
+            const __m128d tr0 = _mm_sub_pd(_mm_mul_pd(c0, kr0), _mm_mul_pd(s0, ki0));
+            const __m128d tr1 = _mm_sub_pd(_mm_mul_pd(c1, kr1), _mm_mul_pd(s1, ki1));
+            const __m128d ti0 = _mm_add_pd(_mm_mul_pd(c0, ki0), _mm_mul_pd(s0, kr0));
+            const __m128d ti1 = _mm_add_pd(_mm_mul_pd(c1, ki1), _mm_mul_pd(s1, kr1));
+            _mm_storeu_ps(rk + m, toFloat4(_mm_sub_pd(jr0, tr0), _mm_sub_pd(jr1, tr1)));
+            _mm_storeu_ps(ik + m, toFloat4(_mm_sub_pd(ji0, ti0), _mm_sub_pd(ji1, ti1)));
+            _mm_storeu_ps(rj + m, toFloat4(_mm_add_pd(jr0, tr0), _mm_add_pd(jr1, tr1)));
+            _mm_storeu_ps(ij + m, toFloat4(_mm_add_pd(ji0, ti0), _mm_add_pd(ji1, ti1)));
+        }
+    }
+}
+
+// tabulatedPass with four lanes.
+__attribute__((target("avx"))) void tabulatedPassAvx(std::int32_t n, int pass, float* re, float* im,
+                                                     const RotationTables& tables, bool inverse) {
+    const std::int32_t blockEnd = std::int32_t{1} << (pass - 1);
+    const double* cosines = tables.cosinesFor(pass);
+    const double* sines = tables.sinesFor(pass, inverse);
+    for (std::int32_t i = 0; i < n; i += 2 * blockEnd) {
+        float* rj = re + i;
+        float* ij = im + i;
+        float* rk = rj + blockEnd;
+        float* ik = ij + blockEnd;
+        for (std::int32_t m = 0; m < blockEnd; m += 4) {
+            const __m256d c = _mm256_load_pd(cosines + m);
+            const __m256d s = _mm256_load_pd(sines + m);
+            const __m256d kr = _mm256_cvtps_pd(_mm_loadu_ps(rk + m));
+            const __m256d ki = _mm256_cvtps_pd(_mm_loadu_ps(ik + m));
+            const __m256d jr = _mm256_cvtps_pd(_mm_loadu_ps(rj + m));
+            const __m256d ji = _mm256_cvtps_pd(_mm_loadu_ps(ij + m));
+            const __m256d tr = _mm256_sub_pd(_mm256_mul_pd(c, kr), _mm256_mul_pd(s, ki));
+            const __m256d ti = _mm256_add_pd(_mm256_mul_pd(c, ki), _mm256_mul_pd(s, kr));
+            _mm_storeu_ps(rk + m, _mm256_cvtpd_ps(_mm256_sub_pd(jr, tr)));
+            _mm_storeu_ps(ik + m, _mm256_cvtpd_ps(_mm256_sub_pd(ji, ti)));
+            _mm_storeu_ps(rj + m, _mm256_cvtpd_ps(_mm256_add_pd(jr, tr)));
+            _mm_storeu_ps(ij + m, _mm256_cvtpd_ps(_mm256_add_pd(ji, ti)));
+        }
+    }
+}
+
+// All butterfly passes over data in bit-reversed order, in place.
+void butterflyPasses(std::int32_t n, int bits, float* re, float* im, bool inverse) {
+    if (bits == 1) {
+        recurrencePass(n, 1, re, im, inverse);
+        return;
+    }
+    const RotationTables& tables = rotationTables();
+    firstTwoPasses(n, re, im, tables, inverse);
+    const bool avx = useAvx();
+    for (int pass = 3; pass <= bits; ++pass) {
+        if (pass <= kMaxTabulatedPass && avx) {
+            tabulatedPassAvx(n, pass, re, im, tables, inverse);
+        } else if (pass <= kMaxTabulatedPass) {
+            tabulatedPass(n, pass, re, im, tables, inverse);
+        } else {
+            recurrencePass(n, pass, re, im, inverse);
+        }
+    }
+}
+
+void scaleByInverseSize(std::int32_t n, float* re, float* im) {
+    const double scale = 1.0 / n;
+    for (std::int32_t i = 0; i < n; ++i) {
+        re[i] = static_cast<float>(re[i] * scale);
+        im[i] = static_cast<float>(im[i] * scale);
+    }
+}
+
+// ---- Real transforms.
+
+// The spectral values X[i] and X[half - i] of the real signal from the complex transform
+// of its packing, in the plain loop's operations: scalar and two-lane forms.
+struct SplitValues {
+    double xr, xi, x3r, x3i;
+};
+
+inline SplitValues splitValues(double rei, double rei3, double imi, double imi3, double wr,
+                               double wi) {
+    const double h1r = 0.5 * (rei + rei3);
+    const double h1i = 0.5 * (imi - imi3);
+    const double h2r = 0.5 * (imi + imi3);
+    const double h2i = -0.5 * (rei - rei3);
+    return {h1r + wr * h2r - wi * h2i, h1i + wr * h2i + wi * h2r, h1r - wr * h2r + wi * h2i,
+            -h1i + wr * h2i + wi * h2r};
+}
+
+struct SplitValues2 {
+    __m128d xr, xi, x3r, x3i;
+};
+
+inline SplitValues2 splitValues2(__m128d rei, __m128d rei3, __m128d imi, __m128d imi3, __m128d wr,
+                                 __m128d wi) {
+    const __m128d half = _mm_set1_pd(0.5);
+    const __m128d minusHalf = _mm_set1_pd(-0.5);
+    const __m128d signBit = _mm_set1_pd(-0.0);
+    const __m128d h1r = _mm_mul_pd(half, _mm_add_pd(rei, rei3));
+    const __m128d h1i = _mm_mul_pd(half, _mm_sub_pd(imi, imi3));
+    const __m128d h2r = _mm_mul_pd(half, _mm_add_pd(imi, imi3));
+    const __m128d h2i = _mm_mul_pd(minusHalf, _mm_sub_pd(rei, rei3));
+    const __m128d wrh2r = _mm_mul_pd(wr, h2r);
+    const __m128d wih2i = _mm_mul_pd(wi, h2i);
+    const __m128d wrh2i = _mm_mul_pd(wr, h2i);
+    const __m128d wih2r = _mm_mul_pd(wi, h2r);
+    return {_mm_sub_pd(_mm_add_pd(h1r, wrh2r), wih2i), _mm_add_pd(_mm_add_pd(h1i, wrh2i), wih2r),
+            _mm_add_pd(_mm_sub_pd(h1r, wrh2r), wih2i),
+            _mm_add_pd(_mm_add_pd(_mm_xor_pd(h1i, signBit), wrh2i), wih2r)};
+}
+
+// Runs the split for i = 1 .. half/2 - 1 over re[], im[] (the packed transform), handing
+// each pair to store(i, i3, values) (scalar) or store2(i, values2) (lanes i, i + 1 paired
+// with i3 = half - i, half - i - 1). Reads of i and i3 happen before their stores.
+template <typename Store, typename Store2>
+void runSplit(std::int32_t half, int halfBits, const float* re, const float* im, Store store,
+              Store2 store2) {
+    const std::int32_t quarter = half / 2;
+    if (halfBits > kMaxTabulatedHalfBits) {
+        SplitRotation w(halfBits);
+        for (std::int32_t i = 1; i < quarter; ++i) {
+            const std::int32_t i3 = half - i;
+            store(i, i3, splitValues(re[i], re[i3], im[i], im[i3], w.wr, w.wi));
+            w.advance();
+        }
+        return;
+    }
+    const RotationTables& tables = rotationTables();
+    const float* wr = tables.splitWrFor(halfBits);
+    const float* wi = tables.splitWiFor(halfBits);
+    std::int32_t i = 1;
+    for (; i + 2 <= quarter; i += 2) {
+        const std::int32_t i3 = half - i;
+        // Lane 0: i with i3; lane 1: i + 1 with i3 - 1.
+        const SplitValues2 x = splitValues2(loadFloat2(re + i), swapLanes(loadFloat2(re + i3 - 1)),
+                                            loadFloat2(im + i), swapLanes(loadFloat2(im + i3 - 1)),
+                                            loadFloat2(wr + i), loadFloat2(wi + i));
+        store2(i, x);
+    }
+    for (; i < quarter; ++i) {
+        const std::int32_t i3 = half - i;
+        store(i, i3, splitValues(re[i], re[i3], im[i], im[i3], wr[i], wi[i]));
+    }
+}
+
+// Scratch for the packed transform of computePowerSpectrum: on the stack up to 512 complex
+// points, from the heap above that.
 class Scratch {
 public:
-    static constexpr std::int32_t kStackFloats = 4 * 512;
+    static constexpr std::int32_t kStackFloats = 2 * 512;
     explicit Scratch(std::int32_t floats) {
         if (floats > kStackFloats) {
             heap.reset(new float[floats]);
@@ -142,57 +426,9 @@ public:
     float* data() { return heap ? heap.get() : stack; }
 
 private:
-    float stack[kStackFloats];
+    alignas(16) float stack[kStackFloats];
     std::unique_ptr<float[]> heap;
 };
-
-// The rotation factors of the even/odd split for half = n/2 complex points, single
-// precision: w starts at e^(i*2pi/n) and turns by the same angle each step.
-struct SplitRotation {
-    explicit SplitRotation(int halfBits) {
-        const float wtemp = kSplitSinHalfTheta[halfBits];
-        wpr = -2.0f * wtemp * wtemp;
-        wpi = kSplitSinTheta[halfBits];
-        wr = 1.0f + wpr;
-        wi = wpi;
-    }
-    void advance() {
-        const float oldWr = wr;
-        wr = static_cast<float>(static_cast<double>(oldWr) * wpr - static_cast<double>(wi) * wpi +
-                                oldWr);
-        wi = static_cast<float>(static_cast<double>(wi) * wpr + static_cast<double>(oldWr) * wpi +
-                                wi);
-    }
-    float wpr, wpi, wr, wi;
-};
-
-// Spectral values X[i] and X[half - i] of the real signal, from the complex transform of
-// its even/odd packing.
-struct SplitPair {
-    double xr, xi, x3r, x3i;
-};
-
-SplitPair splitPair(const float* re, const float* im, std::int32_t i, std::int32_t i3,
-                    const SplitRotation& w) {
-    const double h1r = 0.5 * (static_cast<double>(re[i]) + re[i3]);
-    const double h1i = 0.5 * (static_cast<double>(im[i]) - im[i3]);
-    const double h2r = 0.5 * (static_cast<double>(im[i]) + im[i3]);
-    const double h2i = -0.5 * (static_cast<double>(re[i]) - re[i3]);
-    const double wr = w.wr;
-    const double wi = w.wi;
-    return {h1r + wr * h2r - wi * h2i, h1i + wr * h2i + wi * h2r, h1r - wr * h2r + wi * h2i,
-            -h1i + wr * h2i + wi * h2r};
-}
-
-// Packs in[] into half complex points and transforms them forward into re[], im[].
-void packedTransform(std::int32_t half, const float* in, float* packedRe, float* packedIm,
-                     float* re, float* im) {
-    for (std::int32_t i = 0; i < half; ++i) {
-        packedRe[i] = in[2 * i];
-        packedIm[i] = in[2 * i + 1];
-    }
-    fftComplex(half, packedRe, packedIm, re, im, false);
-}
 
 } // namespace
 
@@ -210,6 +446,11 @@ const BitReverseTables& bitReverseTables() {
     return storage.tables;
 }
 
+void prepareFftTables() {
+    bitReverseTables();
+    rotationTables();
+}
+
 void fftComplex(std::int32_t n, const float* realIn, const float* imagIn, float* realOut,
                 float* imagOut, bool inverse) {
     if (n < 2 || !isPowerOfTwo(n) || realIn == nullptr || realOut == nullptr ||
@@ -220,12 +461,10 @@ void fftComplex(std::int32_t n, const float* realIn, const float* imagIn, float*
     bitReversedCopy(n, bits, realIn, imagIn, realOut, imagOut);
     butterflyPasses(n, bits, realOut, imagOut, inverse);
     if (inverse) {
-        const double scale = 1.0 / n;
-        for (std::int32_t i = 0; i < n; ++i) {
-            realOut[i] = static_cast<float>(realOut[i] * scale);
-            imagOut[i] = static_cast<float>(imagOut[i] * scale);
-        }
+        scaleByInverseSize(n, realOut, imagOut);
     }
+    canonicalizeNaNs(realOut, n);
+    canonicalizeNaNs(imagOut, n);
 }
 
 void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
@@ -233,28 +472,33 @@ void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
         return;
     }
     const std::int32_t half = n / 2;
-    Scratch scratch(4 * half);
-    float* packedRe = scratch.data();
-    float* packedIm = packedRe + half;
-    float* re = packedIm + half;
+    const int halfBits = log2OfPowerOfTwo(half);
+    Scratch scratch(2 * half);
+    float* re = scratch.data();
     float* im = re + half;
-    // Why: everything is read into the scratch before out[] is written, so in == out works.
-    packedTransform(half, in, packedRe, packedIm, re, im);
+    // Why: all of in[] is read into the scratch before out[] is written, so in == out works.
+    packedBitReversedCopy(half, halfBits, in, re, im);
+    butterflyPasses(half, halfBits, re, im, false);
 
-    SplitRotation w(log2OfPowerOfTwo(half));
-    for (std::int32_t i = 1; i < half / 2; ++i) {
-        const std::int32_t i3 = half - i;
-        const SplitPair x = splitPair(re, im, i, i3, w);
-        out[i] = static_cast<float>(x.xr * x.xr + x.xi * x.xi);
-        out[i3] = static_cast<float>(x.x3r * x.x3r + x.x3i * x.x3i);
-        w.advance();
-    }
+    runSplit(
+        half, halfBits, re, im,
+        [out](std::int32_t i, std::int32_t i3, const SplitValues& x) {
+            out[i] = static_cast<float>(x.xr * x.xr + x.xi * x.xi);
+            out[i3] = static_cast<float>(x.x3r * x.x3r + x.x3i * x.x3i);
+        },
+        [out, half](std::int32_t i, const SplitValues2& x) {
+            const __m128d power = _mm_add_pd(_mm_mul_pd(x.xr, x.xr), _mm_mul_pd(x.xi, x.xi));
+            const __m128d power3 = _mm_add_pd(_mm_mul_pd(x.x3r, x.x3r), _mm_mul_pd(x.x3i, x.x3i));
+            storeFloat2(out + i, power);
+            storeFloat2(out + half - i - 1, swapLanes(power3));
+        });
     const double dc = static_cast<double>(re[0]) + im[0];
     const double nyquist = static_cast<double>(re[0]) - im[0];
     out[0] = static_cast<float>(dc * dc + nyquist * nyquist);
     const double midRe = re[half / 2];
     const double midIm = im[half / 2];
     out[half / 2] = static_cast<float>(midRe * midRe + midIm * midIm);
+    canonicalizeNaNs(out, half);
 }
 
 void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagOut) {
@@ -262,25 +506,37 @@ void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagO
         return;
     }
     const std::int32_t half = n / 2;
-    Scratch scratch(2 * half);
-    float* packedRe = scratch.data();
-    float* packedIm = packedRe + half;
-    packedTransform(half, in, packedRe, packedIm, realOut, imagOut);
+    const int halfBits = log2OfPowerOfTwo(half);
+    packedBitReversedCopy(half, halfBits, in, realOut, imagOut);
+    butterflyPasses(half, halfBits, realOut, imagOut, false);
 
-    SplitRotation w(log2OfPowerOfTwo(half));
-    for (std::int32_t i = 1; i < half / 2; ++i) {
-        const std::int32_t i3 = half - i;
-        const SplitPair x = splitPair(realOut, imagOut, i, i3, w);
-        realOut[i] = static_cast<float>(x.xr);
-        imagOut[i] = static_cast<float>(x.xi);
-        realOut[i3] = static_cast<float>(x.x3r);
-        imagOut[i3] = static_cast<float>(x.x3i);
-        w.advance();
-    }
+    runSplit(
+        half, halfBits, realOut, imagOut,
+        [realOut, imagOut](std::int32_t i, std::int32_t i3, const SplitValues& x) {
+            realOut[i] = static_cast<float>(x.xr);
+            imagOut[i] = static_cast<float>(x.xi);
+            realOut[i3] = static_cast<float>(x.x3r);
+            imagOut[i3] = static_cast<float>(x.x3i);
+        },
+        [realOut, imagOut, half](std::int32_t i, const SplitValues2& x) {
+            storeFloat2(realOut + i, x.xr);
+            storeFloat2(imagOut + i, x.xi);
+            storeFloat2(realOut + half - i - 1, swapLanes(x.x3r));
+            storeFloat2(imagOut + half - i - 1, swapLanes(x.x3i));
+        });
     const float re0 = realOut[0];
     const float im0 = imagOut[0];
     realOut[0] = re0 + im0;
     imagOut[0] = re0 - im0;
+    canonicalizeNaNs(realOut, half);
+    canonicalizeNaNs(imagOut, half);
 }
 
+namespace fft_detail {
+
+void allowAvx(bool allowed) {
+    avxAllowed = allowed;
+}
+
+} // namespace fft_detail
 } // namespace vex

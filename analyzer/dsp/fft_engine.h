@@ -5,8 +5,13 @@
 // scaling; the inverse uses e^(-2*pi*i*j*k/n) and scales by 1/n.
 //
 // Every function here may run on the audio thread. None of them locks; none allocates for
-// transform sizes up to 1024 points (larger real transforms take their scratch from the
-// heap). The bit-reversal tables are made once per process, on first use, thread-safely.
+// real transforms of up to 1024 points or complex ones of any size (larger real transforms
+// take their scratch from the heap). The process-wide tables (bit reversals, rotation
+// factors: about 700 KB of static storage) are made on first use, thread-safely; call
+// prepareFftTables() beforehand to keep that work off the audio thread.
+//
+// Every NaN in a result is written as the positive quiet NaN (bits 0x7fc00000), so results
+// are the same bits in every build even then.
 //
 // Sizes outside the stated range (not a power of two, too small) and null arrays make a
 // call write nothing.
@@ -26,6 +31,9 @@ struct BitReverseTables {
 
 // The process-wide tables, built by the first call (from any thread).
 const BitReverseTables& bitReverseTables();
+
+// Builds every process-wide table now, if not yet built. Any thread.
+void prepareFftTables();
 
 // j with its low `bits` bits reversed, computed bit by bit (any bits 0..31).
 std::int32_t reverseBits(std::int32_t j, int bits);

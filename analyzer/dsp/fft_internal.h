@@ -1,0 +1,93 @@
+// Pieces shared by the FFT engine and its plain reference: size checks and the two
+// rotation recurrences. Both transforms take their rotation factors from these, so the
+// engine's tables hold exactly the values the plain loops compute.
+#pragma once
+
+#include "analyzer/dsp/fft_constants.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace vex::fft_detail {
+
+inline bool isPowerOfTwo(std::int32_t n) {
+    return n > 0 && (n & (n - 1)) == 0;
+}
+
+inline int log2OfPowerOfTwo(std::int32_t n) {
+    int bits = 0;
+    while ((n & 1) == 0) {
+        n >>= 1;
+        ++bits;
+    }
+    return bits;
+}
+
+// The rotation factors of one block of butterfly pass `pass` (block size 2^pass), by the
+// three-term (Chebyshev) recurrence in double precision. It starts two steps back, at
+// -2*delta and -delta, so next() answers e^0 first, then e^(i*delta), e^(2i*delta), ...
+// with delta = +2pi / 2^pass forward and -2pi / 2^pass inverse.
+class ButterflyRotation {
+public:
+    ButterflyRotation(int pass, bool inverse) {
+        // sin(-delta): negative forward, positive inverse.
+        const double sineSign = inverse ? 1.0 : -1.0;
+        ar2 = kCosTwoPiOver[pass - 1];
+        ar1 = kCosTwoPiOver[pass];
+        ai2 = sineSign * kSinTwoPiOver[pass - 1];
+        ai1 = sineSign * kSinTwoPiOver[pass];
+        w = 2.0 * ar1;
+    }
+    void next(double& ar0, double& ai0) {
+        ar0 = w * ar1 - ar2;
+        ar2 = ar1;
+        ar1 = ar0;
+        ai0 = w * ai1 - ai2;
+        ai2 = ai1;
+        ai1 = ai0;
+    }
+
+private:
+    double ar2, ar1, ai2, ai1, w;
+};
+
+// The rotation factors of the even/odd split for half = 2^halfBits complex points, single
+// precision: w starts at e^(i*2pi/n) (n = 2 * half) and turns by that angle per step. The
+// updates are evaluated in double and rounded once when stored.
+struct SplitRotation {
+    explicit SplitRotation(int halfBits) {
+        const float wtemp = kSplitSinHalfTheta[halfBits];
+        wpr = -2.0f * wtemp * wtemp;
+        wpi = kSplitSinTheta[halfBits];
+        wr = 1.0f + wpr;
+        wi = wpi;
+    }
+    void advance() {
+        const float oldWr = wr;
+        wr = static_cast<float>(static_cast<double>(oldWr) * wpr - static_cast<double>(wi) * wpi +
+                                oldWr);
+        wi = static_cast<float>(static_cast<double>(wi) * wpr + static_cast<double>(oldWr) * wpi +
+                                wi);
+    }
+    float wpr, wpi, wr, wi;
+};
+
+// Every NaN result is written as this positive quiet NaN. Why: when both operands of an
+// operation are NaN, which one the processor answers depends on the operand order the
+// compiler chose, so NaN signs and payloads could differ between builds and between the
+// engine and the plain loops; whether a result is NaN does not.
+inline constexpr std::uint32_t kCanonicalNaNBits = 0x7fc00000u;
+
+inline void canonicalizeNaNs(float* values, std::int32_t n) {
+    for (std::int32_t i = 0; i < n; ++i) {
+        if (values[i] != values[i]) {
+            std::memcpy(&values[i], &kCanonicalNaNBits, sizeof(float));
+        }
+    }
+}
+
+// Lets the engine use AVX where the processor has it (the default) or keeps it to SSE2, so
+// tests can check both paths. Not for use while transforms run on other threads.
+void allowAvx(bool allowed);
+
+} // namespace vex::fft_detail

@@ -1,0 +1,216 @@
+#include "analyzer/dsp/fft_plain.h"
+
+#include "analyzer/dsp/fft_engine.h"
+#include "analyzer/dsp/fft_internal.h"
+
+#include <memory>
+
+namespace vex::plain {
+namespace {
+
+using fft_detail::ButterflyRotation;
+using fft_detail::canonicalizeNaNs;
+using fft_detail::isPowerOfTwo;
+using fft_detail::log2OfPowerOfTwo;
+using fft_detail::SplitRotation;
+
+// Copies the input into bit-reversed order.
+void bitReversedCopy(std::int32_t n, int bits, const float* realIn, const float* imagIn,
+                     float* realOut, float* imagOut) {
+    if (bits <= BitReverseTables::kMaxBits) {
+        const std::int32_t* reversed = bitReverseTables().forBits(bits);
+        std::int32_t j = 0;
+        if (imagIn != nullptr) {
+            for (; j + 4 <= n; j += 4) {
+                for (int u = 0; u < 4; ++u) {
+                    const std::int32_t r = reversed[j + u];
+                    realOut[r] = realIn[j + u];
+                    imagOut[r] = imagIn[j + u];
+                }
+            }
+            for (; j < n; ++j) {
+                realOut[reversed[j]] = realIn[j];
+                imagOut[reversed[j]] = imagIn[j];
+            }
+        } else {
+            for (; j + 4 <= n; j += 4) {
+                for (int u = 0; u < 4; ++u) {
+                    const std::int32_t r = reversed[j + u];
+                    realOut[r] = realIn[j + u];
+                    imagOut[r] = 0.0f;
+                }
+            }
+            for (; j < n; ++j) {
+                realOut[reversed[j]] = realIn[j];
+                imagOut[reversed[j]] = 0.0f;
+            }
+        }
+        return;
+    }
+    for (std::int32_t j = 0; j < n; ++j) {
+        const std::int32_t r = reverseBits(j, bits);
+        realOut[r] = realIn[j];
+        imagOut[r] = imagIn != nullptr ? imagIn[j] : 0.0f;
+    }
+}
+
+// The butterfly passes over data already in bit-reversed order, in place.
+void butterflyPasses(std::int32_t n, int bits, float* re, float* im, bool inverse) {
+    std::int32_t blockEnd = 1;
+    for (int pass = 1; pass <= bits; ++pass) {
+        const std::int32_t blockSize = blockEnd * 2;
+        for (std::int32_t i = 0; i < n; i += blockSize) {
+            ButterflyRotation rotation(pass, inverse);
+            auto butterfly = [&](std::int32_t j) {
+                double ar0, ai0;
+                rotation.next(ar0, ai0);
+                const std::int32_t k = j + blockEnd;
+                const double tr = ar0 * re[k] - ai0 * im[k];
+                const double ti = ar0 * im[k] + ai0 * re[k];
+                re[k] = static_cast<float>(re[j] - tr);
+                im[k] = static_cast<float>(im[j] - ti);
+                re[j] = static_cast<float>(re[j] + tr);
+                im[j] = static_cast<float>(im[j] + ti);
+            };
+            const std::int32_t end = i + blockEnd;
+            std::int32_t j = i;
+            for (; j + 4 <= end; j += 4) {
+                butterfly(j);
+                butterfly(j + 1);
+                butterfly(j + 2);
+                butterfly(j + 3);
+            }
+            for (; j < end; ++j) {
+                butterfly(j);
+            }
+        }
+        blockEnd = blockSize;
+    }
+}
+
+// Temporary arrays for the real transforms: on the stack up to 512 complex points, from
+// the heap above that.
+class Scratch {
+public:
+    static constexpr std::int32_t kStackFloats = 4 * 512;
+    explicit Scratch(std::int32_t floats) {
+        if (floats > kStackFloats) {
+            heap.reset(new float[floats]);
+        }
+    }
+    float* data() { return heap ? heap.get() : stack; }
+
+private:
+    float stack[kStackFloats];
+    std::unique_ptr<float[]> heap;
+};
+
+// Spectral values X[i] and X[half - i] of the real signal, from the complex transform of
+// its even/odd packing.
+struct SplitPair {
+    double xr, xi, x3r, x3i;
+};
+
+SplitPair splitPair(const float* re, const float* im, std::int32_t i, std::int32_t i3,
+                    const SplitRotation& w) {
+    const double h1r = 0.5 * (static_cast<double>(re[i]) + re[i3]);
+    const double h1i = 0.5 * (static_cast<double>(im[i]) - im[i3]);
+    const double h2r = 0.5 * (static_cast<double>(im[i]) + im[i3]);
+    const double h2i = -0.5 * (static_cast<double>(re[i]) - re[i3]);
+    const double wr = w.wr;
+    const double wi = w.wi;
+    return {h1r + wr * h2r - wi * h2i, h1i + wr * h2i + wi * h2r, h1r - wr * h2r + wi * h2i,
+            -h1i + wr * h2i + wi * h2r};
+}
+
+// Packs in[] into half complex points and transforms them forward into re[], im[].
+void packedTransform(std::int32_t half, const float* in, float* packedRe, float* packedIm,
+                     float* re, float* im) {
+    for (std::int32_t i = 0; i < half; ++i) {
+        packedRe[i] = in[2 * i];
+        packedIm[i] = in[2 * i + 1];
+    }
+    fftComplex(half, packedRe, packedIm, re, im, false);
+}
+
+} // namespace
+
+void fftComplex(std::int32_t n, const float* realIn, const float* imagIn, float* realOut,
+                float* imagOut, bool inverse) {
+    if (n < 2 || !isPowerOfTwo(n) || realIn == nullptr || realOut == nullptr ||
+        imagOut == nullptr) {
+        return;
+    }
+    const int bits = log2OfPowerOfTwo(n);
+    bitReversedCopy(n, bits, realIn, imagIn, realOut, imagOut);
+    butterflyPasses(n, bits, realOut, imagOut, inverse);
+    if (inverse) {
+        const double scale = 1.0 / n;
+        for (std::int32_t i = 0; i < n; ++i) {
+            realOut[i] = static_cast<float>(realOut[i] * scale);
+            imagOut[i] = static_cast<float>(imagOut[i] * scale);
+        }
+    }
+    canonicalizeNaNs(realOut, n);
+    canonicalizeNaNs(imagOut, n);
+}
+
+void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
+    if (n < 4 || !isPowerOfTwo(n) || in == nullptr || out == nullptr) {
+        return;
+    }
+    const std::int32_t half = n / 2;
+    Scratch scratch(4 * half);
+    float* packedRe = scratch.data();
+    float* packedIm = packedRe + half;
+    float* re = packedIm + half;
+    float* im = re + half;
+    // Why: everything is read into the scratch before out[] is written, so in == out works.
+    packedTransform(half, in, packedRe, packedIm, re, im);
+
+    SplitRotation w(log2OfPowerOfTwo(half));
+    for (std::int32_t i = 1; i < half / 2; ++i) {
+        const std::int32_t i3 = half - i;
+        const SplitPair x = splitPair(re, im, i, i3, w);
+        out[i] = static_cast<float>(x.xr * x.xr + x.xi * x.xi);
+        out[i3] = static_cast<float>(x.x3r * x.x3r + x.x3i * x.x3i);
+        w.advance();
+    }
+    const double dc = static_cast<double>(re[0]) + im[0];
+    const double nyquist = static_cast<double>(re[0]) - im[0];
+    out[0] = static_cast<float>(dc * dc + nyquist * nyquist);
+    const double midRe = re[half / 2];
+    const double midIm = im[half / 2];
+    out[half / 2] = static_cast<float>(midRe * midRe + midIm * midIm);
+    canonicalizeNaNs(out, half);
+}
+
+void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagOut) {
+    if (n < 4 || !isPowerOfTwo(n) || in == nullptr || realOut == nullptr || imagOut == nullptr) {
+        return;
+    }
+    const std::int32_t half = n / 2;
+    Scratch scratch(2 * half);
+    float* packedRe = scratch.data();
+    float* packedIm = packedRe + half;
+    packedTransform(half, in, packedRe, packedIm, realOut, imagOut);
+
+    SplitRotation w(log2OfPowerOfTwo(half));
+    for (std::int32_t i = 1; i < half / 2; ++i) {
+        const std::int32_t i3 = half - i;
+        const SplitPair x = splitPair(realOut, imagOut, i, i3, w);
+        realOut[i] = static_cast<float>(x.xr);
+        imagOut[i] = static_cast<float>(x.xi);
+        realOut[i3] = static_cast<float>(x.x3r);
+        imagOut[i3] = static_cast<float>(x.x3i);
+        w.advance();
+    }
+    const float re0 = realOut[0];
+    const float im0 = imagOut[0];
+    realOut[0] = re0 + im0;
+    imagOut[0] = re0 - im0;
+    canonicalizeNaNs(realOut, half);
+    canonicalizeNaNs(imagOut, half);
+}
+
+} // namespace vex::plain
