@@ -4,9 +4,9 @@
 // - the butterflies run two at a time in double-precision SSE2 registers (four at a time
 //   in AVX registers where the processor has them), each lane doing the plain loop's
 //   operations in the plain loop's order, rounding to float where it stores;
-// - the first two passes run together on groups of four points, rounding in between as
-//   the plain loop's stores do;
-// - the real transforms pack their input straight into bit-reversed order.
+// - the bit-reversed copy and the first two passes run together on groups of four points,
+//   rounding in between as the plain loop's stores do; the real transforms read their
+//   input packed into complex points straight from the caller's array.
 #include "analyzer/dsp/fft_engine.h"
 
 #include "analyzer/dsp/fft_internal.h"
@@ -155,48 +155,49 @@ void canonicalizeNaNs(float* values, std::int32_t n) {
 
 // ---- Complex transform.
 
-// Bit-reversed copy of the input (imagIn may be null for zeros).
-void bitReversedCopy(std::int32_t n, int bits, const float* realIn, const float* imagIn,
-                     float* realOut, float* imagOut) {
-    if (bits > BitReverseTables::kMaxBits) {
-        for (std::int32_t j = 0; j < n; ++j) {
-            const std::int32_t r = reverseBits(j, bits);
-            realOut[r] = realIn[j];
-            imagOut[r] = imagIn != nullptr ? imagIn[j] : 0.0f;
-        }
-        return;
+// Where the input points of the bit-reversed order come from. Output 4g + t of the
+// bit-reversed copy is input reversed(4g + t) = reversed(4g) + {0, n/2, n/4, 3n/4}[t], and
+// reversed(4g) over `bits` bits is g reversed over bits - 2.
+class GroupPositions {
+public:
+    GroupPositions(std::int32_t n, int bits)
+        : groupBits(bits - 2), table(groupBits >= 1 && groupBits <= BitReverseTables::kMaxBits
+                                         ? bitReverseTables().forBits(groupBits)
+                                         : nullptr),
+          half(n / 2), quarter(n / 4) {}
+    std::int32_t first(std::int32_t g) const {
+        return table != nullptr ? table[g] : groupBits == 0 ? 0 : reverseBits(g, groupBits);
     }
-    const std::int32_t* reversed = bitReverseTables().forBits(bits);
-    if (imagIn != nullptr) {
-        for (std::int32_t j = 0; j < n; ++j) {
-            realOut[reversed[j]] = realIn[j];
-            imagOut[reversed[j]] = imagIn[j];
-        }
-    } else {
-        for (std::int32_t j = 0; j < n; ++j) {
-            realOut[reversed[j]] = realIn[j];
-            imagOut[reversed[j]] = 0.0f;
-        }
-    }
-}
+    const int groupBits;
+    const std::int32_t* const table;
+    const std::int32_t half, quarter;
+};
 
-// Bit-reversed copy of the even/odd packing of a real signal: point j of the packed
-// signal is in[2j] + i*in[2j+1].
-void packedBitReversedCopy(std::int32_t half, int bits, const float* in, float* re, float* im) {
-    if (bits > BitReverseTables::kMaxBits) {
-        for (std::int32_t j = 0; j < half; ++j) {
-            const std::int32_t r = reverseBits(j, bits);
-            re[r] = in[2 * j];
-            im[r] = in[2 * j + 1];
-        }
-        return;
+// Input of a complex transform: separate real and imaginary arrays (imaginary may be null).
+struct SplitArraysSource {
+    void load(std::int32_t p0, std::int32_t p1, std::int32_t p2, std::int32_t p3, __m128& r,
+              __m128& q) const {
+        r = _mm_setr_ps(re[p0], re[p1], re[p2], re[p3]);
+        q = im != nullptr ? _mm_setr_ps(im[p0], im[p1], im[p2], im[p3]) : _mm_setzero_ps();
     }
-    const std::int32_t* reversed = bitReverseTables().forBits(bits);
-    for (std::int32_t j = 0; j < half; ++j) {
-        re[reversed[j]] = in[2 * j];
-        im[reversed[j]] = in[2 * j + 1];
+    const float* re;
+    const float* im;
+};
+
+// Input of a real transform, packed into complex points: point p is in[2p] + i*in[2p+1].
+struct PackedRealSource {
+    void load(std::int32_t p0, std::int32_t p1, std::int32_t p2, std::int32_t p3, __m128& r,
+              __m128& q) const {
+        const __m128 v01 = _mm_unpacklo_ps(pair(p0), pair(p1)); // re0 re1 im0 im1
+        const __m128 v23 = _mm_unpacklo_ps(pair(p2), pair(p3)); // re2 re3 im2 im3
+        r = _mm_movelh_ps(v01, v23);
+        q = _mm_movehl_ps(v23, v01);
     }
-}
+    __m128 pair(std::int32_t p) const {
+        return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + 2 * p)));
+    }
+    const float* in;
+};
 
 // One butterfly pass in the plain loop's form, the factors from the recurrence: for passes
 // beyond the tables, and for n = 2.
@@ -218,17 +219,23 @@ void recurrencePass(std::int32_t n, int pass, float* re, float* im, bool inverse
     }
 }
 
-// Passes 1 and 2 on each group of four points (n >= 4). Pass 1 pairs (0,1) and (2,3) with
-// one factor, pass 2 pairs (0,2) and (1,3) with two.
-void firstTwoPasses(std::int32_t n, float* re, float* im, const RotationTables& tables,
-                    bool inverse) {
+// The bit-reversed copy and passes 1 and 2 together, on each group of four points
+// (n >= 4): pass 1 pairs points (0,1) and (2,3) of a group with one factor, pass 2 pairs
+// (0,2) and (1,3) with two. The copy moves floats unchanged, so reading the input in
+// bit-reversed order here gives what the copy would have.
+template <typename Source>
+void firstStage(std::int32_t n, int bits, const Source& source, float* re, float* im,
+                const RotationTables& tables, bool inverse) {
     const __m128d c1 = _mm_set1_pd(tables.cosinesFor(1)[0]);
     const __m128d s1 = _mm_set1_pd(tables.sinesFor(1, inverse)[0]);
     const __m128d c2 = _mm_load_pd(tables.cosinesFor(2));
     const __m128d s2 = _mm_load_pd(tables.sinesFor(2, inverse));
-    for (std::int32_t g = 0; g < n; g += 4) {
-        const __m128 r = _mm_loadu_ps(re + g);
-        const __m128 q = _mm_loadu_ps(im + g);
+    const GroupPositions positions(n, bits);
+    for (std::int32_t g = 0; g < n / 4; ++g) {
+        const std::int32_t p = positions.first(g);
+        __m128 r, q;
+        source.load(p, p + positions.half, p + positions.quarter,
+                    p + positions.half + positions.quarter, r, q);
         // Pass 1: j lanes hold points 0 and 2, k lanes points 1 and 3.
         const __m128d rLow = lowPairToDouble(r), rHigh = highPairToDouble(r);
         const __m128d qLow = lowPairToDouble(q), qHigh = highPairToDouble(q);
@@ -236,7 +243,8 @@ void firstTwoPasses(std::int32_t n, float* re, float* im, const RotationTables& 
         const __m128d ji = _mm_unpacklo_pd(qLow, qHigh), ki = _mm_unpackhi_pd(qLow, qHigh);
         __m128d tr = _mm_sub_pd(_mm_mul_pd(c1, kr), _mm_mul_pd(s1, ki));
         __m128d ti = _mm_add_pd(_mm_mul_pd(c1, ki), _mm_mul_pd(s1, kr));
-        // Stored as float: points (0, 2) from j, (1, 3) from k; interleaved back in order.
+        // Rounded to float as the plain loop stores them: points (0, 2) from j, (1, 3) from
+        // k, interleaved back in order.
         const __m128 r1 =
             _mm_unpacklo_ps(_mm_cvtpd_ps(_mm_add_pd(jr, tr)), _mm_cvtpd_ps(_mm_sub_pd(jr, tr)));
         const __m128 q1 =
@@ -246,8 +254,8 @@ void firstTwoPasses(std::int32_t n, float* re, float* im, const RotationTables& 
         const __m128d ji2 = lowPairToDouble(q1), ki2 = highPairToDouble(q1);
         tr = _mm_sub_pd(_mm_mul_pd(c2, kr2), _mm_mul_pd(s2, ki2));
         ti = _mm_add_pd(_mm_mul_pd(c2, ki2), _mm_mul_pd(s2, kr2));
-        _mm_storeu_ps(re + g, toFloat4(_mm_add_pd(jr2, tr), _mm_sub_pd(jr2, tr)));
-        _mm_storeu_ps(im + g, toFloat4(_mm_add_pd(ji2, ti), _mm_sub_pd(ji2, ti)));
+        _mm_storeu_ps(re + 4 * g, toFloat4(_mm_add_pd(jr2, tr), _mm_sub_pd(jr2, tr)));
+        _mm_storeu_ps(im + 4 * g, toFloat4(_mm_add_pd(ji2, ti), _mm_sub_pd(ji2, ti)));
     }
 }
 
@@ -311,14 +319,24 @@ __attribute__((target("avx"))) void tabulatedPassAvx(std::int32_t n, int pass, f
     }
 }
 
-// All butterfly passes over data in bit-reversed order, in place.
-void butterflyPasses(std::int32_t n, int bits, float* re, float* im, bool inverse) {
+// The whole transform of n = 2^bits points from `source` into re[], im[] (natural order).
+template <typename Source>
+void transform(std::int32_t n, int bits, const Source& source, float* re, float* im, bool inverse) {
     if (bits == 1) {
+        __m128 r, q; // both points in order: 1-bit reversal is the identity
+        source.load(0, 1, 0, 1, r, q);
+        alignas(16) float rv[4], qv[4];
+        _mm_store_ps(rv, r);
+        _mm_store_ps(qv, q);
+        re[0] = rv[0];
+        re[1] = rv[1];
+        im[0] = qv[0];
+        im[1] = qv[1];
         recurrencePass(n, 1, re, im, inverse);
         return;
     }
     const RotationTables& tables = rotationTables();
-    firstTwoPasses(n, re, im, tables, inverse);
+    firstStage(n, bits, source, re, im, tables, inverse);
     const bool avx = useAvx();
     for (int pass = 3; pass <= bits; ++pass) {
         if (pass <= kMaxTabulatedPass && avx) {
@@ -379,12 +397,13 @@ inline SplitValues2 splitValues2(__m128d rei, __m128d rei3, __m128d imi, __m128d
             _mm_add_pd(_mm_add_pd(_mm_xor_pd(h1i, signBit), wrh2i), wih2r)};
 }
 
-// Runs the split for i = 1 .. half/2 - 1 over re[], im[] (the packed transform), handing
+// Runs the split for i = first .. half/2 - 1 over re[], im[] (the packed transform), handing
 // each pair to store(i, i3, values) (scalar) or store2(i, values2) (lanes i, i + 1 paired
-// with i3 = half - i, half - i - 1). Reads of i and i3 happen before their stores.
+// with i3 = half - i, half - i - 1). Reads of i and i3 happen before their stores. Beyond
+// the tables it runs the split rotation's recurrence from i = 1, whatever `first` says.
 template <typename Store, typename Store2>
 void runSplit(std::int32_t half, int halfBits, const float* re, const float* im, Store store,
-              Store2 store2) {
+              Store2 store2, std::int32_t first) {
     const std::int32_t quarter = half / 2;
     if (halfBits > kMaxTabulatedHalfBits) {
         SplitRotation w(halfBits);
@@ -398,7 +417,7 @@ void runSplit(std::int32_t half, int halfBits, const float* re, const float* im,
     const RotationTables& tables = rotationTables();
     const float* wr = tables.splitWrFor(halfBits);
     const float* wi = tables.splitWiFor(halfBits);
-    std::int32_t i = 1;
+    std::int32_t i = first;
     for (; i + 2 <= quarter; i += 2) {
         const std::int32_t i3 = half - i;
         // Lane 0: i with i3; lane 1: i + 1 with i3 - 1.
@@ -411,6 +430,83 @@ void runSplit(std::int32_t half, int halfBits, const float* re, const float* im,
         const std::int32_t i3 = half - i;
         store(i, i3, splitValues(re[i], re[i3], im[i], im[i3], wr[i], wi[i]));
     }
+}
+
+// The split with four lanes (i .. i + 3 paired with i3 .. i3 - 3), for tabulated sizes.
+// Each answers the first i it left for runSplit.
+struct SplitValues4 {
+    __m256d xr, xi, x3r, x3i;
+};
+
+__attribute__((target("avx"))) inline __m256d loadFloat4(const float* p) {
+    return _mm256_cvtps_pd(_mm_loadu_ps(p));
+}
+__attribute__((target("avx"))) inline __m256d loadFloat4Reversed(const float* p) {
+    const __m128 v = _mm_loadu_ps(p);
+    return _mm256_cvtps_pd(_mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)));
+}
+__attribute__((target("avx"))) inline void storeFloat4Reversed(float* p, __m256d v) {
+    const __m128 f = _mm256_cvtpd_ps(v);
+    _mm_storeu_ps(p, _mm_shuffle_ps(f, f, _MM_SHUFFLE(0, 1, 2, 3)));
+}
+
+__attribute__((target("avx"))) inline SplitValues4 splitValues4(const float* re, const float* im,
+                                                                const float* wrTable,
+                                                                const float* wiTable,
+                                                                std::int32_t i, std::int32_t i3) {
+    const __m256d half = _mm256_set1_pd(0.5);
+    const __m256d minusHalf = _mm256_set1_pd(-0.5);
+    const __m256d signBit = _mm256_set1_pd(-0.0);
+    const __m256d rei = loadFloat4(re + i), rei3 = loadFloat4Reversed(re + i3 - 3);
+    const __m256d imi = loadFloat4(im + i), imi3 = loadFloat4Reversed(im + i3 - 3);
+    const __m256d wr = loadFloat4(wrTable + i), wi = loadFloat4(wiTable + i);
+    const __m256d h1r = _mm256_mul_pd(half, _mm256_add_pd(rei, rei3));
+    const __m256d h1i = _mm256_mul_pd(half, _mm256_sub_pd(imi, imi3));
+    const __m256d h2r = _mm256_mul_pd(half, _mm256_add_pd(imi, imi3));
+    const __m256d h2i = _mm256_mul_pd(minusHalf, _mm256_sub_pd(rei, rei3));
+    const __m256d wrh2r = _mm256_mul_pd(wr, h2r);
+    const __m256d wih2i = _mm256_mul_pd(wi, h2i);
+    const __m256d wrh2i = _mm256_mul_pd(wr, h2i);
+    const __m256d wih2r = _mm256_mul_pd(wi, h2r);
+    return {_mm256_sub_pd(_mm256_add_pd(h1r, wrh2r), wih2i),
+            _mm256_add_pd(_mm256_add_pd(h1i, wrh2i), wih2r),
+            _mm256_add_pd(_mm256_sub_pd(h1r, wrh2r), wih2i),
+            _mm256_add_pd(_mm256_add_pd(_mm256_xor_pd(h1i, signBit), wrh2i), wih2r)};
+}
+
+__attribute__((target("avx"))) std::int32_t
+splitPowerAvx(std::int32_t half, int halfBits, const float* re, const float* im, float* out) {
+    const RotationTables& tables = rotationTables();
+    const float* wr = tables.splitWrFor(halfBits);
+    const float* wi = tables.splitWiFor(halfBits);
+    std::int32_t i = 1;
+    for (; i + 4 <= half / 2; i += 4) {
+        const std::int32_t i3 = half - i;
+        const SplitValues4 x = splitValues4(re, im, wr, wi, i, i3);
+        const __m256d power = _mm256_add_pd(_mm256_mul_pd(x.xr, x.xr), _mm256_mul_pd(x.xi, x.xi));
+        const __m256d power3 =
+            _mm256_add_pd(_mm256_mul_pd(x.x3r, x.x3r), _mm256_mul_pd(x.x3i, x.x3i));
+        _mm_storeu_ps(out + i, _mm256_cvtpd_ps(power));
+        storeFloat4Reversed(out + i3 - 3, power3);
+    }
+    return i;
+}
+
+__attribute__((target("avx"))) std::int32_t splitPackedAvx(std::int32_t half, int halfBits,
+                                                           float* re, float* im) {
+    const RotationTables& tables = rotationTables();
+    const float* wr = tables.splitWrFor(halfBits);
+    const float* wi = tables.splitWiFor(halfBits);
+    std::int32_t i = 1;
+    for (; i + 4 <= half / 2; i += 4) {
+        const std::int32_t i3 = half - i;
+        const SplitValues4 x = splitValues4(re, im, wr, wi, i, i3);
+        _mm_storeu_ps(re + i, _mm256_cvtpd_ps(x.xr));
+        _mm_storeu_ps(im + i, _mm256_cvtpd_ps(x.xi));
+        storeFloat4Reversed(re + i3 - 3, x.x3r);
+        storeFloat4Reversed(im + i3 - 3, x.x3i);
+    }
+    return i;
 }
 
 // Scratch for the packed transform of computePowerSpectrum: on the stack up to 512 complex
@@ -458,8 +554,7 @@ void fftComplex(std::int32_t n, const float* realIn, const float* imagIn, float*
         return;
     }
     const int bits = log2OfPowerOfTwo(n);
-    bitReversedCopy(n, bits, realIn, imagIn, realOut, imagOut);
-    butterflyPasses(n, bits, realOut, imagOut, inverse);
+    transform(n, bits, SplitArraysSource{realIn, imagIn}, realOut, imagOut, inverse);
     if (inverse) {
         scaleByInverseSize(n, realOut, imagOut);
     }
@@ -477,9 +572,10 @@ void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
     float* re = scratch.data();
     float* im = re + half;
     // Why: all of in[] is read into the scratch before out[] is written, so in == out works.
-    packedBitReversedCopy(half, halfBits, in, re, im);
-    butterflyPasses(half, halfBits, re, im, false);
+    transform(half, halfBits, PackedRealSource{in}, re, im, false);
 
+    const bool avxSplit = halfBits <= kMaxTabulatedHalfBits && useAvx();
+    const std::int32_t first = avxSplit ? splitPowerAvx(half, halfBits, re, im, out) : 1;
     runSplit(
         half, halfBits, re, im,
         [out](std::int32_t i, std::int32_t i3, const SplitValues& x) {
@@ -491,7 +587,8 @@ void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
             const __m128d power3 = _mm_add_pd(_mm_mul_pd(x.x3r, x.x3r), _mm_mul_pd(x.x3i, x.x3i));
             storeFloat2(out + i, power);
             storeFloat2(out + half - i - 1, swapLanes(power3));
-        });
+        },
+        first);
     const double dc = static_cast<double>(re[0]) + im[0];
     const double nyquist = static_cast<double>(re[0]) - im[0];
     out[0] = static_cast<float>(dc * dc + nyquist * nyquist);
@@ -507,9 +604,10 @@ void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagO
     }
     const std::int32_t half = n / 2;
     const int halfBits = log2OfPowerOfTwo(half);
-    packedBitReversedCopy(half, halfBits, in, realOut, imagOut);
-    butterflyPasses(half, halfBits, realOut, imagOut, false);
+    transform(half, halfBits, PackedRealSource{in}, realOut, imagOut, false);
 
+    const bool avxSplit = halfBits <= kMaxTabulatedHalfBits && useAvx();
+    const std::int32_t first = avxSplit ? splitPackedAvx(half, halfBits, realOut, imagOut) : 1;
     runSplit(
         half, halfBits, realOut, imagOut,
         [realOut, imagOut](std::int32_t i, std::int32_t i3, const SplitValues& x) {
@@ -523,7 +621,8 @@ void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagO
             storeFloat2(imagOut + i, x.xi);
             storeFloat2(realOut + half - i - 1, swapLanes(x.x3r));
             storeFloat2(imagOut + half - i - 1, swapLanes(x.x3i));
-        });
+        },
+        first);
     const float re0 = realOut[0];
     const float im0 = imagOut[0];
     realOut[0] = re0 + im0;
