@@ -1,4 +1,5 @@
 // The module classes this library offers, entered into the factory at start-up.
+#include "analyzer/audio/analyzer_audio_module.h"
 #include "framework/audio/module_entry.h"
 #include "framework/audio/module_factory.h"
 
@@ -8,9 +9,9 @@ namespace vex {
 extern const MpChar kAnalyzerModuleId[] = MP_TEXT("VexAnalyzer");
 
 int registerModuleClasses() {
-    // The analyzer's audio side is entered here first, then its display side, as each
-    // becomes available: registerAudioClass(kAnalyzerModuleId, ...), then
-    // registerDisplayClass(kAnalyzerModuleId, ...).
+    // The audio side first, then the display side (registerDisplayClass(kAnalyzerModuleId,
+    // ...) once it is available).
+    registerAudioClass(kAnalyzerModuleId, &createAnalyzerAudioModule);
     return 0;
 }
 
