@@ -1,61 +1,9 @@
 // process makes no allocation: counted by replacing the global allocation functions for
 // this test program, while a run of blocks with events goes through the base.
+#include "tests/allocation_counter.h"
 #include "tests/framework/audio/test_module.h"
 
 #include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <new>
-
-namespace {
-
-bool counting = false;
-int allocations = 0;
-
-void* allocate(std::size_t size) {
-    if (counting) {
-        ++allocations;
-    }
-    if (void* p = std::malloc(size == 0 ? 1 : size)) {
-        return p;
-    }
-    throw std::bad_alloc();
-}
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    return allocate(size);
-}
-void* operator new[](std::size_t size) {
-    return allocate(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    try {
-        return allocate(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace vex::test {
 namespace {
@@ -87,22 +35,22 @@ TEST(ProcessAllocation, ABlockRunWithEventsAllocatesNothing) {
     module.sendFromCallback = true;
 
     allocations = 0;
-    counting = true;
+    countAllocations = true;
     for (int block = 0; block < 200; ++block) {
         module.process(block % 2 == 0 ? 512 : 64, events.first());
         module.process(128, nullptr);
         module.blobOut.setValueRaw(4100, frame.data());
         module.blobOut.sendPinUpdate(-1);
     }
-    counting = false;
+    countAllocations = false;
     EXPECT_EQ(allocations, 0);
     EXPECT_GT(module.routineCalls.count, 0u);
     EXPECT_GT(host.sleepRequests, 0) << "the gate ran too";
 
     // The count is live: a blob pin whose length changes does allocate.
-    counting = true;
+    countAllocations = true;
     module.blobOut.setValueRaw(4228, std::vector<std::uint8_t>(4228).data());
-    counting = false;
+    countAllocations = false;
     EXPECT_EQ(allocations, 2) << "the vector above and the pin's new storage";
 }
 
