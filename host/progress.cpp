@@ -1,0 +1,49 @@
+#include "host/progress.h"
+
+#include <algorithm>
+
+namespace vex::host {
+
+namespace {
+constexpr auto kDelay = std::chrono::milliseconds(500);
+constexpr auto kInterval = std::chrono::milliseconds(100);
+constexpr int kWidth = 30;
+} // namespace
+
+Progress::Progress(std::ostream& stream, bool isEnabled, std::string text)
+    : out(stream), enabled(isEnabled), label(std::move(text)),
+      started(std::chrono::steady_clock::now()) {}
+
+Progress::~Progress() {
+    finish();
+}
+
+void Progress::update(double fraction) {
+    if (!enabled) {
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - started < kDelay || (drawn && now - lastDrawn < kInterval)) {
+        return;
+    }
+    const int percent = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 100.0);
+    if (percent == lastPercent) {
+        return;
+    }
+    const int filled = percent * kWidth / 100;
+    out << '\r' << label << " [" << std::string(static_cast<std::size_t>(filled), '#')
+        << std::string(static_cast<std::size_t>(kWidth - filled), ' ') << "] " << percent << "%"
+        << std::flush;
+    lastPercent = percent;
+    lastDrawn = now;
+    drawn = true;
+}
+
+void Progress::finish() {
+    if (drawn) {
+        out << '\r' << std::string(label.size() + kWidth + 8, ' ') << '\r' << std::flush;
+        drawn = false;
+    }
+}
+
+} // namespace vex::host

@@ -1,0 +1,34 @@
+// A progress bar on the error stream, for work longer than a moment. It shows only when
+// enabled (the stream is a terminal and the user did not ask for quiet), appears after
+// half a second, and clears its line when done.
+#pragma once
+
+#include <chrono>
+#include <ostream>
+#include <string>
+
+namespace vex::host {
+
+class Progress {
+public:
+    Progress(std::ostream& stream, bool enabled, std::string label);
+    ~Progress();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    // `fraction` of the work is done (0..1).
+    void update(double fraction);
+    // Clears the bar's line, if one was drawn.
+    void finish();
+
+private:
+    std::ostream& out;
+    bool enabled;
+    std::string label;
+    std::chrono::steady_clock::time_point started;
+    std::chrono::steady_clock::time_point lastDrawn;
+    int lastPercent = -1;
+    bool drawn = false;
+};
+
+} // namespace vex::host

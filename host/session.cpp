@@ -1,0 +1,103 @@
+#include "host/session.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+namespace vex::host {
+
+namespace {
+
+bool isFile(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::is_regular_file(std::filesystem::u8path(path), ignored);
+}
+
+std::string rateText(double rate) {
+    return std::to_string(static_cast<long long>(std::llround(rate)));
+}
+
+} // namespace
+
+Session::Session(const SessionOptions& sessionOptions, Console&) : options(sessionOptions) {
+    if (options.inputs.empty()) {
+        throw HostError("no INPUT given");
+    }
+    if (static_cast<std::int32_t>(options.inputs.size()) > kMaxVoices) {
+        throw HostError("at most " + std::to_string(kMaxVoices) + " inputs (one per voice)");
+    }
+    double fileRate = 0.0;
+    std::string firstFile;
+    for (const std::string& text : options.inputs) {
+        specs.push_back(parseInput(text, isFile));
+        if (!specs.back().isFile) {
+            continue;
+        }
+        const auto source = openAudioFile(text);
+        if (fileRate == 0.0) {
+            fileRate = source->nativeRate();
+            firstFile = text;
+        } else if (source->nativeRate() != fileRate) {
+            throw HostError("'" + text + "' runs at " + rateText(source->nativeRate()) +
+                            " Hz but '" + firstFile + "' at " + rateText(fileRate) +
+                            " Hz; all files of one run need the same sample rate");
+        }
+        longestFile = std::max(longestFile, source->length());
+    }
+    if (fileRate != 0.0 && options.sampleRate != 0.0 && options.sampleRate != fileRate) {
+        throw HostError("--sample-rate " + rateText(options.sampleRate) + " differs from '" +
+                        firstFile + "' (" + rateText(fileRate) + " Hz)");
+    }
+    rate = fileRate != 0.0 ? fileRate : options.sampleRate != 0.0 ? options.sampleRate : 48000.0;
+
+    if (!library.load(options.modulePath)) {
+        throw HostError(library.error());
+    }
+}
+
+double Session::seconds(double requested) const {
+    if (requested > 0.0) {
+        return requested;
+    }
+    if (longestFile > 0) {
+        return static_cast<double>(longestFile) / rate;
+    }
+    return 1.0;
+}
+
+std::int64_t Session::sampleCount(double seconds) const {
+    return std::llround(seconds * rate);
+}
+
+std::unique_ptr<VoiceEngine> Session::makeEngine(std::int32_t mode, double seconds,
+                                                 std::function<void(const SentFrame&)> onFrame) {
+    EngineSettings settings;
+    settings.sampleRate = rate;
+    settings.blockSize = options.blockSize;
+    settings.mode = mode;
+    settings.rate = options.rate;
+    auto engine = std::make_unique<VoiceEngine>(factory(), settings);
+    engine->onFrame = std::move(onFrame);
+    for (std::size_t voice = 0; voice < specs.size(); ++voice) {
+        const InputSpec& spec = specs[voice];
+        engine->addVoice(
+            spec.isFile ? openAudioFile(spec.text)
+                        : makeBuiltinInput(spec, rate, seconds, static_cast<std::uint32_t>(voice)));
+    }
+    return engine;
+}
+
+void Session::run(VoiceEngine& engine, std::int64_t endSample, Progress& progress) {
+    const std::int64_t block = engine.settings().blockSize;
+    const std::int64_t start = engine.position();
+    const std::int64_t total = std::max<std::int64_t>(1, endSample - start);
+    // About a hundred steps, each a whole number of blocks.
+    const std::int64_t step = std::max<std::int64_t>(1, total / 100 / block) * block;
+    while (engine.position() < endSample) {
+        engine.runTo(std::min(endSample, engine.position() + step));
+        progress.update(static_cast<double>(engine.position() - start) / total);
+    }
+    progress.finish();
+}
+
+} // namespace vex::host
