@@ -1,0 +1,95 @@
+// The command line itself: help for every command, and exit status 2 with a clear message
+// for every kind of mistake, leaving no output behind.
+#include "cli_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+namespace vex::test {
+namespace {
+
+TEST(CommandLineTest, HelpListsTheCommandsAndEachCommandHasItsOwn) {
+    const CliRun help = vexhost({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.err.empty()) << help.err;
+    for (const char* command : {"info", "frames"}) {
+        EXPECT_TRUE(contains(help.out, command)) << command;
+        const CliRun own = vexhost({command, "--help"});
+        EXPECT_EQ(own.status, 0) << command;
+        EXPECT_TRUE(contains(own.out, "--module")) << command;
+    }
+    const CliRun frames = vexhost({"frames", "--help"});
+    for (const char* option : {"INPUT", "--view", "--format", "--output", "--rate", "--block",
+                               "--sample-rate", "--duration", "sine:FREQ", "sweep:F1-F2"}) {
+        EXPECT_TRUE(contains(frames.out, option)) << option;
+    }
+}
+
+TEST(CommandLineTest, CommandLineMistakesExitWithStatusTwo) {
+    const std::vector<std::vector<std::string>> mistakes = {
+        {},
+        {"play"},
+        {"frames"},
+        {"frames", "sine:440", "--bogus"},
+        {"frames", "sine:440", "--rate", "8"},
+        {"frames", "sine:440", "--rate", "-1"},
+        {"frames", "sine:440", "--block", "0"},
+        {"frames", "sine:440", "--view", "waterfall"},
+        {"frames", "sine:440", "--format", "xml"},
+        {"frames", "sine:440", "--sample-rate", "10"},
+        {"frames", "sine:440", "--duration", "0"},
+        {"frames", "sine:440", "--rate"},
+    };
+    for (const auto& args : mistakes) {
+        const CliRun run = vexhost(args);
+        std::string line;
+        for (const auto& arg : args) {
+            line += arg + " ";
+        }
+        EXPECT_EQ(run.status, 2) << line;
+        EXPECT_TRUE(run.out.empty()) << line;
+        EXPECT_TRUE(contains(run.err, "vexhost: error: ")) << line << run.err;
+    }
+}
+
+TEST(CommandLineTest, BadInputsAreNamedInTheError) {
+    const CliRun missing = vexhost({"frames", "no-such-take.wav"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_TRUE(contains(missing.err, "cannot open 'no-such-take.wav': no such file"))
+        << missing.err;
+    const CliRun unknown = vexhost({"frames", "sine:440", "triangle:440"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_TRUE(contains(unknown.err, "unknown signal 'triangle'")) << unknown.err;
+    std::vector<std::string> tooMany = {"frames"};
+    tooMany.resize(1 + 129, "noise");
+    const CliRun many = vexhost(tooMany);
+    EXPECT_EQ(many.status, 2);
+    EXPECT_TRUE(contains(many.err, "at most 128 inputs")) << many.err;
+}
+
+TEST(CommandLineTest, InfoNamesTheModuleAndItsBuild) {
+    const CliRun run = vexhost({"info"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(contains(run.out, "framework version: 30400")) << run.out;
+    EXPECT_TRUE(contains(run.out, "built with: Unknown Compiler")) << run.out;
+    EXPECT_TRUE(contains(run.out, "VEX_ANALYZER.sem")) << run.out;
+}
+
+TEST(CommandLineTest, ModuleThatCannotLoadIsAnErrorAndNoOutputIsLeft) {
+    ScratchFolder folder("bad-module");
+    std::ofstream(folder / "not-a-module.sem") << "text, not a library";
+    for (const std::string& module : {folder / "missing.sem", folder / "not-a-module.sem"}) {
+        const CliRun info = vexhost({"info", "--module", module});
+        EXPECT_EQ(info.status, 2) << module;
+        EXPECT_TRUE(contains(info.err, "cannot load")) << info.err;
+        const CliRun frames =
+            vexhost({"frames", "sine:440", "--module", module, "-o", folder / "frames.csv"});
+        EXPECT_EQ(frames.status, 2);
+        EXPECT_TRUE(contains(frames.err, "cannot load")) << frames.err;
+    }
+    EXPECT_EQ(folder.entries(), 1u) << "only the fake module; no frames.csv or temporary";
+}
+
+} // namespace
+} // namespace vex::test
