@@ -1,0 +1,158 @@
+#include "tests/support/realtime_counters.h"
+
+#include <cstdlib>
+#include <new>
+
+#if !defined(_WIN32) && !defined(VEX_SANITIZED_BUILD)
+#define VEX_COUNT_MALLOC 1
+#include <dlfcn.h>
+#include <pthread.h>
+#endif
+
+namespace vex::test {
+namespace {
+
+// Why thread-local plain values: the counters themselves must neither allocate nor lock.
+thread_local bool armed = false;
+thread_local RealtimeCounts counts;
+
+inline void countAllocation() {
+    if (armed) {
+        ++counts.allocations;
+    }
+}
+
+inline void countFree(const void* pointer) {
+    if (armed && pointer != nullptr) {
+        ++counts.frees;
+    }
+}
+
+} // namespace
+
+RealtimeCounts realtimeCounts() {
+    return counts;
+}
+void resetRealtimeCounts() {
+    counts = RealtimeCounts{};
+}
+
+bool countsMallocAndLocks() {
+#ifdef VEX_COUNT_MALLOC
+    return true;
+#else
+    return false;
+#endif
+}
+
+AudioThreadScope::AudioThreadScope() {
+    armed = true;
+}
+AudioThreadScope::~AudioThreadScope() {
+    armed = false;
+}
+
+} // namespace vex::test
+
+using vex::test::countAllocation;
+using vex::test::countFree;
+
+#ifdef VEX_COUNT_MALLOC
+// The malloc family, forwarded to glibc's own entry points. Every operator new below ends
+// here too, so operator new counts through malloc only.
+extern "C" {
+void* __libc_malloc(std::size_t);
+void* __libc_calloc(std::size_t, std::size_t);
+void* __libc_realloc(void*, std::size_t);
+void* __libc_memalign(std::size_t, std::size_t);
+void __libc_free(void*);
+
+void* malloc(std::size_t size) {
+    countAllocation();
+    return __libc_malloc(size);
+}
+void* calloc(std::size_t count, std::size_t size) {
+    countAllocation();
+    return __libc_calloc(count, size);
+}
+void* realloc(void* pointer, std::size_t size) {
+    countAllocation();
+    return __libc_realloc(pointer, size);
+}
+void* aligned_alloc(std::size_t alignment, std::size_t size) {
+    countAllocation();
+    return __libc_memalign(alignment, size);
+}
+void* memalign(std::size_t alignment, std::size_t size) {
+    countAllocation();
+    return __libc_memalign(alignment, size);
+}
+int posix_memalign(void** out, std::size_t alignment, std::size_t size) {
+    countAllocation();
+    void* pointer = __libc_memalign(alignment, size);
+    if (pointer == nullptr) {
+        return 12; // ENOMEM
+    }
+    *out = pointer;
+    return 0;
+}
+void free(void* pointer) {
+    countFree(pointer);
+    __libc_free(pointer);
+}
+
+using MutexFunction = int (*)(pthread_mutex_t*);
+MutexFunction realFunction(const char* name) {
+    return reinterpret_cast<MutexFunction>(dlsym(RTLD_NEXT, name));
+}
+
+int pthread_mutex_lock(pthread_mutex_t* mutex) {
+    static const MutexFunction real = realFunction("pthread_mutex_lock");
+    if (vex::test::armed) {
+        ++vex::test::counts.locks;
+    }
+    return real(mutex);
+}
+int pthread_mutex_trylock(pthread_mutex_t* mutex) {
+    static const MutexFunction real = realFunction("pthread_mutex_trylock");
+    if (vex::test::armed) {
+        ++vex::test::counts.locks;
+    }
+    return real(mutex);
+}
+}
+
+#else
+// operator new and delete only: every C++ allocation of this program goes through them.
+void* operator new(std::size_t size) {
+    countAllocation();
+    void* pointer = std::malloc(size == 0 ? 1 : size);
+    if (pointer == nullptr) {
+        throw std::bad_alloc();
+    }
+    return pointer;
+}
+void* operator new[](std::size_t size) {
+    return ::operator new(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    countAllocation();
+    return std::malloc(size == 0 ? 1 : size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
+    return ::operator new(size, tag);
+}
+void operator delete(void* pointer) noexcept {
+    countFree(pointer);
+    std::free(pointer);
+}
+void operator delete[](void* pointer) noexcept {
+    ::operator delete(pointer);
+}
+void operator delete(void* pointer, std::size_t) noexcept {
+    ::operator delete(pointer);
+}
+void operator delete[](void* pointer, std::size_t) noexcept {
+    ::operator delete(pointer);
+}
+#endif

@@ -1,0 +1,34 @@
+// Counts heap allocations, frees and mutex locks made by the calling thread while it is
+// marked as an audio thread. Linked into test programs that prove the audio path
+// real-time safe. Natively it replaces operator new/delete and the malloc family and
+// watches pthread mutexes (which also catches allocations and locks made inside the
+// plug-in and the C++ runtime); on Windows it counts through operator new/delete only.
+#pragma once
+
+#include <cstdint>
+
+namespace vex::test {
+
+struct RealtimeCounts {
+    std::int64_t allocations = 0; // operator new, malloc, calloc, realloc, aligned allocations
+    std::int64_t frees = 0;       // operator delete and free of non-null pointers
+    std::int64_t locks = 0;       // pthread_mutex_lock / trylock (native only)
+};
+
+// Counts of the calling thread since it was last reset.
+RealtimeCounts realtimeCounts();
+void resetRealtimeCounts();
+
+// Whether this build counts malloc-family calls and locks too (native, no sanitizer).
+bool countsMallocAndLocks();
+
+// Marks the calling thread as an audio thread for the scope's life.
+class AudioThreadScope {
+public:
+    AudioThreadScope();
+    ~AudioThreadScope();
+    AudioThreadScope(const AudioThreadScope&) = delete;
+    AudioThreadScope& operator=(const AudioThreadScope&) = delete;
+};
+
+} // namespace vex::test
