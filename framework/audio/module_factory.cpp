@@ -117,8 +117,20 @@ std::int32_t ModuleFactory::registerDisplayClass(const MpChar* id, CreateFunctio
 }
 
 const FactoryEntry* ModuleFactory::find(const MpChar* id) const {
-    auto found = registry.find(MpString(id));
-    return found == registry.end() ? nullptr : found->second.get();
+    // Why not MpString(id): the identifier comes from the host, and one without a
+    // terminator would be read until a zero turns up. Compared with each registered
+    // identifier unit by unit, at most one unit past the longest is ever read.
+    for (const auto& entry : registry) {
+        const MpString& key = entry.first;
+        std::size_t i = 0;
+        while (i < key.size() && id[i] == key[i]) {
+            ++i;
+        }
+        if (i == key.size() && id[i] == 0) {
+            return entry.second.get();
+        }
+    }
+    return nullptr;
 }
 
 ModuleFactory* getFactory() {

@@ -3,7 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
 
 namespace vex {
 namespace {
@@ -85,6 +93,74 @@ TEST_F(ModuleFactoryTest, UnknownSidesAndIdentifiersAnswerUnsupportedAndNull) {
     EXPECT_EQ(out, nullptr);
     EXPECT_EQ(factory.createObject(MP_TEXT("TestModule "), 0, nullptr, &out), kMpUnsupported);
     EXPECT_EQ(factory.createObject(MP_TEXT(""), 0, nullptr, &out), kMpUnsupported);
+}
+
+// Two pages, the second inaccessible: text placed at the end of the first has nothing
+// readable after it, so a read past its last unit faults.
+class GuardedText {
+public:
+    GuardedText() {
+#ifdef _WIN32
+        SYSTEM_INFO info;
+        GetSystemInfo(&info);
+        page = info.dwPageSize;
+        base = static_cast<char*>(
+            VirtualAlloc(nullptr, 2 * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+        DWORD old = 0;
+        usable = base != nullptr && VirtualProtect(base + page, page, PAGE_NOACCESS, &old);
+#else
+        page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        void* p =
+            mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        base = p == MAP_FAILED ? nullptr : static_cast<char*>(p);
+        usable = base != nullptr && mprotect(base + page, page, PROT_NONE) == 0;
+#endif
+    }
+    ~GuardedText() {
+#ifdef _WIN32
+        if (base != nullptr) {
+            VirtualFree(base, 0, MEM_RELEASE);
+        }
+#else
+        if (base != nullptr) {
+            munmap(base, 2 * page);
+        }
+#endif
+    }
+    // `units` code units (no terminator) ending right at the inaccessible page.
+    const MpChar* place(const MpString& units) {
+        char* at = base + page - units.size() * sizeof(MpChar);
+        std::memcpy(at, units.data(), units.size() * sizeof(MpChar));
+        return reinterpret_cast<const MpChar*>(at);
+    }
+    bool usable = false;
+
+private:
+    std::size_t page = 0;
+    char* base = nullptr;
+};
+
+TEST_F(ModuleFactoryTest, AnIdentifierWithoutTerminatorIsNotReadPastTheRegisteredLength) {
+    GuardedText guarded;
+    ASSERT_TRUE(guarded.usable);
+    void* out = nullptr;
+    // Longer than any registered identifier, with no terminator before the guard page.
+    MpString units;
+    for (int i = 0; i < 40; ++i) {
+        units += MpChar('T');
+    }
+    EXPECT_EQ(factory.createObject(guarded.place(units), 0, nullptr, &out), kMpUnsupported);
+    EXPECT_EQ(out, nullptr);
+    // A registered identifier followed by another unit and no terminator: read up to that
+    // unit, no further.
+    EXPECT_EQ(
+        factory.createObject(guarded.place(MpString(kTestId) + MpChar('x')), 0, nullptr, &out),
+        kMpUnsupported);
+    EXPECT_EQ(out, nullptr);
+    // Terminated right at the guard, it is found.
+    ASSERT_EQ(factory.createObject(guarded.place(MpString(kTestId) + MpChar(0)), 0, nullptr, &out),
+              kMpOk);
+    static_cast<UnknownInterface*>(out)->release();
 }
 
 TEST_F(ModuleFactoryTest, ASideWithoutFunctionAnswersUnsupported) {
