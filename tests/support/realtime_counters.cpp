@@ -3,6 +3,17 @@
 #include <cstdlib>
 #include <new>
 
+// Why not under the sanitizers: their runtime owns malloc and free, and a replacement here
+// would hand it memory it never saw. There the count goes through operator new as on
+// Windows.
+#if defined(__SANITIZE_ADDRESS__)
+#define VEX_SANITIZED_BUILD 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VEX_SANITIZED_BUILD 1
+#endif
+#endif
+
 #if !defined(_WIN32) && !defined(VEX_SANITIZED_BUILD)
 #define VEX_COUNT_MALLOC 1
 #include <dlfcn.h>
@@ -119,6 +130,26 @@ int pthread_mutex_trylock(pthread_mutex_t* mutex) {
         ++vex::test::counts.locks;
     }
     return real(mutex);
+}
+
+using RwlockFunction = int (*)(pthread_rwlock_t*);
+RwlockFunction realRwlock(const char* name) {
+    return reinterpret_cast<RwlockFunction>(dlsym(RTLD_NEXT, name));
+}
+
+int pthread_rwlock_rdlock(pthread_rwlock_t* lock) {
+    static const RwlockFunction real = realRwlock("pthread_rwlock_rdlock");
+    if (vex::test::armed) {
+        ++vex::test::counts.locks;
+    }
+    return real(lock);
+}
+int pthread_rwlock_wrlock(pthread_rwlock_t* lock) {
+    static const RwlockFunction real = realRwlock("pthread_rwlock_wrlock");
+    if (vex::test::armed) {
+        ++vex::test::counts.locks;
+    }
+    return real(lock);
 }
 }
 

@@ -12,7 +12,7 @@ namespace vex::test {
 struct RealtimeCounts {
     std::int64_t allocations = 0; // operator new, malloc, calloc, realloc, aligned allocations
     std::int64_t frees = 0;       // operator delete and free of non-null pointers
-    std::int64_t locks = 0;       // pthread_mutex_lock / trylock (native only)
+    std::int64_t locks = 0;       // pthread mutex and read-write locks (native only)
 };
 
 // Counts of the calling thread since it was last reset.

@@ -1,0 +1,68 @@
+// The counters see what the marked thread does, and only that.
+#include "tests/support/realtime_counters.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace vex::test {
+namespace {
+
+// Why volatile: the sizes must not let the compiler drop the allocations.
+volatile std::size_t bytes = 24;
+
+TEST(RealtimeCounters, CountAllocationsAndFreesOfTheMarkedThreadOnly) {
+    resetRealtimeCounts();
+    {
+        AudioThreadScope scope;
+        auto block = std::make_unique<char[]>(bytes);
+        block[0] = 1;
+        block.reset();
+        void* raw = ::operator new(bytes);
+        ::operator delete(raw);
+    }
+    EXPECT_EQ(realtimeCounts().allocations, 2);
+    EXPECT_EQ(realtimeCounts().frees, 2);
+
+    // Another thread's allocations, and the marked thread's after its scope, go uncounted.
+    resetRealtimeCounts();
+    {
+        AudioThreadScope scope;
+        std::thread other([] {
+            for (int i = 0; i < 10; ++i) {
+                auto block = std::make_unique<char[]>(bytes);
+                block[0] = 1;
+            }
+        });
+        resetRealtimeCounts(); // starting the thread is this thread's own allocation
+        other.join();
+        EXPECT_EQ(realtimeCounts().allocations, 0);
+    }
+    auto later = std::make_unique<char[]>(bytes);
+    later[0] = 1;
+    EXPECT_EQ(realtimeCounts().allocations, 0);
+}
+
+TEST(RealtimeCounters, CountMallocAndLocksNatively) {
+    if (!countsMallocAndLocks()) {
+        GTEST_SKIP() << "this build counts through operator new only";
+    }
+    std::mutex mutex;
+    resetRealtimeCounts();
+    {
+        AudioThreadScope scope;
+        void* p = std::malloc(bytes);
+        p = std::realloc(p, bytes * 2);
+        std::free(p);
+        const std::lock_guard<std::mutex> lock(mutex);
+    }
+    EXPECT_EQ(realtimeCounts().allocations, 2);
+    EXPECT_EQ(realtimeCounts().frees, 1);
+    EXPECT_EQ(realtimeCounts().locks, 1);
+}
+
+} // namespace
+} // namespace vex::test
