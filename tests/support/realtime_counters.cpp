@@ -3,6 +3,10 @@
 #include <cstdlib>
 #include <new>
 
+#ifdef __linux__
+#include <sys/resource.h>
+#endif
+
 // Why not under the sanitizers: their runtime owns malloc and free, and a replacement here
 // would hand it memory it never saw. There the count goes through operator new as on
 // Windows.
@@ -56,11 +60,37 @@ bool countsMallocAndLocks() {
 #endif
 }
 
-AudioThreadScope::AudioThreadScope() {
+namespace {
+
+// Minor and major faults of the calling thread so far, or 0 where not counted.
+std::int64_t threadPageFaults() {
+#ifdef __linux__
+    struct rusage usage {};
+    if (getrusage(RUSAGE_THREAD, &usage) != 0) {
+        return 0;
+    }
+    return static_cast<std::int64_t>(usage.ru_minflt) + usage.ru_majflt;
+#else
+    return 0;
+#endif
+}
+
+} // namespace
+
+bool countsPageFaults() {
+#ifdef __linux__
+    return true;
+#else
+    return false;
+#endif
+}
+
+AudioThreadScope::AudioThreadScope() : faultsAtStart(threadPageFaults()) {
     armed = true;
 }
 AudioThreadScope::~AudioThreadScope() {
     armed = false;
+    counts.pageFaults += threadPageFaults() - faultsAtStart;
 }
 
 } // namespace vex::test

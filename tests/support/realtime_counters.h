@@ -3,6 +3,8 @@
 // real-time safe. Natively it replaces operator new/delete and the malloc family and
 // watches pthread mutexes (which also catches allocations and locks made inside the
 // plug-in and the C++ runtime); on Windows it counts through operator new/delete only.
+// On Linux it also counts the page faults of the marked thread: memory touched for the
+// first time stalls it as much as an allocation.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +15,7 @@ struct RealtimeCounts {
     std::int64_t allocations = 0; // operator new, malloc, calloc, realloc, aligned allocations
     std::int64_t frees = 0;       // operator delete and free of non-null pointers
     std::int64_t locks = 0;       // pthread mutex and read-write locks (native only)
+    std::int64_t pageFaults = 0;  // memory first touched (Linux only)
 };
 
 // Counts of the calling thread since it was last reset.
@@ -21,14 +24,20 @@ void resetRealtimeCounts();
 
 // Whether this build counts malloc-family calls and locks too (native, no sanitizer).
 bool countsMallocAndLocks();
+// Whether page faults are counted (Linux).
+bool countsPageFaults();
 
-// Marks the calling thread as an audio thread for the scope's life.
+// Marks the calling thread as an audio thread for the scope's life. Page faults are
+// counted over the whole scope.
 class AudioThreadScope {
 public:
     AudioThreadScope();
     ~AudioThreadScope();
     AudioThreadScope(const AudioThreadScope&) = delete;
     AudioThreadScope& operator=(const AudioThreadScope&) = delete;
+
+private:
+    std::int64_t faultsAtStart;
 };
 
 } // namespace vex::test

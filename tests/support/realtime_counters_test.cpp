@@ -64,5 +64,21 @@ TEST(RealtimeCounters, CountMallocAndLocksNatively) {
     EXPECT_EQ(realtimeCounts().locks, 1);
 }
 
+TEST(RealtimeCounters, CountPageFaultsOfTheMarkedScope) {
+    if (!countsPageFaults()) {
+        GTEST_SKIP() << "page faults are counted on Linux";
+    }
+    constexpr std::size_t kBytes = 64 * 4096;
+    std::unique_ptr<char[]> block(new char[kBytes]); // mapped, not yet touched
+    resetRealtimeCounts();
+    {
+        AudioThreadScope scope;
+        for (std::size_t i = 0; i < kBytes; i += 4096) {
+            block[i] = 1;
+        }
+    }
+    EXPECT_GE(realtimeCounts().pageFaults, 32);
+}
+
 } // namespace
 } // namespace vex::test

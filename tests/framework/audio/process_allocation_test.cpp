@@ -1,7 +1,7 @@
-// process makes no allocation: counted by replacing the global allocation functions for
-// this test program, while a run of blocks with events goes through the base.
-#include "tests/allocation_counter.h"
+// process makes no allocation, frees nothing and takes no lock: counted on this thread,
+// marked as the audio thread, while a run of blocks with events goes through the base.
 #include "tests/framework/audio/test_module.h"
+#include "tests/support/realtime_counters.h"
 
 #include <gtest/gtest.h>
 
@@ -34,24 +34,31 @@ TEST(ProcessAllocation, ABlockRunWithEventsAllocatesNothing) {
     events.add(41, kEventPinOther, TestModule::kBlobIn);
     module.sendFromCallback = true;
 
-    allocations = 0;
-    countAllocations = true;
-    for (int block = 0; block < 200; ++block) {
-        module.process(block % 2 == 0 ? 512 : 64, events.first());
-        module.process(128, nullptr);
-        module.blobOut.setValueRaw(4100, frame.data());
-        module.blobOut.sendPinUpdate(-1);
+    resetRealtimeCounts();
+    {
+        AudioThreadScope audioThread;
+        for (int block = 0; block < 200; ++block) {
+            module.process(block % 2 == 0 ? 512 : 64, events.first());
+            module.process(128, nullptr);
+            module.blobOut.setValueRaw(4100, frame.data());
+            module.blobOut.sendPinUpdate(-1);
+        }
     }
-    countAllocations = false;
-    EXPECT_EQ(allocations, 0);
+    EXPECT_EQ(realtimeCounts().allocations, 0);
+    EXPECT_EQ(realtimeCounts().frees, 0);
+    EXPECT_EQ(realtimeCounts().locks, 0);
     EXPECT_GT(module.routineCalls.count, 0u);
     EXPECT_GT(host.sleepRequests, 0) << "the gate ran too";
 
-    // The count is live: a blob pin whose length changes does allocate.
-    countAllocations = true;
-    module.blobOut.setValueRaw(4228, std::vector<std::uint8_t>(4228).data());
-    countAllocations = false;
-    EXPECT_EQ(allocations, 2) << "the vector above and the pin's new storage";
+    // The count is live: a blob pin whose length grows takes new storage.
+    const std::vector<std::uint8_t> longer(4228);
+    resetRealtimeCounts();
+    {
+        AudioThreadScope audioThread;
+        module.blobOut.setValueRaw(4228, longer.data());
+    }
+    EXPECT_EQ(realtimeCounts().allocations, 1);
+    EXPECT_EQ(realtimeCounts().frees, 1) << "the storage it replaced";
 }
 
 } // namespace
