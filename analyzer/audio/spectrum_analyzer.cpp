@@ -37,6 +37,9 @@ const float* sharedHannTable() {
 }
 
 SpectrumAnalyzer::SpectrumAnalyzer(std::int32_t linear) : linear(linear) {
+    // Why here: the first transform would otherwise build the FFT's process-wide tables
+    // (hundreds of kilobytes) on the audio thread, in the middle of a block.
+    prepareFftTables();
     sharedHannTable();
 }
 
