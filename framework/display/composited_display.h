@@ -23,6 +23,10 @@ public:
                                     MeasureSize* out) override;
     std::int32_t MP_STDCALL arrange(std::int32_t top, std::int32_t bottom, std::int32_t left,
                                     std::int32_t right) override;
+    // Why the using-declarations: both interfaces have operations of these names with other
+    // arguments; the module interface's stay callable beside the drawing interface's.
+    using DisplayModuleBase::reserved7;
+    using DisplayModuleBase::reserved9;
     std::int32_t MP_STDCALL reserved7() override { return kMpOk; }
     std::int32_t MP_STDCALL reserved8() override { return kMpOk; }
     std::int32_t MP_STDCALL reserved9(std::int32_t, std::int32_t, std::int32_t) override {
