@@ -1,5 +1,6 @@
 // The module classes this library offers, entered into the factory at start-up.
 #include "analyzer/audio/analyzer_audio_module.h"
+#include "analyzer/display/analyzer_display.h"
 #include "framework/audio/module_entry.h"
 #include "framework/audio/module_factory.h"
 
@@ -9,9 +10,9 @@ namespace vex {
 extern const MpChar kAnalyzerModuleId[] = MP_TEXT("VexAnalyzer");
 
 int registerModuleClasses() {
-    // The audio side first, then the display side (registerDisplayClass(kAnalyzerModuleId,
-    // ...) once it is available).
+    // The audio side first, then the display side.
     registerAudioClass(kAnalyzerModuleId, &createAnalyzerAudioModule);
+    registerDisplayClass(kAnalyzerModuleId, &createDisplayModule<AnalyzerDisplay>);
     return 0;
 }
 

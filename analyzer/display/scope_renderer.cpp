@@ -1,0 +1,146 @@
+#include "analyzer/display/scope_renderer.h"
+
+#include "analyzer/audio/analyzer_messages.h"
+
+#include <cstring>
+
+namespace vex {
+
+namespace {
+
+constexpr float kAmplitudeScale = 0.46511626f; // sample 1.0 above the centre, per pane height
+constexpr float kGridStep = 0.1f;              // one grid step in sample units
+constexpr float kTimeStep = 0.0050226017f;     // 1 / 199.1 of the width per sample
+constexpr float kHalf = 0.5f;
+constexpr float kLabelIndent = 2.0f;
+
+float readFloat(const std::uint8_t* bytes, std::size_t offset) {
+    float value;
+    std::memcpy(&value, bytes + offset, sizeof(value));
+    return value;
+}
+
+std::int32_t clampToPane(std::int64_t y, const RECT& pane) {
+    if (y < pane.top) {
+        return pane.top;
+    }
+    if (y > pane.bottom - 1) {
+        return pane.bottom - 1;
+    }
+    return static_cast<std::int32_t>(y);
+}
+
+} // namespace
+
+void ScopeRenderer::render(GraphicsWrapper& graphics, RECT rect, const RenderState& state) {
+    const PlotLayout layout(rect, state);
+    if (state.gridOn) {
+        drawGrid(graphics, layout.paneA, state.gridPen);
+        if (state.splitChannels) {
+            drawGrid(graphics, layout.paneB, state.gridPen);
+        }
+    }
+    if (state.followVoice) {
+        for (std::int32_t v = 0; v < kVoiceCount; ++v) {
+            if (v != state.selectedVoice && isActiveVoice(state, v)) {
+                drawVoice(graphics, layout, state, v, state.trace1OtherPen, state.trace2OtherPen);
+            }
+        }
+    }
+    const std::int32_t s = state.selectedVoice;
+    if ((s >= 0 && isActiveVoice(state, s)) || !state.followVoice) {
+        drawVoice(graphics, layout, state, s, state.trace1Pen, state.trace2Pen);
+    }
+    if (state.labelsOn) {
+        if (state.splitChannels) {
+            drawAmplitudeLabels(graphics,
+                                RECT{rect.left, layout.top, layout.right, layout.top + layout.half},
+                                state);
+            drawAmplitudeLabels(graphics,
+                                RECT{rect.left, layout.top + layout.half, layout.right,
+                                     layout.top + 2 * layout.half},
+                                state);
+        } else {
+            drawAmplitudeLabels(graphics, RECT{rect.left, layout.top, layout.right, layout.bottom},
+                                state);
+        }
+    }
+}
+
+void ScopeRenderer::drawVoice(GraphicsWrapper& graphics, const PlotLayout& layout,
+                              const RenderState& state, std::int32_t voice, const PenWrapper* penA,
+                              const PenWrapper* penB) {
+    const std::uint8_t* frame = frameOfSize(state, voice, kScopePayloadSize);
+    if (frame == nullptr) {
+        return;
+    }
+    if (frame[1] != 0) {
+        drawTrace(graphics, layout.paneB, frame, 1, penB);
+    }
+    if (frame[0] != 0) {
+        drawTrace(graphics, layout.paneA, frame, 0, penA);
+    }
+}
+
+void ScopeRenderer::drawTrace(GraphicsWrapper& graphics, RECT pane, const std::uint8_t* frame,
+                              std::int32_t signal, const PenWrapper* pen) {
+    // Why on the stack: no allocation while painting.
+    gdip::GpPoint points[kScopePoints];
+    const std::int64_t w = static_cast<std::int64_t>(pane.right) - pane.left;
+    const std::int64_t h = static_cast<std::int64_t>(pane.bottom) - pane.top;
+    const std::int64_t centre = pane.top + h / 2;
+    const double amplitude = static_cast<double>(kAmplitudeScale) * static_cast<double>(h);
+    for (std::int32_t k = 0; k < kScopePoints; ++k) {
+        const float sample = readFloat(frame, kPayloadHeaderSize + sizeof(PayloadRecord) * k +
+                                                  sizeof(float) * signal);
+        const double step = static_cast<double>(k * (w - 1)) * static_cast<double>(kTimeStep);
+        points[k].X = static_cast<std::int32_t>(pane.left + 1 + truncateClamped(step));
+        // A NaN sample carries no height and lies on the centre line.
+        points[k].Y =
+            clampToPane(centre - truncateClamped(amplitude * static_cast<double>(sample)), pane);
+    }
+    graphics.drawLines(pen, points, kScopePoints);
+}
+
+void ScopeRenderer::drawGrid(GraphicsWrapper& graphics, RECT pane, const PenWrapper* pen) {
+    const std::int32_t h = pane.bottom - pane.top;
+    const std::int32_t w = pane.right - pane.left;
+    const std::int32_t hh = h / 2;
+    const std::int32_t hw = w / 2;
+    // Why the float step: the grid's unit height is a 32-bit product.
+    const float amplitude = kAmplitudeScale * static_cast<float>(h);
+    const std::int32_t step = h >= 50 ? 1 : 4;
+    for (std::int32_t v = -10; v < 11; v += step) {
+        const std::int32_t length = v % 5 == 0 ? 8 : 4;
+        const double offset = static_cast<double>(v) * static_cast<double>(amplitude) *
+                              static_cast<double>(kGridStep);
+        const auto y = static_cast<std::int32_t>(pane.top + hh + truncateClamped(offset));
+        graphics.drawLine(pen, pane.left, y, pane.left + length, y);
+        graphics.drawLine(pen, pane.right - length, y, pane.right, y);
+    }
+    graphics.drawLine(pen, pane.left, pane.top + hh, pane.right, pane.top + hh);
+    graphics.drawLine(pen, pane.left + hw, pane.top, pane.left + hw, pane.bottom - 1);
+    graphics.drawRectangle(pen, pane.left, pane.top, w, h);
+}
+
+void ScopeRenderer::drawAmplitudeLabels(GraphicsWrapper& graphics, RECT rect,
+                                        const RenderState& state) {
+    const std::int32_t h = rect.bottom - rect.top;
+    if (h <= 30) {
+        return;
+    }
+    const std::int32_t hh = h / 2;
+    const double amplitude = static_cast<double>(kAmplitudeScale) * h;
+    const double fontHeight = graphics.fontHeight(state.labelFont);
+    MpChar text[16];
+    for (std::int32_t v = -10; v <= 10; v += 5) {
+        const std::int32_t length = formatLabel(static_cast<float>(v), false, text);
+        const double y = (rect.top + hh) - v * amplitude * static_cast<double>(kGridStep) -
+                         fontHeight * static_cast<double>(kHalf);
+        graphics.drawText(text, length, state.labelFont,
+                          static_cast<float>(rect.left + static_cast<double>(kLabelIndent)),
+                          static_cast<float>(y), state.labelBrush);
+    }
+}
+
+} // namespace vex

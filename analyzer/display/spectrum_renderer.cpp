@@ -1,0 +1,291 @@
+#include "analyzer/display/spectrum_renderer.h"
+
+#include "analyzer/audio/analyzer_messages.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace vex {
+
+// Why float: the grid's fractions are 32-bit constants; positions are computed from them
+// widened to double (see the layout arithmetic below).
+const float LogFrequencyGrid[37] = {
+    0.0465f, 0.0994f, 0.1372f, 0.1663f, 0.1901f, 0.2103f, 0.2283f, 0.2440f, 0.2573f, // 20..100
+    0.3483f, 0.4014f, 0.4392f, 0.4682f, 0.4920f, 0.5127f, 0.5298f, 0.5455f,          // ..900
+    0.5595f, 0.6505f, 0.7035f, 0.7415f, 0.7710f, 0.7945f, 0.8150f, 0.8325f, 0.8480f, // 1k..9k
+    0.8615f, 0.8745f, 0.8860f, 0.8960f, 0.9060f, 0.9150f, 0.9230f, 0.9315f, 0.9385f, // ..18k
+    0.9460f, 0.9525f,                                                                // 19k, 20k
+};
+
+namespace {
+
+constexpr float kAxisOffset = 0.045f;        // frequency axis starts this far in
+constexpr float kZeroDbOffset = 0.06f;       // 0 dB grid line below the top
+constexpr float kLevelSpacing = 0.27027026f; // 20 dB between level lines
+constexpr float kLinearSpacing = 0.0456621f; // 1 kHz between linear grid lines
+constexpr float kLinearLabelSpacing = 0.046082947f;
+constexpr float kTopLevel = 7.0f;           // dB at one pixel below the pane's top
+constexpr float kLevelScale = 0.012987013f; // 1 / 77 dB per pane height
+
+constexpr std::int32_t kTickLength = 10;
+
+// Bit sets of grid and label indices.
+constexpr std::uint64_t bits(std::initializer_list<int> indices) {
+    std::uint64_t out = 0;
+    for (int i : indices) {
+        out |= std::uint64_t{1} << i;
+    }
+    return out;
+}
+constexpr std::uint64_t kAll37 = (std::uint64_t{1} << 37) - 1;
+constexpr std::uint64_t kAll20 = (std::uint64_t{1} << 20) - 1;
+constexpr std::uint64_t kOdd20 = bits({1, 3, 5, 7, 9, 11, 13, 15, 17, 19});
+
+// Indices: 0..7 are 20..90 Hz, 8..16 are 100..900 Hz, 17..36 are 1..20 kHz.
+constexpr std::uint64_t kLogNarrowest = bits({0, 3, 9, 16, 18, 22, 36});
+constexpr std::uint64_t kLogNarrow = bits({0, 2, 6, 9, 13, 17, 19, 21, 25, 36});
+constexpr std::uint64_t kLogMedium = bits({0, 1, 3, 8, 10, 14, 17, 18, 20, 22, 27, 36});
+constexpr std::uint64_t kLogWide =
+    bits({0, 1, 2, 3, 5, 8, 9, 10, 12, 15, 17, 18, 19, 20, 21, 23, 26, 30, 36});
+constexpr std::uint64_t kLogWider = bits(
+    {0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 13, 15, 17, 18, 19, 20, 21, 22, 23, 24, 26, 29, 32, 36});
+constexpr std::uint64_t kLogWidest = kAll37 & ~bits({27, 29, 31, 33, 35}); // no odd kHz above 10k
+
+float readFloat(const std::uint8_t* bytes, std::size_t offset) {
+    float value;
+    std::memcpy(&value, bytes + offset, sizeof(value));
+    return value;
+}
+
+std::int32_t clampToPane(std::int64_t y, const RECT& pane) {
+    if (y < pane.top) {
+        return pane.top;
+    }
+    if (y > pane.bottom - 1) {
+        return pane.bottom - 1;
+    }
+    return static_cast<std::int32_t>(y);
+}
+
+} // namespace
+
+std::int32_t SpectrumRenderer::frameSize() const {
+    return linearAxis != 0 ? kLinearSpectrumPayloadSize : kLogSpectrumPayloadSize;
+}
+
+std::int32_t SpectrumRenderer::pointCount() const {
+    return linearAxis != 0 ? kLinearBins : kLogBands;
+}
+
+std::uint64_t SpectrumRenderer::fullGridLines(std::int32_t width) const {
+    if (linearAxis != 0) {
+        if (width <= 250) {
+            return kAll20 & ~kOdd20;
+        }
+        if (width <= 349) {
+            return kAll20 & ~bits({9, 11, 13, 15, 17, 19});
+        }
+        return kAll20;
+    }
+    if (width <= 250) {
+        return kLogNarrow;
+    }
+    if (width <= 400) {
+        return kLogMedium;
+    }
+    if (width <= 600) {
+        return kLogWide;
+    }
+    if (width <= 1000) {
+        return kLogWider;
+    }
+    if (width <= 2099) {
+        return kLogWidest;
+    }
+    return kAll37;
+}
+
+std::uint64_t SpectrumRenderer::drawnLabels(std::int32_t width) const {
+    if (linearAxis != 0) {
+        if (width <= 250) {
+            return kAll20 & ~kOdd20;
+        }
+        if (width <= 350) {
+            return bits({0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 12, 14, 16, 18});
+        }
+        return kAll20;
+    }
+    if (width <= 180) {
+        return kLogNarrowest;
+    }
+    if (width <= 250) {
+        return kLogNarrow;
+    }
+    if (width <= 400) {
+        return kLogMedium;
+    }
+    if (width <= 600) {
+        return kLogWide;
+    }
+    if (width <= 1000) {
+        return kLogWider;
+    }
+    if (width <= 2100) {
+        return kLogWidest;
+    }
+    return kAll37;
+}
+
+void SpectrumRenderer::render(GraphicsWrapper& graphics, RECT rect, const RenderState& state) {
+    const PlotLayout layout(rect, state);
+    if (state.gridOn) {
+        drawGrid(graphics, layout.paneA, state.gridPen);
+        if (state.splitChannels) {
+            drawGrid(graphics, layout.paneB, state.gridPen);
+        }
+    }
+    if (state.followVoice) {
+        for (std::int32_t v = 0; v < kVoiceCount; ++v) {
+            if (v != state.selectedVoice && isActiveVoice(state, v)) {
+                drawVoice(graphics, layout, state, v, state.trace1OtherPen, state.trace2OtherPen);
+            }
+        }
+    }
+    const std::int32_t s = state.selectedVoice;
+    if ((s >= 0 && isActiveVoice(state, s)) || !state.followVoice) {
+        drawVoice(graphics, layout, state, s, state.trace1Pen, state.trace2Pen);
+    }
+    if (state.labelsOn) {
+        drawFrequencyLabels(
+            graphics, RECT{rect.left + 20, rect.top + 5, rect.right - 5, rect.bottom - 5}, state);
+        if (state.splitChannels) {
+            drawLevelLabels(graphics,
+                            RECT{rect.left, layout.top, layout.right, layout.top + layout.half},
+                            state);
+            drawLevelLabels(graphics,
+                            RECT{rect.left, layout.top + layout.half, layout.right,
+                                 layout.top + 2 * layout.half},
+                            state);
+        } else {
+            drawLevelLabels(graphics, RECT{rect.left, layout.top, layout.right, layout.bottom},
+                            state);
+        }
+    }
+}
+
+void SpectrumRenderer::drawVoice(GraphicsWrapper& graphics, const PlotLayout& layout,
+                                 const RenderState& state, std::int32_t voice,
+                                 const PenWrapper* penA, const PenWrapper* penB) const {
+    const std::uint8_t* frame = frameOfSize(state, voice, frameSize());
+    if (frame == nullptr) {
+        return;
+    }
+    if (frame[1] != 0) {
+        drawCurve(graphics, layout.paneB, frame, 1, penB);
+    }
+    if (frame[0] != 0) {
+        drawCurve(graphics, layout.paneA, frame, 0, penA);
+    }
+}
+
+void SpectrumRenderer::drawCurve(GraphicsWrapper& graphics, RECT pane, const std::uint8_t* frame,
+                                 std::int32_t signal, const PenWrapper* pen) const {
+    // Why on the stack: no allocation while painting.
+    gdip::GpPoint points[kLogBands > kLinearBins ? kLogBands : kLinearBins];
+    const std::int32_t n = pointCount();
+    const std::int64_t w = static_cast<std::int64_t>(pane.right) - pane.left;
+    const std::int64_t h = static_cast<std::int64_t>(pane.bottom) - pane.top;
+    for (std::int32_t k = 0; k < n; ++k) {
+        const float level = readFloat(frame, kPayloadHeaderSize + sizeof(PayloadRecord) * k +
+                                                 sizeof(float) * signal);
+        points[k].X = static_cast<std::int32_t>(pane.left + 1 + (k * (w - 1)) / n);
+        // Why: a NaN level carries no height; it is drawn as the lowest level.
+        const double scaled = std::isnan(level)
+                                  ? -1e9
+                                  : (static_cast<double>(level) - static_cast<double>(kTopLevel)) *
+                                        static_cast<double>(kLevelScale) * static_cast<double>(h);
+        points[k].Y = clampToPane(pane.top + 1 - truncateClamped(scaled), pane);
+    }
+    graphics.drawLines(pen, points, n);
+}
+
+void SpectrumRenderer::drawGrid(GraphicsWrapper& graphics, RECT pane, const PenWrapper* pen) const {
+    if (pane.bottom <= pane.top) {
+        return;
+    }
+    const std::int32_t h = pane.bottom - pane.top;
+    const std::int32_t w = pane.right - pane.left;
+    // Why the float step: the 0 dB offset is a 32-bit product before it is added.
+    const float zeroDb = static_cast<float>(h) * kZeroDbOffset;
+    for (std::int32_t k = 0; k < 4; ++k) {
+        const double offset = static_cast<double>(k) * h * static_cast<double>(kLevelSpacing) +
+                              static_cast<double>(zeroDb);
+        const auto y = static_cast<std::int32_t>(pane.top + truncateClamped(offset));
+        graphics.drawLine(pen, pane.left, y, pane.right, y);
+    }
+    const std::uint64_t full = fullGridLines(w);
+    const std::int32_t count = linearAxis != 0 ? 20 : 37;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const double fraction =
+            linearAxis != 0 ? static_cast<double>(i) * w * static_cast<double>(kLinearSpacing)
+                            : static_cast<double>(w) * static_cast<double>(LogFrequencyGrid[i]);
+        const double position =
+            fraction + static_cast<double>(w) * static_cast<double>(kAxisOffset);
+        const auto x = static_cast<std::int32_t>(pane.left + truncateClamped(position));
+        const bool isFull = (full >> i) & 1u;
+        const std::int32_t low = isFull ? pane.bottom - 1 : pane.top + kTickLength;
+        graphics.drawLine(pen, x, low, x, pane.top);
+    }
+    graphics.drawRectangle(pen, pane.left, pane.top, w, h);
+}
+
+void SpectrumRenderer::drawFrequencyLabels(GraphicsWrapper& graphics, RECT rect,
+                                           const RenderState& state) const {
+    const std::int32_t w = rect.right - rect.left;
+    const std::uint64_t drawn = drawnLabels(w);
+    const std::int32_t count = linearAxis != 0 ? 20 : 37;
+    MpChar text[16];
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (((drawn >> i) & 1u) == 0) {
+            continue;
+        }
+        double x;
+        std::int32_t length;
+        if (linearAxis != 0) {
+            x = static_cast<double>(i) * w * static_cast<double>(kLinearLabelSpacing) + rect.left +
+                static_cast<double>(w) * static_cast<double>(kAxisOffset) - 10.0;
+            length = formatLabel(static_cast<float>(i + 1), true, text);
+        } else {
+            x = static_cast<double>(w) * static_cast<double>(LogFrequencyGrid[i]) + rect.left +
+                static_cast<double>(w) * static_cast<double>(kAxisOffset) - 6.0;
+            if (i <= 7) {
+                length = formatLabel(static_cast<float>((i + 2) * 10), false, text);
+            } else if (i <= 16) {
+                length = formatLabel(static_cast<float>((i - 7) * 100), false, text);
+            } else {
+                length = formatLabel(static_cast<float>(i - 16), true, text);
+            }
+        }
+        graphics.drawText(text, length, state.labelFont, static_cast<float>(x),
+                          static_cast<float>(rect.top), state.labelBrush);
+    }
+}
+
+void SpectrumRenderer::drawLevelLabels(GraphicsWrapper& graphics, RECT rect,
+                                       const RenderState& state) {
+    if (rect.bottom <= rect.top) {
+        return;
+    }
+    const std::int32_t h = rect.bottom - rect.top;
+    const float zeroDb = static_cast<float>(h) * kZeroDbOffset;
+    MpChar text[16];
+    for (std::int32_t k = 0; k < 4; ++k) {
+        const std::int32_t length = formatLabel(static_cast<float>(-20 * k), false, text);
+        const double y = rect.top + static_cast<double>(zeroDb) +
+                         static_cast<double>(k) * h * static_cast<double>(kLevelSpacing) - 5.0;
+        graphics.drawText(text, length, state.labelFont, static_cast<float>(rect.left + 2),
+                          static_cast<float>(y), state.labelBrush);
+    }
+}
+
+} // namespace vex

@@ -1,0 +1,47 @@
+// The two spectrum views: level curves of each active voice's frame over a level grid and
+// a linear (1 to 20 kHz) or logarithmic (20 Hz to 20 kHz) frequency grid, with labels.
+#pragma once
+
+#include "analyzer/display/renderer.h"
+
+namespace vex {
+
+// Fractions of the plot width of the 37 logarithmic grid frequencies, 20 Hz to 20 kHz
+// (20..90 Hz, 100..900 Hz, 1..20 kHz); a line or label at index i lies at
+// LogFrequencyGrid[i] + 0.045 of the width.
+extern const float LogFrequencyGrid[37];
+
+class SpectrumRenderer final : public Renderer {
+public:
+    // Non-zero: linear axis, 4100-byte frames of 512 points. Zero: logarithmic axis,
+    // 4228-byte frames of 528 points.
+    explicit SpectrumRenderer(std::int32_t linear) : linearAxis(linear) {}
+
+    void render(GraphicsWrapper& graphics, RECT rect, const RenderState& state) override;
+
+    // Frame size and points of this renderer's frames.
+    std::int32_t frameSize() const;
+    std::int32_t pointCount() const;
+
+    // The pieces of render, for tests: the grid in one pane, the frequency labels in
+    // {left, top, right, bottom}, the level labels in a rectangle.
+    void drawGrid(GraphicsWrapper& graphics, RECT pane, const PenWrapper* pen) const;
+    void drawFrequencyLabels(GraphicsWrapper& graphics, RECT rect, const RenderState& state) const;
+    static void drawLevelLabels(GraphicsWrapper& graphics, RECT rect, const RenderState& state);
+
+    // Which vertical grid lines of a pane `width` pixels wide are full lines (bit i for
+    // line i); the others are 10-pixel ticks.
+    std::uint64_t fullGridLines(std::int32_t width) const;
+    // Which frequency labels are drawn in a rectangle `width` pixels wide (bit i).
+    std::uint64_t drawnLabels(std::int32_t width) const;
+
+private:
+    void drawVoice(GraphicsWrapper& graphics, const PlotLayout& layout, const RenderState& state,
+                   std::int32_t voice, const PenWrapper* penA, const PenWrapper* penB) const;
+    void drawCurve(GraphicsWrapper& graphics, RECT pane, const std::uint8_t* frame,
+                   std::int32_t signal, const PenWrapper* pen) const;
+
+    std::int32_t linearAxis;
+};
+
+} // namespace vex
