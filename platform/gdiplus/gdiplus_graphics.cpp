@@ -3,6 +3,7 @@
 #include "gdiplus_objects.h"
 #include "platform/device_context.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <new>
@@ -42,17 +43,61 @@ bool isThin(REAL width) {
     return static_cast<double>(width) * width < 2.0001;
 }
 
-// Fills the united pixel set of `g` with `colour`, every pixel blended once.
+// round(a * b / 255) for bytes, exactly.
+inline std::uint32_t multiplyBytes(std::uint32_t a, std::uint32_t b) {
+    const std::uint32_t t = a * b + 0x80u;
+    return (t + (t >> 8)) >> 8;
+}
+
+// Blends `colour` once over every pixel of the united pixel set of `g`: per channel
+// round(C A / 255) + round(D (255 - A) / 255), as GDI+ blends into a 32-bpp surface.
+// Why not a Cairo fill of the runs: it gives the same pixels, but tessellating a thousand
+// rectangles per polyline made a paint of many voices a hundred times slower.
 void fillPixels(GraphicsObject* g, ARGB colour) {
-    const std::vector<PixelSpan>& spans = g->pixels.unite();
-    if (spans.empty() || (colour >> 24) == 0) {
+    const std::uint32_t alpha = colour >> 24;
+    // An opaque colour covers a pixel the same however often it is drawn.
+    const std::vector<PixelSpan>& spans = alpha == 255 ? g->pixels.runs() : g->pixels.unite();
+    if (spans.empty() || alpha == 0) {
         return;
     }
-    for (const PixelSpan& span : spans) {
-        cairo_rectangle(g->cr, span.x0, span.y, span.x1 - span.x0 + 1, 1);
+    cairo_surface_t* surface = cairo_get_target(g->cr);
+    cairo_surface_flush(surface);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    if (data == nullptr) {
+        return;
     }
-    setSourceArgb(g->cr, colour);
-    cairo_fill(g->cr);
+    const std::uint32_t source =
+        (alpha << 24) | (multiplyBytes((colour >> 16) & 0xffu, alpha) << 16) |
+        (multiplyBytes((colour >> 8) & 0xffu, alpha) << 8) | multiplyBytes(colour & 0xffu, alpha);
+    const std::uint32_t keep = 255u - alpha;
+    std::int32_t top = spans.front().y;
+    std::int32_t bottom = top;
+    std::int32_t left = spans.front().x0;
+    std::int32_t right = spans.front().x1;
+    for (const PixelSpan& span : spans) {
+        top = std::min(top, span.y);
+        bottom = std::max(bottom, span.y);
+        auto* row =
+            reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(span.y) * stride);
+        left = std::min(left, span.x0);
+        right = std::max(right, span.x1);
+        if (keep == 0) {
+            std::fill(row + span.x0, row + span.x1 + 1, source);
+            continue;
+        }
+        for (std::int32_t x = span.x0; x <= span.x1; ++x) {
+            const std::uint32_t d = row[x];
+            std::uint32_t out = 0;
+            for (int shift = 0; shift <= 24; shift += 8) {
+                const std::uint32_t channel =
+                    ((source >> shift) & 0xffu) + multiplyBytes((d >> shift) & 0xffu, keep);
+                out |= channel << shift;
+            }
+            row[x] = out;
+        }
+    }
+    cairo_surface_mark_dirty_rectangle(surface, left, top, right - left + 1, bottom - top + 1);
 }
 
 // Lines of a pen wider than thin: stroked along pixel centres with flat caps and mitred

@@ -116,18 +116,43 @@ void PixelSpanSet::addBox(std::int64_t left, std::int64_t top, std::int64_t righ
 }
 
 const std::vector<PixelSpan>& PixelSpanSet::unite() {
-    std::sort(spans.begin(), spans.end(), [](const PixelSpan& a, const PixelSpan& b) {
-        return a.y != b.y ? a.y < b.y : a.x0 < b.x0;
-    });
-    std::size_t out = 0;
-    for (std::size_t i = 0; i < spans.size(); ++i) {
-        if (out > 0 && spans[out - 1].y == spans[i].y && spans[i].x0 <= spans[out - 1].x1 + 1) {
-            spans[out - 1].x1 = std::max(spans[out - 1].x1, spans[i].x1);
-        } else {
-            spans[out++] = spans[i];
+    if (spans.empty()) {
+        return spans;
+    }
+    // Why not one sort: a noisy curve gives thousands of runs over a few hundred rows;
+    // grouping by row first (counting sort) and sorting each short row is far cheaper.
+    std::int32_t firstRow = spans.front().y;
+    std::int32_t lastRow = firstRow;
+    for (const PixelSpan& span : spans) {
+        firstRow = std::min(firstRow, span.y);
+        lastRow = std::max(lastRow, span.y);
+    }
+    const auto rows = static_cast<std::size_t>(lastRow - firstRow) + 1;
+    rowStarts.assign(rows + 1, 0);
+    for (const PixelSpan& span : spans) {
+        ++rowStarts[static_cast<std::size_t>(span.y - firstRow) + 1];
+    }
+    for (std::size_t r = 0; r < rows; ++r) {
+        rowStarts[r + 1] += rowStarts[r];
+    }
+    sorted.resize(spans.size());
+    rowFill.assign(rowStarts.begin(), rowStarts.end() - 1);
+    for (const PixelSpan& span : spans) {
+        sorted[rowFill[static_cast<std::size_t>(span.y - firstRow)]++] = span;
+    }
+    spans.clear();
+    for (std::size_t r = 0; r < rows; ++r) {
+        const auto begin = sorted.begin() + static_cast<std::ptrdiff_t>(rowStarts[r]);
+        const auto end = sorted.begin() + static_cast<std::ptrdiff_t>(rowStarts[r + 1]);
+        std::sort(begin, end, [](const PixelSpan& a, const PixelSpan& b) { return a.x0 < b.x0; });
+        for (auto it = begin; it != end; ++it) {
+            if (!spans.empty() && spans.back().y == it->y && it->x0 <= spans.back().x1 + 1) {
+                spans.back().x1 = std::max(spans.back().x1, it->x1);
+            } else {
+                spans.push_back(*it);
+            }
         }
     }
-    spans.resize(out);
     return spans;
 }
 

@@ -38,6 +38,10 @@ public:
     // every pixel appears once. Answers the result.
     const std::vector<PixelSpan>& unite();
 
+    // The runs as added, possibly overlapping; enough where blending twice changes
+    // nothing (opaque colours).
+    const std::vector<PixelSpan>& runs() const { return spans; }
+
     bool empty() const { return spans.empty(); }
 
 private:
@@ -46,6 +50,9 @@ private:
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::vector<PixelSpan> spans;
+    std::vector<PixelSpan> sorted;      // scratch of unite
+    std::vector<std::size_t> rowStarts; // scratch of unite
+    std::vector<std::size_t> rowFill;   // scratch of unite
 };
 
 } // namespace vex::platform
