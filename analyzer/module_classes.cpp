@@ -1,6 +1,6 @@
 // The module classes this library offers, entered into the factory at start-up.
 #include "analyzer/audio/analyzer_audio_module.h"
-#include "analyzer/display/analyzer_display.h"
+#include "analyzer/display/analyzer_display_factory.h"
 #include "framework/audio/module_entry.h"
 #include "framework/audio/module_factory.h"
 
@@ -12,7 +12,7 @@ extern const MpChar kAnalyzerModuleId[] = MP_TEXT("VexAnalyzer");
 int registerModuleClasses() {
     // The audio side first, then the display side.
     registerAudioClass(kAnalyzerModuleId, &createAnalyzerAudioModule);
-    registerDisplayClass(kAnalyzerModuleId, &createDisplayModule<AnalyzerDisplay>);
+    registerDisplayClass(kAnalyzerModuleId, &createAnalyzerDisplay);
     return 0;
 }
 

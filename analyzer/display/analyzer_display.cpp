@@ -1,5 +1,7 @@
 #include "analyzer/display/analyzer_display.h"
 
+#include "analyzer/display/analyzer_display_factory.h"
+
 #include "analyzer/display/scope_renderer.h"
 #include "analyzer/display/spectrum_renderer.h"
 #include "platform/winmm.h"
@@ -7,6 +9,10 @@
 #include <algorithm>
 
 namespace vex {
+
+UnknownInterface* createAnalyzerDisplay(void* host) {
+    return createDisplayModule<AnalyzerDisplay>(host);
+}
 
 const MpChar AnalyzerDisplay::kModeItems[] = MP_TEXT("Scope,Freq (Linear),Freq (Log)");
 
