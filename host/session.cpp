@@ -19,16 +19,16 @@ std::string rateText(double rate) {
 
 } // namespace
 
-Session::Session(const SessionOptions& sessionOptions, Console&) : options(sessionOptions) {
-    if (options.inputs.empty()) {
+Session::Session(const SessionOptions& sessionOptions, Console&) : given(sessionOptions) {
+    if (given.inputs.empty()) {
         throw HostError("no INPUT given");
     }
-    if (static_cast<std::int32_t>(options.inputs.size()) > kMaxVoices) {
+    if (static_cast<std::int32_t>(given.inputs.size()) > kMaxVoices) {
         throw HostError("at most " + std::to_string(kMaxVoices) + " inputs (one per voice)");
     }
     double fileRate = 0.0;
     std::string firstFile;
-    for (const std::string& text : options.inputs) {
+    for (const std::string& text : given.inputs) {
         specs.push_back(parseInput(text, isFile));
         if (!specs.back().isFile) {
             continue;
@@ -44,13 +44,13 @@ Session::Session(const SessionOptions& sessionOptions, Console&) : options(sessi
         }
         longestFile = std::max(longestFile, source->length());
     }
-    if (fileRate != 0.0 && options.sampleRate != 0.0 && options.sampleRate != fileRate) {
-        throw HostError("--sample-rate " + rateText(options.sampleRate) + " differs from '" +
+    if (fileRate != 0.0 && given.sampleRate != 0.0 && given.sampleRate != fileRate) {
+        throw HostError("--sample-rate " + rateText(given.sampleRate) + " differs from '" +
                         firstFile + "' (" + rateText(fileRate) + " Hz)");
     }
-    rate = fileRate != 0.0 ? fileRate : options.sampleRate != 0.0 ? options.sampleRate : 48000.0;
+    rate = fileRate != 0.0 ? fileRate : given.sampleRate != 0.0 ? given.sampleRate : 48000.0;
 
-    if (!library.load(options.modulePath)) {
+    if (!library.load(given.modulePath)) {
         throw HostError(library.error());
     }
 }
@@ -73,9 +73,9 @@ std::unique_ptr<VoiceEngine> Session::makeEngine(std::int32_t mode, double secon
                                                  std::function<void(const SentFrame&)> onFrame) {
     EngineSettings settings;
     settings.sampleRate = rate;
-    settings.blockSize = options.blockSize;
+    settings.blockSize = given.blockSize;
     settings.mode = mode;
-    settings.rate = options.rate;
+    settings.rate = given.rate;
     auto engine = std::make_unique<VoiceEngine>(factory(), settings);
     engine->onFrame = std::move(onFrame);
     for (std::size_t voice = 0; voice < specs.size(); ++voice) {

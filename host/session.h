@@ -35,6 +35,7 @@ public:
     // HostError.
     Session(const SessionOptions& options, Console& console);
 
+    const SessionOptions& options() const { return given; }
     double sampleRate() const { return rate; }
     std::int32_t voiceCount() const { return static_cast<std::int32_t>(specs.size()); }
     // `requested` seconds when given (> 0), else the longest file, else 1 second.
@@ -53,7 +54,7 @@ public:
     void run(VoiceEngine& engine, std::int64_t endSample, Progress& progress);
 
 private:
-    SessionOptions options;
+    SessionOptions given;
     std::vector<InputSpec> specs;
     double rate = 48000.0;
     std::int64_t longestFile = -1;

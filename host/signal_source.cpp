@@ -148,8 +148,9 @@ public:
         : spec(signal), random(seed != 0 ? seed : 0x6D2B79F5u) {
         increment = spec.frequency / sampleRate;
         if (spec.waveform == Waveform::sweep) {
-            const double samples = std::max(1.0, seconds * sampleRate);
+            const double samples = std::max(1.0, std::floor(seconds * sampleRate));
             ratio = exact::exp(exact::log(spec.endFrequency / spec.frequency) / samples);
+            sweepLeft = static_cast<std::int64_t>(samples);
         }
     }
 
@@ -177,7 +178,10 @@ public:
         if (phase >= 1.0) {
             phase -= std::floor(phase);
         }
-        increment *= ratio;
+        if (sweepLeft > 0) {
+            increment *= ratio;
+            --sweepLeft;
+        }
         return static_cast<float>(value * spec.amplitude);
     }
 
@@ -186,6 +190,7 @@ private:
     double phase = 0.0;
     double increment = 0.0;
     double ratio = 1.0;
+    std::int64_t sweepLeft = 0; // samples until a sweep holds its end frequency
     std::uint32_t random;
 };
 

@@ -70,7 +70,8 @@ std::unique_ptr<InputSource> openAudioFile(const std::string& path);
 bool audioFilesSupported();
 
 // A built-in input at `sampleRate`. Sweeps run from their first to their last frequency
-// over `seconds`. Noise is seeded from `seed`, so every run makes the same samples.
+// over `seconds`, then hold the last. Noise is seeded from `seed`, so every run makes the same
+// samples.
 std::unique_ptr<InputSource> makeBuiltinInput(const InputSpec& spec, double sampleRate,
                                               double seconds, std::uint32_t seed);
 

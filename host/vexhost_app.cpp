@@ -3,7 +3,9 @@
 #include "host/frame_export.h"
 #include "host/module_library.h"
 #include "host/output_files.h"
+#include "host/png_writer.h"
 #include "host/progress.h"
+#include "host/render_views.h"
 #include "host/session.h"
 #include "host/signal_source.h"
 #include "host/voice_engine.h"
@@ -111,6 +113,200 @@ int frames(const SessionOptions& options, const FramesOptions& framesOptions, Co
     return 0;
 }
 
+// The display's look as the command line gives it, before checking.
+struct LookOptions {
+    std::string size = "640x360";
+    bool split = false;
+    bool follow = false;
+    std::vector<float> gates;
+    DisplayLook colours = defaultLook();
+};
+
+constexpr std::int32_t kMinWidth = 80;
+constexpr std::int32_t kMinHeight = 60;
+constexpr std::int32_t kMaxSide = 4096;
+
+// "WxH" within the sizes the display can be drawn at.
+void parseSize(const std::string& text, std::int32_t& width, std::int32_t& height) {
+    const std::size_t x = text.find('x');
+    const auto number = [&](const std::string& part, std::int32_t& out) {
+        if (part.empty() || part.size() > 6 ||
+            part.find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        out = static_cast<std::int32_t>(std::stol(part));
+        return true;
+    };
+    if (x == std::string::npos || !number(text.substr(0, x), width) ||
+        !number(text.substr(x + 1), height)) {
+        throw HostError("--size: '" + text + "' is not WIDTHxHEIGHT, for example 640x360");
+    }
+    if (width < kMinWidth || height < kMinHeight) {
+        throw HostError("--size: " + text + " is too small to draw (at least " +
+                        std::to_string(kMinWidth) + "x" + std::to_string(kMinHeight) + ")");
+    }
+    if (width > kMaxSide || height > kMaxSide) {
+        throw HostError("--size: " + text + " is too large (at most " + std::to_string(kMaxSide) +
+                        "x" + std::to_string(kMaxSide) + ")");
+    }
+}
+
+DisplayLook checkLook(const LookOptions& options, std::int32_t voices) {
+    DisplayLook look = options.colours;
+    parseSize(options.size, look.width, look.height);
+    look.split = options.split;
+    look.follow = options.follow;
+    look.background = colourPinText(options.colours.background, "--background");
+    look.trace1 = colourPinText(options.colours.trace1, "--trace1");
+    look.trace2 = colourPinText(options.colours.trace2, "--trace2");
+    look.label = colourPinText(options.colours.label, "--label");
+    look.grid = colourPinText(options.colours.grid, "--grid");
+    if (!std::isfinite(look.shade)) {
+        throw HostError("--shade: not a number");
+    }
+    if (static_cast<std::int32_t>(options.gates.size()) > voices) {
+        throw HostError("--voice-gates gives " + std::to_string(options.gates.size()) +
+                        " gates for " + std::to_string(voices) + " voices");
+    }
+    look.gates = options.gates;
+    return look;
+}
+
+void addLookOptions(CLI::App& command, LookOptions& options) {
+    command.add_option("--size", options.size, "picture size WIDTHxHEIGHT")->capture_default_str();
+    command.add_flag("--split", options.split, "signal A in the upper pane, B in the lower");
+    command.add_flag("--follow", options.follow,
+                     "draw every active voice, the last gated one in the main colours "
+                     "(without it only voice 0 is drawn)");
+    command
+        .add_option("--voice-gates", options.gates,
+                    "gate of each voice in order, e.g. 1,0,1 (default 1 for every voice; with "
+                    "--follow an ungated voice shows while its frames are fresh)")
+        ->delimiter(',');
+    const char* colourHelp = "colour as the pins take it: RGB(r,g,b), ARGB(a,r,g,b), "
+                             "0xAARRGGBB, or none";
+    command.add_option("--background", options.colours.background, colourHelp)
+        ->capture_default_str();
+    command.add_option("--trace1", options.colours.trace1, "signal A's traces; same forms")
+        ->capture_default_str();
+    command.add_option("--trace2", options.colours.trace2, "signal B's traces; same forms")
+        ->capture_default_str();
+    command.add_option("--label", options.colours.label, "axis labels; same forms")
+        ->capture_default_str();
+    command.add_option("--grid", options.colours.grid, "grid; same forms")->capture_default_str();
+    command
+        .add_option("--shade", options.colours.shade,
+                    "other voices' colours: below 0 darker, above 0 lighter")
+        ->capture_default_str();
+}
+
+struct RenderOptions {
+    std::string view = "scope";
+    double at = 0.0; // 0: the end of the session
+    std::string output;
+};
+
+const std::vector<std::string> kViewsAndAll = {"scope", "linear", "log", "all"};
+
+// The sheet behind side-by-side views: a shade darker than the default panel.
+constexpr std::uint32_t kSheetColour = 0xFF0A0D13u;
+constexpr std::int32_t kSheetGap = 12;
+
+int render(const SessionOptions& options, const LookOptions& lookOptions,
+           const RenderOptions& renderOptions, Console& console) {
+    const DisplayLook look =
+        checkLook(lookOptions, static_cast<std::int32_t>(options.inputs.size()));
+    Session session(options, console);
+    const double seconds = session.seconds(0.0);
+    const double at = renderOptions.at > 0.0 ? renderOptions.at : seconds;
+    std::vector<std::int32_t> modes;
+    if (renderOptions.view == "all") {
+        modes = {0, 1, 2};
+    } else {
+        modes = {viewIndex(renderOptions.view)};
+    }
+    std::vector<Picture> pictures;
+    for (std::int32_t mode : modes) {
+        Progress progress(console.err, console.errIsTerminal && !options.quiet,
+                          kViewNames[static_cast<std::size_t>(mode)]);
+        pictures.push_back(renderView(session, mode, look, at, seconds, progress));
+    }
+    const Picture picture =
+        pictures.size() == 1 ? pictures[0] : composeSheet(pictures, kSheetColour, kSheetGap);
+    writeWholeFile(renderOptions.output, encodePng(picture.pixels, picture.width, picture.height));
+    console.out << renderOptions.output << "\n";
+    return 0;
+}
+
+struct AnimateOptions {
+    std::string view = "scope";
+    std::string folder;
+};
+
+int animate(const SessionOptions& options, const LookOptions& lookOptions,
+            const AnimateOptions& animateOptions, Console& console) {
+    const DisplayLook look =
+        checkLook(lookOptions, static_cast<std::int32_t>(options.inputs.size()));
+    Session session(options, console);
+    const double seconds = session.seconds(options.duration);
+    OutputBatch batch(animateOptions.folder);
+    Progress progress(console.err, console.errIsTerminal && !options.quiet, "animate");
+    const std::int32_t fps =
+        animateView(session, viewIndex(animateOptions.view), look, seconds, batch, progress);
+    batch.keep();
+    if (batch.written().empty()) {
+        console.out << "no frames (" << seconds << " s is shorter than one frame at " << fps
+                    << " frames per second)\n";
+        return 0;
+    }
+    console.out << batch.written().front() << "\n...\n"
+                << batch.written().back() << "\n"
+                << batch.written().size() << " frames at " << fps << " frames per second\n";
+    return 0;
+}
+
+struct DemoOptions {
+    std::string folder = "out";
+    std::string size = "640x360";
+};
+
+// The built-in scene: an A major chord of three waveforms, each with a different signal B,
+// and a sweep drawn in the main colours (it is gated last, so the display follows it).
+const std::vector<std::string> kDemoScene = {
+    "sine:440@0.8+sine:880@0.3",
+    "saw:554.37@0.55+square:277.18@0.25",
+    "square:659.26@0.4+noise@0.12",
+    "sweep:60-6k@0.7+saw:220@0.35",
+};
+constexpr double kDemoSeconds = 1.0;
+
+int demo(const SessionOptions& common, const DemoOptions& demoOptions, Console& console) {
+    SessionOptions options = common;
+    options.inputs = kDemoScene;
+    LookOptions lookOptions;
+    lookOptions.size = demoOptions.size;
+    lookOptions.follow = true;
+    const DisplayLook look = checkLook(lookOptions, static_cast<std::int32_t>(kDemoScene.size()));
+    Session session(options, console);
+    OutputBatch batch(demoOptions.folder);
+    std::vector<Picture> pictures;
+    for (std::int32_t mode = 0; mode < 3; ++mode) {
+        const std::string& name = kViewNames[static_cast<std::size_t>(mode)];
+        Progress progress(console.err, console.errIsTerminal && !options.quiet, name);
+        pictures.push_back(renderView(session, mode, look, kDemoSeconds, kDemoSeconds, progress));
+        const Picture& picture = pictures.back();
+        batch.write("demo-" + name + ".png",
+                    encodePng(picture.pixels, picture.width, picture.height));
+    }
+    const Picture sheet = composeSheet(pictures, kSheetColour, kSheetGap);
+    batch.write("demo-sheet.png", encodePng(sheet.pixels, sheet.width, sheet.height));
+    batch.keep();
+    for (const std::string& path : batch.written()) {
+        console.out << path << "\n";
+    }
+    return 0;
+}
+
 } // namespace
 
 int runVexhost(const std::vector<std::string>& args, Console& console) {
@@ -121,6 +317,52 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
 
     SessionOptions session;
     session.modulePath = console.defaultModule;
+
+    LookOptions look;
+
+    DemoOptions demoOptions;
+    CLI::App* demoCommand = app.add_subcommand(
+        "demo", "the built-in scene (a chord of four voices, one sweeping) in all three views "
+                "and side by side; prints the paths it wrote");
+    demoCommand->add_option("-o,--output", demoOptions.folder, "folder for the pictures")
+        ->capture_default_str();
+    demoCommand->add_option("--size", demoOptions.size, "size of each view WIDTHxHEIGHT")
+        ->capture_default_str();
+    addModuleOptions(*demoCommand, session);
+
+    RenderOptions renderOptions;
+    CLI::App* renderCommand =
+        app.add_subcommand("render", "the display after the inputs have played, as a PNG picture");
+    addInputOptions(*renderCommand, session);
+    renderCommand
+        ->add_option("--view", renderOptions.view, "the view to draw; all: the three side by side")
+        ->check(CLI::IsMember(kViewsAndAll))
+        ->capture_default_str();
+    renderCommand
+        ->add_option("--at", renderOptions.at,
+                     "seconds of input to play before drawing (default: the longest file, or "
+                     "1 second of built-in signals)")
+        ->check(CLI::Range(0.001, 3600.0));
+    renderCommand->add_option("-o,--output", renderOptions.output, "the PNG file to write")
+        ->required();
+    addLookOptions(*renderCommand, look);
+
+    AnimateOptions animateOptions;
+    CLI::App* animateCommand = app.add_subcommand(
+        "animate", "one PNG per painted frame at the module's frame rate (5 to 40 per second, "
+                   "see --rate), numbered for turning into a video");
+    addInputOptions(*animateCommand, session);
+    animateCommand->add_option("--view", animateOptions.view, "the view to draw")
+        ->check(CLI::IsMember(kViewNames))
+        ->capture_default_str();
+    animateCommand
+        ->add_option("--duration", session.duration,
+                     "seconds to play (default: the longest file, or 1 second of built-in "
+                     "signals)")
+        ->check(CLI::Range(0.001, 3600.0));
+    animateCommand->add_option("-o,--output", animateOptions.folder, "folder for the pictures")
+        ->required();
+    addLookOptions(*animateCommand, look);
 
     CLI::App* infoCommand = app.add_subcommand("info", "the loaded module's build information");
     addModuleOptions(*infoCommand, session);
@@ -168,6 +410,15 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
         }
         if (framesCommand->parsed()) {
             return frames(session, framesOptions, console);
+        }
+        if (demoCommand->parsed()) {
+            return demo(session, demoOptions, console);
+        }
+        if (renderCommand->parsed()) {
+            return render(session, look, renderOptions, console);
+        }
+        if (animateCommand->parsed()) {
+            return animate(session, look, animateOptions, console);
         }
     } catch (const HostError& e) {
         console.err << "vexhost: error: " << e.what() << "\n";

@@ -2,6 +2,7 @@
 // host behaviour can be checked call by call without the real analyzer.
 #pragma once
 
+#include "fake_display.h"
 #include "framework/audio/audio_module_interface.h"
 #include "framework/audio/factory_interface.h"
 #include "framework/audio/host_audio_interface.h"
@@ -104,7 +105,8 @@ public:
     int* destroyed = nullptr;
 };
 
-// Creates FakeAudioObjects for side 0; answers `sideResult` for anything else.
+// Creates FakeAudioObjects for side 0 and FakeDisplayObjects for side 1, unless told to
+// answer an error instead.
 class FakeFactory final : public FactoryInterface {
 public:
     std::int32_t MP_STDCALL queryInterface(const MpGuid*, void** out) override {
@@ -116,6 +118,19 @@ public:
     std::int32_t MP_STDCALL createObject(const MpChar*, std::int32_t side, void* hostPointer,
                                          void** out) override {
         *out = nullptr;
+        if (side == 1) {
+            if (displayResult != kMpOk) {
+                return displayResult;
+            }
+            auto* display = new FakeDisplayObject(hostPointer);
+            display->calls = &displayCalls;
+            display->destroyed = &destroyed;
+            display->answersDrawing = displaysAnswerDrawing;
+            display->addRef();
+            displays.push_back(display);
+            *out = display;
+            return kMpOk;
+        }
         if (side != 0 || audioResult != kMpOk) {
             return side != 0 ? kMpUnsupported : audioResult;
         }
@@ -134,7 +149,11 @@ public:
     std::int32_t MP_STDCALL destroy(std::int32_t) override { return kMpOk; }
 
     std::int32_t audioResult = kMpOk;
+    std::int32_t displayResult = kMpOk;
+    bool displaysAnswerDrawing = true;
     std::vector<FakeAudioObject*> objects;
+    std::vector<FakeDisplayObject*> displays;
+    std::vector<DisplayCall> displayCalls;
     // Per object; a deque-like reserve keeps the addresses stable for up to 16 voices.
     std::vector<std::vector<ProcessCall>> calls = [] {
         std::vector<std::vector<ProcessCall>> v;

@@ -1,0 +1,101 @@
+// The display half of vexhost: one display object of the module, told its look through
+// its pins, fed every frame of every voice, and painted into an image on request.
+#pragma once
+
+#include "framework/audio/factory_interface.h"
+#include "framework/display/display_module_interfaces.h"
+#include "host/paint_surface.h"
+#include "host/test_host.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vex::host {
+
+// Display-side pin ids of the analyzer.
+enum DisplayPin : std::int32_t {
+    kDisplayFramesPin = 0,
+    kDisplayModeOutPin = 1,
+    kDisplayFollowPin = 2,
+    kDisplayGatePin = 3,
+    kDisplayModePin = 4,
+    kDisplayModeItemsPin = 5,
+    kDisplayBackgroundPin = 6,
+    kDisplayTrace1Pin = 7,
+    kDisplayTrace2Pin = 8,
+    kDisplayLabelPin = 9,
+    kDisplayGridPin = 10,
+    kDisplaySplitPin = 11,
+    kDisplayShadePin = 12,
+};
+
+// What the display is told besides the frames.
+struct DisplayLook {
+    std::int32_t width = 640;
+    std::int32_t height = 360;
+    bool follow = false; // draw every active voice, the last gated one with the main pens
+    bool split = false;  // signal A above, signal B below
+    float shade = -0.8f; // other voices' colours: < 0 darker, > 0 lighter
+    // Colour texts as the colour pins take them; empty leaves a pin without a colour.
+    std::string background;
+    std::string trace1;
+    std::string trace2;
+    std::string label;
+    std::string grid;
+    // Gate of voice v; voices past the end are gated 1.
+    std::vector<float> gates;
+};
+
+// The look vexhost uses unless told otherwise: dark panel, green and amber traces.
+DisplayLook defaultLook();
+
+// Checks a colour text against the forms the colour pins parse: "RGB(r,g,b)",
+// "ARGB(a,r,g,b)", "0xAARRGGBB" or a decimal number; "none" gives the empty text.
+// Throws HostError naming `option` for anything else.
+std::string colourPinText(const std::string& text, const std::string& option);
+
+// Not thread-safe: runs on the caller's thread, which plays the host's user-interface
+// thread.
+class DisplaySession {
+public:
+    // Creates the display object, arranges it to the look's size and delivers the look.
+    // `voices` voices get their gates. Throws HostError.
+    DisplaySession(FactoryInterface& factory, std::int32_t mode, const DisplayLook& look,
+                   std::int32_t voices, double sampleRate);
+    ~DisplaySession();
+    DisplaySession(const DisplaySession&) = delete;
+    DisplaySession& operator=(const DisplaySession&) = delete;
+
+    // Delivers one frame the audio side sent for `voice` at session sample `sample`:
+    // setPin then notifyPin on the frames pin.
+    void deliverFrame(std::int32_t voice, const std::uint8_t* bytes, std::int32_t size,
+                      std::int64_t sample);
+
+    // Paints the display as it stands at session sample `now` into `surface`, cleared
+    // first. Throws HostError when the display answers an error.
+    void paint(PaintSurface& surface, std::int64_t now);
+
+    // Whether the display asked for a redraw since the last paint.
+    bool invalidated() const;
+    // The last mode the display wrote back on its mode output, or -1.
+    std::int32_t modeShown() const;
+    // The last mode list the display wrote back, or empty.
+    std::string modeList() const;
+
+private:
+    void deliver(std::int32_t pinId, std::int32_t voice, const void* data, std::int32_t size);
+    void deliverText(std::int32_t pinId, const std::string& text);
+    void refreshActivity(std::int64_t now);
+
+    TestHost host;
+    DisplayModuleInterface* display = nullptr;
+    DrawingInterface* drawing = nullptr;
+    DisplayLook look;
+    double sampleRate;
+    // Per voice: when its last frame came (session samples, -1 none), and its length.
+    std::vector<std::int64_t> frameSample;
+    std::vector<std::int32_t> frameSize;
+};
+
+} // namespace vex::host
