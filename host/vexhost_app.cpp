@@ -270,15 +270,17 @@ struct DemoOptions {
     std::string size = "640x360";
 };
 
-// The built-in scene: an A major chord of three waveforms, each with a different signal B,
-// and a sweep drawn in the main colours (it is gated last, so the display follows it).
+// The built-in scene: an A major chord of three waveforms over a sweep, each voice with a
+// different signal B (drawn in the lower pane). The plain sine is gated last, so the display
+// follows it and draws it in the main colours; the picture is taken 0.6 s into a 1 s sweep.
 const std::vector<std::string> kDemoScene = {
-    "sine:440@0.8+sine:880@0.3",
-    "saw:554.37@0.55+square:277.18@0.25",
-    "square:659.26@0.4+noise@0.12",
-    "sweep:60-6k@0.7+saw:220@0.35",
+    "sweep:50-5k@0.6+sine:110@0.4",
+    "saw:554.37@0.5+square:138.59@0.3",
+    "square:659.26@0.35+saw:329.63@0.3",
+    "sine:440@0.8+sine:880@0.4",
 };
 constexpr double kDemoSeconds = 1.0;
+constexpr double kDemoAt = 0.6;
 
 int demo(const SessionOptions& common, const DemoOptions& demoOptions, Console& console) {
     SessionOptions options = common;
@@ -286,6 +288,7 @@ int demo(const SessionOptions& common, const DemoOptions& demoOptions, Console& 
     LookOptions lookOptions;
     lookOptions.size = demoOptions.size;
     lookOptions.follow = true;
+    lookOptions.split = true;
     const DisplayLook look = checkLook(lookOptions, static_cast<std::int32_t>(kDemoScene.size()));
     Session session(options, console);
     OutputBatch batch(demoOptions.folder);
@@ -293,7 +296,7 @@ int demo(const SessionOptions& common, const DemoOptions& demoOptions, Console& 
     for (std::int32_t mode = 0; mode < 3; ++mode) {
         const std::string& name = kViewNames[static_cast<std::size_t>(mode)];
         Progress progress(console.err, console.errIsTerminal && !options.quiet, name);
-        pictures.push_back(renderView(session, mode, look, kDemoSeconds, kDemoSeconds, progress));
+        pictures.push_back(renderView(session, mode, look, kDemoAt, kDemoSeconds, progress));
         const Picture& picture = pictures.back();
         batch.write("demo-" + name + ".png",
                     encodePng(picture.pixels, picture.width, picture.height));
@@ -322,8 +325,8 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
 
     DemoOptions demoOptions;
     CLI::App* demoCommand = app.add_subcommand(
-        "demo", "the built-in scene (a chord of four voices, one sweeping) in all three views "
-                "and side by side; prints the paths it wrote");
+        "demo", "the built-in scene (a chord of three waveforms over a sweep, four voices) in "
+                "all three views and side by side; prints the paths it wrote");
     demoCommand->add_option("-o,--output", demoOptions.folder, "folder for the pictures")
         ->capture_default_str();
     demoCommand->add_option("--size", demoOptions.size, "size of each view WIDTHxHEIGHT")
