@@ -175,7 +175,9 @@ void AnalyzerAudioModule::captureRoutine(std::int32_t bufferOffset, std::int32_t
             setSleep(true);
         }
     }
-    (this->*moduleRoutine)(bufferOffset + n, sampleFrames - n);
+    // Why a local: g++ with the sanitizers warns (wrongly) on the member pointer itself.
+    const BlockRoutine rest = moduleRoutine;
+    (this->*rest)(bufferOffset + n, sampleFrames - n);
 }
 
 void AnalyzerAudioModule::holdoffRoutine(std::int32_t, std::int32_t sampleFrames) {
