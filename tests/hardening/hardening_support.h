@@ -4,6 +4,7 @@
 
 #include "analyzer/audio/analyzer_messages.h"
 #include "framework/audio/audio_module_interface.h"
+#include "framework/audio/factory_interface.h"
 #include "framework/display/display_module_interfaces.h"
 #include "host/paint_surface.h"
 #include "host/test_host.h"
