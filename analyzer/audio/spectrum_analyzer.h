@@ -21,7 +21,9 @@ public:
     explicit SpectrumAnalyzer(std::int32_t linear);
 
     std::int32_t frameLength() const override { return kSpectrumFrameLength; }
-    void setSampleRate(float rate) override { sampleRate = rate; }
+    // Also works out the log bands' bin ranges and weights for this rate, once, so a frame
+    // only multiplies and adds.
+    void setSampleRate(float rate) override;
     bool addSamples(std::int32_t count, std::int32_t position, const AnalyzerInput& input) override;
     // Analyses each signal whose presence byte is 1 (the others keep their earlier levels)
     // and sends the instance's payload: 4100 bytes (linear) or 4228 (log).
@@ -32,6 +34,14 @@ public:
     const LogSpectrumPayload& logFrame() const { return logPayload; }
 
 private:
+    // How one log band integrates the power spectrum at the current rate: bins
+    // first..last + 1 and the weights the band's edges give them. first < 0: no energy.
+    struct LogBand {
+        std::int16_t first;
+        std::int16_t last;
+        float weight[4];
+    };
+
     // Window, transform and levels of one signal of the capture into the payload.
     void analyseSignal(float PayloadRecord::*signal);
     void linearLevels(const float* power, float PayloadRecord::*signal);
@@ -44,6 +54,7 @@ private:
     std::int32_t linear;
     LogSpectrumPayload logPayload{};
     LinearSpectrumPayload linearPayload{};
+    LogBand logBands[kLogBands];
 };
 
 } // namespace vex
