@@ -35,8 +35,15 @@ run_suite() {
 result=0
 run_suite linux || result=1
 run_suite linux-asan || result=1
+# The hardening tests' own figures (real-time counts, lifecycle, soak) under the sanitizers.
+grep -E '^(soak: |[0-9]+ process calls|[0-9]+ lives of each object)' \
+    build/linux-asan/Testing/Temporary/LastTest.log 2>/dev/null | sed 's/^/linux-asan figures: /'
 run_suite win32 || result=1
 run_suite fuzz || result=1
+# Executions of each bounded fuzzing run, from CTest's log of the run.
+awk '/^[0-9]+\/[0-9]+ Test: .*_fuzz$/ { name = $3 }
+     /^Done [0-9]+ runs in/ && name != "" { print "fuzz figures: " name ": " $2 " executions in " $5 " s"; name = "" }' \
+    build/fuzz/Testing/Temporary/LastTest.log 2>/dev/null
 
 echo "all: $total_passed passed, $total_failed failed"
 exit $result
