@@ -12,11 +12,11 @@
 #include "analyzer/audio/analyzer_audio_module.h"
 #include "analyzer/audio/spectrum_analyzer.h"
 #include "analyzer/audio/spectrum_plain.h"
+#include "bench/fftw_peer.h"
 #include "bench/ratio_reporter.h"
 #include "host/test_host.h"
 
 #include <benchmark/benchmark.h>
-#include <fftw3.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -30,15 +30,7 @@ constexpr float kRate = 48000.0f;
 constexpr std::int32_t kRateChoice40 = 7; // 40 frames per second
 enum Mode : std::int32_t { kScope = 0, kLinear = 1, kLog = 2 };
 
-std::vector<float> noise(std::size_t n, unsigned seed) {
-    std::vector<float> values(n);
-    unsigned state = seed;
-    for (float& v : values) {
-        state = state * 1664525u + 1013904223u;
-        v = static_cast<float>(static_cast<int>(state >> 8) - (1 << 23)) / (1 << 23);
-    }
-    return values;
-}
+using vex::bench::noise;
 
 // One second of noise per input, shared by every benchmark.
 const std::vector<float>& inputA() {
@@ -98,24 +90,7 @@ void setPerSample(benchmark::State& state, std::int64_t samples) {
 // ---- The FFT peer.
 
 void fftwRealPower1024(benchmark::State& state) {
-    constexpr int kSize = 1024;
-    float* in = fftwf_alloc_real(kSize);
-    fftwf_complex* spectrum = fftwf_alloc_complex(kSize / 2 + 1);
-    const fftwf_plan plan = fftwf_plan_dft_r2c_1d(kSize, in, spectrum, FFTW_MEASURE);
-    const std::vector<float> source = noise(kSize, 1);
-    std::copy(source.begin(), source.end(), in); // planning with MEASURE overwrites in[]
-    std::vector<float> out(kSize / 2 + 1);
-    for (auto _ : state) {
-        fftwf_execute(plan);
-        for (int k = 0; k <= kSize / 2; ++k) {
-            out[k] = spectrum[k][0] * spectrum[k][0] + spectrum[k][1] * spectrum[k][1];
-        }
-        benchmark::DoNotOptimize(out.data());
-        benchmark::ClobberMemory();
-    }
-    fftwf_destroy_plan(plan);
-    fftwf_free(spectrum);
-    fftwf_free(in);
+    vex::bench::fftwRealPower(state, 1024);
 }
 BENCHMARK(fftwRealPower1024);
 

@@ -6,11 +6,11 @@
 #include "analyzer/dsp/fft_internal.h"
 #include "analyzer/dsp/fft_plain.h"
 
-#include <benchmark/benchmark.h>
-#include <fftw3.h>
+#include "bench/fftw_peer.h"
+#include "bench/ratio_reporter.h"
 
-#include <cstdio>
-#include <map>
+#include <benchmark/benchmark.h>
+
 #include <string>
 #include <vector>
 
@@ -19,13 +19,7 @@ namespace {
 constexpr int kSize = 1024;
 
 std::vector<float> noise(int n, unsigned seed) {
-    std::vector<float> values(n);
-    unsigned state = seed;
-    for (float& v : values) {
-        state = state * 1664525u + 1013904223u;
-        v = static_cast<float>(static_cast<int>(state >> 8) - (1 << 23)) / (1 << 23);
-    }
-    return values;
+    return vex::bench::noise(static_cast<std::size_t>(n), seed);
 }
 
 void powerSpectrum1024(benchmark::State& state) {
@@ -79,72 +73,20 @@ void complex512(benchmark::State& state) {
 BENCHMARK(complex512);
 
 void fftwRealPower1024(benchmark::State& state) {
-    float* in = fftwf_alloc_real(kSize);
-    fftwf_complex* spectrum = fftwf_alloc_complex(kSize / 2 + 1);
-    const fftwf_plan plan = fftwf_plan_dft_r2c_1d(kSize, in, spectrum, FFTW_MEASURE);
-    const std::vector<float> source = noise(kSize, 1);
-    std::copy(source.begin(), source.end(), in); // planning with MEASURE overwrites in[]
-    std::vector<float> out(kSize / 2 + 1);
-    for (auto _ : state) {
-        fftwf_execute(plan);
-        for (int k = 0; k <= kSize / 2; ++k) {
-            out[k] = spectrum[k][0] * spectrum[k][0] + spectrum[k][1] * spectrum[k][1];
-        }
-        benchmark::DoNotOptimize(out.data());
-        benchmark::ClobberMemory();
-    }
-    fftwf_destroy_plan(plan);
-    fftwf_free(spectrum);
-    fftwf_free(in);
+    vex::bench::fftwRealPower(state, kSize);
 }
 BENCHMARK(fftwRealPower1024);
-
-// Prints as usual and keeps each benchmark's time per iteration (the median when run
-// with repetitions).
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs) {
-            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-            if (run.run_type == Run::RT_Iteration || median) {
-                const std::string name = run.run_name.function_name;
-                if (median || times.count(name) == 0) {
-                    times[name] = run.GetAdjustedCPUTime();
-                }
-            }
-        }
-    }
-    void printRatios() const {
-        const auto peer = times.find("fftwRealPower1024");
-        if (peer == times.end()) {
-            return;
-        }
-        for (const char* ours : {"powerSpectrum1024", "sse2PowerSpectrum1024",
-                                 "plainPowerSpectrum1024", "complex512"}) {
-            const auto found = times.find(ours);
-            if (found != times.end()) {
-                std::printf("ratio %s / fftwRealPower1024: %.2f\n", ours,
-                            found->second / peer->second);
-            }
-        }
-    }
-
-private:
-    std::map<std::string, double> times;
-};
 
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
-        return 1;
-    }
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    std::fflush(stdout);
-    reporter.printRatios();
-    benchmark::Shutdown();
-    return 0;
+    using vex::bench::Ratio;
+    const std::string fftw = "fftwRealPower1024";
+    return vex::bench::runWithRatios(argc, argv,
+                                     {
+                                         Ratio{"powerSpectrum1024", fftw, 1, 1, 4.5},
+                                         Ratio{"sse2PowerSpectrum1024", fftw},
+                                         Ratio{"plainPowerSpectrum1024", fftw},
+                                         Ratio{"complex512", fftw},
+                                     });
 }
