@@ -1,6 +1,6 @@
 // The display side's creation function, for the factory's start-up registration.
-// Why a header of its own: it keeps the display's pin declarations out of the translation
-// unit that also registers the audio side.
+// Why a header of its own: the registration needs this function only, not the display's
+// classes and drawing declarations.
 #pragma once
 
 #include "framework/audio/abi.h"

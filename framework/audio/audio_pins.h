@@ -8,6 +8,7 @@
 #pragma once
 
 #include "framework/audio/audio_module_interface.h"
+#include "framework/audio/pin_types.h"
 
 #include <cstdint>
 #include <vector>
@@ -19,16 +20,6 @@ class AudioModuleBase;
 // Change callback given at registration: a member routine of the owning module, called
 // with the event that changed the pin; null for none.
 using PinSpec = void (AudioModuleBase::*)(const PinEvent* event);
-
-// The value a pin reports for its kind.
-enum PinDataType : std::int32_t {
-    kPinText = 1, // display side only
-    kPinBool = 4,
-    kPinAudio = 5,
-    kPinFloat = 6,
-    kPinInt = 8,
-    kPinBlob = 10,
-};
 
 enum PinDirection : std::int32_t {
     kPinInput = 0,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/audio/module_factory.h"
+#include "framework/audio/pin_types.h"
 #include "framework/display/display_module_base.h"
 
 #include <array>
@@ -10,15 +11,6 @@
 #include <memory>
 
 namespace vex {
-
-// Pin data type codes reported by typeCode.
-enum DisplayPinType : std::int32_t {
-    kPinText = 1,
-    kPinBool = 4,
-    kPinFloat = 6,
-    kPinInt = 8,
-    kPinBlob = 10,
-};
 
 // Voices of a per-voice pin: 0..kVoiceCount-1.
 inline constexpr std::int32_t kVoiceCount = 128;
