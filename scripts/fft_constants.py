@@ -6,9 +6,9 @@ arguments, so the FFT takes these values from literals. Each value is the double
 double rounded to float) nearest the true sine or cosine of the double argument the FFT
 works with. Needs mpmath.
 """
-import struct
-
 from mpmath import mp, mpf, sin, cos
+
+from exact_literals import hex_double, hex_float, to_float
 
 mp.prec = 400
 
@@ -18,27 +18,6 @@ PI = mpf(3.141592653589793)      # the double nearest pi, exactly
 
 def to_double(x):
     return float(x)  # mpmath rounds to nearest
-
-
-def to_float(x):
-    return struct.unpack("<f", struct.pack("<f", x))[0]
-
-
-def trim(text):
-    # 0x1.6a09e60000000p-1 -> 0x1.6a09e6p-1
-    mantissa, exponent = text.split("p")
-    if "." in mantissa:
-        mantissa = mantissa.rstrip("0").rstrip(".")
-    return mantissa + "p" + exponent
-
-
-def hex_double(x):
-    return trim(float.hex(x))
-
-
-def hex_float(x):
-    assert to_float(x) == x
-    return trim(float.hex(x)) + "f"
 
 
 print("""// Exactly rounded sine and cosine constants of the FFT (made by scripts/fft_constants.py).

@@ -8,28 +8,13 @@ the difference is exact. The two C runtimes of our builds disagree in the last b
 for some of these exponents, so the analyzer takes the exactly rounded doubles from here.
 Needs mpmath.
 """
-import struct
-
 from mpmath import mp, mpf, power
+
+from exact_literals import hex_double, to_float
 
 mp.prec = 400
 
 BANDS = 528
-
-
-def to_float(x):
-    return struct.unpack("<f", struct.pack("<f", x))[0]
-
-
-def trim(text):
-    mantissa, exponent = text.split("p")
-    if "." in mantissa:
-        mantissa = mantissa.rstrip("0").rstrip(".")
-    return mantissa + "p" + exponent
-
-
-def hex_double(x):
-    return trim(float.hex(x))
 
 
 step = to_float(1.0 / 48.0)
