@@ -589,12 +589,7 @@ void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
             storeFloat2(out + half - i - 1, swapLanes(power3));
         },
         first);
-    const double dc = static_cast<double>(re[0]) + im[0];
-    const double nyquist = static_cast<double>(re[0]) - im[0];
-    out[0] = static_cast<float>(dc * dc + nyquist * nyquist);
-    const double midRe = re[half / 2];
-    const double midIm = im[half / 2];
-    out[half / 2] = static_cast<float>(midRe * midRe + midIm * midIm);
+    fft_detail::powerSpectrumEnds(half, re, im, out);
     canonicalizeNaNs(out, half);
 }
 

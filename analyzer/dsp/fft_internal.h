@@ -86,6 +86,17 @@ inline void canonicalizeNaNs(float* values, std::int32_t n) {
     }
 }
 
+// The power spectrum's two points outside the split's loop: out[0] from DC and Nyquist
+// (re[0] + im[0], re[0] - im[0]), and the middle point, which the split leaves as it is.
+inline void powerSpectrumEnds(std::int32_t half, const float* re, const float* im, float* out) {
+    const double dc = static_cast<double>(re[0]) + im[0];
+    const double nyquist = static_cast<double>(re[0]) - im[0];
+    out[0] = static_cast<float>(dc * dc + nyquist * nyquist);
+    const double midRe = re[half / 2];
+    const double midIm = im[half / 2];
+    out[half / 2] = static_cast<float>(midRe * midRe + midIm * midIm);
+}
+
 // Lets the engine use AVX where the processor has it (the default) or keeps it to SSE2, so
 // tests can check both paths. Not for use while transforms run on other threads.
 void allowAvx(bool allowed);
