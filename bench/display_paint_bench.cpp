@@ -1,13 +1,24 @@
 // The time of one paint of the analyzer display: each mode, a small and a large panel,
 // one active voice or all 128, both signals present, with background, grid and labels.
+//
+// Beside it, in the same run, two peers draw the 256 polylines of the 1280 x 600 log
+// paint with 128 voices (the points come from the log view's own coordinate computation,
+// SpectrumRenderer::curvePoints, on the same frames, in the paint's order):
+// - Cairo stroking them aliased, width 1, onto an image surface of the same size;
+// - a plain opaque Bresenham loop over the same points into a plain pixel buffer.
+// Ends with the ratios of the paint to each.
 #include "analyzer/audio/analyzer_messages.h"
 #include "analyzer/display/analyzer_display.h"
+#include "analyzer/display/spectrum_renderer.h"
+#include "bench/ratio_reporter.h"
 #include "host/paint_surface.h"
 #include "host/test_host.h"
 
 #include <benchmark/benchmark.h>
+#include <cairo.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <vector>
@@ -42,6 +53,16 @@ std::vector<std::uint8_t> frameFor(std::int32_t mode, std::mt19937& random) {
     return bytes;
 }
 
+// The frames of every voice of a paint, as paintOnce delivers them.
+std::vector<std::vector<std::uint8_t>> sceneFrames(std::int32_t mode, std::int32_t voices) {
+    std::mt19937 random(1234);
+    std::vector<std::vector<std::uint8_t>> frames;
+    for (std::int32_t v = 0; v < voices; ++v) {
+        frames.push_back(frameFor(mode, random));
+    }
+    return frames;
+}
+
 void setText(AnalyzerDisplay& display, std::int32_t pin, const MpString& text) {
     display.setPin(pin, 0, static_cast<std::int32_t>(2 * text.size()), text.data());
     display.notifyPin(pin, 0);
@@ -71,9 +92,9 @@ void paintOnce(benchmark::State& state) {
     display->setPin(4, 0, 4, &mode);
     display->notifyPin(4, 0);
 
-    std::mt19937 random(1234);
+    const std::vector<std::vector<std::uint8_t>> frames = sceneFrames(mode, voices);
     for (std::int32_t v = 0; v < voices; ++v) {
-        const std::vector<std::uint8_t> frame = frameFor(mode, random);
+        const std::vector<std::uint8_t>& frame = frames[static_cast<std::size_t>(v)];
         display->setPin(0, v, static_cast<std::int32_t>(frame.size()), frame.data());
         display->notifyPin(0, v);
         const float gate = 1.0f;
@@ -102,7 +123,122 @@ void arguments(benchmark::internal::Benchmark* b) {
 
 BENCHMARK(paintOnce)->Apply(arguments);
 
+// ---- The peers: the polylines of the log paint at 1280 x 600 with 128 voices.
+constexpr std::int32_t kPeerWidth = 1280;
+constexpr std::int32_t kPeerHeight = 600;
+constexpr std::int32_t kPeerVoices = 128;
+
+struct Polyline {
+    std::vector<gdip::GpPoint> points;
+    std::uint32_t colour;
+};
+
+// The curves in the order the paint draws them: every voice but the selected (the last
+// gated) one, then the selected one; per voice signal B, then signal A. Labels are on
+// and the channels share one pane, as in paintOnce.
+const std::vector<Polyline>& peerPolylines() {
+    static const std::vector<Polyline> lines = [] {
+        const std::vector<std::vector<std::uint8_t>> frames = sceneFrames(2, kPeerVoices);
+        RenderState state;
+        state.labelsOn = true;
+        const PlotLayout layout(RECT{0, 0, kPeerWidth, kPeerHeight}, state);
+        const SpectrumRenderer log(0);
+        std::vector<Polyline> out;
+        for (std::int32_t v = 0; v < kPeerVoices; ++v) {
+            const bool selected = v == kPeerVoices - 1;
+            for (std::int32_t signal : {1, 0}) {
+                Polyline line;
+                line.points.resize(static_cast<std::size_t>(log.pointCount()));
+                log.curvePoints(signal == 0 ? layout.paneA : layout.paneB,
+                                frames[static_cast<std::size_t>(v)].data(), signal,
+                                line.points.data());
+                line.colour = signal == 0 ? (selected ? 0xff00ff00u : 0xff008200u)
+                                          : (selected ? 0xffffff00u : 0xff828200u);
+                out.push_back(std::move(line));
+            }
+        }
+        return out;
+    }();
+    return lines;
+}
+
+void cairoStrokeAliased(benchmark::State& state) {
+    const std::vector<Polyline>& lines = peerPolylines();
+    cairo_surface_t* surface =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kPeerWidth, kPeerHeight);
+    cairo_t* cr = cairo_create(surface);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    cairo_set_line_width(cr, 1.0);
+    cairo_translate(cr, 0.5, 0.5); // through pixel centres
+    for (auto _ : state) {
+        for (const Polyline& line : lines) {
+            cairo_move_to(cr, line.points[0].X, line.points[0].Y);
+            for (std::size_t i = 1; i < line.points.size(); ++i) {
+                cairo_line_to(cr, line.points[i].X, line.points[i].Y);
+            }
+            cairo_set_source_rgba(cr, ((line.colour >> 16) & 0xffu) / 255.0,
+                                  ((line.colour >> 8) & 0xffu) / 255.0,
+                                  (line.colour & 0xffu) / 255.0, 1.0);
+            cairo_stroke(cr);
+        }
+        cairo_surface_flush(surface);
+        benchmark::DoNotOptimize(cairo_image_surface_get_data(surface));
+    }
+    cairo_destroy(cr);
+    cairo_surface_destroy(surface);
+}
+BENCHMARK(cairoStrokeAliased)->Unit(benchmark::kMicrosecond);
+
+void bresenhamFloor(benchmark::State& state) {
+    const std::vector<Polyline>& lines = peerPolylines();
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(kPeerWidth) * kPeerHeight, 0u);
+    std::uint32_t* data = pixels.data();
+    for (auto _ : state) {
+        for (const Polyline& line : lines) {
+            const std::uint32_t colour = line.colour;
+            for (std::size_t i = 1; i < line.points.size(); ++i) {
+                std::int32_t x = line.points[i - 1].X;
+                std::int32_t y = line.points[i - 1].Y;
+                const std::int32_t x1 = line.points[i].X;
+                const std::int32_t y1 = line.points[i].Y;
+                const std::int32_t dx = std::abs(x1 - x);
+                const std::int32_t dy = -std::abs(y1 - y);
+                const std::int32_t sx = x < x1 ? 1 : -1;
+                const std::int32_t sy = y < y1 ? 1 : -1;
+                std::int32_t error = dx + dy;
+                for (;;) {
+                    data[static_cast<std::size_t>(y) * kPeerWidth + x] = colour;
+                    if (x == x1 && y == y1) {
+                        break;
+                    }
+                    const std::int32_t twice = 2 * error;
+                    if (twice >= dy) {
+                        error += dy;
+                        x += sx;
+                    }
+                    if (twice <= dx) {
+                        error += dx;
+                        y += sy;
+                    }
+                }
+            }
+        }
+        benchmark::DoNotOptimize(data);
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(bresenhamFloor)->Unit(benchmark::kMicrosecond);
+
 } // namespace
 } // namespace vex
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    using vex::bench::Ratio;
+    const char* paint = "paintOnce/mode:2/w:1280/h:600/voices:128";
+    return vex::bench::runWithRatios(argc, argv,
+                                     {
+                                         Ratio{paint, "cairoStrokeAliased", 1, 1, 0.2},
+                                         Ratio{paint, "bresenhamFloor", 1, 1, 3.0},
+                                         Ratio{"cairoStrokeAliased", "bresenhamFloor"},
+                                     });
+}

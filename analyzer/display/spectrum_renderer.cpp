@@ -192,6 +192,12 @@ void SpectrumRenderer::drawCurve(GraphicsWrapper& graphics, RECT pane, const std
                                  std::int32_t signal, const PenWrapper* pen) const {
     // Why on the stack: no allocation while painting.
     gdip::GpPoint points[kLogBands > kLinearBins ? kLogBands : kLinearBins];
+    curvePoints(pane, frame, signal, points);
+    graphics.drawLines(pen, points, pointCount());
+}
+
+void SpectrumRenderer::curvePoints(RECT pane, const std::uint8_t* frame, std::int32_t signal,
+                                   gdip::GpPoint* points) const {
     const std::int32_t n = pointCount();
     const std::int64_t w = static_cast<std::int64_t>(pane.right) - pane.left;
     const std::int64_t h = static_cast<std::int64_t>(pane.bottom) - pane.top;
@@ -206,7 +212,6 @@ void SpectrumRenderer::drawCurve(GraphicsWrapper& graphics, RECT pane, const std
                                         static_cast<double>(kLevelScale) * static_cast<double>(h);
         points[k].Y = clampToPane(pane.top + 1 - truncateClamped(scaled), pane);
     }
-    graphics.drawLines(pen, points, n);
 }
 
 void SpectrumRenderer::drawGrid(GraphicsWrapper& graphics, RECT pane, const PenWrapper* pen) const {

@@ -29,6 +29,11 @@ public:
     void drawFrequencyLabels(GraphicsWrapper& graphics, RECT rect, const RenderState& state) const;
     static void drawLevelLabels(GraphicsWrapper& graphics, RECT rect, const RenderState& state);
 
+    // The points of one level curve as drawn: signal `signal` (0 or 1) of `frame` in
+    // `pane`, pointCount() of them into `points`.
+    void curvePoints(RECT pane, const std::uint8_t* frame, std::int32_t signal,
+                     gdip::GpPoint* points) const;
+
     // Which vertical grid lines of a pane `width` pixels wide are full lines (bit i for
     // line i); the others are 10-pixel ticks.
     std::uint64_t fullGridLines(std::int32_t width) const;
