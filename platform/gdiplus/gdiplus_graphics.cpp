@@ -49,8 +49,36 @@ inline std::uint32_t multiplyBytes(std::uint32_t a, std::uint32_t b) {
     return (t + (t >> 8)) >> 8;
 }
 
-// Blends `colour` once over every pixel of the united pixel set of `g`: per channel
-// round(C A / 255) + round(D (255 - A) / 255), as GDI+ blends into a 32-bpp surface.
+// `colour` as the 8-bit premultiplied pixel GDI+ blends with.
+std::uint32_t premultiplied(ARGB colour) {
+    const std::uint32_t alpha = colour >> 24;
+    return (alpha << 24) | (multiplyBytes((colour >> 16) & 0xffu, alpha) << 16) |
+           (multiplyBytes((colour >> 8) & 0xffu, alpha) << 8) |
+           multiplyBytes(colour & 0xffu, alpha);
+}
+
+// Per channel round(C A / 255) + round(D (255 - A) / 255), as GDI+ blends into a 32-bpp
+// surface; `source` is premultiplied and `keep` is 255 - A.
+inline std::uint32_t blendOver(std::uint32_t d, std::uint32_t source, std::uint32_t keep) {
+    std::uint32_t out = 0;
+    for (int shift = 0; shift <= 24; shift += 8) {
+        const std::uint32_t channel =
+            ((source >> shift) & 0xffu) + multiplyBytes((d >> shift) & 0xffu, keep);
+        out |= channel << shift;
+    }
+    return out;
+}
+
+// The pixels of the image surface behind `g`, flushed for direct access; null when the
+// surface has none.
+std::uint32_t* pixelsOf(GraphicsObject* g, int& stride) {
+    cairo_surface_t* surface = cairo_get_target(g->cr);
+    cairo_surface_flush(surface);
+    stride = cairo_image_surface_get_stride(surface);
+    return reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface));
+}
+
+// Blends `colour` once over every pixel of the united pixel set of `g`.
 // Why not a Cairo fill of the runs: it gives the same pixels, but tessellating a thousand
 // rectangles per polyline made a paint of many voices a hundred times slower.
 void fillPixels(GraphicsObject* g, ARGB colour) {
@@ -60,16 +88,12 @@ void fillPixels(GraphicsObject* g, ARGB colour) {
     if (spans.empty() || alpha == 0) {
         return;
     }
-    cairo_surface_t* surface = cairo_get_target(g->cr);
-    cairo_surface_flush(surface);
-    unsigned char* data = cairo_image_surface_get_data(surface);
-    const int stride = cairo_image_surface_get_stride(surface);
+    int stride = 0;
+    auto* data = reinterpret_cast<unsigned char*>(pixelsOf(g, stride));
     if (data == nullptr) {
         return;
     }
-    const std::uint32_t source =
-        (alpha << 24) | (multiplyBytes((colour >> 16) & 0xffu, alpha) << 16) |
-        (multiplyBytes((colour >> 8) & 0xffu, alpha) << 8) | multiplyBytes(colour & 0xffu, alpha);
+    const std::uint32_t source = premultiplied(colour);
     const std::uint32_t keep = 255u - alpha;
     std::int32_t top = spans.front().y;
     std::int32_t bottom = top;
@@ -87,17 +111,111 @@ void fillPixels(GraphicsObject* g, ARGB colour) {
             continue;
         }
         for (std::int32_t x = span.x0; x <= span.x1; ++x) {
-            const std::uint32_t d = row[x];
-            std::uint32_t out = 0;
-            for (int shift = 0; shift <= 24; shift += 8) {
-                const std::uint32_t channel =
-                    ((source >> shift) & 0xffu) + multiplyBytes((d >> shift) & 0xffu, keep);
-                out |= channel << shift;
-            }
-            row[x] = out;
+            row[x] = blendOver(row[x], source, keep);
         }
     }
-    cairo_surface_mark_dirty_rectangle(surface, left, top, right - left + 1, bottom - top + 1);
+    cairo_surface_mark_dirty_rectangle(cairo_get_target(g->cr), left, top, right - left + 1,
+                                       bottom - top + 1);
+}
+
+// Which pixels the shape being drawn has lit already, so that a translucent polyline
+// blends each pixel of its union once, in a single pass: a pixel is lit when its mark
+// equals the current shape's number.
+// Why per thread and kept: a paint makes a new graphics context, and clearing a
+// surface-sized buffer per polyline would cost more than drawing it. Numbers only grow,
+// so old marks never match; the buffer is cleared when they wrap.
+class PixelMarks {
+public:
+    // Starts a new shape on a surface of `pixels` pixels.
+    void begin(std::size_t pixels) {
+        if (marks.size() < pixels) {
+            marks.assign(pixels, 0);
+            current = 0;
+        }
+        if (current == 0xffffu) {
+            std::fill(marks.begin(), marks.end(), std::uint16_t{0});
+            current = 0;
+        }
+        ++current;
+    }
+    // True the first time pixel `index` is seen in this shape.
+    bool firstVisit(std::size_t index) {
+        if (marks[index] == current) {
+            return false;
+        }
+        marks[index] = current;
+        return true;
+    }
+
+private:
+    std::vector<std::uint16_t> marks;
+    std::uint16_t current = 0;
+};
+
+PixelMarks& threadMarks() {
+    thread_local PixelMarks marks;
+    return marks;
+}
+
+// A thin polyline, written straight into the surface's pixels: an opaque colour pixel by
+// pixel as the lines are walked, a translucent one blended once per pixel of the union.
+GpStatus drawThinPolyline(GraphicsObject* g, ARGB colour, const GpPoint* points, INT count) {
+    const std::uint32_t alpha = colour >> 24;
+    if (alpha == 0 || g->width <= 0 || g->height <= 0) {
+        return Ok;
+    }
+    int stride = 0;
+    auto* data = reinterpret_cast<unsigned char*>(pixelsOf(g, stride));
+    if (data == nullptr) {
+        return Ok;
+    }
+    const auto pixelAt = [data, stride](std::int64_t x, std::int64_t y) -> std::uint32_t& {
+        return reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride)[x];
+    };
+    const std::uint32_t source = premultiplied(colour);
+    if (alpha == 255) {
+        for (INT i = 1; i < count; ++i) {
+            forEachThinLinePixel(points[i - 1].X, points[i - 1].Y, points[i].X, points[i].Y,
+                                 g->width, g->height,
+                                 [&](std::int64_t x, std::int64_t y) { pixelAt(x, y) = source; });
+        }
+    } else {
+        PixelMarks& marks = threadMarks();
+        const auto width = static_cast<std::size_t>(g->width);
+        marks.begin(width * static_cast<std::size_t>(g->height));
+        const std::uint32_t keep = 255u - alpha;
+        for (INT i = 1; i < count; ++i) {
+            forEachThinLinePixel(points[i - 1].X, points[i - 1].Y, points[i].X, points[i].Y,
+                                 g->width, g->height, [&](std::int64_t x, std::int64_t y) {
+                                     if (marks.firstVisit(static_cast<std::size_t>(y) * width +
+                                                          static_cast<std::size_t>(x))) {
+                                         std::uint32_t& pixel = pixelAt(x, y);
+                                         pixel = blendOver(pixel, source, keep);
+                                     }
+                                 });
+        }
+    }
+    // Everything drawn lies within the points' bounds on the surface.
+    std::int64_t left = points[0].X;
+    std::int64_t right = left;
+    std::int64_t top = points[0].Y;
+    std::int64_t bottom = top;
+    for (INT i = 1; i < count; ++i) {
+        left = std::min<std::int64_t>(left, points[i].X);
+        right = std::max<std::int64_t>(right, points[i].X);
+        top = std::min<std::int64_t>(top, points[i].Y);
+        bottom = std::max<std::int64_t>(bottom, points[i].Y);
+    }
+    left = std::max<std::int64_t>(left, 0);
+    top = std::max<std::int64_t>(top, 0);
+    right = std::min<std::int64_t>(right, g->width - 1);
+    bottom = std::min<std::int64_t>(bottom, g->height - 1);
+    if (left <= right && top <= bottom) {
+        cairo_surface_mark_dirty_rectangle(
+            cairo_get_target(g->cr), static_cast<int>(left), static_cast<int>(top),
+            static_cast<int>(right - left + 1), static_cast<int>(bottom - top + 1));
+    }
+    return Ok;
 }
 
 // Lines of a pen wider than thin: stroked along pixel centres with flat caps and mitred
@@ -129,12 +247,7 @@ GpStatus drawPolyline(GraphicsObject* g, const PenObject* pen, const GpPoint* po
     if (!isThin(pen->width)) {
         return strokeWide(g, pen, points, count);
     }
-    g->pixels.reset(g->width, g->height);
-    for (INT i = 1; i < count; ++i) {
-        g->pixels.addThinLine(points[i - 1].X, points[i - 1].Y, points[i].X, points[i].Y);
-    }
-    fillPixels(g, pen->colour);
-    return Ok;
+    return drawThinPolyline(g, pen->colour, points, count);
 }
 
 template <typename Work> GpStatus guarded(Work&& work) noexcept {

@@ -4,26 +4,6 @@
 
 namespace vex::platform {
 
-namespace {
-
-static_assert(sizeof(__int128) == 16, "the line set-up needs 128-bit products");
-
-// Quotient rounded toward minus infinity and the matching remainder in [0, divisor),
-// for divisor > 0.
-void floorDivide(__int128 numerator, std::int64_t divisor, std::int64_t& quotient,
-                 std::int64_t& remainder) {
-    __int128 q = numerator / divisor;
-    __int128 r = numerator % divisor;
-    if (r < 0) {
-        --q;
-        r += divisor;
-    }
-    quotient = static_cast<std::int64_t>(q);
-    remainder = static_cast<std::int64_t>(r);
-}
-
-} // namespace
-
 void PixelSpanSet::reset(std::int32_t surfaceWidth, std::int32_t surfaceHeight) {
     width = std::max<std::int32_t>(surfaceWidth, 0);
     height = std::max<std::int32_t>(surfaceHeight, 0);
@@ -47,57 +27,8 @@ void PixelSpanSet::addPixel(std::int64_t x, std::int64_t y) {
 }
 
 void PixelSpanSet::addThinLine(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1) {
-    const std::int64_t adx = x1 >= x0 ? x1 - x0 : x0 - x1;
-    const std::int64_t ady = y1 >= y0 ? y1 - y0 : y0 - y1;
-    if (adx == 0 && ady == 0) {
-        return;
-    }
-    const bool xMajor = adx >= ady;
-    // Work along the major axis "u" with the minor axis "v"; u runs upward.
-    std::int64_t u0 = xMajor ? x0 : y0;
-    std::int64_t v0 = xMajor ? y0 : x0;
-    std::int64_t u1 = xMajor ? x1 : y1;
-    std::int64_t v1 = xMajor ? y1 : x1;
-    if (u1 < u0) {
-        std::swap(u0, u1);
-        std::swap(v0, v1);
-    }
-    const std::int64_t du = u1 - u0; // > 0
-    const std::int64_t dv = v1 - v0; // |dv| <= du
-    const std::int64_t uLimit = xMajor ? width : height;
-    const std::int64_t vLimit = xMajor ? height : width;
-    const std::int64_t first = std::max<std::int64_t>(u0, 0);
-    const std::int64_t last = std::min<std::int64_t>(u1, uLimit - 1);
-    if (first > last) {
-        return;
-    }
-    // v(u) = v0 + floor((2 dv (u - u0) + du) / (2 du)), stepped exactly from the first
-    // visible u: the remainder stays in [0, 2 du) and moves by 2 dv, |2 dv| <= 2 du.
-    const std::int64_t twoDu = 2 * du;
-    const std::int64_t twoDv = 2 * dv;
-    std::int64_t q = 0;
-    std::int64_t r = 0;
-    floorDivide(static_cast<__int128>(twoDv) * (first - u0) + du, twoDu, q, r);
-    for (std::int64_t u = first; u <= last; ++u) {
-        const std::int64_t v = v0 + q;
-        if (v >= 0 && v < vLimit) {
-            if (xMajor) {
-                addPixel(u, v);
-            } else {
-                addPixel(v, u);
-            }
-        } else if ((dv >= 0 && v >= vLimit) || (dv <= 0 && v < 0)) {
-            break; // moving away from the surface for good
-        }
-        r += twoDv;
-        if (r >= twoDu) {
-            r -= twoDu;
-            ++q;
-        } else if (r < 0) {
-            r += twoDu;
-            --q;
-        }
-    }
+    forEachThinLinePixel(x0, y0, x1, y1, width, height,
+                         [this](std::int64_t x, std::int64_t y) { addPixel(x, y); });
 }
 
 void PixelSpanSet::addBox(std::int64_t left, std::int64_t top, std::int64_t right,
