@@ -247,6 +247,25 @@ int matchLength(const std::uint8_t* a, const std::uint8_t* b, int limit) {
     return length;
 }
 
+// How many of the `count` bytes from `data` on equal `value` before the first that does
+// not; 16 at a time.
+int runLength(const std::uint8_t* data, int count, std::uint8_t value) {
+    const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
+    int length = 0;
+    while (length + 16 <= count) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + length));
+        const int equal = _mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted));
+        if (equal != 0xffff) {
+            return length + __builtin_ctz(static_cast<unsigned>(~equal));
+        }
+        length += 16;
+    }
+    while (length < count && data[length] == value) {
+        ++length;
+    }
+    return length;
+}
+
 } // namespace
 
 std::vector<std::uint8_t> zlibCompress(const std::vector<std::uint8_t>& data) {
@@ -289,7 +308,14 @@ std::vector<std::uint8_t> zlibCompress(const std::vector<std::uint8_t>& data) {
         for (int i = first + 1; i < last;) {
             const int end = std::min(last, (i | (kRing - 1)) + 1); // to the ring's end
             int* link = &previous[i & (kRing - 1)];
-            for (int k = i; k < end; ++k) {
+            int k = i;
+            __m128i links = _mm_setr_epi32(k - 1, k, k + 1, k + 2);
+            const __m128i four = _mm_set1_epi32(4);
+            for (; k + 4 <= end; k += 4, link += 4) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(link), links);
+                links = _mm_add_epi32(links, four);
+            }
+            for (; k < end; ++k) {
                 *link++ = k - 1;
             }
             i = end;
@@ -303,10 +329,7 @@ std::vector<std::uint8_t> zlibCompress(const std::vector<std::uint8_t>& data) {
         while (i < last) {
             const std::uint8_t value = bytes[i];
             if (bytes[i + 1] == value && bytes[i + 2] == value) {
-                int end = i + 1;
-                while (end < last && bytes[end + 2] == value) {
-                    ++end;
-                }
+                const int end = i + 1 + runLength(bytes + i + 3, last - i - 1, value);
                 insertRun(i, end, value);
                 i = end;
             } else {
@@ -369,21 +392,54 @@ std::vector<std::uint8_t> zlibCompress(const std::vector<std::uint8_t>& data) {
 
 namespace {
 
-// One row of pixels as straight-alpha RGBA bytes.
+// out[k] = a[k] - b[k] for `count` bytes, 16 at a time.
+void subtractBytes(const std::uint8_t* a, const std::uint8_t* b, std::uint8_t* out,
+                   std::size_t count) {
+    std::size_t k = 0;
+    for (; k + 16 <= count; k += 16) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + k));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_sub_epi8(x, y));
+    }
+    for (; k < count; ++k) {
+        out[k] = static_cast<std::uint8_t>(a[k] - b[k]);
+    }
+}
+
+// One pixel as straight-alpha RGBA bytes.
+void straightPixel(std::uint32_t p, std::uint8_t* out) {
+    const std::uint32_t alpha = p >> 24;
+    out[0] = unpremultiply((p >> 16) & 0xFFu, alpha);
+    out[1] = unpremultiply((p >> 8) & 0xFFu, alpha);
+    out[2] = unpremultiply(p & 0xFFu, alpha);
+    out[3] = static_cast<std::uint8_t>(alpha);
+}
+
+// One row of pixels as straight-alpha RGBA bytes. Four opaque pixels at a time only swap
+// red and blue (0xAARRGGBB is B, G, R, A in memory): unpremultiply leaves opaque channels
+// as they are.
 void straightRow(const std::uint32_t* pixels, std::int32_t width, std::uint8_t* out) {
-    for (std::int32_t x = 0; x < width; ++x, out += 4) {
-        const std::uint32_t p = pixels[x];
-        const std::uint32_t alpha = p >> 24;
-        if (alpha == 255) { // unpremultiply leaves opaque channels as they are
-            out[0] = static_cast<std::uint8_t>(p >> 16);
-            out[1] = static_cast<std::uint8_t>(p >> 8);
-            out[2] = static_cast<std::uint8_t>(p);
-        } else {
-            out[0] = unpremultiply((p >> 16) & 0xFFu, alpha);
-            out[1] = unpremultiply((p >> 8) & 0xFFu, alpha);
-            out[2] = unpremultiply(p & 0xFFu, alpha);
+    const __m128i alphaMask = _mm_set1_epi32(static_cast<int>(0xff000000u));
+    const __m128i keepMask = _mm_set1_epi32(static_cast<int>(0xff00ff00u));
+    const __m128i lowByte = _mm_set1_epi32(0xff);
+    std::int32_t x = 0;
+    for (; x + 4 <= width; x += 4, out += 16) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pixels + x));
+        const __m128i opaque = _mm_cmpeq_epi32(_mm_and_si128(p, alphaMask), alphaMask);
+        if (_mm_movemask_epi8(opaque) != 0xffff) {
+            for (int k = 0; k < 4; ++k) {
+                straightPixel(pixels[x + k], out + 4 * k);
+            }
+            continue;
         }
-        out[3] = static_cast<std::uint8_t>(alpha);
+        const __m128i swapped =
+            _mm_or_si128(_mm_and_si128(p, keepMask),
+                         _mm_or_si128(_mm_and_si128(_mm_srli_epi32(p, 16), lowByte),
+                                      _mm_slli_epi32(_mm_and_si128(p, lowByte), 16)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), swapped);
+    }
+    for (; x < width; ++x, out += 4) {
+        straightPixel(pixels[x], out);
     }
 }
 
@@ -456,13 +512,11 @@ std::vector<std::uint8_t> encodePng(const std::vector<std::uint32_t>& pixels, st
         if (best == 0) {
             std::copy(row.begin(), row.end(), out);
         } else if (best == 1) {
-            for (std::size_t k = 0; k < rowBytes; ++k) {
-                out[k] = static_cast<std::uint8_t>(row[k] - (k >= 4 ? row[k - 4] : 0));
-            }
+            const std::size_t first = std::min<std::size_t>(4, rowBytes);
+            std::copy(row.begin(), row.begin() + static_cast<std::ptrdiff_t>(first), out);
+            subtractBytes(row.data() + first, row.data(), out + first, rowBytes - first);
         } else {
-            for (std::size_t k = 0; k < rowBytes; ++k) {
-                out[k] = static_cast<std::uint8_t>(row[k] - above[k]);
-            }
+            subtractBytes(row.data(), above.data(), out, rowBytes);
         }
         out += rowBytes;
         row.swap(above);
