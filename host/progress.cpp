@@ -1,6 +1,7 @@
 #include "host/progress.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace vex::host {
 
@@ -44,6 +45,20 @@ void Progress::finish() {
         out << '\r' << std::string(label.size() + kWidth + 8, ' ') << '\r' << std::flush;
         drawn = false;
     }
+}
+
+std::string speedSummary(const std::string& label, std::int64_t frames, double audioSeconds,
+                         double elapsedSeconds) {
+    char text[160];
+    int length = std::snprintf(text, sizeof(text), "%s: %lld frame%s, %.1f s of audio in %.2f s",
+                               label.c_str(), static_cast<long long>(frames),
+                               frames == 1 ? "" : "s", audioSeconds, elapsedSeconds);
+    std::string out(text, static_cast<std::size_t>(std::max(length, 0)));
+    if (elapsedSeconds > 0.0) {
+        std::snprintf(text, sizeof(text), ", %.1fx real time", audioSeconds / elapsedSeconds);
+        out += text;
+    }
+    return out;
 }
 
 } // namespace vex::host

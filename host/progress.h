@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <ostream>
 #include <string>
 
@@ -30,5 +31,12 @@ private:
     int lastPercent = -1;
     bool drawn = false;
 };
+
+// The closing line of a run that made `frames` frames from `audioSeconds` of audio in
+// `elapsedSeconds` of wall-clock time, with the speed against real time, e.g.
+// "animate: 2400 frames, 60.0 s of audio in 4.12 s, 14.6x real time". The speed is left
+// out when no time could be measured.
+std::string speedSummary(const std::string& label, std::int64_t frames, double audioSeconds,
+                         double elapsedSeconds);
 
 } // namespace vex::host

@@ -2,6 +2,7 @@
 
 #include "host/exact_math.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -263,30 +264,56 @@ public:
     bool streamsB() const override { return info.frames > 0 && info.channels >= 2; }
     void read(float* a, float* b, int frames) override {
         const int channels = info.channels;
-        interleaved.resize(static_cast<std::size_t>(frames) * static_cast<std::size_t>(channels));
-        sf_count_t got = 0;
-        if (position < info.frames) {
-            got = sf_readf_float(file, interleaved.data(), frames);
-            if (got < 0 || (got < frames && position + got < info.frames &&
-                            sf_error(file) != SF_ERR_NO_ERROR)) {
-                throw HostError("cannot read '" + name + "': " + sf_strerror(file));
+        int done = 0;
+        while (done < frames) {
+            if (offset == available && !refill()) {
+                break;
             }
-            position += got;
+            const int count = std::min(frames - done, available - offset);
+            for (int i = 0; i < count; ++i) {
+                const std::size_t base = static_cast<std::size_t>(offset + i) * channels;
+                a[done + i] = interleaved[base];
+                b[done + i] = channels >= 2 ? interleaved[base + 1] : 0.0f;
+            }
+            offset += count;
+            done += count;
         }
-        for (int i = 0; i < frames; ++i) {
-            const bool inside = i < got;
-            const std::size_t base = static_cast<std::size_t>(i) * channels;
-            a[i] = inside ? interleaved[base] : 0.0f;
-            b[i] = inside && channels >= 2 ? interleaved[base + 1] : 0.0f;
+        for (int i = done; i < frames; ++i) { // past the end: silence
+            a[i] = 0.0f;
+            b[i] = 0.0f;
         }
     }
 
 private:
+    // Reads the next chunk of the file into `interleaved`; false at the end of the file.
+    // Why chunks: a block of a few hundred frames per read made a system call per voice
+    // and block.
+    bool refill() {
+        constexpr int kChunkFrames = 16384;
+        offset = 0;
+        available = 0;
+        if (position >= info.frames) {
+            return false;
+        }
+        interleaved.resize(static_cast<std::size_t>(kChunkFrames) *
+                           static_cast<std::size_t>(info.channels));
+        const sf_count_t got = sf_readf_float(file, interleaved.data(), kChunkFrames);
+        if (got < 0 || (got < kChunkFrames && position + got < info.frames &&
+                        sf_error(file) != SF_ERR_NO_ERROR)) {
+            throw HostError("cannot read '" + name + "': " + sf_strerror(file));
+        }
+        position += got;
+        available = static_cast<int>(got);
+        return available > 0;
+    }
+
     std::string name;
     SF_INFO info{};
     SNDFILE* file = nullptr;
-    sf_count_t position = 0;
-    std::vector<float> interleaved;
+    sf_count_t position = 0;        // frames read from the file
+    std::vector<float> interleaved; // the chunk read last
+    int available = 0;              // frames in it
+    int offset = 0;                 // frames of it handed out
 };
 #endif
 

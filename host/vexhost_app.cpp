@@ -12,6 +12,7 @@
 
 #include <CLI/CLI.hpp>
 
+#include <chrono>
 #include <cmath>
 #include <memory>
 
@@ -245,6 +246,7 @@ struct AnimateOptions {
 
 int animate(const SessionOptions& options, const LookOptions& lookOptions,
             const AnimateOptions& animateOptions, Console& console) {
+    const auto started = std::chrono::steady_clock::now();
     const DisplayLook look =
         checkLook(lookOptions, static_cast<std::int32_t>(options.inputs.size()));
     Session session(options, console);
@@ -254,6 +256,12 @@ int animate(const SessionOptions& options, const LookOptions& lookOptions,
     const std::int32_t fps =
         animateView(session, viewIndex(animateOptions.view), look, seconds, batch, progress);
     batch.keep();
+    if (!options.quiet) {
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
+        console.err << speedSummary("animate", static_cast<std::int64_t>(batch.written().size()),
+                                    seconds, elapsed.count())
+                    << "\n";
+    }
     if (batch.written().empty()) {
         console.out << "no frames (" << seconds << " s is shorter than one frame at " << fps
                     << " frames per second)\n";

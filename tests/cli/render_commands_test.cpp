@@ -158,6 +158,8 @@ TEST(AnimateCommandTest, OnePicturePerTickAndTheLastIsTheRenderAtThatTime) {
         {"animate", "sine:500", "--duration", "0.2", "--size", "160x100", "-o", folder / "frames"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(contains(run.out, "5 frames at 25 frames per second")) << run.out;
+    EXPECT_TRUE(contains(run.err, "animate: 5 frames, 0.2 s of audio in ")) << run.err;
+    EXPECT_TRUE(contains(run.err, "x real time\n")) << run.err;
     for (int i = 1; i <= 5; ++i) {
         EXPECT_TRUE(std::filesystem::exists(folder.path / "frames" /
                                             ("frame-0000" + std::to_string(i) + ".png")));
@@ -172,6 +174,12 @@ TEST(AnimateCommandTest, OnePicturePerTickAndTheLastIsTheRenderAtThatTime) {
     const CliRun fast = vexhost({"animate", "sine:500", "--duration", "0.2", "--rate", "7",
                                  "--size", "160x100", "-o", folder / "fast"});
     EXPECT_TRUE(contains(fast.out, "8 frames at 40 frames per second")) << fast.out;
+    const CliRun quiet = vexhost({"animate", "sine:500", "--duration", "0.2", "--size", "160x100",
+                                  "-q", "-o", folder / "quiet"});
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.err, "") << "--quiet prints no summary";
+    EXPECT_EQ(bytesOf(folder / "quiet/frame-00005.png"),
+              bytesOf(folder / "frames/frame-00005.png"));
 
     std::ofstream(folder.path / "plain-file") << "x";
     const CliRun notFolder = vexhost({"animate", "sine:500", "-o", folder / "plain-file"});

@@ -41,5 +41,16 @@ TEST(ProgressTest, LongWorkShowsABarAndClearsIt) {
     EXPECT_EQ(out.str().size(), length) << "a second finish prints nothing";
 }
 
+TEST(ProgressTest, SpeedSummaryGivesFramesSecondsAndTheRatioToRealTime) {
+    EXPECT_EQ(speedSummary("animate", 2400, 60.0, 4.0),
+              "animate: 2400 frames, 60.0 s of audio in 4.00 s, 15.0x real time");
+    EXPECT_EQ(speedSummary("animate", 1, 0.025, 0.5),
+              "animate: 1 frame, 0.0 s of audio in 0.50 s, 0.1x real time");
+    EXPECT_EQ(speedSummary("animate", 0, 0.0, 0.0), "animate: 0 frames, 0.0 s of audio in 0.00 s")
+        << "no ratio without a measured time";
+    EXPECT_EQ(speedSummary("animate", 3, 1.0, -1.0),
+              "animate: 3 frames, 1.0 s of audio in -1.00 s");
+}
+
 } // namespace
 } // namespace vex::host
