@@ -243,10 +243,17 @@ void PaintSurface::fill(std::uint32_t argb) {
         return;
     }
     auto* data = static_cast<unsigned char*>(bits());
+    // Why the two ways: a value of four equal bytes (0 above all) is a byte fill.
+    const bool byteFill = argb == (argb & 0xffu) * 0x01010101u;
     for (std::int32_t y = 0; y < surfaceHeight; ++y) {
-        auto* row =
-            reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride());
-        std::fill(row, row + surfaceWidth, argb);
+        unsigned char* row = data + static_cast<std::ptrdiff_t>(y) * stride();
+        if (byteFill) {
+            std::memset(row, static_cast<int>(argb & 0xffu),
+                        static_cast<std::size_t>(surfaceWidth) * 4);
+        } else {
+            auto* pixels = reinterpret_cast<std::uint32_t*>(row);
+            std::fill(pixels, pixels + surfaceWidth, argb);
+        }
     }
 #ifndef _WIN32
     cairo_surface_mark_dirty(record.surface);
@@ -268,12 +275,12 @@ std::vector<std::uint32_t> PaintSurface::pixels() const {
     if (!valid()) {
         return out;
     }
-    out.resize(static_cast<std::size_t>(surfaceWidth) * surfaceHeight);
+    out.reserve(static_cast<std::size_t>(surfaceWidth) * surfaceHeight);
     const auto* data = static_cast<const unsigned char*>(bits());
     for (std::int32_t y = 0; y < surfaceHeight; ++y) {
-        std::memcpy(&out[static_cast<std::size_t>(y) * surfaceWidth],
-                    data + static_cast<std::ptrdiff_t>(y) * stride(),
-                    static_cast<std::size_t>(surfaceWidth) * 4);
+        const auto* row = reinterpret_cast<const std::uint32_t*>(
+            data + static_cast<std::ptrdiff_t>(y) * stride());
+        out.insert(out.end(), row, row + surfaceWidth);
     }
     return out;
 }

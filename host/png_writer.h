@@ -2,6 +2,7 @@
 // bytes come out on every platform, so an image's file is as deterministic as its pixels.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -14,5 +15,6 @@ std::vector<std::uint8_t> encodePng(const std::vector<std::uint32_t>& pixels, st
 
 // The zlib stream (RFC 1950) of `data`, compressed with fixed Huffman codes.
 std::vector<std::uint8_t> zlibCompress(const std::vector<std::uint8_t>& data);
+std::vector<std::uint8_t> zlibCompress(const std::uint8_t* data, std::size_t size);
 
 } // namespace vex::host

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 namespace vex::platform {
@@ -69,6 +70,18 @@ inline std::uint32_t blendOver(std::uint32_t d, std::uint32_t source, std::uint3
     return out;
 }
 
+// `count` pixels from `row` on set to `value`: a few one by one, then copies of what is
+// already there, doubling (a long run in a handful of block copies).
+void fillRun(std::uint32_t* row, std::size_t count, std::uint32_t value) {
+    const std::size_t first = std::min<std::size_t>(count, 16);
+    std::fill(row, row + first, value);
+    for (std::size_t done = first; done < count;) {
+        const std::size_t copy = std::min(done, count - done);
+        std::memcpy(row + done, row, copy * sizeof(std::uint32_t));
+        done += copy;
+    }
+}
+
 // The pixels of the image surface behind `g`, flushed for direct access; null when the
 // surface has none.
 std::uint32_t* pixelsOf(GraphicsObject* g, int& stride) {
@@ -107,7 +120,7 @@ void fillPixels(GraphicsObject* g, ARGB colour) {
         left = std::min(left, span.x0);
         right = std::max(right, span.x1);
         if (keep == 0) {
-            std::fill(row + span.x0, row + span.x1 + 1, source);
+            fillRun(row + span.x0, static_cast<std::size_t>(span.x1 - span.x0) + 1, source);
             continue;
         }
         for (std::int32_t x = span.x0; x <= span.x1; ++x) {
