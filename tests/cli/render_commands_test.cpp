@@ -186,6 +186,17 @@ TEST(AnimateCommandTest, OnePicturePerTickAndTheLastIsTheRenderAtThatTime) {
     EXPECT_EQ(notFolder.status, 2);
     EXPECT_TRUE(contains(notFolder.err, "is not a folder")) << notFolder.err;
     EXPECT_EQ(vexhost({"animate", "sine:500", "--view", "all", "-o", folder / "all"}).status, 2);
+
+    // A picture that cannot be written (a folder stands in its place) fails the run, which
+    // takes back the pictures it wrote.
+    std::filesystem::create_directories(folder.path / "blocked" / "frame-00004.png" / "inside");
+    const CliRun blocked = vexhost({"animate", "sine:500", "--duration", "0.4", "--size", "160x100",
+                                    "-o", folder / "blocked"});
+    EXPECT_EQ(blocked.status, 2);
+    EXPECT_TRUE(contains(blocked.err, "cannot write")) << blocked.err;
+    EXPECT_FALSE(std::filesystem::exists(folder.path / "blocked" / "frame-00001.png"));
+    EXPECT_FALSE(std::filesystem::exists(folder.path / "blocked" / "frame-00005.png"));
+    EXPECT_TRUE(std::filesystem::exists(folder.path / "blocked" / "frame-00004.png" / "inside"));
 }
 
 TEST(DemoCommandTest, WritesTheThreeViewsAndTheSheetAndPrintsTheirPaths) {
