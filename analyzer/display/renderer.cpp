@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace vex {
 
@@ -37,6 +38,22 @@ const std::uint8_t* frameOfSize(const RenderState& state, std::int32_t voice, st
         return nullptr;
     }
     return static_cast<const std::uint8_t*>(state.frames->voicePointer(voice));
+}
+
+float frameFloat(const std::uint8_t* frame, std::size_t offset) {
+    float value;
+    std::memcpy(&value, frame + offset, sizeof(value));
+    return value;
+}
+
+std::int32_t clampToPane(std::int64_t y, const RECT& pane) {
+    if (y < pane.top) {
+        return pane.top;
+    }
+    if (y > pane.bottom - 1) {
+        return pane.bottom - 1;
+    }
+    return static_cast<std::int32_t>(y);
 }
 
 std::int32_t formatLabel(float value, bool thousands, MpChar (&text)[16]) {

@@ -7,6 +7,7 @@
 #include "platform/win_types.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace vex {
@@ -72,6 +73,72 @@ const std::uint8_t* frameOfSize(const RenderState& state, std::int32_t voice, st
 // Writes "%2.0f" of `value` (with a trailing "k" when `thousands`) as UTF-16 into `text`
 // and answers the number of code units. Values stay within a few digits here.
 std::int32_t formatLabel(float value, bool thousands, MpChar (&text)[16]);
+
+// The float at byte `offset` of a frame (frames carry little-endian IEEE floats, as this
+// machine does; the offset need not be aligned).
+float frameFloat(const std::uint8_t* frame, std::size_t offset);
+
+// y limited to the pane's rows top..bottom - 1.
+std::int32_t clampToPane(std::int64_t y, const RECT& pane);
+
+// Draws the grid of each pane: pane A, then with split channels pane B; nothing when the
+// grid is off. drawGrid(pane).
+template <typename DrawGrid>
+void drawPaneGrids(const PlotLayout& layout, const RenderState& state, DrawGrid drawGrid) {
+    if (state.gridOn) {
+        drawGrid(layout.paneA);
+        if (state.splitChannels) {
+            drawGrid(layout.paneB);
+        }
+    }
+}
+
+// Draws the voices whose frames are `frameSize` bytes, in this order: with followVoice every
+// other active voice in the "other" pens, then the selected voice in the main pens (when it
+// is active, or always when not following voices). Per voice signal B in pane B, then
+// signal A in pane A, each when its presence byte is set. drawSignal(pane, frame, signal, pen).
+template <typename DrawSignal>
+void drawVoices(const PlotLayout& layout, const RenderState& state, std::int32_t frameSize,
+                DrawSignal drawSignal) {
+    const auto drawVoice = [&](std::int32_t voice, const PenWrapper* penA, const PenWrapper* penB) {
+        const std::uint8_t* frame = frameOfSize(state, voice, frameSize);
+        if (frame == nullptr) {
+            return;
+        }
+        if (frame[1] != 0) {
+            drawSignal(layout.paneB, frame, 1, penB);
+        }
+        if (frame[0] != 0) {
+            drawSignal(layout.paneA, frame, 0, penA);
+        }
+    };
+    if (state.followVoice) {
+        for (std::int32_t v = 0; v < kVoiceCount; ++v) {
+            if (v != state.selectedVoice && isActiveVoice(state, v)) {
+                drawVoice(v, state.trace1OtherPen, state.trace2OtherPen);
+            }
+        }
+    }
+    const std::int32_t s = state.selectedVoice;
+    if ((s >= 0 && isActiveVoice(state, s)) || !state.followVoice) {
+        drawVoice(s, state.trace1Pen, state.trace2Pen);
+    }
+}
+
+// Draws the vertical-axis labels of each pane: one area for both signals, or with split
+// channels the upper and the lower half of the plot's height, each from the display's left
+// edge to the plot's right. drawLabels(area).
+template <typename DrawLabels>
+void drawPaneLabels(RECT rect, const PlotLayout& layout, const RenderState& state,
+                    DrawLabels drawLabels) {
+    if (state.splitChannels) {
+        drawLabels(RECT{rect.left, layout.top, layout.right, layout.top + layout.half});
+        drawLabels(
+            RECT{rect.left, layout.top + layout.half, layout.right, layout.top + 2 * layout.half});
+    } else {
+        drawLabels(RECT{rect.left, layout.top, layout.right, layout.bottom});
+    }
+}
 
 // A double position truncated toward zero into the range drawing works in.
 // Why the clamp: levels and samples come from the host's bytes; a NaN or enormous value

@@ -2,8 +2,6 @@
 
 #include "analyzer/audio/analyzer_messages.h"
 
-#include <cstring>
-
 namespace vex {
 
 namespace {
@@ -14,71 +12,17 @@ constexpr float kTimeStep = 0.0050226017f;     // 1 / 199.1 of the width per sam
 constexpr float kHalf = 0.5f;
 constexpr float kLabelIndent = 2.0f;
 
-float readFloat(const std::uint8_t* bytes, std::size_t offset) {
-    float value;
-    std::memcpy(&value, bytes + offset, sizeof(value));
-    return value;
-}
-
-std::int32_t clampToPane(std::int64_t y, const RECT& pane) {
-    if (y < pane.top) {
-        return pane.top;
-    }
-    if (y > pane.bottom - 1) {
-        return pane.bottom - 1;
-    }
-    return static_cast<std::int32_t>(y);
-}
-
 } // namespace
 
 void ScopeRenderer::render(GraphicsWrapper& graphics, RECT rect, const RenderState& state) {
     const PlotLayout layout(rect, state);
-    if (state.gridOn) {
-        drawGrid(graphics, layout.paneA, state.gridPen);
-        if (state.splitChannels) {
-            drawGrid(graphics, layout.paneB, state.gridPen);
-        }
-    }
-    if (state.followVoice) {
-        for (std::int32_t v = 0; v < kVoiceCount; ++v) {
-            if (v != state.selectedVoice && isActiveVoice(state, v)) {
-                drawVoice(graphics, layout, state, v, state.trace1OtherPen, state.trace2OtherPen);
-            }
-        }
-    }
-    const std::int32_t s = state.selectedVoice;
-    if ((s >= 0 && isActiveVoice(state, s)) || !state.followVoice) {
-        drawVoice(graphics, layout, state, s, state.trace1Pen, state.trace2Pen);
-    }
+    drawPaneGrids(layout, state, [&](RECT pane) { drawGrid(graphics, pane, state.gridPen); });
+    drawVoices(layout, state, kScopePayloadSize,
+               [&](RECT pane, const std::uint8_t* frame, std::int32_t signal,
+                   const PenWrapper* pen) { drawTrace(graphics, pane, frame, signal, pen); });
     if (state.labelsOn) {
-        if (state.splitChannels) {
-            drawAmplitudeLabels(graphics,
-                                RECT{rect.left, layout.top, layout.right, layout.top + layout.half},
-                                state);
-            drawAmplitudeLabels(graphics,
-                                RECT{rect.left, layout.top + layout.half, layout.right,
-                                     layout.top + 2 * layout.half},
-                                state);
-        } else {
-            drawAmplitudeLabels(graphics, RECT{rect.left, layout.top, layout.right, layout.bottom},
-                                state);
-        }
-    }
-}
-
-void ScopeRenderer::drawVoice(GraphicsWrapper& graphics, const PlotLayout& layout,
-                              const RenderState& state, std::int32_t voice, const PenWrapper* penA,
-                              const PenWrapper* penB) {
-    const std::uint8_t* frame = frameOfSize(state, voice, kScopePayloadSize);
-    if (frame == nullptr) {
-        return;
-    }
-    if (frame[1] != 0) {
-        drawTrace(graphics, layout.paneB, frame, 1, penB);
-    }
-    if (frame[0] != 0) {
-        drawTrace(graphics, layout.paneA, frame, 0, penA);
+        drawPaneLabels(rect, layout, state,
+                       [&](RECT area) { drawAmplitudeLabels(graphics, area, state); });
     }
 }
 
@@ -91,8 +35,8 @@ void ScopeRenderer::drawTrace(GraphicsWrapper& graphics, RECT pane, const std::u
     const std::int64_t centre = pane.top + h / 2;
     const double amplitude = static_cast<double>(kAmplitudeScale) * static_cast<double>(h);
     for (std::int32_t k = 0; k < kScopePoints; ++k) {
-        const float sample = readFloat(frame, kPayloadHeaderSize + sizeof(PayloadRecord) * k +
-                                                  sizeof(float) * signal);
+        const float sample = frameFloat(frame, kPayloadHeaderSize + sizeof(PayloadRecord) * k +
+                                                   sizeof(float) * signal);
         const double step = static_cast<double>(k * (w - 1)) * static_cast<double>(kTimeStep);
         points[k].X = static_cast<std::int32_t>(pane.left + 1 + truncateClamped(step));
         // A NaN sample carries no height and lies on the centre line.

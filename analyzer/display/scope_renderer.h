@@ -16,9 +16,6 @@ public:
     static void drawAmplitudeLabels(GraphicsWrapper& graphics, RECT rect, const RenderState& state);
 
 private:
-    static void drawVoice(GraphicsWrapper& graphics, const PlotLayout& layout,
-                          const RenderState& state, std::int32_t voice, const PenWrapper* penA,
-                          const PenWrapper* penB);
     static void drawTrace(GraphicsWrapper& graphics, RECT pane, const std::uint8_t* frame,
                           std::int32_t signal, const PenWrapper* pen);
 };

@@ -3,7 +3,6 @@
 #include "analyzer/audio/analyzer_messages.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace vex {
 
@@ -50,22 +49,6 @@ constexpr std::uint64_t kLogWide =
 constexpr std::uint64_t kLogWider = bits(
     {0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 13, 15, 17, 18, 19, 20, 21, 22, 23, 24, 26, 29, 32, 36});
 constexpr std::uint64_t kLogWidest = kAll37 & ~bits({27, 29, 31, 33, 35}); // no odd kHz above 10k
-
-float readFloat(const std::uint8_t* bytes, std::size_t offset) {
-    float value;
-    std::memcpy(&value, bytes + offset, sizeof(value));
-    return value;
-}
-
-std::int32_t clampToPane(std::int64_t y, const RECT& pane) {
-    if (y < pane.top) {
-        return pane.top;
-    }
-    if (y > pane.bottom - 1) {
-        return pane.bottom - 1;
-    }
-    return static_cast<std::int32_t>(y);
-}
 
 } // namespace
 
@@ -138,53 +121,15 @@ std::uint64_t SpectrumRenderer::drawnLabels(std::int32_t width) const {
 
 void SpectrumRenderer::render(GraphicsWrapper& graphics, RECT rect, const RenderState& state) {
     const PlotLayout layout(rect, state);
-    if (state.gridOn) {
-        drawGrid(graphics, layout.paneA, state.gridPen);
-        if (state.splitChannels) {
-            drawGrid(graphics, layout.paneB, state.gridPen);
-        }
-    }
-    if (state.followVoice) {
-        for (std::int32_t v = 0; v < kVoiceCount; ++v) {
-            if (v != state.selectedVoice && isActiveVoice(state, v)) {
-                drawVoice(graphics, layout, state, v, state.trace1OtherPen, state.trace2OtherPen);
-            }
-        }
-    }
-    const std::int32_t s = state.selectedVoice;
-    if ((s >= 0 && isActiveVoice(state, s)) || !state.followVoice) {
-        drawVoice(graphics, layout, state, s, state.trace1Pen, state.trace2Pen);
-    }
+    drawPaneGrids(layout, state, [&](RECT pane) { drawGrid(graphics, pane, state.gridPen); });
+    drawVoices(layout, state, frameSize(),
+               [&](RECT pane, const std::uint8_t* frame, std::int32_t signal,
+                   const PenWrapper* pen) { drawCurve(graphics, pane, frame, signal, pen); });
     if (state.labelsOn) {
         drawFrequencyLabels(
             graphics, RECT{rect.left + 20, rect.top + 5, rect.right - 5, rect.bottom - 5}, state);
-        if (state.splitChannels) {
-            drawLevelLabels(graphics,
-                            RECT{rect.left, layout.top, layout.right, layout.top + layout.half},
-                            state);
-            drawLevelLabels(graphics,
-                            RECT{rect.left, layout.top + layout.half, layout.right,
-                                 layout.top + 2 * layout.half},
-                            state);
-        } else {
-            drawLevelLabels(graphics, RECT{rect.left, layout.top, layout.right, layout.bottom},
-                            state);
-        }
-    }
-}
-
-void SpectrumRenderer::drawVoice(GraphicsWrapper& graphics, const PlotLayout& layout,
-                                 const RenderState& state, std::int32_t voice,
-                                 const PenWrapper* penA, const PenWrapper* penB) const {
-    const std::uint8_t* frame = frameOfSize(state, voice, frameSize());
-    if (frame == nullptr) {
-        return;
-    }
-    if (frame[1] != 0) {
-        drawCurve(graphics, layout.paneB, frame, 1, penB);
-    }
-    if (frame[0] != 0) {
-        drawCurve(graphics, layout.paneA, frame, 0, penA);
+        drawPaneLabels(rect, layout, state,
+                       [&](RECT area) { drawLevelLabels(graphics, area, state); });
     }
 }
 
@@ -202,8 +147,8 @@ void SpectrumRenderer::curvePoints(RECT pane, const std::uint8_t* frame, std::in
     const std::int64_t w = static_cast<std::int64_t>(pane.right) - pane.left;
     const std::int64_t h = static_cast<std::int64_t>(pane.bottom) - pane.top;
     for (std::int32_t k = 0; k < n; ++k) {
-        const float level = readFloat(frame, kPayloadHeaderSize + sizeof(PayloadRecord) * k +
-                                                 sizeof(float) * signal);
+        const float level = frameFloat(frame, kPayloadHeaderSize + sizeof(PayloadRecord) * k +
+                                                  sizeof(float) * signal);
         points[k].X = static_cast<std::int32_t>(pane.left + 1 + (k * (w - 1)) / n);
         // Why: a NaN level carries no height; it is drawn as the lowest level.
         const double scaled = std::isnan(level)

@@ -41,8 +41,6 @@ public:
     std::uint64_t drawnLabels(std::int32_t width) const;
 
 private:
-    void drawVoice(GraphicsWrapper& graphics, const PlotLayout& layout, const RenderState& state,
-                   std::int32_t voice, const PenWrapper* penA, const PenWrapper* penB) const;
     void drawCurve(GraphicsWrapper& graphics, RECT pane, const std::uint8_t* frame,
                    std::int32_t signal, const PenWrapper* pen) const;
 
