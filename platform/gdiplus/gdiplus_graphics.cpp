@@ -275,6 +275,29 @@ template <typename Work> GpStatus guarded(Work&& work) noexcept {
 
 } // namespace
 
+bool pixelsPerUnit(GpUnit unit, double& scale) {
+    switch (unit) {
+    case UnitWorld:
+    case UnitPixel:
+        scale = 1.0;
+        return true;
+    case UnitPoint:
+        scale = 96.0 / 72.0;
+        return true;
+    case UnitInch:
+        scale = 96.0;
+        return true;
+    case UnitDocument:
+        scale = 96.0 / 300.0;
+        return true;
+    case UnitMillimeter:
+        scale = 96.0 / 25.4;
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace vex::platform
 
 namespace Gdiplus::DllExports {
@@ -326,23 +349,7 @@ GpStatus GdipCreatePen1(ARGB colour, REAL width, GpUnit unit, GpPen** pen) {
     }
     // Widths in pixels at 96 dots per inch.
     double scale = 1.0;
-    switch (unit) {
-    case UnitWorld:
-    case UnitPixel:
-        break;
-    case UnitPoint:
-        scale = 96.0 / 72.0;
-        break;
-    case UnitInch:
-        scale = 96.0;
-        break;
-    case UnitDocument:
-        scale = 96.0 / 300.0;
-        break;
-    case UnitMillimeter:
-        scale = 96.0 / 25.4;
-        break;
-    default:
+    if (unit == UnitDisplay || !pixelsPerUnit(unit, scale)) {
         return NotImplemented;
     }
     auto* p = new (std::nothrow) PenObject;

@@ -46,4 +46,8 @@ struct FontObject : GpFont {
 // with, so Cairo's OVER gives round(C A / 255) + round(D (255 - A) / 255) per channel.
 void setSourceArgb(cairo_t* cr, ARGB colour);
 
+// Pixels per `unit` at 96 dots per inch (world and pixel units are pixels); false for a unit
+// that is not a length. The display unit is left to the caller: pens and fonts differ on it.
+bool pixelsPerUnit(GpUnit unit, double& scale);
+
 } // namespace vex::platform

@@ -325,26 +325,9 @@ GpStatus GdipCreateFont(const GpFontFamily* family, REAL size, INT style, Unit u
     if (family == nullptr || font == nullptr || !(size > 0.0f)) {
         return InvalidParameter;
     }
-    // Sizes in pixels at 96 dots per inch.
+    // Sizes in pixels at 96 dots per inch; the display unit is a pixel for fonts.
     double scale = 1.0;
-    switch (unit) {
-    case UnitWorld:
-    case UnitDisplay:
-    case UnitPixel:
-        break;
-    case UnitPoint:
-        scale = 96.0 / 72.0;
-        break;
-    case UnitInch:
-        scale = 96.0;
-        break;
-    case UnitDocument:
-        scale = 96.0 / 300.0;
-        break;
-    case UnitMillimeter:
-        scale = 96.0 / 25.4;
-        break;
-    default:
+    if (unit != UnitDisplay && !pixelsPerUnit(unit, scale)) {
         return InvalidParameter;
     }
     try {
