@@ -510,21 +510,8 @@ __attribute__((target("avx"))) std::int32_t splitPackedAvx(std::int32_t half, in
 }
 
 // Scratch for the packed transform of computePowerSpectrum: on the stack up to 512 complex
-// points, from the heap above that.
-class Scratch {
-public:
-    static constexpr std::int32_t kStackFloats = 2 * 512;
-    explicit Scratch(std::int32_t floats) {
-        if (floats > kStackFloats) {
-            heap.reset(new float[floats]);
-        }
-    }
-    float* data() { return heap ? heap.get() : stack; }
-
-private:
-    alignas(16) float stack[kStackFloats];
-    std::unique_ptr<float[]> heap;
-};
+// points.
+using PowerScratch = fft_detail::Scratch<2 * 512>;
 
 } // namespace
 
@@ -568,7 +555,7 @@ void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
     }
     const std::int32_t half = n / 2;
     const int halfBits = log2OfPowerOfTwo(half);
-    Scratch scratch(2 * half);
+    PowerScratch scratch(2 * half);
     float* re = scratch.data();
     float* im = re + half;
     // Why: all of in[] is read into the scratch before out[] is written, so in == out works.

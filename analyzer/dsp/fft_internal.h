@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 namespace vex::fft_detail {
 
@@ -96,6 +97,22 @@ inline void powerSpectrumEnds(std::int32_t half, const float* re, const float* i
     const double midIm = im[half / 2];
     out[half / 2] = static_cast<float>(midRe * midRe + midIm * midIm);
 }
+
+// Temporary floats for a transform: on the stack up to `StackFloats`, from the heap above
+// that (so sizes up to the stack's never allocate).
+template <std::int32_t StackFloats> class Scratch {
+public:
+    explicit Scratch(std::int32_t floats) {
+        if (floats > StackFloats) {
+            heap.reset(new float[floats]);
+        }
+    }
+    float* data() { return heap ? heap.get() : stack; }
+
+private:
+    alignas(16) float stack[StackFloats];
+    std::unique_ptr<float[]> heap;
+};
 
 // Lets the engine use AVX where the processor has it (the default) or keeps it to SSE2, so
 // tests can check both paths. Not for use while transforms run on other threads.

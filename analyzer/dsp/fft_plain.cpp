@@ -88,22 +88,8 @@ void butterflyPasses(std::int32_t n, int bits, float* re, float* im, bool invers
     }
 }
 
-// Temporary arrays for the real transforms: on the stack up to 512 complex points, from
-// the heap above that.
-class Scratch {
-public:
-    static constexpr std::int32_t kStackFloats = 4 * 512;
-    explicit Scratch(std::int32_t floats) {
-        if (floats > kStackFloats) {
-            heap.reset(new float[floats]);
-        }
-    }
-    float* data() { return heap ? heap.get() : stack; }
-
-private:
-    float stack[kStackFloats];
-    std::unique_ptr<float[]> heap;
-};
+// Temporary arrays for the real transforms: on the stack up to 512 complex points.
+using Scratch = fft_detail::Scratch<4 * 512>;
 
 // Spectral values X[i] and X[half - i] of the real signal, from the complex transform of
 // its even/odd packing.
