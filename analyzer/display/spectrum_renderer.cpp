@@ -50,6 +50,28 @@ constexpr std::uint64_t kLogWider = bits(
     {0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 13, 15, 17, 18, 19, 20, 21, 22, 23, 24, 26, 29, 32, 36});
 constexpr std::uint64_t kLogWidest = kAll37 & ~bits({27, 29, 31, 33, 35}); // no odd kHz above 10k
 
+// The log axis's grid lines or labels for a width: the sets grow with the width; the one
+// without odd kHz above 10k lasts up to `widestUpTo` pixels (lines and labels part there by
+// one pixel).
+std::uint64_t logAxisSet(std::int32_t width, std::int32_t widestUpTo) {
+    if (width <= 250) {
+        return kLogNarrow;
+    }
+    if (width <= 400) {
+        return kLogMedium;
+    }
+    if (width <= 600) {
+        return kLogWide;
+    }
+    if (width <= 1000) {
+        return kLogWider;
+    }
+    if (width <= widestUpTo) {
+        return kLogWidest;
+    }
+    return kAll37;
+}
+
 } // namespace
 
 std::int32_t SpectrumRenderer::frameSize() const {
@@ -70,22 +92,7 @@ std::uint64_t SpectrumRenderer::fullGridLines(std::int32_t width) const {
         }
         return kAll20;
     }
-    if (width <= 250) {
-        return kLogNarrow;
-    }
-    if (width <= 400) {
-        return kLogMedium;
-    }
-    if (width <= 600) {
-        return kLogWide;
-    }
-    if (width <= 1000) {
-        return kLogWider;
-    }
-    if (width <= 2099) {
-        return kLogWidest;
-    }
-    return kAll37;
+    return logAxisSet(width, 2099);
 }
 
 std::uint64_t SpectrumRenderer::drawnLabels(std::int32_t width) const {
@@ -101,22 +108,7 @@ std::uint64_t SpectrumRenderer::drawnLabels(std::int32_t width) const {
     if (width <= 180) {
         return kLogNarrowest;
     }
-    if (width <= 250) {
-        return kLogNarrow;
-    }
-    if (width <= 400) {
-        return kLogMedium;
-    }
-    if (width <= 600) {
-        return kLogWide;
-    }
-    if (width <= 1000) {
-        return kLogWider;
-    }
-    if (width <= 2100) {
-        return kLogWidest;
-    }
-    return kAll37;
+    return logAxisSet(width, 2100);
 }
 
 void SpectrumRenderer::render(GraphicsWrapper& graphics, RECT rect, const RenderState& state) {
