@@ -214,6 +214,34 @@ void DisplaySession::paint(PaintSurface& surface, std::int64_t now) {
     }
 }
 
+void DisplaySession::setMode(std::int32_t mode) {
+    deliver(kDisplayModePin, 0, &mode, 4);
+}
+
+void DisplaySession::resize(std::int32_t width, std::int32_t height) {
+    look.width = width;
+    look.height = height;
+    drawing->arrange(0, height, 0, width);
+}
+
+MeasureSize DisplaySession::measure(std::int32_t width, std::int32_t height) const {
+    MeasureSize size{width, height};
+    drawing->measure(width, height, &size);
+    return size;
+}
+
+void DisplaySession::setSplit(bool split) {
+    look.split = split;
+    const std::uint8_t value = split ? 1 : 0;
+    deliver(kDisplaySplitPin, 0, &value, 1);
+}
+
+void DisplaySession::setFollow(bool follow) {
+    look.follow = follow;
+    const std::uint8_t value = follow ? 1 : 0;
+    deliver(kDisplayFollowPin, 0, &value, 1);
+}
+
 bool DisplaySession::invalidated() const {
     return !host.invalidations.empty();
 }

@@ -78,13 +78,16 @@ std::unique_ptr<VoiceEngine> Session::makeEngine(std::int32_t mode, double secon
     settings.rate = given.rate;
     auto engine = std::make_unique<VoiceEngine>(factory(), settings);
     engine->onFrame = std::move(onFrame);
-    for (std::size_t voice = 0; voice < specs.size(); ++voice) {
-        const InputSpec& spec = specs[voice];
-        engine->addVoice(
-            spec.isFile ? openAudioFile(spec.text)
-                        : makeBuiltinInput(spec, rate, seconds, static_cast<std::uint32_t>(voice)));
+    for (std::int32_t voice = 0; voice < voiceCount(); ++voice) {
+        engine->addVoice(makeInput(voice, seconds));
     }
     return engine;
+}
+
+std::unique_ptr<InputSource> Session::makeInput(std::int32_t voice, double seconds) const {
+    const InputSpec& spec = specs.at(static_cast<std::size_t>(voice));
+    return spec.isFile ? openAudioFile(spec.text)
+                       : makeBuiltinInput(spec, rate, seconds, static_cast<std::uint32_t>(voice));
 }
 
 void Session::run(VoiceEngine& engine, std::int64_t endSample, Progress& progress) {

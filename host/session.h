@@ -49,6 +49,9 @@ public:
     std::unique_ptr<VoiceEngine> makeEngine(std::int32_t mode, double seconds,
                                             std::function<void(const SentFrame&)> onFrame);
 
+    // A fresh source for input `voice` (sweeps span `seconds`). Throws HostError.
+    std::unique_ptr<InputSource> makeInput(std::int32_t voice, double seconds) const;
+
     // Runs `engine` to `endSample`, reporting progress. Progress steps fall on block
     // boundaries, so the blocks the module sees do not depend on the reporting.
     void run(VoiceEngine& engine, std::int64_t endSample, Progress& progress);

@@ -1,6 +1,9 @@
 #include "host/vexhost_app.h"
 
 #include "host/frame_export.h"
+#ifdef VEX_HAVE_LIVE
+#include "host/live_command.h"
+#endif
 #include "host/module_library.h"
 #include "host/output_files.h"
 #include "host/png_writer.h"
@@ -375,6 +378,63 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
         ->required();
     addLookOptions(*animateCommand, look);
 
+#ifdef VEX_HAVE_LIVE
+    LiveOptions liveOptions;
+    std::string liveView = "log";
+    CLI::App* liveCommand = app.add_subcommand(
+        "live", "the display in a window, in real time, from INPUT files and signals played "
+                "at their pace, a JACK graph (--jack N) or the default capture device "
+                "(--capture); keys: 1 2 3 views, s split, f follow, space freeze, p peak hold, "
+                "c cursor readout, q or Esc quit");
+    liveCommand->add_option("INPUT", session.inputs, signalHelp());
+    liveCommand
+        ->add_option("--sample-rate", session.sampleRate,
+                     "sample rate of built-in signals in hertz (files bring their own)")
+        ->check(CLI::Range(1000.0, 384000.0));
+    liveCommand
+        ->add_option("--block", session.blockSize,
+                     "sample frames per process call for INPUT (JACK and capture use the "
+                     "device's period)")
+        ->check(CLI::Range(16, 8192))
+        ->capture_default_str();
+    liveCommand
+        ->add_option("--rate", session.rate,
+                     "update-rate choice 0..7: 5, 10, ... 40 frames per second")
+        ->check(CLI::Range(0, 7))
+        ->capture_default_str();
+    addModuleOptions(*liveCommand, session);
+    liveCommand
+        ->add_option("--jack", liveOptions.jackVoices,
+                     "N voices from JACK: client 'vexhost', ports a and b (one voice) or "
+                     "voice1.a, voice1.b, voice2.a, ... (several)")
+        ->check(CLI::Range(1, kMaxVoices));
+    liveCommand->add_flag("--capture", liveOptions.capture,
+                          "one voice from the default capture device (channels 1 and 2 as "
+                          "signals A and B)");
+    liveCommand->add_flag("--play", liveOptions.play, "play INPUT on the default output");
+    liveCommand->add_option("--view", liveView, "the view to start in")
+        ->check(CLI::IsMember(kViewNames))
+        ->capture_default_str();
+    liveCommand->add_option("--screenshot", liveOptions.screenshot,
+                            "write the window's pixels to this PNG file and quit");
+    liveCommand
+        ->add_option("--after", liveOptions.after,
+                     "seconds of audio before the screenshot (default 1)")
+        ->check(CLI::Range(0.001, 3600.0));
+    liveCommand
+        ->add_option("--duration", liveOptions.duration,
+                     "quit after this many seconds of audio; also the span of sweeps "
+                     "(default: run until quit; sweeps span the longest file or 1 second)")
+        ->check(CLI::Range(0.001, 36000.0));
+    liveCommand->add_option("--mouse", liveOptions.mouse,
+                            "X,Y: move the pointer there at start (for scripts and tests)");
+    liveCommand->add_flag("--peak-hold,!--no-peak-hold", liveOptions.peakHold,
+                          "start with peak hold on (default) or off");
+    liveCommand->add_flag("--stats", liveOptions.stats,
+                          "print CPU time and frame-to-screen latency on quitting");
+    addLookOptions(*liveCommand, look);
+#endif
+
     CLI::App* infoCommand = app.add_subcommand("info", "the loaded module's build information");
     addModuleOptions(*infoCommand, session);
 
@@ -431,6 +491,17 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
         if (animateCommand->parsed()) {
             return animate(session, look, animateOptions, console);
         }
+#ifdef VEX_HAVE_LIVE
+        if (liveCommand->parsed()) {
+            liveOptions.mode = viewIndex(liveView);
+            const DisplayLook liveLook = checkLook(
+                look,
+                liveOptions.jackVoices > 0
+                    ? liveOptions.jackVoices
+                    : std::max<std::int32_t>(1, static_cast<std::int32_t>(session.inputs.size())));
+            return runLive(session, liveLook, liveOptions, console);
+        }
+#endif
     } catch (const HostError& e) {
         console.err << "vexhost: error: " << e.what() << "\n";
         return 2;

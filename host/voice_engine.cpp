@@ -56,6 +56,8 @@ void* createModuleObject(FactoryInterface& factory, std::int32_t side, void* hos
 VoiceEngine::VoiceEngine(FactoryInterface& moduleFactory, const EngineSettings& settings)
     : factory(moduleFactory), config(settings) {
     config.blockSize = std::max<std::int32_t>(1, config.blockSize);
+    // Why: a block has at most six events; reserved here, no block allocates.
+    events.reserve(8);
 }
 
 VoiceEngine::~VoiceEngine() {
@@ -110,6 +112,13 @@ void VoiceEngine::runTo(std::int64_t endSample) {
     }
 }
 
+void VoiceEngine::setMode(std::int32_t mode) {
+    config.mode = mode;
+    for (auto& voice : voices) {
+        voice->modeDue = voice->started;
+    }
+}
+
 void VoiceEngine::runBlock(Voice& voice, std::int32_t frames) {
     voice.input->read(voice.signalA.data(), voice.signalB.data(), frames);
 
@@ -127,6 +136,10 @@ void VoiceEngine::runBlock(Voice& voice, std::int32_t frames) {
         if (length != 0 && voice.input->streamsB()) {
             events.push_back(plainEvent(0, kEventStreamingStart, kAudioSignalBPin));
         }
+    }
+    if (voice.modeDue) {
+        voice.modeDue = false;
+        events.push_back(valueEvent(0, kAudioModePin, &config.mode));
     }
     // A file that ends inside this block stops streaming at its last sample.
     if (length > 0 && length >= blockStart && length < blockStart + frames) {

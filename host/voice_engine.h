@@ -66,6 +66,10 @@ public:
     // cut short so that it ends there.
     void runTo(std::int64_t endSample);
 
+    // Switches every voice to analysis `mode` (0..2) from its next block on: each object
+    // gets the new value on its mode pin. Allocates nothing, so a real-time caller may use it.
+    void setMode(std::int32_t mode);
+
     std::int64_t position() const { return samplePosition; }
     std::int32_t voiceCount() const { return static_cast<std::int32_t>(voices.size()); }
     const EngineSettings& settings() const { return config; }
@@ -84,6 +88,7 @@ private:
         std::vector<float> signalA;
         std::vector<float> signalB;
         bool started = false;
+        bool modeDue = false;
         bool asleep = false;
         std::int64_t processCalls = 0;
     };

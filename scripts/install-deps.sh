@@ -4,7 +4,8 @@ set -e
 packages="cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config git
     googletest libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
     libcairo2-dev libfontconfig-dev fonts-liberation libsndfile1-dev libcli11-dev
-    g++-mingw-w64-i686 wine wine32:i386 xvfb xauth"
+    g++-mingw-w64-i686 wine wine32:i386 xvfb xauth
+    libsdl2-dev libjack-jackd2-dev jackd2"
 
 missing=""
 for package in $packages; do
