@@ -1,0 +1,236 @@
+// The real vexhost live on SDL's offscreen video driver: the picture after a second of a
+// 1 kHz sine, the cursor readout of a pointer position sent to the window, and a JACK
+// graph's signal client feeding vexhost:a through a private JACK server.
+#include "host/paint_surface.h"
+#include "host/plot_axes.h"
+#include "tests/support/temp_paths.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace vex::host {
+namespace {
+
+// A process this test started, with extra environment; ended by its process id (asked,
+// then killed) when the object goes, also when an assertion fails.
+class Process {
+public:
+    Process(std::vector<std::string> args, std::vector<std::string> environment,
+            const std::string& log) {
+        pid = fork();
+        if (pid == 0) {
+            for (std::string& entry : environment) {
+                putenv(entry.data());
+            }
+            if (freopen(log.c_str(), "w", stdout) == nullptr ||
+                freopen(log.c_str(), "a", stderr) == nullptr) {
+                _exit(127);
+            }
+            std::vector<char*> argv;
+            for (std::string& arg : args) {
+                argv.push_back(arg.data());
+            }
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+    }
+    ~Process() {
+        if (pid > 0 && !finished) {
+            kill(pid, SIGTERM);
+            if (!waitFor(std::chrono::seconds(5))) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+            }
+        }
+    }
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+
+    // Waits up to `limit` for the process to end; true when it did.
+    bool waitFor(std::chrono::milliseconds limit) {
+        const auto until = std::chrono::steady_clock::now() + limit;
+        while (!finished) {
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                finished = true;
+            } else if (std::chrono::steady_clock::now() > until) {
+                return false;
+            } else {
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+        }
+        return true;
+    }
+    int exitStatus() const { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+private:
+    pid_t pid = -1;
+    int status = 0;
+    bool finished = false;
+};
+
+std::string readText(const std::string& path) {
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Polls `done` every 50 ms for up to `limit`.
+template <typename Condition> bool poll(std::chrono::milliseconds limit, Condition done) {
+    const auto until = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > until) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return true;
+}
+
+const std::vector<std::string> kHeadless = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"};
+
+// The default trace colour of signal A, opaque.
+constexpr std::uint32_t kTraceA = 0xFF48E6A0u;
+
+struct Picture {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint32_t> pixels;
+    std::uint32_t at(std::int32_t x, std::int32_t y) const {
+        return pixels[static_cast<std::size_t>(y) * width + x];
+    }
+};
+
+Picture load(const std::string& path) {
+    Picture picture;
+    EXPECT_TRUE(readPng(path, picture.width, picture.height, picture.pixels)) << path;
+    return picture;
+}
+
+// The highest row of signal A's trace in the picture, and the columns where it reaches it.
+std::int32_t traceTop(const Picture& picture, std::vector<std::int32_t>& columns) {
+    for (std::int32_t y = 0; y < picture.height; ++y) {
+        for (std::int32_t x = 0; x < picture.width; ++x) {
+            if (picture.at(x, y) == kTraceA) {
+                columns.push_back(x);
+            }
+        }
+        if (!columns.empty()) {
+            return y;
+        }
+    }
+    return -1;
+}
+
+TEST(LiveProgram, AfterOneSecondOfAKilohertzSineThePeakStandsOnTheKilohertzLine) {
+    test::TempPath folder("vex-live");
+    std::filesystem::create_directories(folder.path);
+    const std::string shot = (folder.path / "shot.png").string();
+    const std::string log = (folder.path / "live.log").string();
+    Process live({VEX_VEXHOST, "live", "sine:1000@0.5", "--view", "log", "--no-peak-hold",
+                  "--screenshot", shot, "--after", "1"},
+                 kHeadless, log);
+    ASSERT_TRUE(live.waitFor(std::chrono::seconds(60))) << readText(log);
+    ASSERT_EQ(live.exitStatus(), 0) << readText(log);
+    const Picture picture = load(shot);
+    ASSERT_EQ(picture.width, 640);
+    ASSERT_EQ(picture.height, 360);
+    std::vector<std::int32_t> columns;
+    const std::int32_t top = traceTop(picture, columns);
+    const PlotPane pane = plotLayout(640, 360, true, false).paneA;
+    // The 1 kHz grid line is line 17 of the log axis.
+    const std::int32_t kilohertz = logGridX(pane, 17);
+    ASSERT_GE(top, pane.top) << "no trace drawn";
+    EXPECT_LT(top, pane.top + (pane.bottom - pane.top) / 3) << "the peak is too low";
+    EXPECT_LE(columns.front(), kilohertz + 1);
+    EXPECT_GE(columns.back(), kilohertz - 1);
+    EXPECT_LE(columns.back() - columns.front(), 6) << "a peak, not a plateau";
+}
+
+TEST(LiveProgram, APointerPositionSentToTheWindowReadsHertzNoteAndLevel) {
+    test::TempPath folder("vex-live");
+    std::filesystem::create_directories(folder.path);
+    const std::string shot = (folder.path / "shot.png").string();
+    const std::string log = (folder.path / "live.log").string();
+    // Column 391, row 130 of a 640 x 360 log view: worked out in the axes test.
+    Process live({VEX_VEXHOST, "live", "sine:1000@0.5", "--screenshot", shot, "--after", "0.5",
+                  "--mouse", "391,130"},
+                 kHeadless, log);
+    ASSERT_TRUE(live.waitFor(std::chrono::seconds(60))) << readText(log);
+    ASSERT_EQ(live.exitStatus(), 0) << readText(log);
+    EXPECT_NE(readText(log).find("cursor: 1001 Hz  B5 +24c  -18.2 dB\n"), std::string::npos)
+        << readText(log);
+    // The crosshair is drawn through the pointer: the cursor colour over the panel differs
+    // from the panel beside it on the pointer's row, away from any trace.
+    const Picture picture = load(shot);
+    EXPECT_NE(picture.at(100, 130), picture.at(100, 131));
+}
+
+// A private JACK server on the dummy driver, ended by its process id.
+struct JackServer {
+    explicit JackServer(const std::string& folder)
+        : name("vex-live-" + std::to_string(getpid())),
+          environment({"JACK_DEFAULT_SERVER=" + name, "JACK_NO_START_SERVER=1"}),
+          server({"jackd", "--no-realtime", "-n", name, "-d", "dummy", "-r", "48000", "-p", "256"},
+                 environment, folder + "/jackd.log") {}
+    // Runs a JACK tool against this server; true when it exits with 0.
+    bool tool(std::vector<std::string> args, const std::string& log) const {
+        Process process(std::move(args), environment, log);
+        return process.waitFor(std::chrono::seconds(10)) && process.exitStatus() == 0;
+    }
+    std::string name;
+    std::vector<std::string> environment;
+    Process server;
+};
+
+TEST(LiveProgram, AJackSignalClientConnectedToPortAShowsInThePicture) {
+    test::TempPath folder("vex-live");
+    std::filesystem::create_directories(folder.path);
+    const std::string dir = folder.path.string();
+    JackServer jack(dir);
+    ASSERT_TRUE(poll(std::chrono::seconds(20), [&] {
+        return jack.tool({"jack_lsp"}, dir + "/lsp.log");
+    })) << readText(dir + "/jackd.log");
+
+    std::vector<std::string> environment = jack.environment;
+    environment.insert(environment.end(), kHeadless.begin(), kHeadless.end());
+    const std::string shot = dir + "/shot.png";
+    const std::string log = dir + "/live.log";
+    Process live({VEX_VEXHOST, "live", "--jack", "1", "--no-peak-hold", "--screenshot", shot,
+                  "--after", "2"},
+                 environment, log);
+    ASSERT_TRUE(poll(std::chrono::seconds(20), [&] {
+        return jack.tool({"jack_lsp"}, dir + "/ports.log") &&
+               readText(dir + "/ports.log").find("vexhost:a\n") != std::string::npos;
+    })) << readText(log);
+    // The JACK example client plays a 240 Hz sine (a 200-sample table at 48 kHz).
+    Process sine({"jack_simple_client"}, jack.environment, dir + "/sine.log");
+    ASSERT_TRUE(poll(std::chrono::seconds(20), [&] {
+        return jack.tool({"jack_connect", "jack_simple_client:output1", "vexhost:a"},
+                         dir + "/connect.log");
+    })) << readText(dir + "/connect.log");
+    ASSERT_TRUE(live.waitFor(std::chrono::seconds(60))) << readText(log);
+    ASSERT_EQ(live.exitStatus(), 0) << readText(log);
+
+    const Picture picture = load(shot);
+    std::vector<std::int32_t> columns;
+    const std::int32_t top = traceTop(picture, columns);
+    const PlotPane pane = plotLayout(640, 360, true, false).paneA;
+    ASSERT_GE(top, pane.top) << "no trace drawn";
+    EXPECT_LT(top, pane.top + (pane.bottom - pane.top) / 2) << "no tone in the picture";
+    // 240 Hz lies between the 200 Hz and 300 Hz lines (log lines 9 and 10).
+    EXPECT_GT(columns.front(), logGridX(pane, 9));
+    EXPECT_LT(columns.back(), logGridX(pane, 10));
+}
+
+} // namespace
+} // namespace vex::host
