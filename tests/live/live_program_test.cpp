@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
@@ -173,6 +174,11 @@ TEST(LiveProgram, APointerPositionSentToTheWindowReadsHertzNoteAndLevel) {
     // from the panel beside it on the pointer's row, away from any trace.
     const Picture picture = load(shot);
     EXPECT_NE(picture.at(100, 130), picture.at(100, 131));
+    // The README's picture of the live window is this screenshot
+    // (VEX_DOCS_SCREENSHOT=docs/live.png to refresh it).
+    if (const char* docs = std::getenv("VEX_DOCS_SCREENSHOT")) {
+        std::filesystem::copy_file(shot, docs, std::filesystem::copy_options::overwrite_existing);
+    }
 }
 
 // A private JACK server on the dummy driver, ended by its process id.
