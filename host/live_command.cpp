@@ -24,6 +24,9 @@ namespace {
 // Room for half a second of frames of 128 voices at 40 frames per second.
 constexpr std::int32_t kQueueFrames = 2560;
 constexpr std::int32_t kLargestBlock = 8192;
+// The paced driver's period in sample frames (rounded down to whole blocks, at least one):
+// a usual sound-card period.
+constexpr std::int32_t kPacedPeriod = 256;
 
 std::int64_t steadyNanos() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -42,11 +45,13 @@ public:
     virtual void stop() = 0;
 };
 
-// Files and built-in signals at real-time pace, without sound: a thread that runs one block
-// each time a block's worth of time has passed (several when it fell behind).
+// Files and built-in signals at real-time pace, without sound: a thread that wakes once per
+// period, as a sound card's interrupt would, and runs the blocks that are due by then
+// (several more when it fell behind).
 class PacedDriver final : public AudioDriver {
 public:
-    PacedDriver(double rate, std::int32_t block) : rate(rate), block(block) {}
+    PacedDriver(double rate, std::int32_t block)
+        : rate(rate), block(block), period(std::max(1, kPacedPeriod / block) * block) {}
     ~PacedDriver() override { stop(); }
     double sampleRate() const override { return rate; }
     std::int32_t blockSize() const override { return block; }
@@ -56,10 +61,12 @@ public:
             std::int64_t done = 0;
             while (!stopping.load(std::memory_order_relaxed)) {
                 const auto due = begin + std::chrono::nanoseconds(static_cast<std::int64_t>(
-                                             static_cast<double>(done + block) * 1e9 / rate));
+                                             static_cast<double>(done + period) * 1e9 / rate));
                 std::this_thread::sleep_until(due);
-                feed.run(block);
-                done += block;
+                for (std::int32_t at = 0; at < period; at += block) {
+                    feed.run(block);
+                }
+                done += period;
             }
         });
     }
@@ -73,6 +80,7 @@ public:
 private:
     double rate;
     std::int32_t block;
+    std::int32_t period; // sample frames per wake-up: whole blocks
     std::atomic<bool> stopping{false};
     std::thread thread;
 };
@@ -313,24 +321,23 @@ public:
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
 
-    // Shows the picture (premultiplied ARGB over black).
+    // Shows the picture. Why no conversion: the display paints its whole area opaque, so
+    // the premultiplied pixels are the colours; SDL copies them into the window's format.
     void present(const PaintSurface& surface) {
         SDL_Surface* target = SDL_GetWindowSurface(window);
         if (target == nullptr) {
             return;
         }
-        pixels = surface.pixels();
-        for (std::uint32_t& pixel : pixels) {
-            pixel |= 0xFF000000u; // premultiplied over black: the colour as it stands
-        }
-        SDL_Surface* source =
-            SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), surface.width(), surface.height(), 32,
-                                               surface.width() * 4, SDL_PIXELFORMAT_ARGB8888);
+        SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
+            const_cast<std::uint32_t*>(surface.row(0)), surface.width(), surface.height(), 32,
+            surface.rowBytes(), SDL_PIXELFORMAT_ARGB8888);
         if (source == nullptr) {
             return;
         }
         SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
-        SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
+        if (target->w != surface.width() || target->h != surface.height()) {
+            SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
+        }
         SDL_BlitSurface(source, nullptr, target, nullptr);
         SDL_FreeSurface(source);
         SDL_UpdateWindowSurface(window);
@@ -377,12 +384,17 @@ public:
 
 private:
     SDL_Window* window = nullptr;
-    std::vector<std::uint32_t> pixels;
 };
 
 // SDL for the process's life from the first use (video, and audio when asked).
 void startSdl(bool audio) {
-    static const bool video = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+    static const bool video = [] {
+        // Why: the picture is painted in memory already; SDL's own framebuffer of the
+        // window takes it with one copy, where an accelerated one would upload it through
+        // a renderer (a software OpenGL one on machines without a GPU, or headless).
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        return SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+    }();
     if (!video) {
         throw HostError(std::string("cannot start SDL's video: ") + SDL_GetError());
     }
@@ -536,9 +548,14 @@ int runLive(const SessionOptions& sessionOptions, const DisplayLook& look,
     bool running = true;
     while (running) {
         SDL_Event event;
-        // Why a short wait: the audio thread may not post events (SDL's queue locks), so
-        // the window polls the frame queue at about a millisecond.
-        while (SDL_WaitEventTimeout(&event, 1) != 0) {
+        // Why polling: the audio thread may not post events (SDL's queue locks), so the
+        // window looks at the frame queue every 2 ms, or sleeps until the next present is
+        // allowed when that is later.
+        const auto sinceLast = std::chrono::steady_clock::now() - lastPresent;
+        const auto untilNext =
+            std::chrono::duration_cast<std::chrono::milliseconds>(frameInterval - sinceLast);
+        const int wait = static_cast<int>(std::clamp<std::int64_t>(untilNext.count(), 2, 20));
+        const auto handle = [&](const SDL_Event& event) {
             if (event.type == SDL_QUIT) {
                 running = false;
             } else if (event.type == SDL_KEYDOWN) {
@@ -584,9 +601,12 @@ int runLive(const SessionOptions& sessionOptions, const DisplayLook& look,
                     view.setCursorReadout(view.cursorReadout()); // repaint
                 }
             }
-            if (!running) {
-                break;
-            }
+        };
+        // Why a sleep rather than SDL's timed wait: where the video driver cannot wait for
+        // its events (offscreen, for one), SDL's wait polls every millisecond.
+        std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+        while (running && SDL_PollEvent(&event) != 0) {
+            handle(event);
         }
         // Frames up to the published position are in the queue before it is published.
         const std::int64_t position = feed.position();

@@ -211,10 +211,9 @@ void LiveView::drawCursor() {
     gdip::GpFont* font = nullptr;
     gdip::GdipGetGenericFontFamilySansSerif(&family);
     gdip::GdipCreateFont(family, kReadoutFontPixels, gdip::FontStyleBold, gdip::UnitPixel, &font);
-    std::u16string text(reading.text.begin(), reading.text.end());
+    const std::basic_string<WCHAR> text(reading.text.begin(), reading.text.end());
     const gdip::RectF at{static_cast<float>(x + 4), static_cast<float>(y + 1), 0.0f, 0.0f};
-    gdip::GdipDrawString(canvas.graphics, reinterpret_cast<const WCHAR*>(text.c_str()), -1, font,
-                         &at, nullptr, ink);
+    gdip::GdipDrawString(canvas.graphics, text.c_str(), -1, font, &at, nullptr, ink);
     gdip::GdipDeleteFont(font);
     gdip::GdipDeleteFontFamily(family);
     gdip::GdipDeleteBrush(ink);

@@ -41,6 +41,12 @@ public:
     std::uint32_t pixel(std::int32_t x, std::int32_t y) const;
     // All pixels, rows top to bottom.
     std::vector<std::uint32_t> pixels() const;
+    // The pixels in place, without a copy: rowBytes() apart, valid while the surface is.
+    const std::uint32_t* row(std::int32_t y) const {
+        return reinterpret_cast<const std::uint32_t*>(static_cast<const unsigned char*>(bits()) +
+                                                      static_cast<std::ptrdiff_t>(y) * stride());
+    }
+    std::int32_t rowBytes() const { return stride(); }
 
     // Writes the surface as a PNG file (straight alpha). False on failure.
     bool writePng(const std::string& path) const;
