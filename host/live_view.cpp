@@ -10,8 +10,8 @@ namespace {
 
 // The readouts' look: light lines that stand out on the default panel without hiding the
 // traces under them.
-constexpr std::uint32_t kPeakColourA = 0xB0E8F0FFu;
-constexpr std::uint32_t kPeakColourB = 0xB0FFE6B8u;
+constexpr std::uint32_t kPeakColourA = 0xFFC8D4E8u;
+constexpr std::uint32_t kPeakColourB = 0xFFE8D0A8u;
 constexpr std::uint32_t kCursorColour = 0x90FFFFFFu;
 constexpr std::uint32_t kReadoutBack = 0xD0000000u;
 constexpr std::uint32_t kReadoutText = 0xFFFFFFFFu;
