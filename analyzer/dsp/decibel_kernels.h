@@ -14,6 +14,7 @@
 
 #include "analyzer/dsp/simd_doubles.h"
 
+#include <cmath>
 #include <cstdint>
 
 namespace vex::simd {
@@ -47,6 +48,11 @@ constexpr double kLargest = 0x1.fffffffffffffp+1023;
 // width is the float both round to, with a safety factor of about a thousand.
 constexpr double kMargin = 0x1p-40;
 
+// The runtime's own level: the answer wherever the fast routes cannot vouch for theirs.
+inline float runtimeLevel(double x) {
+    return static_cast<float>(10.0 * std::log10(x));
+}
+
 // The polynomial part: log(m) = f − hfsq + s·(hfsq + R) and k · ln 2 added in two parts, in
 // this order.
 template <typename T> T combine(T f, T k) {
@@ -71,10 +77,9 @@ template <typename T> T logOfNormal(T x) {
 
 // Levels of powers[i ..] four at a time while four remain; answers the first i left.
 // A lane outside the positive normal doubles, or whose neighbourhood straddles two floats,
-// takes fallback(x), the runtime's own level.
+// takes the runtime's own level.
 template <typename D>
-std::int32_t levelLanes(std::int32_t count, const double* powers, float* levels,
-                        float (*fallback)(double)) {
+std::int32_t levelLanes(std::int32_t count, const double* powers, float* levels) {
     static_assert(D::kWidth == 4, "four lanes: one SSE register of floats");
     std::int32_t i = 0;
     for (; i + 4 <= count; i += 4) {
@@ -88,7 +93,8 @@ std::int32_t levelLanes(std::int32_t count, const double* powers, float* levels,
         alignas(16) float values[4];
         _mm_store_ps(values, below);
         for (int lane = 0; lane < 4; ++lane) {
-            levels[i + lane] = (good >> lane & 1) != 0 ? values[lane] : fallback(powers[i + lane]);
+            levels[i + lane] =
+                (good >> lane & 1) != 0 ? values[lane] : runtimeLevel(powers[i + lane]);
         }
     }
     return i;
@@ -101,7 +107,6 @@ namespace vex::decibel_detail {
 
 // levelLanes over AvxDoubles, in decibel_levels_avx2.cpp (built with -mavx2): call it only
 // where processorHasAvx2().
-std::int32_t avx2LevelLanes(std::int32_t count, const double* powers, float* levels,
-                            float (*fallback)(double));
+std::int32_t avx2LevelLanes(std::int32_t count, const double* powers, float* levels);
 
 } // namespace vex::decibel_detail

@@ -13,10 +13,7 @@ using simd::kMargin;
 using simd::kSmallest;
 using simd::kTenOverLn10;
 using simd::logOfNormal;
-
-float runtimeLevel(double x) {
-    return static_cast<float>(10.0 * std::log10(x));
-}
+using simd::runtimeLevel;
 
 float levelOf(double x) {
     if (!(x >= kSmallest && x <= kLargest)) {
@@ -36,13 +33,12 @@ void levelsScalar(std::int32_t count, const double* powers, float* levels) {
 }
 
 void levelsSse2(std::int32_t count, const double* powers, float* levels) {
-    const std::int32_t done =
-        simd::levelLanes<simd::Sse2Doubles>(count, powers, levels, runtimeLevel);
+    const std::int32_t done = simd::levelLanes<simd::Sse2Doubles>(count, powers, levels);
     levelsScalar(count - done, powers + done, levels + done);
 }
 
 void levelsAvx2(std::int32_t count, const double* powers, float* levels) {
-    const std::int32_t done = decibel_detail::avx2LevelLanes(count, powers, levels, runtimeLevel);
+    const std::int32_t done = decibel_detail::avx2LevelLanes(count, powers, levels);
     levelsScalar(count - done, powers + done, levels + done);
 }
 

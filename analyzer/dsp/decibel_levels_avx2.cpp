@@ -8,9 +8,8 @@
 
 namespace vex::decibel_detail {
 
-std::int32_t avx2LevelLanes(std::int32_t count, const double* powers, float* levels,
-                            float (*fallback)(double)) {
-    return simd::levelLanes<simd::AvxDoubles>(count, powers, levels, fallback);
+std::int32_t avx2LevelLanes(std::int32_t count, const double* powers, float* levels) {
+    return simd::levelLanes<simd::AvxDoubles>(count, powers, levels);
 }
 
 } // namespace vex::decibel_detail

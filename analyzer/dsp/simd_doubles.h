@@ -50,7 +50,6 @@ inline double asDoubles(std::uint64_t bits) {
 struct Sse2Doubles {
     static constexpr int kWidth = 4;
 
-    Sse2Doubles() = default;
     // Every lane v. Implicit, as a double literal in a formula stands for it.
     Sse2Doubles(double v) : low(_mm_set1_pd(v)), high(low) {}
     Sse2Doubles(__m128d lowPair, __m128d highPair) : low(lowPair), high(highPair) {}
@@ -140,7 +139,6 @@ inline Sse2Doubles asDoubles(Sse2Words a) {
 struct AvxDoubles {
     static constexpr int kWidth = 4;
 
-    AvxDoubles() = default;
     AvxDoubles(double v) : lanes(_mm256_set1_pd(v)) {}
     AvxDoubles(__m256d v) : lanes(v) {}
 
