@@ -239,8 +239,8 @@ protected:
     }
 
     // The user-interface thread: one display per audio object takes that object's frames
-    // through its pins and paints after each; the shared display timer ticks in this
-    // thread's message loop. Ends when the audio is done, every frame is shown and the
+    // through its pins and paints whenever new ones came; the shared display timer ticks in
+    // this thread's message loop. Ends when the audio is done, every frame is shown and the
     // timer has ticked kTicks times.
     void interfaceThread(StartGate& gate, FrameMailbox& mailbox, const std::atomic<bool>& audioDone,
                          InterfaceResult& result) {
@@ -267,6 +267,10 @@ protected:
             TickCounter counter;
             setTimerInterval(USER_TIMER_MINIMUM);
             counter.startTimer();
+            // Without a running timer (SetTimer failed) no tick will come; the check of the
+            // tick count below then fails instead of this loop waiting for good.
+            const std::int32_t ticksWanted =
+                SharedDisplayTimer::instance().getTimerId() != 0 ? kTicks : 0;
             for (;;) {
                 const bool lastCall = audioDone.load();
                 bool dirty[kObjectCount] = {};
@@ -289,7 +293,7 @@ protected:
                     DispatchMessageW(&message);
                     worked = true;
                 }
-                if (lastCall && !worked && counter.ticks >= kTicks) {
+                if (lastCall && !worked && counter.ticks >= ticksWanted) {
                     break;
                 }
                 if (!worked) {
