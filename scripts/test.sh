@@ -1,8 +1,8 @@
 #!/bin/sh
 # The whole test suite: format check, the native suite, the native suite under the
-# sanitizers, the threads test under ThreadSanitizer, the Windows build's suite under wine,
-# then the fuzz targets (corpus replay and a bounded run of VEX_FUZZ_SECONDS each, default
-# 60). Ends with one line counting every test run.
+# sanitizers, the tests that run threads under ThreadSanitizer, the Windows build's suite
+# under wine, then the fuzz targets (corpus replay and a bounded run of VEX_FUZZ_SECONDS
+# each, default 60). Ends with one line counting every test run.
 set -u
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh || exit 1
