@@ -8,15 +8,22 @@
 // same work done afterwards on one thread.
 #include "framework/display/display_timer.h"
 #include "host/module_library.h"
+#include "platform/gdiplus.h"
 #include "tests/hardening/hardening_support.h"
+#include "tests/support/temp_paths.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <mutex>
+#ifndef _WIN32
+#include <stdlib.h>
+#endif
 #include <thread>
 #include <vector>
 
@@ -360,99 +367,149 @@ protected:
         }
     }
 
+    // The whole pattern: every thread started at once, then the results checked against the
+    // same work done on this thread alone.
+    void runHostThreads() {
+        std::unique_ptr<AudioSide> objects[kObjectCount];
+        std::vector<Frame> sent[kObjectCount];
+        FrameMailbox mailbox;
+        StartGate gate;
+        RoundBarrier barrier(kAudioWorkers);
+        std::atomic<bool> audioDone{false};
+        InterfaceResult shown;
+        LifeResult lives[kLifeThreads];
+
+        std::vector<std::thread> audioThreads;
+        for (std::int32_t w = 0; w < kAudioWorkers; ++w) {
+            audioThreads.emplace_back(
+                [&, w] { audioWorker(w, gate, barrier, objects, sent, mailbox); });
+        }
+        std::thread userInterface([&] { interfaceThread(gate, mailbox, audioDone, shown); });
+        std::vector<std::thread> lifeThreads;
+        for (std::int32_t t = 0; t < kLifeThreads; ++t) {
+            lifeThreads.emplace_back([&, t] { lifeThread(t, gate, lives[t]); });
+        }
+        gate.open();
+        for (std::thread& t : audioThreads) {
+            t.join();
+        }
+        audioDone.store(true);
+        userInterface.join();
+        for (std::thread& t : lifeThreads) {
+            t.join();
+        }
+
+        // The objects made and ended on their own threads all worked.
+        for (std::int32_t t = 0; t < kLifeThreads; ++t) {
+            EXPECT_EQ(lives[t].factoryFailures, 0) << "thread " << t;
+            EXPECT_EQ(lives[t].wrongFrames, 0) << "thread " << t;
+            EXPECT_EQ(lives[t].failedPaints, 0) << "thread " << t;
+            EXPECT_EQ(lives[t].paintedLives, kLives) << "thread " << t;
+        }
+
+        // Every frame reached its display, every paint succeeded, and the timer ticked on the
+        // thread that joined it only.
+        std::int32_t frames = 0;
+        for (const auto& list : sent) {
+            frames += static_cast<std::int32_t>(list.size());
+        }
+        EXPECT_EQ(shown.framesTaken, frames);
+        EXPECT_GT(shown.paints, 0);
+        EXPECT_EQ(shown.failedPaints, 0);
+        EXPECT_GE(shown.ticks, kTicks);
+        EXPECT_EQ(shown.foreignTicks, 0);
+        EXPECT_EQ(SharedDisplayTimer::instance().getTimerId(), 0u) << "the timer stops when idle";
+
+        // The same work on this thread alone gives the same frames, byte for byte, and the same
+        // last pictures, pixel for pixel: the tables and drawing objects the threads set up
+        // together are the ones one thread sets up.
+        FactoryInterface* factory = library.factory();
+        std::vector<float> a(kBlock), b(kBlock);
+        for (std::int32_t o = 0; o < kObjectCount; ++o) {
+            AudioSide audio(factory, kObjectRates[o]);
+            ASSERT_NE(audio.module, nullptr);
+            ASSERT_EQ(audio.module->open(), kMpOk);
+            std::vector<Frame> expected;
+            audio.host.onPinSend = [&expected](std::int32_t, std::int32_t pin, const void* data,
+                                               std::int32_t size) {
+                if (pin == kFramePin && size > 0) {
+                    const auto* bytes = static_cast<const std::uint8_t*>(data);
+                    expected.emplace_back(bytes, bytes + size);
+                }
+            };
+            for (std::int32_t round = 0; round < kRounds; ++round) {
+                Events events;
+                if (round == 0) {
+                    firstEvents(events, o);
+                }
+                fillBlock(o, static_cast<std::int64_t>(round) * kBlock, a, b);
+                audio.process(kBlock, a.data(), b.data(), &events);
+            }
+            ASSERT_GE(expected.size(), 2u) << "object " << o;
+            EXPECT_EQ(expected.front().size(),
+                      static_cast<std::size_t>(payloadSize(kObjectModes[o])));
+            EXPECT_TRUE(sent[o] == expected) << "object " << o << ": frames differ";
+
+            DisplaySide display(factory);
+            ASSERT_TRUE(display.ready());
+            setUpDisplay(display, kObjectModes[o]);
+            display.frame(0, expected.back());
+            host::PaintSurface surface(kSurfaceWidth, kSurfaceHeight);
+            surface.fill(0);
+            ASSERT_EQ(display.paint(surface), kMpOk);
+            EXPECT_GT(greenPixels(surface), 100) << "object " << o << ": the trace is painted";
+            EXPECT_TRUE(surface.pixels() == shown.pictures[o])
+                << "object " << o << ": pictures differ";
+        }
+    }
+
     host::ModuleLibrary library;
 };
 
 TEST_F(HostThreads, AudioOnTwoWorkersDisplaysOnTheirThreadAndObjectsMadeEverywhere) {
-    std::unique_ptr<AudioSide> objects[kObjectCount];
-    std::vector<Frame> sent[kObjectCount];
-    FrameMailbox mailbox;
-    StartGate gate;
-    RoundBarrier barrier(kAudioWorkers);
-    std::atomic<bool> audioDone{false};
-    InterfaceResult shown;
-    LifeResult lives[kLifeThreads];
+    runHostThreads();
+}
 
-    std::vector<std::thread> audioThreads;
-    for (std::int32_t w = 0; w < kAudioWorkers; ++w) {
-        audioThreads.emplace_back(
-            [&, w] { audioWorker(w, gate, barrier, objects, sent, mailbox); });
-    }
-    std::thread interface([&] { interfaceThread(gate, mailbox, audioDone, shown); });
-    std::vector<std::thread> lifeThreads;
-    for (std::int32_t t = 0; t < kLifeThreads; ++t) {
-        lifeThreads.emplace_back([&, t] { lifeThread(t, gate, lives[t]); });
-    }
-    gate.open();
-    for (std::thread& t : audioThreads) {
-        t.join();
-    }
-    audioDone.store(true);
-    interface.join();
-    for (std::thread& t : lifeThreads) {
-        t.join();
-    }
-
-    // The objects made and ended on their own threads all worked.
-    for (std::int32_t t = 0; t < kLifeThreads; ++t) {
-        EXPECT_EQ(lives[t].factoryFailures, 0) << "thread " << t;
-        EXPECT_EQ(lives[t].wrongFrames, 0) << "thread " << t;
-        EXPECT_EQ(lives[t].failedPaints, 0) << "thread " << t;
-        EXPECT_EQ(lives[t].paintedLives, kLives) << "thread " << t;
-    }
-
-    // Every frame reached its display, every paint succeeded, and the timer ticked on the
-    // thread that joined it only.
-    std::int32_t frames = 0;
-    for (const auto& list : sent) {
-        frames += static_cast<std::int32_t>(list.size());
-    }
-    EXPECT_EQ(shown.framesTaken, frames);
-    EXPECT_GT(shown.paints, 0);
-    EXPECT_EQ(shown.failedPaints, 0);
-    EXPECT_GE(shown.ticks, kTicks);
-    EXPECT_EQ(shown.foreignTicks, 0);
-    EXPECT_EQ(SharedDisplayTimer::instance().getTimerId(), 0u) << "the timer stops when idle";
-
-    // The same work on this thread alone gives the same frames, byte for byte, and the same
-    // last pictures, pixel for pixel: the tables and drawing objects the threads set up
-    // together are the ones one thread sets up.
-    FactoryInterface* factory = library.factory();
-    std::vector<float> a(kBlock), b(kBlock);
-    for (std::int32_t o = 0; o < kObjectCount; ++o) {
-        AudioSide audio(factory, kObjectRates[o]);
-        ASSERT_NE(audio.module, nullptr);
-        ASSERT_EQ(audio.module->open(), kMpOk);
-        std::vector<Frame> expected;
-        audio.host.onPinSend = [&expected](std::int32_t, std::int32_t pin, const void* data,
-                                           std::int32_t size) {
-            if (pin == kFramePin && size > 0) {
-                const auto* bytes = static_cast<const std::uint8_t*>(data);
-                expected.emplace_back(bytes, bytes + size);
-            }
-        };
-        for (std::int32_t round = 0; round < kRounds; ++round) {
-            Events events;
-            if (round == 0) {
-                firstEvents(events, o);
-            }
-            fillBlock(o, static_cast<std::int64_t>(round) * kBlock, a, b);
-            audio.process(kBlock, a.data(), b.data(), &events);
+// The same threads on a machine whose fonts have no "Arial" and nothing standing in for it:
+// every display then falls back to the process-wide sans-serif family, whose first use
+// comes from several threads at once. Natively only, with a font configuration of its own
+// (set before anything in the process reads one); Windows always has Arial.
+class HostThreadsWithoutArial : public HostThreads {
+protected:
+    void SetUp() override {
+#ifdef _WIN32
+        GTEST_SKIP() << "Windows (and wine's prefix) always has Arial";
+#else
+        const std::filesystem::path folder = fonts.path;
+        std::filesystem::create_directories(folder / "cache");
+        std::ofstream file(folder / "fonts.conf");
+        file << "<?xml version=\"1.0\"?>\n"
+                "<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n"
+                "<fontconfig>\n"
+                "  <dir>/usr/share/fonts/truetype/liberation</dir>\n"
+                "  <cachedir>"
+             << (folder / "cache").string()
+             << "</cachedir>\n"
+                "  <alias binding=\"strong\"><family>sans-serif</family>"
+                "<prefer><family>Liberation Sans</family></prefer></alias>\n"
+                "</fontconfig>\n";
+        file.close();
+        ASSERT_TRUE(file.good());
+        setenv("FONTCONFIG_FILE", (folder / "fonts.conf").c_str(), 1);
+        HostThreads::SetUp();
+        gdip::GpFontFamily* arial = nullptr;
+        if (gdip::GdipCreateFontFamilyFromName(u"Arial", nullptr, &arial) == gdip::Ok) {
+            gdip::GdipDeleteFontFamily(arial);
+            GTEST_SKIP() << "fontconfig was set up earlier in this process; run this case in a "
+                            "process of its own";
         }
-        ASSERT_GE(expected.size(), 2u) << "object " << o;
-        EXPECT_EQ(expected.front().size(), static_cast<std::size_t>(payloadSize(kObjectModes[o])));
-        EXPECT_TRUE(sent[o] == expected) << "object " << o << ": frames differ";
-
-        DisplaySide display(factory);
-        ASSERT_TRUE(display.ready());
-        setUpDisplay(display, kObjectModes[o]);
-        display.frame(0, expected.back());
-        host::PaintSurface surface(kSurfaceWidth, kSurfaceHeight);
-        surface.fill(0);
-        ASSERT_EQ(display.paint(surface), kMpOk);
-        EXPECT_GT(greenPixels(surface), 100) << "object " << o << ": the trace is painted";
-        EXPECT_TRUE(surface.pixels() == shown.pictures[o]) << "object " << o << ": pictures differ";
+#endif
     }
+    TempPath fonts{"fonts"};
+};
+
+TEST_F(HostThreadsWithoutArial, EveryDisplayFallsBackToTheSharedFamilyOnEveryThread) {
+    runHostThreads();
 }
 
 } // namespace
