@@ -2,10 +2,10 @@
 
 option(VEX_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 option(VEX_SANITIZE_THREAD "Build with ThreadSanitizer" OFF)
+option(VEX_FUZZ "Build the libFuzzer targets in fuzz/ (clang) instead of the tests" OFF)
 if(VEX_SANITIZE_THREAD AND (VEX_SANITIZE OR VEX_FUZZ))
     message(FATAL_ERROR "VEX_SANITIZE_THREAD cannot be combined with VEX_SANITIZE or VEX_FUZZ")
 endif()
-option(VEX_FUZZ "Build the libFuzzer targets in fuzz/ (clang) instead of the tests" OFF)
 
 add_library(vex_options INTERFACE)
 target_compile_options(vex_options INTERFACE -Wall -Wextra
