@@ -3,10 +3,10 @@
 #include <cstddef>
 #include <cstdio>
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define VEX_SANITIZED_HEAP 1
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define VEX_SANITIZED_HEAP 1
 #endif
 #endif
