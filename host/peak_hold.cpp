@@ -40,7 +40,8 @@ void PeakHold::add(const std::uint8_t* frame, std::int32_t size, double seconds)
         for (std::int32_t k = 0; k < pointCount; ++k) {
             float value = 0.0f;
             std::memcpy(&value, frame + kHeader + kRecord * k + 4 * signal, 4);
-            if (std::isnan(value)) {
+            // Why: a level that is not a number or infinite would be held for ever.
+            if (!std::isfinite(value)) {
                 continue;
             }
             if (!seen[signal] || static_cast<double>(value) >= fallen(points[k], seconds)) {

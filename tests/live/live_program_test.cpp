@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -182,6 +183,37 @@ TEST(LiveProgram, APointerPositionSentToTheWindowReadsHertzNoteAndLevel) {
     if (const char* docs = std::getenv("VEX_DOCS_SCREENSHOT")) {
         std::filesystem::copy_file(shot, docs, std::filesystem::copy_options::overwrite_existing);
     }
+}
+
+TEST(LiveProgram, TheCaptureDeviceFeedsSignalAFromItsFirstChannel) {
+    test::TempPath folder("vex-live");
+    std::filesystem::create_directories(folder.path);
+    const std::string shot = (folder.path / "shot.png").string();
+    const std::string log = (folder.path / "live.log").string();
+    const std::string input = (folder.path / "capture.raw").string();
+    // What SDL's disk driver captures: 32-bit floats, two channels interleaved, 48 kHz; a
+    // 1 kHz sine on the first channel, silence on the second.
+    {
+        std::ofstream file(input, std::ios::binary);
+        for (int i = 0; i < 3 * 48000; ++i) {
+            const float frame[2] = {
+                0.5f * static_cast<float>(std::sin(2.0 * M_PI * 1000.0 * i / 48000.0)), 0.0f};
+            file.write(reinterpret_cast<const char*>(frame), sizeof(frame));
+        }
+    }
+    Process live(
+        {VEX_VEXHOST, "live", "--capture", "--no-peak-hold", "--screenshot", shot, "--after", "1"},
+        {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILEIN=" + input}, log);
+    ASSERT_TRUE(live.waitFor(std::chrono::seconds(60))) << readText(log);
+    ASSERT_EQ(live.exitStatus(), 0) << readText(log);
+    const Picture picture = load(shot);
+    std::vector<std::int32_t> columns;
+    const std::int32_t top = traceTop(picture, columns);
+    const PlotPane pane = plotLayout(640, 360, true, false).paneA;
+    ASSERT_GE(top, pane.top) << "no trace drawn";
+    EXPECT_LT(top, pane.top + (pane.bottom - pane.top) / 3) << "the peak is too low";
+    EXPECT_LE(columns.front(), logGridX(pane, 17) + 1);
+    EXPECT_GE(columns.back(), logGridX(pane, 17) - 1);
 }
 
 // A private JACK server on the dummy driver, ended by its process id.

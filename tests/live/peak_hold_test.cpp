@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -40,6 +41,10 @@ TEST(PeakHold, KeepsAToneAfterItStopsAndFallsTenDecibelsPerSecond) {
     EXPECT_NEAR(hold.level(0, 319, 6.0), -40.0, 1e-9);
     // Signal B was never present: nothing held.
     EXPECT_FALSE(hold.holds(1));
+    // A level that is not finite is not held (it would never fall).
+    const auto broken = logFrame(-119.891f, 319, HUGE_VALF);
+    hold.add(broken.data(), 4228, 6.0);
+    EXPECT_NEAR(hold.level(0, 319, 6.0), -40.0, 1e-9);
 }
 
 TEST(PeakHold, IgnoresFramesOfAnotherSizeAndStartsOverOnReset) {
