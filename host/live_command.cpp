@@ -111,7 +111,7 @@ public:
     std::int32_t blockSize() const override { return block; }
     void keep(std::vector<const KeptInput*> inputs) { kept = std::move(inputs); }
     void start(LiveFeed& liveFeed) override {
-        feed = &liveFeed;
+        feed.store(&liveFeed, std::memory_order_release);
         SDL_PauseAudioDevice(device, 0);
     }
     void stop() override {
@@ -127,10 +127,17 @@ private:
                                                  length / static_cast<int>(2 * sizeof(float)));
     }
     void fill(float* out, int frames) {
+        // Why atomic: SDL's audio thread exists from the open on; what start() handed over
+        // (the feed, the kept inputs) is visible to it once the feed is.
+        LiveFeed* running = feed.load(std::memory_order_acquire);
+        if (running == nullptr) {
+            std::fill(out, out + 2 * frames, 0.0f);
+            return;
+        }
         const float gain = kept.empty() ? 0.0f : 1.0f / static_cast<float>(kept.size());
         for (int at = 0; at < frames;) {
             const int count = std::min(frames - at, block);
-            feed->run(count);
+            running->run(count);
             for (int i = 0; i < count; ++i) {
                 float left = 0.0f;
                 float right = 0.0f;
@@ -148,7 +155,7 @@ private:
     SDL_AudioDeviceID device = 0;
     double rate = 48000.0;
     std::int32_t block = 512;
-    LiveFeed* feed = nullptr;
+    std::atomic<LiveFeed*> feed{nullptr};
     std::vector<const KeptInput*> kept;
 };
 
@@ -182,7 +189,7 @@ public:
     std::int32_t blockSize() const override { return block; }
     void input(HandedInput* voice) { handed = voice; }
     void start(LiveFeed& liveFeed) override {
-        feed = &liveFeed;
+        feed.store(&liveFeed, std::memory_order_release);
         SDL_PauseAudioDevice(device, 0);
     }
     void stop() override {
@@ -199,6 +206,11 @@ private:
                      length / static_cast<int>(sizeof(float)) / driver->channels);
     }
     void take(const float* in, int frames) {
+        // Why atomic: as for playback, the device's thread exists before start().
+        LiveFeed* running = feed.load(std::memory_order_acquire);
+        if (running == nullptr) {
+            return;
+        }
         for (int at = 0; at < frames;) {
             const int count = std::min(frames - at, block);
             for (int i = 0; i < count; ++i) {
@@ -206,7 +218,7 @@ private:
                 b[static_cast<std::size_t>(i)] = channels > 1 ? in[(at + i) * channels + 1] : 0.0f;
             }
             handed->set(a.data(), channels > 1 ? b.data() : nullptr);
-            feed->run(count);
+            running->run(count);
             at += count;
         }
     }
@@ -218,7 +230,7 @@ private:
     std::vector<float> a;
     std::vector<float> b;
     HandedInput* handed = nullptr;
-    LiveFeed* feed = nullptr;
+    std::atomic<LiveFeed*> feed{nullptr};
 };
 
 // A JACK client named "vexhost" with two input ports per voice: "a" and "b" for one voice,
