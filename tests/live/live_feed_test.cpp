@@ -57,14 +57,25 @@ TEST(LiveFeed, RunsSixteenVoicesWithoutAllocationOrLockAndQueuesTheirFrames) {
             feed.run(256);
         }
     };
+    // Frames of each size in the queue, emptying it.
+    const auto drain = [&](std::int32_t size) {
+        std::int64_t count = 0;
+        while (const QueuedFrame* frame = queue.front()) {
+            count += frame->size == size ? 1 : 0;
+            queue.pop();
+        }
+        return count;
+    };
     runBlocks(200); // warm-up: every object has sent frames of each size once
+    drain(0);
     feed.requestMode(1);
     runBlocks(200);
+    // The switch reaches the objects: linear frames (4100 bytes) arrive, at least one per
+    // voice.
+    EXPECT_GE(drain(4100), 16);
     feed.requestMode(2);
     runBlocks(200);
-    while (queue.front() != nullptr) {
-        queue.pop();
-    }
+    drain(0);
     test::resetRealtimeCounts();
     {
         test::AudioThreadScope audio;
