@@ -15,6 +15,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 namespace vex::host {
@@ -25,8 +26,8 @@ namespace {
 constexpr std::int32_t kQueueFrames = 2560;
 constexpr std::int32_t kLargestBlock = 8192;
 // The paced driver's period in sample frames (rounded down to whole blocks, at least one):
-// a usual sound-card period.
-constexpr std::int32_t kPacedPeriod = 256;
+// a usual sound-server period, about 11 ms at 48 kHz.
+constexpr std::int32_t kPacedPeriod = 512;
 
 std::int64_t steadyNanos() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -340,18 +341,33 @@ public:
         if (target == nullptr) {
             return;
         }
-        SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
-            const_cast<std::uint32_t*>(surface.row(0)), surface.width(), surface.height(), 32,
-            surface.rowBytes(), SDL_PIXELFORMAT_ARGB8888);
-        if (source == nullptr) {
-            return;
-        }
-        SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
         if (target->w != surface.width() || target->h != surface.height()) {
             SDL_FillRect(target, nullptr, SDL_MapRGB(target->format, 0, 0, 0));
         }
-        SDL_BlitSurface(source, nullptr, target, nullptr);
-        SDL_FreeSurface(source);
+        const Uint32 format = target->format->format;
+        if (format == SDL_PIXELFORMAT_RGB888 || format == SDL_PIXELFORMAT_ARGB8888) {
+            // The window keeps 0xXXRRGGBB words, as the picture does: rows copied as they are.
+            const std::int32_t width = std::min(target->w, surface.width());
+            const std::int32_t height = std::min(target->h, surface.height());
+            if (SDL_LockSurface(target) == 0) {
+                for (std::int32_t y = 0; y < height; ++y) {
+                    std::memcpy(static_cast<std::uint8_t*>(target->pixels) +
+                                    static_cast<std::ptrdiff_t>(y) * target->pitch,
+                                surface.row(y), static_cast<std::size_t>(width) * 4);
+                }
+                SDL_UnlockSurface(target);
+            }
+        } else {
+            SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(
+                const_cast<std::uint32_t*>(surface.row(0)), surface.width(), surface.height(), 32,
+                surface.rowBytes(), SDL_PIXELFORMAT_ARGB8888);
+            if (source == nullptr) {
+                return;
+            }
+            SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
+            SDL_BlitSurface(source, nullptr, target, nullptr);
+            SDL_FreeSurface(source);
+        }
         SDL_UpdateWindowSurface(window);
     }
 
