@@ -214,6 +214,22 @@ void DisplaySession::paint(PaintSurface& surface, std::int64_t now) {
     }
 }
 
+void DisplaySession::setMode(std::int32_t mode) {
+    deliver(kDisplayModePin, 0, &mode, 4);
+}
+
+void DisplaySession::resize(std::int32_t width, std::int32_t height) {
+    look.width = width;
+    look.height = height;
+    drawing->arrange(0, height, 0, width);
+}
+
+MeasureSize DisplaySession::measure(std::int32_t width, std::int32_t height) const {
+    MeasureSize size{width, height};
+    drawing->measure(width, height, &size);
+    return size;
+}
+
 bool DisplaySession::invalidated() const {
     return !host.invalidations.empty();
 }

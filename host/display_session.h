@@ -76,6 +76,14 @@ public:
     // first. Throws HostError when the display answers an error.
     void paint(PaintSurface& surface, std::int64_t now);
 
+    // Delivers a new mode to the display's mode input; the display writes back the mode
+    // it shows (modeShown).
+    void setMode(std::int32_t mode);
+    // Arranges the display to a new size; paints then take surfaces of that size.
+    void resize(std::int32_t width, std::int32_t height);
+    // The display's answer to measure for a wanted size.
+    MeasureSize measure(std::int32_t width, std::int32_t height) const;
+
     // Whether the display asked for a redraw since the last paint.
     bool invalidated() const;
     // The last mode the display wrote back on its mode output, or -1.
