@@ -1,14 +1,16 @@
 // Compares a screenshot of the plug-in's window with vexhost's render of the same view at
-// the same size, both showing a 1 kHz sine in the logarithmic spectrum:
-//   vex_lv2_screenshot_check SCREENSHOT.png RENDER.png
+// the same size, both showing a 1 kHz sine:
+//   vex_lv2_screenshot_check [--scope] SCREENSHOT.png RENDER.png
 // Passes (status 0) when every pixel that differs lies on or beside a trace (the grid,
-// the frame, the labels and the background are equal), and the trace's peak stands on the
-// 1 kHz grid line. Prints what it found either way.
+// the frame, the labels and the background are equal), and, in the logarithmic spectrum,
+// the trace's peak stands on the 1 kHz grid line; with --scope, when the screenshot shows
+// a trace at all. Prints what it found either way.
 #include "host/paint_surface.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -55,9 +57,10 @@ bool load(const char* path, Image& image) {
 } // namespace
 
 int main(int argc, char** argv) {
+    const bool scope = argc == 4 && std::strcmp(argv[1], "--scope") == 0;
     Image shot, render;
-    if (argc != 3 || !load(argv[1], shot) || !load(argv[2], render)) {
-        std::fprintf(stderr, "usage: %s SCREENSHOT.png RENDER.png\n", argv[0]);
+    if (argc != (scope ? 4 : 3) || !load(argv[argc - 2], shot) || !load(argv[argc - 1], render)) {
+        std::fprintf(stderr, "usage: %s [--scope] SCREENSHOT.png RENDER.png\n", argv[0]);
         return 2;
     }
     if (shot.width != render.width || shot.height != render.height) {
@@ -68,9 +71,10 @@ int main(int argc, char** argv) {
     const std::int32_t w = shot.width, h = shot.height;
 
     // Every pixel off the traces is equal.
-    std::int64_t differing = 0, offTrace = 0;
+    std::int64_t differing = 0, offTrace = 0, traced = 0;
     for (std::int32_t y = 0; y < h; ++y) {
         for (std::int32_t x = 0; x < w; ++x) {
+            traced += shot.trace(x, y) ? 1 : 0;
             if (shot.rgb(x, y) != render.rgb(x, y)) {
                 ++differing;
                 if (!shot.nearTrace(x, y, 2) && !render.nearTrace(x, y, 2)) {
@@ -78,6 +82,14 @@ int main(int argc, char** argv) {
                 }
             }
         }
+    }
+
+    if (scope) {
+        std::printf("%dx%d scope: %lld pixels differ, %lld of them off the traces; %lld trace "
+                    "pixels\n",
+                    w, h, static_cast<long long>(differing), static_cast<long long>(offTrace),
+                    static_cast<long long>(traced));
+        return offTrace == 0 && traced >= 100 ? 0 : 1;
     }
 
     // The pane's frame: the outermost columns drawn in the grid colour over most of the
