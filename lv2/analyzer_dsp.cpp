@@ -411,6 +411,6 @@ const LV2_Descriptor descriptor = {kPluginUri, instantiate, connectPort, activat
 
 } // namespace vex::lv2
 
-extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
     return index == 0 ? &vex::lv2::descriptor : nullptr;
 }

@@ -396,6 +396,6 @@ const LV2UI_Descriptor descriptor = {kUiUri, instantiate, cleanup, portEvent, ex
 
 } // namespace vex::lv2
 
-extern "C" LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
+LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
     return index == 0 ? &vex::lv2::descriptor : nullptr;
 }

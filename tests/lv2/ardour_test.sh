@@ -13,5 +13,6 @@ ardour7-lua "$(dirname "$0")/ardour_session.lua" "$work/session" >"$work/ardour.
 ardour=$!
 started_pid $ardour
 wait $ardour
+started="" # ended and reaped: its id may belong to another process now
 grep '^ardour: meter' "$work/ardour.log"
 grep -q '^ardour: ok' "$work/ardour.log" || fail "Ardour's session did not pass"

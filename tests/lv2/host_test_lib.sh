@@ -4,12 +4,27 @@
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vex-lv2-test-XXXXXX") || exit 1
 started=""
+ending=""
 
+# running PID: the process exists and has not yet exited (a zombie has).
+running() {
+    [ -r "/proc/$1/stat" ] && [ "$(sed 's/.*) //' "/proc/$1/stat" | cut -d' ' -f1)" != Z ]
+}
+
+# Ends what the test started, last started first (the hosts before their server): each is
+# asked to terminate, given five seconds, then killed.
 cleanup() {
     for pid in $started; do
-        kill "$pid" 2>/dev/null
+        ending="$pid $ending"
     done
-    for pid in $started; do
+    for pid in ${ending:-}; do
+        kill "$pid" 2>/dev/null
+        tries=100
+        while running "$pid" && [ "$tries" -gt 0 ]; do
+            sleep 0.05
+            tries=$((tries - 1))
+        done
+        kill -KILL "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
     rm -rf "$work"
@@ -60,12 +75,15 @@ jack_up() {
 }
 
 # start_jack: a private JACK server on the dummy driver, 48 kHz, 256-sample periods;
-# JACK clients of the test reach it (and only it) through JACK_DEFAULT_SERVER.
+# JACK clients of the test reach it (and only it) through JACK_DEFAULT_SERVER. Why
+# synchronous with a long client time-out: on a loaded machine an asynchronous server
+# skips a late client's cycle, and the plug-in would then see less audio than the sine
+# client played.
 start_jack() {
     JACK_DEFAULT_SERVER="vex-$(basename "$work")"
     JACK_NO_START_SERVER=1
     export JACK_DEFAULT_SERVER JACK_NO_START_SERVER
-    jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 \
+    jackd --no-realtime -S -t 10000 -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 \
         >"$work/jackd.log" 2>&1 &
     started_pid $!
     poll 200 jack_up || fail "the JACK server did not start"
