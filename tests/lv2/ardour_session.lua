@@ -41,12 +41,14 @@ local sent, peakA, peakB = control(4), control(6), control(7)
 print(string.format("ardour: meter without %.3f %.3f dBFS, with %.3f %.3f dBFS; plug-in sent %d frames, peaks %.5f %.5f",
                     without[1], without[2], with[1], with[2], sent, peakA, peakB))
 assert(without[1] > -60 and without[2] > -60, "no signal on the track")
+-- Why 0.1 dB: the meter holds each period's largest sample, which moves by hundredths of
+-- a decibel with where the crests fall; a lost or changed signal moves it by far more.
 for c = 1, 2 do
-    assert(math.abs(with[c] - without[c]) < 0.01, "the meter reads otherwise with the plug-in")
+    assert(math.abs(with[c] - without[c]) < 0.1, "the meter reads otherwise with the plug-in")
 end
 assert(sent >= 5, "the plug-in sent no frames")
 -- The plug-in's peaks are the levels the meter shows.
-assert(math.abs(20 * math.log(peakA, 10) - with[1]) < 0.05, "peak A differs from the meter")
-assert(math.abs(20 * math.log(peakB, 10) - with[2]) < 0.05, "peak B differs from the meter")
+assert(math.abs(20 * math.log(peakA, 10) - with[1]) < 0.1, "peak A differs from the meter")
+assert(math.abs(20 * math.log(peakB, 10) - with[2]) < 0.1, "peak B differs from the meter")
 close_session()
 print("ardour: ok")

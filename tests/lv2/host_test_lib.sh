@@ -12,18 +12,19 @@ running() {
 }
 
 # Ends what the test started, last started first (the hosts before their server): each is
-# asked to terminate, given five seconds, then killed.
+# asked to terminate, given ten seconds, then killed.
 cleanup() {
     for pid in $started; do
         ending="$pid $ending"
     done
     for pid in ${ending:-}; do
         kill "$pid" 2>/dev/null
-        tries=100
+        tries=200
         while running "$pid" && [ "$tries" -gt 0 ]; do
             sleep 0.05
             tries=$((tries - 1))
         done
+        running "$pid" && echo "killing $pid ($(tr "\0" " " </proc/$pid/cmdline 2>/dev/null)): it did not end when asked" >&2
         kill -KILL "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
     done
@@ -68,6 +69,7 @@ install_bundle() {
     [ -f "$bundle/manifest.ttl" ] || fail "no bundle at $bundle"
     LV2_PATH="$work/prefix/lib/lv2:/usr/lib/lv2"
     export LV2_PATH
+    build_dir=$1
 }
 
 jack_up() {
@@ -76,14 +78,15 @@ jack_up() {
 
 # start_jack: a private JACK server on the dummy driver, 48 kHz, 256-sample periods;
 # JACK clients of the test reach it (and only it) through JACK_DEFAULT_SERVER. Why
-# synchronous with a long client time-out: on a loaded machine an asynchronous server
-# skips a late client's cycle, and the plug-in would then see less audio than the sine
-# client played.
+# synchronous with a client time-out of seconds: on a loaded machine an asynchronous
+# server skips a late client's cycle, and the plug-in would then see less audio than the
+# sine client played. Why one name per test and build folder: JACK keeps eight server
+# slots per user and frees a killed server's slot only for a server of the same name.
 start_jack() {
-    JACK_DEFAULT_SERVER="vex-$(basename "$work")"
+    JACK_DEFAULT_SERVER="vex-$(basename "$0" .sh)-$(echo "$build_dir" | cksum | cut -d' ' -f1)"
     JACK_NO_START_SERVER=1
     export JACK_DEFAULT_SERVER JACK_NO_START_SERVER
-    jackd --no-realtime -S -t 10000 -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 \
+    jackd --no-realtime -S -t 3000 -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 \
         >"$work/jackd.log" 2>&1 &
     started_pid $!
     poll 200 jack_up || fail "the JACK server did not start"

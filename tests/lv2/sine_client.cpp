@@ -1,7 +1,8 @@
 // A JACK client that plays a sine into the ports named on its command line:
 //   vex_sine_client FREQUENCY AMPLITUDE PORT...
 // It waits (up to ten seconds) for each port to appear, connects to it, prints
-// "connected", and plays until its standard input closes or it is terminated. For each
+// "connected", and plays until its standard input closes or it is terminated (SIGTERM
+// closes its connection to the server first, so the server goes on without it). For each
 // line read from its standard input it prints how many samples it has played: the
 // audio time of the graph, whatever the speed of the machine.
 #include <jack/jack.h>
@@ -13,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+
+#include <signal.h>
 
 namespace {
 
@@ -37,6 +40,8 @@ int process(jack_nframes_t frames, void* arg) {
     sine->played.fetch_add(frames, std::memory_order_relaxed);
     return 0;
 }
+
+void onTerminate(int) {}
 
 } // namespace
 
@@ -78,6 +83,11 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    // Why no SA_RESTART: the signal then ends the wait for input below.
+    struct sigaction action {};
+    action.sa_handler = onTerminate;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
     std::printf("connected\n");
     std::fflush(stdout);
     char line[256];
