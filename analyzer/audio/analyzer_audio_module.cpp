@@ -59,13 +59,13 @@ UnknownInterface* createAnalyzerAudioModule(void* host) {
 AnalyzerAudioModule::AnalyzerAudioModule(void* host) : AudioModuleBase(host) {
     activeRoutine = &AnalyzerAudioModule::staticDispatch;
     moduleRoutine = routine(&AnalyzerAudioModule::idleRoutine);
-    initializePin(kFramePin, framePin);
-    initializePin(kModePin, modePin);
-    initializePin(kHostFlagPin, hostFlagPin);
-    initializePin(kEnablePin, enablePin);
-    initializePin(kSignalAPin, signalAPin);
-    initializePin(kSignalBPin, signalBPin);
-    initializePin(kRatePin, ratePin);
+    initializePin(kAudioFramePin, framePin);
+    initializePin(kAudioModePin, modePin);
+    initializePin(kAudioHostFlagPin, hostFlagPin);
+    initializePin(kAudioEnablePin, enablePin);
+    initializePin(kAudioSignalAPin, signalAPin);
+    initializePin(kAudioSignalBPin, signalBPin);
+    initializePin(kAudioRatePin, ratePin);
     analyzers.reserve(kAnalyzerCapacityStep);
     analyzers.push_back(std::make_unique<ScopeAnalyzer>());
     analyzers.push_back(std::make_unique<SpectrumAnalyzer>(1));
@@ -90,7 +90,7 @@ std::int32_t AnalyzerAudioModule::wholeSampleRate() const {
     return static_cast<std::int32_t>(sampleRate);
 }
 
-std::int32_t AnalyzerAudioModule::open() {
+std::int32_t AnalyzerAudioModule::open() noexcept {
     return abiGuard(kMpFail, [&]() -> std::int32_t {
         AudioModuleBase::open();
         host->getSampleRate(&sampleRate);
