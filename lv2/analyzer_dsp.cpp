@@ -1,5 +1,6 @@
 #include "lv2/analyzer_dsp.h"
 
+#include "analyzer/analyzer_pins.h"
 #include "host/voice_engine.h"
 #include "lv2/analyzer_lv2.h"
 
@@ -89,7 +90,7 @@ AnalyzerDsp::AnalyzerDsp(double sampleRate, LV2_URID_Map& map) : rate(sampleRate
     host.recordSends = false;
     host.onPinSend = [this](std::int32_t time, std::int32_t pinId, const void* data,
                             std::int32_t size) {
-        if (pinId == host::kAudioFramePin) {
+        if (pinId == kAudioFramePin) {
             takeFrame(time, data, size);
         }
     };
@@ -192,8 +193,8 @@ void AnalyzerDsp::warmUp() {
     float* samples = warmUpSignal.data();
 
     warming = true;
-    if (object->open() != kMpOk || object->setBuffer(host::kAudioSignalAPin, samples) != kMpOk ||
-        object->setBuffer(host::kAudioSignalBPin, samples) != kMpOk) {
+    if (object->open() != kMpOk || object->setBuffer(kAudioSignalAPin, samples) != kMpOk ||
+        object->setBuffer(kAudioSignalBPin, samples) != kMpOk) {
         warming = false;
         releaseObject();
         return;
@@ -201,10 +202,9 @@ void AnalyzerDsp::warmUp() {
     const std::int32_t logMode = 2;
     const std::int32_t fastest = 7;
     const float on = 1.0f;
-    PinEvent start[] = {plainEvent(kEventGraphStart, 0), valueEvent(host::kAudioModePin, &logMode),
-                        valueEvent(host::kAudioRatePin, &fastest),
-                        valueEvent(host::kAudioEnablePin, &on),
-                        plainEvent(kEventStreamingStart, host::kAudioSignalAPin)};
+    PinEvent start[] = {plainEvent(kEventGraphStart, 0), valueEvent(kAudioModePin, &logMode),
+                        valueEvent(kAudioRatePin, &fastest), valueEvent(kAudioEnablePin, &on),
+                        plainEvent(kEventStreamingStart, kAudioSignalAPin)};
     for (std::size_t i = 0; i + 1 < std::size(start); ++i) {
         start[i].next = &start[i + 1];
     }
@@ -307,17 +307,17 @@ void AnalyzerDsp::run(std::uint32_t sampleCount) {
         const std::int32_t newRate = choice(updateRate, 0, 7);
         const float newEnable = enable != nullptr && *enable == 0.0f ? 0.0f : 1.0f;
         if (!started) {
-            events[count++] = plainEvent(kEventStreamingStart, host::kAudioSignalAPin);
-            events[count++] = plainEvent(kEventStreamingStart, host::kAudioSignalBPin);
+            events[count++] = plainEvent(kEventStreamingStart, kAudioSignalAPin);
+            events[count++] = plainEvent(kEventStreamingStart, kAudioSignalBPin);
         }
         if (!started || newMode != sentMode) {
-            events[count++] = valueEvent(host::kAudioModePin, &newMode);
+            events[count++] = valueEvent(kAudioModePin, &newMode);
         }
         if (!started || newRate != sentRate) {
-            events[count++] = valueEvent(host::kAudioRatePin, &newRate);
+            events[count++] = valueEvent(kAudioRatePin, &newRate);
         }
         if (!started || newEnable != sentEnable) {
-            events[count++] = valueEvent(host::kAudioEnablePin, &newEnable);
+            events[count++] = valueEvent(kAudioEnablePin, &newEnable);
         }
         for (std::size_t i = 0; i < count; ++i) {
             events[i].next = i + 1 < count ? &events[i + 1] : nullptr;
@@ -329,8 +329,8 @@ void AnalyzerDsp::run(std::uint32_t sampleCount) {
 
         scanned = 0;
         // Why const_cast: the audio object only reads its input buffers.
-        object->setBuffer(host::kAudioSignalAPin, const_cast<float*>(signalA));
-        object->setBuffer(host::kAudioSignalBPin, const_cast<float*>(signalB));
+        object->setBuffer(kAudioSignalAPin, const_cast<float*>(signalA));
+        object->setBuffer(kAudioSignalBPin, const_cast<float*>(signalB));
         // A sleeping object is left alone until there are events for it.
         if (!asleep || count > 0) {
             const std::int32_t sleepsBefore = host.sleepRequests;
