@@ -28,6 +28,12 @@ MP_EXPORT std::int32_t MP_STDCALL MP_GetFactory(void** out) {
     return factory->queryInterface(&vex::kUnknownInterfaceId, out);
 }
 
+namespace {
+// Why: fails to compile unless the definition matches the declared entry point's type,
+// calling convention included.
+[[maybe_unused]] constexpr vex::GetFactoryFunction kDeclaredEntry = &MP_GetFactory;
+} // namespace
+
 #ifdef _WIN32
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     (void)reason;

@@ -14,8 +14,6 @@ namespace vex {
 // failed construction; createObject turns that into kMpFail.
 using CreateFunction = UnknownInterface* (*)(void* host);
 
-using MpString = std::basic_string<MpChar>;
-
 struct FactoryEntry {
     MpString id;
     CreateFunction audioCreate = nullptr;
