@@ -94,7 +94,7 @@ std::int32_t AnalyzerAudioModule::wholeSampleRate() const {
     return static_cast<std::int32_t>(sampleRate);
 }
 
-std::int32_t AnalyzerAudioModule::open() {
+std::int32_t AnalyzerAudioModule::open() noexcept {
     return abiGuard(kMpFail, [&]() -> std::int32_t {
         AudioModuleBase::open();
         host->getSampleRate(&sampleRate);

@@ -33,7 +33,7 @@ public:
     ~AnalyzerAudioModule() override;
 
     // Reads the sample rate and the host flag, starts capturing, sends the (empty) frame.
-    std::int32_t MP_STDCALL open() override;
+    std::int32_t MP_STDCALL open() noexcept override;
     // After any pin change: mode, rate, streaming state and the stop request.
     void onSetPins() override;
 

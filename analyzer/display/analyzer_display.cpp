@@ -174,7 +174,7 @@ void AnalyzerDisplay::onColours() {
     invalidateRect(nullptr);
 }
 
-std::int32_t AnalyzerDisplay::paint(HDC dc) {
+std::int32_t AnalyzerDisplay::paint(HDC dc) noexcept {
     return abiGuard(kMpFail, [&] {
         const std::int32_t w = areaWidth();
         const std::int32_t h = areaHeight();

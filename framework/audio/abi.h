@@ -72,22 +72,26 @@ inline constexpr MpGuid kUnknownInterfaceId = {
 // Contract: called on the thread that drives the object: the host's audio thread for an
 // audio object and the host's audio interface, its user-interface thread for a display
 // object and the host's display interfaces, any thread for the factory. No locking.
+// Every operation of every interface here is noexcept: no exception crosses the boundary
+// in either direction. The module's operations run their work through abiGuard, so an
+// exception inside answers kMpFail; a host's operations must not let one out either.
 class UnknownInterface {
 public:
     // Writes the interface for `iid` into `*out` with one reference added and answers
     // kMpOk; for an identifier it does not answer (or a null `iid`) writes null and answers
     // kMpUnsupported. A null `out` answers kMpUnsupported and writes nothing.
-    virtual std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) = 0;
+    virtual std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept = 0;
     // Adds a reference; answers the new count (the factory, which is not counted, 16).
-    virtual std::int32_t MP_STDCALL addRef() = 0;
+    virtual std::int32_t MP_STDCALL addRef() noexcept = 0;
     // Drops a reference; answers the new count. The release that brings it to 0 destroys
-    // the object and answers 0; the caller's pointer is dangling from then on (the
-    // factory, which is not counted, answers 1 and stays).
-    virtual std::int32_t MP_STDCALL release() = 0;
+    // the object and answers 0 (kMpFail when its teardown raised an error); the caller's
+    // pointer is dangling from then on. The factory, which is not counted, answers 1.
+    virtual std::int32_t MP_STDCALL release() noexcept = 0;
 };
 
 // Runs `work` and turns any exception into `onError`: no exception crosses an interface
-// operation. Every operation the host can call goes through this.
+// operation. Every operation the host can call goes through this, except those that only
+// answer a constant.
 template <typename Work> std::int32_t abiGuard(std::int32_t onError, Work&& work) noexcept {
     try {
         return work();

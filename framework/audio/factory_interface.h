@@ -28,21 +28,21 @@ public:
     // interface missing, no memory): kMpFail. `*out` is null on every failure; a null
     // `out` answers kMpUnsupported and writes nothing.
     virtual std::int32_t MP_STDCALL createObject(const MpChar* id, std::int32_t subType, void* host,
-                                                 void** out) = 0;
+                                                 void** out) noexcept = 0;
     // 5: writes the framework version to `*version` and the compiler text into `text`,
     // whose length in code units is `bufferLength`; the text is cut to fit and always
     // terminated. A null pointer, or a length of 0 or below, writes nothing there. kMpOk.
     virtual std::int32_t MP_STDCALL getBuildInfo(std::int32_t* version, std::int32_t bufferLength,
-                                                 MpChar* text) = 0;
+                                                 MpChar* text) noexcept = 0;
     // 6: the library's own unload step (empties the registry; bit 0 of `flags` frees the
     // factory). A host never calls it. kMpOk.
-    virtual std::int32_t MP_STDCALL destroy(std::int32_t flags) = 0;
+    virtual std::int32_t MP_STDCALL destroy(std::int32_t flags) noexcept = 0;
 };
 
 // The library's exported entry point, which a host resolves by the name "MP_GetFactory":
 // writes the factory (as its base unknown interface, which is also its FactoryInterface)
 // to `*out` and answers kMpOk; kMpFail with null when the factory could not be made. A
 // null `out` writes nothing and answers an error. Any thread, once the library is loaded.
-using GetFactoryFunction = std::int32_t(MP_STDCALL*)(void** out);
+using GetFactoryFunction = std::int32_t(MP_STDCALL*)(void** out) noexcept;
 
 } // namespace vex

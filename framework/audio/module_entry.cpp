@@ -17,15 +17,17 @@ const int registered = vex::registerModuleClasses();
 
 } // namespace
 
-MP_EXPORT std::int32_t MP_STDCALL MP_GetFactory(void** out) {
-    vex::ModuleFactory* factory = vex::getFactory();
-    if (factory == nullptr) {
-        if (out != nullptr) {
-            *out = nullptr;
+MP_EXPORT std::int32_t MP_STDCALL MP_GetFactory(void** out) noexcept {
+    return vex::abiGuard(vex::kMpFail, [&] {
+        vex::ModuleFactory* factory = vex::getFactory();
+        if (factory == nullptr) {
+            if (out != nullptr) {
+                *out = nullptr;
+            }
+            return std::int32_t{vex::kMpFail};
         }
-        return vex::kMpFail;
-    }
-    return factory->queryInterface(&vex::kUnknownInterfaceId, out);
+        return factory->queryInterface(&vex::kUnknownInterfaceId, out);
+    });
 }
 
 namespace {

@@ -58,25 +58,25 @@ public:
     DisplayModuleBase& operator=(const DisplayModuleBase&) = delete;
 
     // Answers the base unknown interface and DisplayModuleInterface with the object itself.
-    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override;
-    std::int32_t MP_STDCALL addRef() override;
-    std::int32_t MP_STDCALL release() override;
-    std::int32_t MP_STDCALL reserved4() override { return kMpOk; }
+    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
+    std::int32_t MP_STDCALL addRef() noexcept override;
+    std::int32_t MP_STDCALL release() noexcept override;
+    std::int32_t MP_STDCALL reserved4() noexcept override { return kMpOk; }
     // Hands the value to the pin's raw setter; no callback runs. kMpFail for an
     // unregistered id or when storing the value failed (out of memory).
     std::int32_t MP_STDCALL setPin(std::int32_t pinId, std::int32_t voice, std::int32_t size,
-                                   const void* data) override;
+                                   const void* data) noexcept override;
     // Runs the pin's change callback. kMpFail for an unregistered id or when the callback
     // raised an error.
-    std::int32_t MP_STDCALL notifyPin(std::int32_t pinId, std::int32_t voice) override;
-    std::int32_t MP_STDCALL reserved7(std::int32_t, std::int32_t, std::int32_t) override {
+    std::int32_t MP_STDCALL notifyPin(std::int32_t pinId, std::int32_t voice) noexcept override;
+    std::int32_t MP_STDCALL reserved7(std::int32_t, std::int32_t, std::int32_t) noexcept override {
         return kMpOk;
     }
-    std::int32_t MP_STDCALL reserved8() override { return kMpOk; }
-    std::int32_t MP_STDCALL reserved9(std::int32_t) override { return kMpOk; }
+    std::int32_t MP_STDCALL reserved8() noexcept override { return kMpOk; }
+    std::int32_t MP_STDCALL reserved9(std::int32_t) noexcept override { return kMpOk; }
     // Runs the object's destructor; bit 0 of `flags` also frees its memory (every object
     // the factory made is on the heap, so release passes 1).
-    std::int32_t MP_STDCALL destroy(std::int32_t flags) override;
+    std::int32_t MP_STDCALL destroy(std::int32_t flags) noexcept override;
 
     // Binds `pin` under id `index` (no callback, or a member operation of the module
     // class). A per-voice pin may take a callback that receives the voice.
