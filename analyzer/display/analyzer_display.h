@@ -60,7 +60,7 @@ private:
     std::int32_t areaWidth() const;
     std::int32_t areaHeight() const;
 
-    // Pins, in index order.
+    // Pins, in the order of their ids (AnalyzerDisplayPin).
     PerVoiceBlobPin frames;
     IntPin modeOut;
     BoolPin followVoice;

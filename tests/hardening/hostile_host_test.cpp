@@ -37,7 +37,9 @@ void oneLife(FactoryInterface* factory, std::int32_t cycle, std::vector<float>& 
         ASSERT_NE(audio.module, nullptr);
         EXPECT_EQ(audio.module->open(), kMpOk);
         Events events;
-        events.streaming(kSignalAPin, true).streaming(kSignalBPin, true).integer(kModePin, mode);
+        events.streaming(kAudioSignalAPin, true)
+            .streaming(kAudioSignalBPin, true)
+            .integer(kAudioModePin, mode);
         audio.process(512, a.data(), b.data(), &events);
         audio.process(512, a.data(), b.data());
         audio.process(512, a.data(), b.data());
@@ -47,7 +49,7 @@ void oneLife(FactoryInterface* factory, std::int32_t cycle, std::vector<float>& 
     DisplaySide display(factory);
     ASSERT_TRUE(display.ready());
     display.integer(kDisplayModePin, mode);
-    display.text(kTrace1Pin, u"0xFF00FF00");
+    display.text(kDisplayTrace1Pin, u"0xFF00FF00");
     display.frame(cycle % 128, frame);
     host::PaintSurface surface(48, 32);
     EXPECT_EQ(display.paint(surface), kMpOk);
@@ -138,16 +140,16 @@ TEST_F(HostileHost, AfterEveryBadSignalSilenceGivesWellFormedFramesThatPaint) {
         ASSERT_TRUE(display.ready());
         EXPECT_EQ(audio.module->open(), kMpOk);
         Events events;
-        events.streaming(kSignalAPin, true)
-            .streaming(kSignalBPin, true)
-            .integer(kModePin, mode)
-            .integer(kRatePin, 7);
+        events.streaming(kAudioSignalAPin, true)
+            .streaming(kAudioSignalBPin, true)
+            .integer(kAudioModePin, mode)
+            .integer(kAudioRatePin, 7);
         display.integer(kDisplayModePin, mode);
-        display.text(kTrace1Pin, u"0xFF00FF00");
-        display.text(kTrace2Pin, u"0xFF00FF00");
-        display.text(kBackgroundPin, u"RGB(0,0,40)");
-        display.text(kGridPin, u"RGB(60,60,60)");
-        display.text(kLabelPin, u"RGB(200,200,200)");
+        display.text(kDisplayTrace1Pin, u"0xFF00FF00");
+        display.text(kDisplayTrace2Pin, u"0xFF00FF00");
+        display.text(kDisplayBackgroundPin, u"RGB(0,0,40)");
+        display.text(kDisplayGridPin, u"RGB(60,60,60)");
+        display.text(kDisplayLabelPin, u"RGB(200,200,200)");
         for (const BadSignal& bad : kBadSignals) {
             // The bad signal on both inputs until it has been through the analysis.
             std::int64_t position = 0;
