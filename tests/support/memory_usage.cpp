@@ -160,6 +160,29 @@ std::int64_t liveHeapBytes() {
     return static_cast<std::int64_t>(__sanitizer_get_current_allocated_bytes());
 #elif defined(VEX_COUNTED_HEAP)
     return heldBytes.load(std::memory_order_relaxed);
+#elif defined(_WIN32)
+    // Every heap of the process, the C runtime's and the system's: the blocks in use as
+    // the heap walk reports them, each at the size it was asked for. Without allocating:
+    // the count must not count itself.
+    HANDLE heaps[64];
+    const DWORD count = GetProcessHeaps(64, heaps);
+    if (count == 0 || count > 64) {
+        return -1;
+    }
+    std::int64_t total = 0;
+    for (DWORD i = 0; i < count; ++i) {
+        if (!HeapLock(heaps[i])) {
+            return -1;
+        }
+        PROCESS_HEAP_ENTRY entry{};
+        while (HeapWalk(heaps[i], &entry)) {
+            if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) {
+                total += static_cast<std::int64_t>(entry.cbData);
+            }
+        }
+        HeapUnlock(heaps[i]);
+    }
+    return total;
 #else
     return -1;
 #endif

@@ -10,10 +10,11 @@ namespace vex::test {
 std::int64_t residentBytes();
 
 // Bytes currently allocated and not freed, by every library of the process, or -1 where
-// they are not counted (Windows). With glibc every allocation and free is counted as it
-// passes (the program replaces the malloc family); under the sanitizers their runtime
-// counts. Blocks freed but kept by the allocator for reuse never count: the figure moves
-// only when something is allocated or freed.
+// they cannot be counted. With glibc every allocation and free is counted as it passes
+// (the program replaces the malloc family); under the sanitizers their runtime counts; on
+// Windows the blocks in use in every heap of the process are summed. Blocks freed but
+// kept by the allocator for reuse never count: the figure moves only when something is
+// allocated or freed.
 std::int64_t liveHeapBytes();
 
 // Whether the sanitizers' allocator is in use: freed memory is then held back for a
