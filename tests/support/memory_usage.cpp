@@ -36,9 +36,9 @@ namespace {
 
 // The bytes of every block handed out and not yet freed, at the size the allocator gave
 // it. Why not mallinfo2(): it counts the free blocks a thread keeps in its cache (glibc's
-// tcache) as in use, and how many it keeps moves with the heap's layout, which everything
-// before shaped (fontconfig building its font list on the heap when it finds no cache
-// file, for one). Its figure then wanders by whole blocks while nothing is held.
+// tcache) as in use, and how many it keeps there depends on the heap's layout, which
+// differs from run to run (the font libraries' start-up alone differs with the state of
+// their cache files). Its figure then wanders by whole blocks while nothing is held.
 std::atomic<std::int64_t> heldBytes{0};
 
 void* counted(void* block) {
