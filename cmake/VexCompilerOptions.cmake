@@ -1,7 +1,11 @@
 # Compiler options shared by every target of the project.
 
 option(VEX_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(VEX_SANITIZE_THREAD "Build with ThreadSanitizer" OFF)
 option(VEX_FUZZ "Build the libFuzzer targets in fuzz/ (clang) instead of the tests" OFF)
+if(VEX_SANITIZE_THREAD AND (VEX_SANITIZE OR VEX_FUZZ))
+    message(FATAL_ERROR "VEX_SANITIZE_THREAD cannot be combined with VEX_SANITIZE or VEX_FUZZ")
+endif()
 
 add_library(vex_options INTERFACE)
 target_compile_options(vex_options INTERFACE -Wall -Wextra
@@ -20,6 +24,9 @@ elseif(VEX_SANITIZE)
     target_compile_options(vex_options INTERFACE -fsanitize=address,undefined
         -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(vex_options INTERFACE -fsanitize=address,undefined)
+elseif(VEX_SANITIZE_THREAD)
+    target_compile_options(vex_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+    target_link_options(vex_options INTERFACE -fsanitize=thread)
 endif()
 
 # Programs (tests, host tools) on Windows carry their runtime inside.

@@ -1,8 +1,8 @@
 #!/bin/sh
 # The whole test suite: format check, the native suite, the native suite under the
-# sanitizers, the Windows build's suite under wine, then the fuzz targets (corpus replay
-# and a bounded run of VEX_FUZZ_SECONDS each, default 60). Ends with one line counting
-# every test run.
+# sanitizers, the tests that run threads under ThreadSanitizer, the Windows build's suite
+# under wine, then the fuzz targets (corpus replay and a bounded run of VEX_FUZZ_SECONDS
+# each, default 60). Ends with one line counting every test run.
 set -u
 cd "$(dirname "$0")/.."
 sh scripts/install-deps.sh || exit 1
@@ -38,6 +38,7 @@ run_suite linux-asan || result=1
 # The hardening tests' own figures (real-time counts, lifecycle, soak) under the sanitizers.
 grep -E '^(soak: |[0-9]+ process calls|[0-9]+ run calls|[0-9]+ lives of each object)' \
     build/linux-asan/Testing/Temporary/LastTest.log 2>/dev/null | sed 's/^/linux-asan figures: /'
+run_suite linux-tsan || result=1
 run_suite win32 || result=1
 run_suite fuzz || result=1
 # Executions of each bounded fuzzing run, from CTest's log of the run.

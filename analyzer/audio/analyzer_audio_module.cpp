@@ -1,5 +1,6 @@
 #include "analyzer/audio/analyzer_audio_module.h"
 
+#include "analyzer/audio/analyzer_messages.h"
 #include "analyzer/audio/scope_analyzer.h"
 #include "analyzer/audio/spectrum_analyzer.h"
 
@@ -66,6 +67,9 @@ AnalyzerAudioModule::AnalyzerAudioModule(void* host) : AudioModuleBase(host) {
     initializePin(kAudioSignalAPin, signalAPin);
     initializePin(kAudioSignalBPin, signalBPin);
     initializePin(kAudioRatePin, ratePin);
+    // Why here: the first spectrum frame would otherwise grow the storage on the audio
+    // thread. The value stays empty until the first frame.
+    framePin.reserve(kLongestPayloadSize);
     analyzers.reserve(kAnalyzerCapacityStep);
     analyzers.push_back(std::make_unique<ScopeAnalyzer>());
     analyzers.push_back(std::make_unique<SpectrumAnalyzer>(1));

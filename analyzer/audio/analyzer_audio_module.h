@@ -14,9 +14,9 @@ namespace vex {
 // Creation function entered under the analyzer's module identifier (audio side).
 UnknownInterface* createAnalyzerAudioModule(void* host);
 
-// Contract: as AudioModuleBase; everything runs on the host's audio thread. After
-// construction the only allocation is the frame pin's storage when the frame length
-// changes.
+// Contract: as AudioModuleBase; everything runs on the host's audio thread. Nothing
+// allocates after construction: the frame pin's storage is sized there for the longest
+// frame.
 class AnalyzerAudioModule final : public AudioModuleBase {
 public:
     enum AnalyzerIndex : std::int32_t { kScope, kLinearSpectrum, kLogSpectrum };

@@ -8,6 +8,7 @@
 // written as zero by the sender and ignored by receivers.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -39,6 +40,9 @@ inline constexpr std::int32_t kLogBands = 528;
 inline constexpr std::int32_t kScopePayloadSize = 1604;
 inline constexpr std::int32_t kLinearSpectrumPayloadSize = 4100;
 inline constexpr std::int32_t kLogSpectrumPayloadSize = 4228;
+// The longest of them: the frame pin's storage is sized for it once, at construction.
+inline constexpr std::int32_t kLongestPayloadSize =
+    std::max({kScopePayloadSize, kLinearSpectrumPayloadSize, kLogSpectrumPayloadSize});
 
 // View "Scope": 200 consecutive input samples, oldest first, exactly as received.
 struct ScopePayload {

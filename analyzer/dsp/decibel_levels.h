@@ -3,12 +3,12 @@
 // decibelLevels gives exactly the bits of static_cast<float>(10.0 * std::log10(x)) with the
 // runtime's own log10, for every x (0, negative, subnormal, infinite and NaN included), at a
 // fraction of the cost. It evaluates a natural logarithm accurate to about one unit in the
-// last place of a double, two or four values at a time, and keeps the float that every
-// value within 2^-40 (relative) of that result rounds to. Both it and the runtime's log10
-// are far closer to the true value than that, so that float is also the one the runtime's
-// result rounds to. A result whose neighbourhood straddles two floats (about one value in
-// 60,000), and any x outside the normal positive doubles, is computed by the runtime's log10
-// itself.
+// last place of a double, four values at a time (in two SSE2 registers, or one AVX2
+// register where the processor has it), and keeps the float that every value within 2^-40
+// (relative) of that result rounds to. Both it and the runtime's log10 are far closer to the
+// true value than that, so that float is also the one the runtime's result rounds to. A
+// result whose neighbourhood straddles two floats (about one value in 60,000), and any x
+// outside the normal positive doubles, is computed by the runtime's log10 itself.
 //
 // May run on the audio thread: no allocation, no lock.
 #pragma once

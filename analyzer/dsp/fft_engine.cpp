@@ -1,24 +1,20 @@
 // The FFT engine. It computes exactly the bits of the plain loops in fft_plain.cpp, faster:
 // - the rotation factors of every pass and of the real split come from tables made once
 //   by the same recurrences, in the same order, so no butterfly waits on the previous one;
-// - the butterflies run two at a time in double-precision SSE2 registers (four at a time
-//   in AVX registers where the processor has them), each lane doing the plain loop's
-//   operations in the plain loop's order, rounding to float where it stores;
+// - the butterflies and the real split run four at a time in double-precision lanes (two
+//   SSE2 registers, or one AVX register where the processor has AVX), by the kernels of
+//   fft_kernels.h, each lane doing the plain loop's operations in the plain loop's order,
+//   rounding to float where it stores;
 // - the bit-reversed copy and the first two passes run together on groups of four points,
 //   rounding in between as the plain loop's stores do; the real transforms read their
 //   input packed into complex points straight from the caller's array.
 #include "analyzer/dsp/fft_engine.h"
 
 #include "analyzer/dsp/fft_internal.h"
+#include "analyzer/dsp/fft_kernels.h"
 
 #include <cstring>
 #include <memory>
-
-#ifndef __SSE2__
-#error "the FFT engine needs SSE2 (build with -msse2 -mfpmath=sse on 32-bit x86)"
-#endif
-#include <emmintrin.h>
-#include <immintrin.h>
 
 namespace vex {
 namespace {
@@ -27,6 +23,8 @@ using fft_detail::ButterflyRotation;
 using fft_detail::isPowerOfTwo;
 using fft_detail::log2OfPowerOfTwo;
 using fft_detail::SplitRotation;
+using simd::SplitValues;
+using simd::Sse2Doubles;
 
 constexpr std::int32_t kTableEntries = (std::int32_t{1} << (BitReverseTables::kMaxBits + 1)) - 2;
 
@@ -114,28 +112,6 @@ bool processorHasAvx() {
 
 bool useAvx() {
     return avxAllowed && processorHasAvx();
-}
-
-// ---- Vector helpers: two doubles per register, converted from and to float exactly as
-// the plain loop's loads and stores do.
-
-inline __m128d lowPairToDouble(__m128 v) {
-    return _mm_cvtps_pd(v);
-}
-inline __m128d highPairToDouble(__m128 v) {
-    return _mm_cvtps_pd(_mm_movehl_ps(v, v));
-}
-inline __m128 toFloat4(__m128d low, __m128d high) {
-    return _mm_movelh_ps(_mm_cvtpd_ps(low), _mm_cvtpd_ps(high));
-}
-inline __m128d loadFloat2(const float* p) {
-    return _mm_cvtps_pd(_mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p))));
-}
-inline void storeFloat2(float* p, __m128d v) {
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_castps_si128(_mm_cvtpd_ps(v)));
-}
-inline __m128d swapLanes(__m128d v) {
-    return _mm_shuffle_pd(v, v, 1);
 }
 
 // canonicalizeNaNs, four at a time.
@@ -237,10 +213,9 @@ void firstStage(std::int32_t n, int bits, const Source& source, float* re, float
         source.load(p, p + positions.half, p + positions.quarter,
                     p + positions.half + positions.quarter, r, q);
         // Pass 1: j lanes hold points 0 and 2, k lanes points 1 and 3.
-        const __m128d rLow = lowPairToDouble(r), rHigh = highPairToDouble(r);
-        const __m128d qLow = lowPairToDouble(q), qHigh = highPairToDouble(q);
-        const __m128d jr = _mm_unpacklo_pd(rLow, rHigh), kr = _mm_unpackhi_pd(rLow, rHigh);
-        const __m128d ji = _mm_unpacklo_pd(qLow, qHigh), ki = _mm_unpackhi_pd(qLow, qHigh);
+        const Sse2Doubles rd = Sse2Doubles::fromFloats(r), qd = Sse2Doubles::fromFloats(q);
+        const __m128d jr = _mm_unpacklo_pd(rd.low, rd.high), kr = _mm_unpackhi_pd(rd.low, rd.high);
+        const __m128d ji = _mm_unpacklo_pd(qd.low, qd.high), ki = _mm_unpackhi_pd(qd.low, qd.high);
         __m128d tr = _mm_sub_pd(_mm_mul_pd(c1, kr), _mm_mul_pd(s1, ki));
         __m128d ti = _mm_add_pd(_mm_mul_pd(c1, ki), _mm_mul_pd(s1, kr));
         // Rounded to float as the plain loop stores them: points (0, 2) from j, (1, 3) from
@@ -250,72 +225,13 @@ void firstStage(std::int32_t n, int bits, const Source& source, float* re, float
         const __m128 q1 =
             _mm_unpacklo_ps(_mm_cvtpd_ps(_mm_add_pd(ji, ti)), _mm_cvtpd_ps(_mm_sub_pd(ji, ti)));
         // Pass 2: j lanes hold points 0 and 1, k lanes points 2 and 3.
-        const __m128d jr2 = lowPairToDouble(r1), kr2 = highPairToDouble(r1);
-        const __m128d ji2 = lowPairToDouble(q1), ki2 = highPairToDouble(q1);
+        const Sse2Doubles r1d = Sse2Doubles::fromFloats(r1), q1d = Sse2Doubles::fromFloats(q1);
+        const __m128d jr2 = r1d.low, kr2 = r1d.high;
+        const __m128d ji2 = q1d.low, ki2 = q1d.high;
         tr = _mm_sub_pd(_mm_mul_pd(c2, kr2), _mm_mul_pd(s2, ki2));
         ti = _mm_add_pd(_mm_mul_pd(c2, ki2), _mm_mul_pd(s2, kr2));
-        _mm_storeu_ps(re + 4 * g, toFloat4(_mm_add_pd(jr2, tr), _mm_sub_pd(jr2, tr)));
-        _mm_storeu_ps(im + 4 * g, toFloat4(_mm_add_pd(ji2, ti), _mm_sub_pd(ji2, ti)));
-    }
-}
-
-// A pass with blocks of at least eight points, four butterflies at a time.
-void tabulatedPass(std::int32_t n, int pass, float* re, float* im, const RotationTables& tables,
-                   bool inverse) {
-    const std::int32_t blockEnd = std::int32_t{1} << (pass - 1);
-    const double* cosines = tables.cosinesFor(pass);
-    const double* sines = tables.sinesFor(pass, inverse);
-    for (std::int32_t i = 0; i < n; i += 2 * blockEnd) {
-        float* rj = re + i;
-        float* ij = im + i;
-        float* rk = rj + blockEnd;
-        float* ik = ij + blockEnd;
-        for (std::int32_t m = 0; m < blockEnd; m += 4) {
-            const __m128 krf = _mm_loadu_ps(rk + m), kif = _mm_loadu_ps(ik + m);
-            const __m128 jrf = _mm_loadu_ps(rj + m), jif = _mm_loadu_ps(ij + m);
-            const __m128d c0 = _mm_load_pd(cosines + m), c1 = _mm_load_pd(cosines + m + 2);
-            const __m128d s0 = _mm_load_pd(sines + m), s1 = _mm_load_pd(sines + m + 2);
-            const __m128d kr0 = lowPairToDouble(krf), kr1 = highPairToDouble(krf);
-            const __m128d ki0 = lowPairToDouble(kif), ki1 = highPairToDouble(kif);
-            const __m128d jr0 = lowPairToDouble(jrf), jr1 = highPairToDouble(jrf);
-            const __m128d ji0 = lowPairToDouble(jif), ji1 = highPairToDouble(jif);
-            const __m128d tr0 = _mm_sub_pd(_mm_mul_pd(c0, kr0), _mm_mul_pd(s0, ki0));
-            const __m128d tr1 = _mm_sub_pd(_mm_mul_pd(c1, kr1), _mm_mul_pd(s1, ki1));
-            const __m128d ti0 = _mm_add_pd(_mm_mul_pd(c0, ki0), _mm_mul_pd(s0, kr0));
-            const __m128d ti1 = _mm_add_pd(_mm_mul_pd(c1, ki1), _mm_mul_pd(s1, kr1));
-            _mm_storeu_ps(rk + m, toFloat4(_mm_sub_pd(jr0, tr0), _mm_sub_pd(jr1, tr1)));
-            _mm_storeu_ps(ik + m, toFloat4(_mm_sub_pd(ji0, ti0), _mm_sub_pd(ji1, ti1)));
-            _mm_storeu_ps(rj + m, toFloat4(_mm_add_pd(jr0, tr0), _mm_add_pd(jr1, tr1)));
-            _mm_storeu_ps(ij + m, toFloat4(_mm_add_pd(ji0, ti0), _mm_add_pd(ji1, ti1)));
-        }
-    }
-}
-
-// tabulatedPass with four lanes.
-__attribute__((target("avx"))) void tabulatedPassAvx(std::int32_t n, int pass, float* re, float* im,
-                                                     const RotationTables& tables, bool inverse) {
-    const std::int32_t blockEnd = std::int32_t{1} << (pass - 1);
-    const double* cosines = tables.cosinesFor(pass);
-    const double* sines = tables.sinesFor(pass, inverse);
-    for (std::int32_t i = 0; i < n; i += 2 * blockEnd) {
-        float* rj = re + i;
-        float* ij = im + i;
-        float* rk = rj + blockEnd;
-        float* ik = ij + blockEnd;
-        for (std::int32_t m = 0; m < blockEnd; m += 4) {
-            const __m256d c = _mm256_load_pd(cosines + m);
-            const __m256d s = _mm256_load_pd(sines + m);
-            const __m256d kr = _mm256_cvtps_pd(_mm_loadu_ps(rk + m));
-            const __m256d ki = _mm256_cvtps_pd(_mm_loadu_ps(ik + m));
-            const __m256d jr = _mm256_cvtps_pd(_mm_loadu_ps(rj + m));
-            const __m256d ji = _mm256_cvtps_pd(_mm_loadu_ps(ij + m));
-            const __m256d tr = _mm256_sub_pd(_mm256_mul_pd(c, kr), _mm256_mul_pd(s, ki));
-            const __m256d ti = _mm256_add_pd(_mm256_mul_pd(c, ki), _mm256_mul_pd(s, kr));
-            _mm_storeu_ps(rk + m, _mm256_cvtpd_ps(_mm256_sub_pd(jr, tr)));
-            _mm_storeu_ps(ik + m, _mm256_cvtpd_ps(_mm256_sub_pd(ji, ti)));
-            _mm_storeu_ps(rj + m, _mm256_cvtpd_ps(_mm256_add_pd(jr, tr)));
-            _mm_storeu_ps(ij + m, _mm256_cvtpd_ps(_mm256_add_pd(ji, ti)));
-        }
+        simd::storeFloats(re + 4 * g, Sse2Doubles(_mm_add_pd(jr2, tr), _mm_sub_pd(jr2, tr)));
+        simd::storeFloats(im + 4 * g, Sse2Doubles(_mm_add_pd(ji2, ti), _mm_sub_pd(ji2, ti)));
     }
 }
 
@@ -339,10 +255,14 @@ void transform(std::int32_t n, int bits, const Source& source, float* re, float*
     firstStage(n, bits, source, re, im, tables, inverse);
     const bool avx = useAvx();
     for (int pass = 3; pass <= bits; ++pass) {
-        if (pass <= kMaxTabulatedPass && avx) {
-            tabulatedPassAvx(n, pass, re, im, tables, inverse);
-        } else if (pass <= kMaxTabulatedPass) {
-            tabulatedPass(n, pass, re, im, tables, inverse);
+        if (pass <= kMaxTabulatedPass) {
+            const double* cosines = tables.cosinesFor(pass);
+            const double* sines = tables.sinesFor(pass, inverse);
+            if (avx) {
+                fft_detail::avxTabulatedPass(n, pass, re, im, cosines, sines);
+            } else {
+                simd::tabulatedPass<Sse2Doubles>(n, pass, re, im, cosines, sines);
+            }
         } else {
             recurrencePass(n, pass, re, im, inverse);
         }
@@ -359,57 +279,19 @@ void scaleByInverseSize(std::int32_t n, float* re, float* im) {
 
 // ---- Real transforms.
 
-// The spectral values X[i] and X[half - i] of the real signal from the complex transform
-// of its packing, in the plain loop's operations: scalar and two-lane forms.
-struct SplitValues {
-    double xr, xi, x3r, x3i;
-};
-
-inline SplitValues splitValues(double rei, double rei3, double imi, double imi3, double wr,
-                               double wi) {
-    const double h1r = 0.5 * (rei + rei3);
-    const double h1i = 0.5 * (imi - imi3);
-    const double h2r = 0.5 * (imi + imi3);
-    const double h2i = -0.5 * (rei - rei3);
-    return {h1r + wr * h2r - wi * h2i, h1i + wr * h2i + wi * h2r, h1r - wr * h2r + wi * h2i,
-            -h1i + wr * h2i + wi * h2r};
-}
-
-struct SplitValues2 {
-    __m128d xr, xi, x3r, x3i;
-};
-
-inline SplitValues2 splitValues2(__m128d rei, __m128d rei3, __m128d imi, __m128d imi3, __m128d wr,
-                                 __m128d wi) {
-    const __m128d half = _mm_set1_pd(0.5);
-    const __m128d minusHalf = _mm_set1_pd(-0.5);
-    const __m128d signBit = _mm_set1_pd(-0.0);
-    const __m128d h1r = _mm_mul_pd(half, _mm_add_pd(rei, rei3));
-    const __m128d h1i = _mm_mul_pd(half, _mm_sub_pd(imi, imi3));
-    const __m128d h2r = _mm_mul_pd(half, _mm_add_pd(imi, imi3));
-    const __m128d h2i = _mm_mul_pd(minusHalf, _mm_sub_pd(rei, rei3));
-    const __m128d wrh2r = _mm_mul_pd(wr, h2r);
-    const __m128d wih2i = _mm_mul_pd(wi, h2i);
-    const __m128d wrh2i = _mm_mul_pd(wr, h2i);
-    const __m128d wih2r = _mm_mul_pd(wi, h2r);
-    return {_mm_sub_pd(_mm_add_pd(h1r, wrh2r), wih2i), _mm_add_pd(_mm_add_pd(h1i, wrh2i), wih2r),
-            _mm_add_pd(_mm_sub_pd(h1r, wrh2r), wih2i),
-            _mm_add_pd(_mm_add_pd(_mm_xor_pd(h1i, signBit), wrh2i), wih2r)};
-}
-
-// Runs the split for i = first .. half/2 - 1 over re[], im[] (the packed transform), handing
-// each pair to store(i, i3, values) (scalar) or store2(i, values2) (lanes i, i + 1 paired
-// with i3 = half - i, half - i - 1). Reads of i and i3 happen before their stores. Beyond
-// the tables it runs the split rotation's recurrence from i = 1, whatever `first` says.
-template <typename Store, typename Store2>
-void runSplit(std::int32_t half, int halfBits, const float* re, const float* im, Store store,
-              Store2 store2, std::int32_t first) {
+// Runs the split for i = 1 .. half/2 - 1 over re[], im[] (the packed transform): from the
+// tables, lanes(wr, wi) does the first groups of four (answering the first i it left) and
+// store(i, i3, values) takes the rest one at a time; beyond the tables, the split rotation's
+// recurrence gives every step to store. Reads of i and i3 happen before their stores.
+template <typename Lanes, typename Store>
+void runSplit(std::int32_t half, int halfBits, const float* re, const float* im, Lanes lanes,
+              Store store) {
     const std::int32_t quarter = half / 2;
     if (halfBits > kMaxTabulatedHalfBits) {
         SplitRotation w(halfBits);
         for (std::int32_t i = 1; i < quarter; ++i) {
             const std::int32_t i3 = half - i;
-            store(i, i3, splitValues(re[i], re[i3], im[i], im[i3], w.wr, w.wi));
+            store(i, i3, simd::splitValues<double>(re[i], re[i3], im[i], im[i3], w.wr, w.wi));
             w.advance();
         }
         return;
@@ -417,96 +299,10 @@ void runSplit(std::int32_t half, int halfBits, const float* re, const float* im,
     const RotationTables& tables = rotationTables();
     const float* wr = tables.splitWrFor(halfBits);
     const float* wi = tables.splitWiFor(halfBits);
-    std::int32_t i = first;
-    for (; i + 2 <= quarter; i += 2) {
+    for (std::int32_t i = lanes(wr, wi); i < quarter; ++i) {
         const std::int32_t i3 = half - i;
-        // Lane 0: i with i3; lane 1: i + 1 with i3 - 1.
-        const SplitValues2 x = splitValues2(loadFloat2(re + i), swapLanes(loadFloat2(re + i3 - 1)),
-                                            loadFloat2(im + i), swapLanes(loadFloat2(im + i3 - 1)),
-                                            loadFloat2(wr + i), loadFloat2(wi + i));
-        store2(i, x);
+        store(i, i3, simd::splitValues<double>(re[i], re[i3], im[i], im[i3], wr[i], wi[i]));
     }
-    for (; i < quarter; ++i) {
-        const std::int32_t i3 = half - i;
-        store(i, i3, splitValues(re[i], re[i3], im[i], im[i3], wr[i], wi[i]));
-    }
-}
-
-// The split with four lanes (i .. i + 3 paired with i3 .. i3 - 3), for tabulated sizes.
-// Each answers the first i it left for runSplit.
-struct SplitValues4 {
-    __m256d xr, xi, x3r, x3i;
-};
-
-__attribute__((target("avx"))) inline __m256d loadFloat4(const float* p) {
-    return _mm256_cvtps_pd(_mm_loadu_ps(p));
-}
-__attribute__((target("avx"))) inline __m256d loadFloat4Reversed(const float* p) {
-    const __m128 v = _mm_loadu_ps(p);
-    return _mm256_cvtps_pd(_mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)));
-}
-__attribute__((target("avx"))) inline void storeFloat4Reversed(float* p, __m256d v) {
-    const __m128 f = _mm256_cvtpd_ps(v);
-    _mm_storeu_ps(p, _mm_shuffle_ps(f, f, _MM_SHUFFLE(0, 1, 2, 3)));
-}
-
-__attribute__((target("avx"))) inline SplitValues4 splitValues4(const float* re, const float* im,
-                                                                const float* wrTable,
-                                                                const float* wiTable,
-                                                                std::int32_t i, std::int32_t i3) {
-    const __m256d half = _mm256_set1_pd(0.5);
-    const __m256d minusHalf = _mm256_set1_pd(-0.5);
-    const __m256d signBit = _mm256_set1_pd(-0.0);
-    const __m256d rei = loadFloat4(re + i), rei3 = loadFloat4Reversed(re + i3 - 3);
-    const __m256d imi = loadFloat4(im + i), imi3 = loadFloat4Reversed(im + i3 - 3);
-    const __m256d wr = loadFloat4(wrTable + i), wi = loadFloat4(wiTable + i);
-    const __m256d h1r = _mm256_mul_pd(half, _mm256_add_pd(rei, rei3));
-    const __m256d h1i = _mm256_mul_pd(half, _mm256_sub_pd(imi, imi3));
-    const __m256d h2r = _mm256_mul_pd(half, _mm256_add_pd(imi, imi3));
-    const __m256d h2i = _mm256_mul_pd(minusHalf, _mm256_sub_pd(rei, rei3));
-    const __m256d wrh2r = _mm256_mul_pd(wr, h2r);
-    const __m256d wih2i = _mm256_mul_pd(wi, h2i);
-    const __m256d wrh2i = _mm256_mul_pd(wr, h2i);
-    const __m256d wih2r = _mm256_mul_pd(wi, h2r);
-    return {_mm256_sub_pd(_mm256_add_pd(h1r, wrh2r), wih2i),
-            _mm256_add_pd(_mm256_add_pd(h1i, wrh2i), wih2r),
-            _mm256_add_pd(_mm256_sub_pd(h1r, wrh2r), wih2i),
-            _mm256_add_pd(_mm256_add_pd(_mm256_xor_pd(h1i, signBit), wrh2i), wih2r)};
-}
-
-__attribute__((target("avx"))) std::int32_t
-splitPowerAvx(std::int32_t half, int halfBits, const float* re, const float* im, float* out) {
-    const RotationTables& tables = rotationTables();
-    const float* wr = tables.splitWrFor(halfBits);
-    const float* wi = tables.splitWiFor(halfBits);
-    std::int32_t i = 1;
-    for (; i + 4 <= half / 2; i += 4) {
-        const std::int32_t i3 = half - i;
-        const SplitValues4 x = splitValues4(re, im, wr, wi, i, i3);
-        const __m256d power = _mm256_add_pd(_mm256_mul_pd(x.xr, x.xr), _mm256_mul_pd(x.xi, x.xi));
-        const __m256d power3 =
-            _mm256_add_pd(_mm256_mul_pd(x.x3r, x.x3r), _mm256_mul_pd(x.x3i, x.x3i));
-        _mm_storeu_ps(out + i, _mm256_cvtpd_ps(power));
-        storeFloat4Reversed(out + i3 - 3, power3);
-    }
-    return i;
-}
-
-__attribute__((target("avx"))) std::int32_t splitPackedAvx(std::int32_t half, int halfBits,
-                                                           float* re, float* im) {
-    const RotationTables& tables = rotationTables();
-    const float* wr = tables.splitWrFor(halfBits);
-    const float* wi = tables.splitWiFor(halfBits);
-    std::int32_t i = 1;
-    for (; i + 4 <= half / 2; i += 4) {
-        const std::int32_t i3 = half - i;
-        const SplitValues4 x = splitValues4(re, im, wr, wi, i, i3);
-        _mm_storeu_ps(re + i, _mm256_cvtpd_ps(x.xr));
-        _mm_storeu_ps(im + i, _mm256_cvtpd_ps(x.xi));
-        storeFloat4Reversed(re + i3 - 3, x.x3r);
-        storeFloat4Reversed(im + i3 - 3, x.x3i);
-    }
-    return i;
 }
 
 // Scratch for the packed transform of computePowerSpectrum: on the stack up to 512 complex
@@ -561,21 +357,17 @@ void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
     // Why: all of in[] is read into the scratch before out[] is written, so in == out works.
     transform(half, halfBits, PackedRealSource{in}, re, im, false);
 
-    const bool avxSplit = halfBits <= kMaxTabulatedHalfBits && useAvx();
-    const std::int32_t first = avxSplit ? splitPowerAvx(half, halfBits, re, im, out) : 1;
+    const bool avx = useAvx();
     runSplit(
         half, halfBits, re, im,
-        [out](std::int32_t i, std::int32_t i3, const SplitValues& x) {
-            out[i] = static_cast<float>(x.xr * x.xr + x.xi * x.xi);
-            out[i3] = static_cast<float>(x.x3r * x.x3r + x.x3i * x.x3i);
+        [=](const float* wr, const float* wi) {
+            return avx ? fft_detail::avxSplitPower(half, re, im, wr, wi, out)
+                       : simd::splitPower<Sse2Doubles>(half, re, im, wr, wi, out);
         },
-        [out, half](std::int32_t i, const SplitValues2& x) {
-            const __m128d power = _mm_add_pd(_mm_mul_pd(x.xr, x.xr), _mm_mul_pd(x.xi, x.xi));
-            const __m128d power3 = _mm_add_pd(_mm_mul_pd(x.x3r, x.x3r), _mm_mul_pd(x.x3i, x.x3i));
-            storeFloat2(out + i, power);
-            storeFloat2(out + half - i - 1, swapLanes(power3));
-        },
-        first);
+        [out](std::int32_t i, std::int32_t i3, const SplitValues<double>& x) {
+            out[i] = static_cast<float>(simd::power(x.xr, x.xi));
+            out[i3] = static_cast<float>(simd::power(x.x3r, x.x3i));
+        });
     fft_detail::powerSpectrumEnds(half, re, im, out);
     canonicalizeNaNs(out, half);
 }
@@ -588,23 +380,19 @@ void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagO
     const int halfBits = log2OfPowerOfTwo(half);
     transform(half, halfBits, PackedRealSource{in}, realOut, imagOut, false);
 
-    const bool avxSplit = halfBits <= kMaxTabulatedHalfBits && useAvx();
-    const std::int32_t first = avxSplit ? splitPackedAvx(half, halfBits, realOut, imagOut) : 1;
+    const bool avx = useAvx();
     runSplit(
         half, halfBits, realOut, imagOut,
-        [realOut, imagOut](std::int32_t i, std::int32_t i3, const SplitValues& x) {
+        [=](const float* wr, const float* wi) {
+            return avx ? fft_detail::avxSplitPacked(half, realOut, imagOut, wr, wi)
+                       : simd::splitPacked<Sse2Doubles>(half, realOut, imagOut, wr, wi);
+        },
+        [realOut, imagOut](std::int32_t i, std::int32_t i3, const SplitValues<double>& x) {
             realOut[i] = static_cast<float>(x.xr);
             imagOut[i] = static_cast<float>(x.xi);
             realOut[i3] = static_cast<float>(x.x3r);
             imagOut[i3] = static_cast<float>(x.x3i);
-        },
-        [realOut, imagOut, half](std::int32_t i, const SplitValues2& x) {
-            storeFloat2(realOut + i, x.xr);
-            storeFloat2(imagOut + i, x.xi);
-            storeFloat2(realOut + half - i - 1, swapLanes(x.x3r));
-            storeFloat2(imagOut + half - i - 1, swapLanes(x.x3i));
-        },
-        first);
+        });
     const float re0 = realOut[0];
     const float im0 = imagOut[0];
     realOut[0] = re0 + im0;

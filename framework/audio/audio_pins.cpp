@@ -121,11 +121,18 @@ void DspBoolPin::setValueRaw(std::int32_t size, const void* data) {
     }
 }
 
+void DspBlobPin::reserve(std::int32_t capacity) {
+    if (capacity > 0) {
+        bytes.reserve(static_cast<std::size_t>(capacity));
+    }
+}
+
 void DspBlobPin::setValueRaw(std::int32_t size, const void* data) {
     const std::int32_t count = usableSize(size, data);
     const auto* first = static_cast<const std::uint8_t*>(data);
     // Why assign: it reuses the storage whenever the length does not grow beyond it, so a
-    // module sending frames of one length allocates once.
+    // module sending frames of one length, or of lengths it reserved, allocates at most
+    // once.
     if (count > 0) {
         bytes.assign(first, first + count);
     } else {

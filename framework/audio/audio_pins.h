@@ -4,7 +4,7 @@
 //
 // Contract: every operation runs on the host's audio thread, inside the module's open or
 // process (or construction and destruction). Nothing here locks; only a blob pin whose
-// length changes allocates.
+// length grows beyond its storage allocates.
 #pragma once
 
 #include "framework/audio/audio_module_interface.h"
@@ -167,11 +167,16 @@ private:
 };
 
 // A byte block of any length, owned by the pin. Its storage is kept while the length
-// stays the same, so a module sending frames of one size allocates only once.
+// does not grow beyond it, so a module sending frames of one size allocates only once,
+// and one that reserves its longest frame beforehand never does.
 class DspBlobPin : public DspValuePin {
 public:
     explicit DspBlobPin(PinDirection direction = kPinInput) : DspValuePin(direction) {}
     std::int32_t dataType() const override { return kPinBlob; }
+    // Makes room for values of up to `capacity` bytes, so that setting them allocates
+    // nothing; the value stays as it is. Called off the audio thread, typically from the
+    // owning module's constructor; a capacity not above the current storage does nothing.
+    void reserve(std::int32_t capacity);
     void setValueRaw(std::int32_t size, const void* data) override;
     std::int32_t valueSize() const override { return static_cast<std::int32_t>(bytes.size()); }
     const void* valueAddress() const override { return bytes.data(); }

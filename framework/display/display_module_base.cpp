@@ -105,7 +105,7 @@ void DisplayModuleBase::initializePin(std::int32_t index, DisplayPin& pin) {
 }
 
 void DisplayModuleBase::bindPin(std::int32_t index, DisplayPin& pin, PinCallback callback) {
-    pin.bind(this, index, std::move(callback));
+    pin.bind(this, index, callback);
 }
 
 void DisplayModuleBase::registerPin(std::int32_t id, DisplayPin* pin) {

@@ -287,25 +287,23 @@ GpStatus GdipGetGenericFontFamilySansSerif(GpFontFamily** family) {
     if (family == nullptr) {
         return InvalidParameter;
     }
-    // One object for the process, never freed: callers may keep it for good.
-    static FontFamilyObject* const shared = [] {
-        FontFamilyObject* f = nullptr;
+    // One object for the process, never deleted by GdipDeleteFontFamily: callers may keep it
+    // for good. Why static storage rather than the heap: a library holding the stand-in that
+    // is unloaded takes the object with it instead of leaving it behind unreachable.
+    static FontFamilyObject shared = [] {
+        FontFamilyObject f;
+        f.shared = true;
         try {
-            std::string name = genericSansSerif();
-            if (!name.empty()) {
-                f = new FontFamilyObject;
-                f->name = std::move(name);
-                f->shared = true;
-            }
+            f.name = genericSansSerif();
         } catch (...) {
-            f = nullptr;
+            f.name.clear();
         }
         return f;
     }();
-    if (shared == nullptr) {
+    if (shared.name.empty()) {
         return FontFamilyNotFound;
     }
-    *family = shared;
+    *family = &shared;
     return Ok;
 }
 

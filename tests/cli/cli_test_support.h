@@ -3,6 +3,7 @@
 
 #include "host/module_library.h"
 #include "host/vexhost_app.h"
+#include "tests/support/temp_paths.h"
 
 #include <filesystem>
 #include <sstream>
@@ -30,21 +31,17 @@ inline bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-// A fresh, empty folder for one test, removed afterwards.
-class ScratchFolder {
+// A fresh, empty folder of this test and process, removed afterwards.
+class ScratchFolder : public TempPath {
 public:
-    explicit ScratchFolder(const std::string& name)
-        : path(std::filesystem::temp_directory_path() / ("vexhost-cli-" + name)) {
-        std::filesystem::remove_all(path);
+    explicit ScratchFolder(const std::string& name) : TempPath("vexhost-cli-" + name) {
         std::filesystem::create_directories(path);
     }
-    ~ScratchFolder() { std::filesystem::remove_all(path); }
     std::string operator/(const std::string& name) const { return (path / name).u8string(); }
     std::size_t entries() const {
         return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(path),
                                                       std::filesystem::directory_iterator()));
     }
-    std::filesystem::path path;
 };
 
 } // namespace vex::test

@@ -1,6 +1,7 @@
 // Output appears whole or not at all.
 #include "host/output_files.h"
 #include "host/signal_source.h"
+#include "tests/support/temp_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -21,15 +22,9 @@ std::string readAll(const fs::path& path) {
 }
 
 struct OutputFilesTest : ::testing::Test {
-    fs::path folder;
-    void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("vexhost-output-" +
-                  std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    void TearDown() override { fs::remove_all(folder); }
+    test::TempPath scratch{"vexhost-output"};
+    const fs::path& folder = scratch.path;
+    void SetUp() override { fs::create_directories(folder); }
     std::size_t entries(const fs::path& where) const {
         return static_cast<std::size_t>(
             std::distance(fs::directory_iterator(where), fs::directory_iterator()));

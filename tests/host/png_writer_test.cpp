@@ -2,6 +2,7 @@
 // Windows), and its deflate stream on inputs that exercise literals and long matches.
 #include "host/paint_surface.h"
 #include "host/png_writer.h"
+#include "tests/support/temp_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,6 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <random>
 
@@ -18,13 +18,11 @@ namespace {
 
 std::vector<std::uint32_t> readBack(const std::vector<std::uint8_t>& png, std::int32_t& width,
                                     std::int32_t& height) {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / "vexhost-png-writer-test.png").u8string();
-    std::ofstream(std::filesystem::u8path(path), std::ios::binary)
+    const test::TempPath path("vexhost-png-writer", ".png");
+    std::ofstream(path.path, std::ios::binary)
         .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
     std::vector<std::uint32_t> pixels;
-    EXPECT_TRUE(readPng(path, width, height, pixels));
-    std::filesystem::remove(std::filesystem::u8path(path));
+    EXPECT_TRUE(readPng(path.u8string(), width, height, pixels));
     return pixels;
 }
 

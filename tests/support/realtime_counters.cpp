@@ -10,10 +10,10 @@
 // Why not under the sanitizers: their runtime owns malloc and free, and a replacement here
 // would hand it memory it never saw. There the count goes through operator new as on
 // Windows.
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define VEX_SANITIZED_BUILD 1
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
 #define VEX_SANITIZED_BUILD 1
 #endif
 #endif

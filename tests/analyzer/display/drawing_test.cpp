@@ -4,10 +4,10 @@
 #include "analyzer/display/drawing_resources.h"
 #include "host/paint_surface.h"
 #include "tests/analyzer/display/pixel_helpers.h"
+#include "tests/support/temp_paths.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <vector>
 
 namespace vex {
@@ -454,12 +454,11 @@ TEST_F(DrawingTest, SurfacesWriteAndReadPng) {
     BrushWrapper half(0x80ff0000u);
     g.fillRectangle(&opaque, 0, 0, 6, 7);
     g.fillRectangle(&half, 6, 0, 6, 3);
-    const std::string path = ::testing::TempDir() + "vex_paint_surface.png";
-    ASSERT_TRUE(surface.writePng(path));
+    const test::TempPath path("vex-paint-surface", ".png");
+    ASSERT_TRUE(surface.writePng(path.u8string()));
     std::int32_t w = 0, h = 0;
     std::vector<std::uint32_t> pixels;
-    ASSERT_TRUE(host::readPng(path, w, h, pixels));
-    std::remove(path.c_str());
+    ASSERT_TRUE(host::readPng(path.u8string(), w, h, pixels));
     ASSERT_EQ(w, 12);
     ASSERT_EQ(h, 7);
     EXPECT_EQ(pixels[0], 0xff336699u);

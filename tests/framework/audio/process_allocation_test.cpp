@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace vex::test {
 namespace {
 
@@ -59,6 +62,40 @@ TEST(ProcessAllocation, ABlockRunWithEventsAllocatesNothing) {
     }
     EXPECT_EQ(realtimeCounts().allocations, 1);
     EXPECT_EQ(realtimeCounts().frees, 1) << "the storage it replaced";
+}
+
+TEST(ProcessAllocation, ABlobPinReservedForItsLongestValueNeverAllocates) {
+    BlobOutputPin pin;
+    pin.reserve(4228);
+    EXPECT_EQ(pin.valueSize(), 0) << "reserving leaves the value empty";
+    std::vector<std::uint8_t> longest(4228);
+    for (std::size_t i = 0; i < longest.size(); ++i) {
+        longest[i] = static_cast<std::uint8_t>(i * 13 + 1);
+    }
+
+    resetRealtimeCounts();
+    {
+        AudioThreadScope audioThread;
+        for (const std::int32_t size : {1604, 4100, 4228, 0, 1604, 4228}) {
+            pin.setValueRaw(size, longest.data());
+            ASSERT_EQ(pin.valueSize(), size);
+            ASSERT_TRUE(std::equal(pin.get().begin(), pin.get().end(), longest.begin()));
+        }
+        pin.reserve(1604); // below the storage: nothing changes
+    }
+    EXPECT_EQ(realtimeCounts().allocations, 0);
+    EXPECT_EQ(realtimeCounts().frees, 0);
+    EXPECT_EQ(pin.valueSize(), 4228);
+
+    // Beyond the reserved length the storage grows as before.
+    const std::vector<std::uint8_t> longer(5000, 7);
+    resetRealtimeCounts();
+    {
+        AudioThreadScope audioThread;
+        pin.setValueRaw(5000, longer.data());
+    }
+    EXPECT_EQ(realtimeCounts().allocations, 1);
+    EXPECT_EQ(pin.get(), longer);
 }
 
 } // namespace
