@@ -178,41 +178,14 @@ void AnalyzerDsp::activate() {
     framesSent = 0.0;
     framesDropped = 0.0;
     runningPeakA = runningPeakB = lastPeakA = lastPeakB = 0.0f;
-    warmUp();
-}
-
-// Why: the frame pin's storage grows, on the audio thread, the first time the object
-// sends a frame longer than any before. One logarithmic frame (the longest kind) sent here
-// keeps every later frame within that storage. The warm-up ends with the object waiting
-// for a rising edge with nothing captured, where a fresh object would start capturing, so
-// the stream's first frame holds only the host's samples.
-void AnalyzerDsp::warmUp() {
-    const auto holdoff = static_cast<std::int32_t>(static_cast<float>(rate)) / 40;
-    const std::int32_t longest = std::max<std::int32_t>(1024, holdoff + 2);
-    warmUpSignal.assign(static_cast<std::size_t>(longest), 0.5f);
-    float* samples = warmUpSignal.data();
-
-    warming = true;
-    if (object->open() != kMpOk || object->setBuffer(kAudioSignalAPin, samples) != kMpOk ||
-        object->setBuffer(kAudioSignalBPin, samples) != kMpOk) {
-        warming = false;
+    // Why the flag: open sends the frame pin's empty value, outside run, when the host's
+    // notify buffer is not ours to write.
+    opening = true;
+    const bool opened = object->open() == kMpOk;
+    opening = false;
+    if (!opened) {
         releaseObject();
-        return;
     }
-    const std::int32_t logMode = 2;
-    const std::int32_t fastest = 7;
-    const float on = 1.0f;
-    PinEvent start[] = {plainEvent(kEventGraphStart, 0), valueEvent(kAudioModePin, &logMode),
-                        valueEvent(kAudioRatePin, &fastest), valueEvent(kAudioEnablePin, &on),
-                        plainEvent(kEventStreamingStart, kAudioSignalAPin)};
-    for (std::size_t i = 0; i + 1 < std::size(start); ++i) {
-        start[i].next = &start[i + 1];
-    }
-    object->process(1024, start);          // one logarithmic frame
-    object->process(holdoff + 2, nullptr); // its hold-off passes
-    std::fill(warmUpSignal.begin(), warmUpSignal.begin() + 16, 0.0f);
-    object->process(16, nullptr); // a low sample: the trigger waits for a rise
-    warming = false;
 }
 
 void AnalyzerDsp::deactivate() {
@@ -254,7 +227,7 @@ void AnalyzerDsp::scanPeaks(std::int32_t end) {
 }
 
 void AnalyzerDsp::takeFrame(std::int32_t time, const void* data, std::int32_t size) {
-    if (warming) {
+    if (opening) {
         return;
     }
     time = std::max<std::int32_t>(0, time);

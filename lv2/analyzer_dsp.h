@@ -13,7 +13,6 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 namespace vex::lv2 {
 
@@ -39,7 +38,6 @@ private:
     AnalyzerDsp(double sampleRate, LV2_URID_Map& map);
     bool makeObject();
     void releaseObject();
-    void warmUp();
     void readControlPort();
     void takeFrame(std::int32_t time, const void* data, std::int32_t size);
     void scanPeaks(std::int32_t end);
@@ -77,7 +75,7 @@ private:
     std::array<PinEvent, 8> events{};
     bool started = false; // the stream's first block has gone to the object
     bool asleep = false;  // the object asked to sleep and has had no events since
-    bool warming = false; // frames of the warm-up are not the host's
+    bool opening = false; // what open sends is not the host's
     bool uiListening = false;
     std::int32_t sentMode = 0;
     std::int32_t sentRate = 0;
@@ -90,8 +88,6 @@ private:
     float lastPeakB = 0.0f;
     double framesSent = 0.0;
     double framesDropped = 0.0;
-
-    std::vector<float> warmUpSignal;
 };
 
 } // namespace vex::lv2
