@@ -35,7 +35,8 @@ public:
     virtual std::int32_t MP_STDCALL getBuildInfo(std::int32_t* version, std::int32_t bufferLength,
                                                  MpChar* text) noexcept = 0;
     // 6: the library's own unload step (empties the registry; bit 0 of `flags` frees the
-    // factory). A host never calls it. kMpOk.
+    // factory). Not for a host: on the factory MP_GetFactory answers it does nothing, and
+    // that factory stays usable until the library unloads. kMpOk.
     virtual std::int32_t MP_STDCALL destroy(std::int32_t flags) noexcept = 0;
 };
 

@@ -1,6 +1,7 @@
 #include "framework/audio/module_factory.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vex {
 
@@ -93,6 +94,15 @@ std::int32_t ModuleFactory::getBuildInfo(std::int32_t* version, std::int32_t buf
 
 std::int32_t ModuleFactory::destroy(std::int32_t flags) noexcept {
     return abiGuard(kMpFail, [&] {
+        // Why: the library-wide factory lives until the library unloads, and MP_GetFactory
+        // answers that same object every time. A host that calls destroy on it anyway
+        // changes nothing: freeing it here would leave the library-wide pointer dangling
+        // for the next MP_GetFactory and free it a second time at unload, and emptying the
+        // registry would leave the host nothing to create. The unload step takes the
+        // factory out of the pointer before destroying it.
+        if (this == factoryPointer()) {
+            return kMpOk;
+        }
         registry.clear();
         if ((flags & 1) != 0) {
             delete this;
@@ -154,10 +164,9 @@ std::int32_t registerDisplayClass(const MpChar* id, CreateFunction create) {
 }
 
 void destroyFactory() {
-    ModuleFactory*& factory = factoryPointer();
+    ModuleFactory* const factory = std::exchange(factoryPointer(), nullptr);
     if (factory != nullptr) {
         factory->destroy(1);
-        factory = nullptr;
     }
 }
 
