@@ -9,6 +9,7 @@
 // - 1, 16 and 128 analyzer objects processing side by side (log mode), for the cost per
 //   voice.
 // Ends with the ratios between them.
+#include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_audio_module.h"
 #include "analyzer/audio/spectrum_analyzer.h"
 #include "analyzer/audio/spectrum_plain.h"
@@ -54,18 +55,21 @@ struct Voice {
         host.sampleRate = kRate;
         host.recordSends = false;
         host.onPinSend = [this](std::int32_t, std::int32_t pin, const void*, std::int32_t size) {
-            framesSent += (pin == 0 && size > 0) ? 1 : 0;
+            framesSent += (pin == vex::kAudioFramePin && size > 0) ? 1 : 0;
         };
         module = static_cast<vex::AnalyzerAudioModule*>(
             vex::createAnalyzerAudioModule(host.hostPointer()));
         module->addRef();
         module->open();
         vex::PinEvent events[4] = {};
-        events[0] = vex::PinEvent{0, vex::kEventStreamingStart, 4, 0, {0, 0}, nullptr, &events[1]};
-        events[1] = vex::PinEvent{0, vex::kEventStreamingStart, 5, 0, {0, 0}, nullptr, &events[2]};
-        events[2] =
-            vex::PinEvent{0, vex::kEventPinValue, 6, 4, {kRateChoice40, 0}, nullptr, &events[3]};
-        events[3] = vex::PinEvent{0, vex::kEventPinValue, 1, 4, {mode, 0}, nullptr, nullptr};
+        events[0] = vex::PinEvent{
+            0, vex::kEventStreamingStart, vex::kAudioSignalAPin, 0, {0, 0}, nullptr, &events[1]};
+        events[1] = vex::PinEvent{
+            0, vex::kEventStreamingStart, vex::kAudioSignalBPin, 0, {0, 0}, nullptr, &events[2]};
+        events[2] = vex::PinEvent{
+            0, vex::kEventPinValue, vex::kAudioRatePin, 4, {kRateChoice40, 0}, nullptr, &events[3]};
+        events[3] = vex::PinEvent{
+            0, vex::kEventPinValue, vex::kAudioModePin, 4, {mode, 0}, nullptr, nullptr};
         step(events);
     }
     ~Voice() { module->release(); }
@@ -74,8 +78,8 @@ struct Voice {
 
     void step(const vex::PinEvent* events = nullptr) {
         const std::vector<float>& a = inputA();
-        module->setBuffer(4, const_cast<float*>(inputA().data() + offset));
-        module->setBuffer(5, const_cast<float*>(inputB().data() + offset));
+        module->setBuffer(vex::kAudioSignalAPin, const_cast<float*>(inputA().data() + offset));
+        module->setBuffer(vex::kAudioSignalBPin, const_cast<float*>(inputB().data() + offset));
         module->process(kBlock, events);
         offset = (offset + kBlock) % (a.size() - kBlock);
     }

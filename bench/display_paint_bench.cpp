@@ -7,6 +7,7 @@
 // - Cairo stroking them aliased, width 1, onto an image surface of the same size;
 // - a plain opaque Bresenham loop over the same points into a plain pixel buffer.
 // Ends with the ratios of the paint to each.
+#include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_messages.h"
 #include "analyzer/display/analyzer_display.h"
 #include "analyzer/display/spectrum_renderer.h"
@@ -81,25 +82,26 @@ void paintOnce(benchmark::State& state) {
     display->addRef();
     display->setClock(&fixedClock);
     display->arrange(0, height, 0, width);
-    setText(*display, 6, MP_TEXT("RGB(20,30,40)"));
-    setText(*display, 7, MP_TEXT("RGB(0,255,0)"));
-    setText(*display, 8, MP_TEXT("RGB(255,255,0)"));
-    setText(*display, 9, MP_TEXT("RGB(0,200,0)"));
-    setText(*display, 10, MP_TEXT("RGB(0,80,0)"));
+    setText(*display, kDisplayBackgroundPin, MP_TEXT("RGB(20,30,40)"));
+    setText(*display, kDisplayTrace1Pin, MP_TEXT("RGB(0,255,0)"));
+    setText(*display, kDisplayTrace2Pin, MP_TEXT("RGB(255,255,0)"));
+    setText(*display, kDisplayLabelPin, MP_TEXT("RGB(0,200,0)"));
+    setText(*display, kDisplayGridPin, MP_TEXT("RGB(0,80,0)"));
     const std::uint8_t on = 1;
-    display->setPin(2, 0, 1, &on); // follow voices
-    display->notifyPin(2, 0);
-    display->setPin(4, 0, 4, &mode);
-    display->notifyPin(4, 0);
+    display->setPin(kDisplayFollowPin, 0, 1, &on);
+    display->notifyPin(kDisplayFollowPin, 0);
+    display->setPin(kDisplayModePin, 0, 4, &mode);
+    display->notifyPin(kDisplayModePin, 0);
 
     const std::vector<std::vector<std::uint8_t>> frames = sceneFrames(mode, voices);
     for (std::int32_t v = 0; v < voices; ++v) {
         const std::vector<std::uint8_t>& frame = frames[static_cast<std::size_t>(v)];
-        display->setPin(0, v, static_cast<std::int32_t>(frame.size()), frame.data());
-        display->notifyPin(0, v);
+        display->setPin(kDisplayFramesPin, v, static_cast<std::int32_t>(frame.size()),
+                        frame.data());
+        display->notifyPin(kDisplayFramesPin, v);
         const float gate = 1.0f;
-        display->setPin(3, v, 4, &gate);
-        display->notifyPin(3, v);
+        display->setPin(kDisplayGatePin, v, 4, &gate);
+        display->notifyPin(kDisplayGatePin, v);
     }
 
     host::PaintSurface surface(width, height);

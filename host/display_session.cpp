@@ -151,6 +151,7 @@ void DisplaySession::deliver(std::int32_t pinId, std::int32_t voice, const void*
     }
     const std::int32_t set = display->setPin(pinId, voice, size, data);
     const std::int32_t notified = set == kMpOk ? display->notifyPin(pinId, voice) : set;
+    host.rethrowFailure();
     if (set != kMpOk || notified != kMpOk) {
         throw HostError("the module's display object answered " + std::to_string(notified) +
                         " for a value of its pin " + std::to_string(pinId));

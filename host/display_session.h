@@ -2,6 +2,7 @@
 // its pins, fed every frame of every voice, and painted into an image on request.
 #pragma once
 
+#include "analyzer/analyzer_pins.h"
 #include "framework/audio/factory_interface.h"
 #include "framework/display/display_module_interfaces.h"
 #include "host/paint_surface.h"
@@ -12,23 +13,6 @@
 #include <vector>
 
 namespace vex::host {
-
-// Display-side pin ids of the analyzer.
-enum DisplayPin : std::int32_t {
-    kDisplayFramesPin = 0,
-    kDisplayModeOutPin = 1,
-    kDisplayFollowPin = 2,
-    kDisplayGatePin = 3,
-    kDisplayModePin = 4,
-    kDisplayModeItemsPin = 5,
-    kDisplayBackgroundPin = 6,
-    kDisplayTrace1Pin = 7,
-    kDisplayTrace2Pin = 8,
-    kDisplayLabelPin = 9,
-    kDisplayGridPin = 10,
-    kDisplaySplitPin = 11,
-    kDisplayShadePin = 12,
-};
 
 // What the display is told besides the frames.
 struct DisplayLook {

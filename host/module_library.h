@@ -28,8 +28,6 @@ public:
     std::int32_t getFactory(void** out) const;
 
 private:
-    using GetFactoryFunction = std::int32_t(MP_STDCALL*)(void**);
-
     void* handle = nullptr;
     GetFactoryFunction entry = nullptr;
     FactoryInterface* factoryPointer = nullptr;

@@ -25,6 +25,14 @@ TestHost::TestHost() {
     window2.owner = this;
 }
 
+void TestHost::rethrowFailure() {
+    if (failure) {
+        std::exception_ptr caught = failure;
+        failure = nullptr;
+        std::rethrow_exception(caught);
+    }
+}
+
 void TestHost::clearRecords() {
     pinSends.clear();
     sleepRequests = 0;
@@ -111,14 +119,14 @@ std::int32_t TestHost::releaseReference(const MpGuid& iid) {
 
 // Identity operations of each host interface, counted per interface.
 #define VEX_TEST_HOST_IDENTITY(Type, iid)                                                          \
-    std::int32_t TestHost::Type::queryInterface(const MpGuid* id, void** out) {                    \
-        return owner->query(id, out);                                                              \
+    std::int32_t TestHost::Type::queryInterface(const MpGuid* id, void** out) noexcept {           \
+        return owner->guarded([&] { return owner->query(id, out); });                              \
     }                                                                                              \
-    std::int32_t TestHost::Type::addRef() {                                                        \
-        return owner->addReference(iid);                                                           \
+    std::int32_t TestHost::Type::addRef() noexcept {                                               \
+        return owner->guarded([&] { return owner->addReference(iid); });                           \
     }                                                                                              \
-    std::int32_t TestHost::Type::release() {                                                       \
-        return owner->releaseReference(iid);                                                       \
+    std::int32_t TestHost::Type::release() noexcept {                                              \
+        return owner->guarded([&] { return owner->releaseReference(iid); });                       \
     }
 
 VEX_TEST_HOST_IDENTITY(Unknown, kUnknownInterfaceId)
@@ -131,29 +139,31 @@ VEX_TEST_HOST_IDENTITY(Window2, kHostWindowInterface2Id)
 #undef VEX_TEST_HOST_IDENTITY
 
 std::int32_t TestHost::Audio::setPin(std::int32_t time, std::int32_t pinId, std::int32_t size,
-                                     const void* data) {
-    if (owner->onPinSend) {
-        owner->onPinSend(time, pinId, data, size);
-    }
-    if (owner->recordSends) {
-        owner->pinSends.push_back(PinSend{time, pinId, copyBytes(data, size)});
-    }
-    return kMpOk;
+                                     const void* data) noexcept {
+    return owner->guarded([&] {
+        if (owner->onPinSend) {
+            owner->onPinSend(time, pinId, data, size);
+        }
+        if (owner->recordSends) {
+            owner->pinSends.push_back(PinSend{time, pinId, copyBytes(data, size)});
+        }
+        return kMpOk;
+    });
 }
 
-std::int32_t TestHost::Audio::sleep() {
+std::int32_t TestHost::Audio::sleep() noexcept {
     ++owner->sleepRequests;
     return kMpOk;
 }
 
-std::int32_t TestHost::Audio::getSampleRate(float* rate) {
+std::int32_t TestHost::Audio::getSampleRate(float* rate) noexcept {
     if (rate != nullptr) {
         *rate = owner->sampleRate;
     }
     return kMpOk;
 }
 
-std::int32_t TestHost::Audio::getHostFlag(std::int32_t* flag) {
+std::int32_t TestHost::Audio::getHostFlag(std::int32_t* flag) noexcept {
     if (flag != nullptr) {
         *flag = owner->hostFlag;
     }
@@ -161,37 +171,41 @@ std::int32_t TestHost::Audio::getHostFlag(std::int32_t* flag) {
 }
 
 std::int32_t TestHost::Display::setPin(std::int32_t pinId, std::int32_t size, const void* data,
-                                       std::int32_t fourth) {
-    owner->pinWrites.push_back(PinWrite{pinId, copyBytes(data, size), fourth});
-    return kMpOk;
+                                       std::int32_t fourth) noexcept {
+    return owner->guarded([&] {
+        owner->pinWrites.push_back(PinWrite{pinId, copyBytes(data, size), fourth});
+        return kMpOk;
+    });
 }
 
-std::int32_t TestHost::Drawing::setCapture() {
+std::int32_t TestHost::Drawing::setCapture() noexcept {
     ++owner->setCaptureCalls;
     owner->captureAnswer = 1;
     return kMpOk;
 }
 
-std::int32_t TestHost::Drawing::getCapture(std::int32_t* captured) {
+std::int32_t TestHost::Drawing::getCapture(std::int32_t* captured) noexcept {
     if (captured != nullptr) {
         *captured = owner->captureAnswer;
     }
     return kMpOk;
 }
 
-std::int32_t TestHost::Drawing::releaseCapture() {
+std::int32_t TestHost::Drawing::releaseCapture() noexcept {
     ++owner->releaseCaptureCalls;
     owner->captureAnswer = 0;
     return kMpOk;
 }
 
-std::int32_t TestHost::Drawing::invalidateRect(const std::int32_t* rect) {
-    if (rect == nullptr) {
-        owner->invalidations.push_back(Invalidation{true, 0, 0, 0, 0});
-    } else {
-        owner->invalidations.push_back(Invalidation{false, rect[0], rect[1], rect[2], rect[3]});
-    }
-    return kMpOk;
+std::int32_t TestHost::Drawing::invalidateRect(const std::int32_t* rect) noexcept {
+    return owner->guarded([&] {
+        if (rect == nullptr) {
+            owner->invalidations.push_back(Invalidation{true, 0, 0, 0, 0});
+        } else {
+            owner->invalidations.push_back(Invalidation{false, rect[0], rect[1], rect[2], rect[3]});
+        }
+        return kMpOk;
+    });
 }
 
 } // namespace vex::host

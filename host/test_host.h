@@ -6,6 +6,7 @@
 #include "framework/display/host_display_interfaces.h"
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <vector>
 
@@ -67,70 +68,89 @@ public:
     std::int32_t releaseCaptureCalls = 0;
 
     // Called for every audio-side send before it is recorded (vexhost routes frames here).
+    // What it throws is kept for rethrowFailure, and the module gets kMpFail.
     std::function<void(std::int32_t time, std::int32_t pinId, const void* data, std::int32_t size)>
         onPinSend;
 
     void clearRecords();
 
+    // Rethrows the first exception a host operation caught since the last call (from
+    // onPinSend, or from recording when memory ran out), then forgets it. Why: no exception
+    // may cross back into the module, so whoever drives the module collects it here after
+    // each call into it.
+    void rethrowFailure();
+
 private:
+    // Runs an operation's work: an exception becomes kMpFail, the first one kept.
+    template <typename Work> std::int32_t guarded(Work&& work) noexcept {
+        try {
+            return work();
+        } catch (...) {
+            if (!failure) {
+                failure = std::current_exception();
+            }
+            return kMpFail;
+        }
+    }
+
     std::int32_t query(const MpGuid* iid, void** out);
     std::int32_t addReference(const MpGuid& iid);
     std::int32_t releaseReference(const MpGuid& iid);
 
     struct Unknown final : UnknownInterface {
         TestHost* owner;
-        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override;
-        std::int32_t MP_STDCALL addRef() override;
-        std::int32_t MP_STDCALL release() override;
+        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
+        std::int32_t MP_STDCALL addRef() noexcept override;
+        std::int32_t MP_STDCALL release() noexcept override;
     };
     struct Audio final : HostAudioInterface {
         TestHost* owner;
-        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override;
-        std::int32_t MP_STDCALL addRef() override;
-        std::int32_t MP_STDCALL release() override;
+        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
+        std::int32_t MP_STDCALL addRef() noexcept override;
+        std::int32_t MP_STDCALL release() noexcept override;
         std::int32_t MP_STDCALL setPin(std::int32_t time, std::int32_t pinId, std::int32_t size,
-                                       const void* data) override;
-        std::int32_t MP_STDCALL reserved5() override { return 0; }
-        std::int32_t MP_STDCALL sleep() override;
-        std::int32_t MP_STDCALL reserved7() override { return 0; }
-        std::int32_t MP_STDCALL reserved8() override { return 0; }
-        std::int32_t MP_STDCALL getSampleRate(float* rate) override;
-        std::int32_t MP_STDCALL reserved10() override { return 0; }
-        std::int32_t MP_STDCALL reserved11() override { return 0; }
-        std::int32_t MP_STDCALL reserved12() override { return 0; }
-        std::int32_t MP_STDCALL reserved13() override { return 0; }
-        std::int32_t MP_STDCALL reserved14() override { return 0; }
-        std::int32_t MP_STDCALL getHostFlag(std::int32_t* flag) override;
+                                       const void* data) noexcept override;
+        std::int32_t MP_STDCALL reserved5() noexcept override { return 0; }
+        std::int32_t MP_STDCALL sleep() noexcept override;
+        std::int32_t MP_STDCALL reserved7() noexcept override { return 0; }
+        std::int32_t MP_STDCALL reserved8() noexcept override { return 0; }
+        std::int32_t MP_STDCALL getSampleRate(float* rate) noexcept override;
+        std::int32_t MP_STDCALL reserved10() noexcept override { return 0; }
+        std::int32_t MP_STDCALL reserved11() noexcept override { return 0; }
+        std::int32_t MP_STDCALL reserved12() noexcept override { return 0; }
+        std::int32_t MP_STDCALL reserved13() noexcept override { return 0; }
+        std::int32_t MP_STDCALL reserved14() noexcept override { return 0; }
+        std::int32_t MP_STDCALL getHostFlag(std::int32_t* flag) noexcept override;
     };
     struct Display final : HostDisplayInterface {
         TestHost* owner;
-        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override;
-        std::int32_t MP_STDCALL addRef() override;
-        std::int32_t MP_STDCALL release() override;
+        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
+        std::int32_t MP_STDCALL addRef() noexcept override;
+        std::int32_t MP_STDCALL release() noexcept override;
         std::int32_t MP_STDCALL setPin(std::int32_t pinId, std::int32_t size, const void* data,
-                                       std::int32_t fourth) override;
+                                       std::int32_t fourth) noexcept override;
     };
     struct Drawing final : HostDrawingInterface {
         TestHost* owner;
-        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override;
-        std::int32_t MP_STDCALL addRef() override;
-        std::int32_t MP_STDCALL release() override;
-        std::int32_t MP_STDCALL setCapture() override;
-        std::int32_t MP_STDCALL getCapture(std::int32_t* captured) override;
-        std::int32_t MP_STDCALL releaseCapture() override;
-        std::int32_t MP_STDCALL invalidateRect(const std::int32_t* rect) override;
+        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
+        std::int32_t MP_STDCALL addRef() noexcept override;
+        std::int32_t MP_STDCALL release() noexcept override;
+        std::int32_t MP_STDCALL setCapture() noexcept override;
+        std::int32_t MP_STDCALL getCapture(std::int32_t* captured) noexcept override;
+        std::int32_t MP_STDCALL releaseCapture() noexcept override;
+        std::int32_t MP_STDCALL invalidateRect(const std::int32_t* rect) noexcept override;
     };
     struct Window final : HostWindowInterface {
         TestHost* owner;
-        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override;
-        std::int32_t MP_STDCALL addRef() override;
-        std::int32_t MP_STDCALL release() override;
+        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
+        std::int32_t MP_STDCALL addRef() noexcept override;
+        std::int32_t MP_STDCALL release() noexcept override;
     };
     struct Window2 final : HostWindowInterface2 {
         TestHost* owner;
-        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override;
-        std::int32_t MP_STDCALL addRef() override;
-        std::int32_t MP_STDCALL release() override;
+        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
+        std::int32_t MP_STDCALL addRef() noexcept override;
+        std::int32_t MP_STDCALL release() noexcept override;
     };
 
     struct Count {
@@ -150,6 +170,7 @@ private:
     std::vector<MpGuid> refused;
     std::vector<Count> counts;
     std::int32_t releaseCount = 0;
+    std::exception_ptr failure;
 };
 
 } // namespace vex::host

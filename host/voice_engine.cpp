@@ -91,7 +91,9 @@ void VoiceEngine::addVoice(std::unique_ptr<InputSource> input) {
     voices.push_back(std::move(voice));
 
     blockStart = samplePosition;
-    if (added.object->open() != kMpOk) {
+    const std::int32_t opened = added.object->open();
+    added.host.rethrowFailure();
+    if (opened != kMpOk) {
         throw HostError("the module's audio object refused to open");
     }
     if (added.object->setBuffer(kAudioSignalAPin, added.signalA.data()) != kMpOk ||
@@ -163,6 +165,8 @@ void VoiceEngine::runBlock(Voice& voice, std::int32_t frames) {
     voice.object->process(frames, events.empty() ? nullptr : events.data());
     ++voice.processCalls;
     voice.asleep = voice.host.sleepRequests != sleepsBefore;
+    // What the frame sink threw during the block (the module finished the block with it).
+    voice.host.rethrowFailure();
 }
 
 std::int64_t VoiceEngine::processCalls(std::int32_t voice) const {

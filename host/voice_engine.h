@@ -2,6 +2,7 @@
 // block as a host drives it, with every frame the objects send handed to a sink.
 #pragma once
 
+#include "analyzer/analyzer_pins.h"
 #include "framework/audio/audio_module_interface.h"
 #include "framework/audio/factory_interface.h"
 #include "host/signal_source.h"
@@ -16,17 +17,6 @@ namespace vex::host {
 
 // The module identifier vexhost creates its objects under.
 extern const MpChar kVexAnalyzerId[];
-
-// Audio-side pin ids of the analyzer.
-enum AudioPin : std::int32_t {
-    kAudioFramePin = 0,
-    kAudioModePin = 1,
-    kAudioHostFlagPin = 2,
-    kAudioEnablePin = 3,
-    kAudioSignalAPin = 4,
-    kAudioSignalBPin = 5,
-    kAudioRatePin = 6,
-};
 
 // Creates side `side` of VexAnalyzer for `host` and answers it as interface `iid`,
 // holding one reference. Throws HostError naming the module's answer.

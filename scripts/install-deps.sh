@@ -5,7 +5,8 @@ packages="cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev libfftw3-dev
     libcairo2-dev libfontconfig-dev fonts-liberation libsndfile1-dev libcli11-dev
     g++-mingw-w64-i686 wine wine32:i386 xvfb xauth
-    libsdl2-dev libjack-jackd2-dev jackd2"
+    lv2-dev sordi lilv-utils libx11-dev libjack-jackd2-dev jackd2 jalv ardour
+    x11-utils imagemagick libsdl2-dev"
 
 missing=""
 for package in $packages; do

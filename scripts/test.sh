@@ -36,7 +36,7 @@ result=0
 run_suite linux || result=1
 run_suite linux-asan || result=1
 # The hardening tests' own figures (real-time counts, lifecycle, soak) under the sanitizers.
-grep -E '^(soak: |[0-9]+ process calls|[0-9]+ lives of each object)' \
+grep -E '^(soak: |[0-9]+ process calls|[0-9]+ run calls|[0-9]+ lives of each object)' \
     build/linux-asan/Testing/Temporary/LastTest.log 2>/dev/null | sed 's/^/linux-asan figures: /'
 run_suite linux-tsan || result=1
 run_suite win32 || result=1

@@ -60,13 +60,13 @@ UnknownInterface* createAnalyzerAudioModule(void* host) {
 AnalyzerAudioModule::AnalyzerAudioModule(void* host) : AudioModuleBase(host) {
     activeRoutine = &AnalyzerAudioModule::staticDispatch;
     moduleRoutine = routine(&AnalyzerAudioModule::idleRoutine);
-    initializePin(kFramePin, framePin);
-    initializePin(kModePin, modePin);
-    initializePin(kHostFlagPin, hostFlagPin);
-    initializePin(kEnablePin, enablePin);
-    initializePin(kSignalAPin, signalAPin);
-    initializePin(kSignalBPin, signalBPin);
-    initializePin(kRatePin, ratePin);
+    initializePin(kAudioFramePin, framePin);
+    initializePin(kAudioModePin, modePin);
+    initializePin(kAudioHostFlagPin, hostFlagPin);
+    initializePin(kAudioEnablePin, enablePin);
+    initializePin(kAudioSignalAPin, signalAPin);
+    initializePin(kAudioSignalBPin, signalBPin);
+    initializePin(kAudioRatePin, ratePin);
     // Why here: the first spectrum frame would otherwise grow the storage on the audio
     // thread. The value stays empty until the first frame.
     framePin.reserve(kLongestPayloadSize);
@@ -94,7 +94,7 @@ std::int32_t AnalyzerAudioModule::wholeSampleRate() const {
     return static_cast<std::int32_t>(sampleRate);
 }
 
-std::int32_t AnalyzerAudioModule::open() {
+std::int32_t AnalyzerAudioModule::open() noexcept {
     return abiGuard(kMpFail, [&]() -> std::int32_t {
         AudioModuleBase::open();
         host->getSampleRate(&sampleRate);

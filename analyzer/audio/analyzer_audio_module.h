@@ -2,6 +2,7 @@
 // that sets the frames per second, three analyzers, and the frame pin to the display.
 #pragma once
 
+#include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/signal_analyzer.h"
 #include "framework/audio/audio_module_base.h"
 
@@ -18,22 +19,13 @@ UnknownInterface* createAnalyzerAudioModule(void* host);
 // frame.
 class AnalyzerAudioModule final : public AudioModuleBase {
 public:
-    enum PinIds : std::int32_t {
-        kFramePin,
-        kModePin,
-        kHostFlagPin,
-        kEnablePin,
-        kSignalAPin,
-        kSignalBPin,
-        kRatePin,
-    };
     enum AnalyzerIndex : std::int32_t { kScope, kLinearSpectrum, kLogSpectrum };
 
     explicit AnalyzerAudioModule(void* host);
     ~AnalyzerAudioModule() override;
 
     // Reads the sample rate and the host flag, starts capturing, sends the (empty) frame.
-    std::int32_t MP_STDCALL open() override;
+    std::int32_t MP_STDCALL open() noexcept override;
     // After any pin change: mode, rate, streaming state and the stop request.
     void onSetPins() override;
 
@@ -44,7 +36,7 @@ public:
     void waitLowRoutine(std::int32_t bufferOffset, std::int32_t sampleFrames);
     void waitRiseRoutine(std::int32_t bufferOffset, std::int32_t sampleFrames);
 
-    // Pins, ids 0 to 6 in this order.
+    // Pins, in the order of their ids (AnalyzerAudioPin).
     BlobOutputPin framePin;
     DspIntPin modePin;                  // 0 scope, 1 linear spectrum, 2 log spectrum
     DspBoolPin hostFlagPin{kPinOutput}; // mirror of the host flag read at open

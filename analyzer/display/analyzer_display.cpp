@@ -1,5 +1,6 @@
 #include "analyzer/display/analyzer_display.h"
 
+#include "analyzer/analyzer_pins.h"
 #include "analyzer/display/analyzer_display_factory.h"
 
 #include "analyzer/display/scope_renderer.h"
@@ -37,19 +38,19 @@ constexpr std::uint32_t kOpaqueBlack = 0xff000000u;
 } // namespace
 
 AnalyzerDisplay::AnalyzerDisplay(void* host) : CompositedDisplay(host), now(&systemMilliseconds) {
-    initializePin(0, frames, &AnalyzerDisplay::onFrameArrival);
-    initializePin(1, modeOut, &AnalyzerDisplay::onModeUpdate);
-    initializePin(2, followVoice, &AnalyzerDisplay::onFollowSwitch);
-    initializePin(3, voiceGate, &AnalyzerDisplay::onGateChange);
-    initializePin(4, mode, &AnalyzerDisplay::onModeUpdate);
-    initializePin(5, modeItems, &AnalyzerDisplay::onModeList);
-    initializePin(6, backgroundColour, &AnalyzerDisplay::onColours);
-    initializePin(7, trace1Colour, &AnalyzerDisplay::onColours);
-    initializePin(8, trace2Colour, &AnalyzerDisplay::onColours);
-    initializePin(9, labelColour, &AnalyzerDisplay::onColours);
-    initializePin(10, gridColour, &AnalyzerDisplay::onColours);
-    initializePin(11, splitChannels, &AnalyzerDisplay::onColours);
-    initializePin(12, otherVoiceShade, &AnalyzerDisplay::onColours);
+    initializePin(kDisplayFramesPin, frames, &AnalyzerDisplay::onFrameArrival);
+    initializePin(kDisplayModeOutPin, modeOut, &AnalyzerDisplay::onModeUpdate);
+    initializePin(kDisplayFollowPin, followVoice, &AnalyzerDisplay::onFollowSwitch);
+    initializePin(kDisplayGatePin, voiceGate, &AnalyzerDisplay::onGateChange);
+    initializePin(kDisplayModePin, mode, &AnalyzerDisplay::onModeUpdate);
+    initializePin(kDisplayModeItemsPin, modeItems, &AnalyzerDisplay::onModeList);
+    initializePin(kDisplayBackgroundPin, backgroundColour, &AnalyzerDisplay::onColours);
+    initializePin(kDisplayTrace1Pin, trace1Colour, &AnalyzerDisplay::onColours);
+    initializePin(kDisplayTrace2Pin, trace2Colour, &AnalyzerDisplay::onColours);
+    initializePin(kDisplayLabelPin, labelColour, &AnalyzerDisplay::onColours);
+    initializePin(kDisplayGridPin, gridColour, &AnalyzerDisplay::onColours);
+    initializePin(kDisplaySplitPin, splitChannels, &AnalyzerDisplay::onColours);
+    initializePin(kDisplayShadePin, otherVoiceShade, &AnalyzerDisplay::onColours);
 
     trace1Pen.reset(new PenWrapper(0xff00ff00u, 1.0f));
     trace2Pen.reset(new PenWrapper(0xffffff00u, 1.0f));
@@ -174,7 +175,7 @@ void AnalyzerDisplay::onColours() {
     invalidateRect(nullptr);
 }
 
-std::int32_t AnalyzerDisplay::paint(HDC dc) {
+std::int32_t AnalyzerDisplay::paint(HDC dc) noexcept {
     return abiGuard(kMpFail, [&] {
         const std::int32_t w = areaWidth();
         const std::int32_t h = areaHeight();

@@ -30,7 +30,7 @@ public:
 
     // Background, 5-pixel darkened frame with a black outline, then the current view over
     // {0, 0, W, H} of the area. Answers 0.
-    std::int32_t MP_STDCALL paint(HDC dc) override;
+    std::int32_t MP_STDCALL paint(HDC dc) noexcept override;
 
     // For tests: the clock paint and frame arrival read.
     void setClock(MillisecondClock clock) { now = clock; }
@@ -60,7 +60,7 @@ private:
     std::int32_t areaWidth() const;
     std::int32_t areaHeight() const;
 
-    // Pins, in index order.
+    // Pins, in the order of their ids (AnalyzerDisplayPin).
     PerVoiceBlobPin frames;
     IntPin modeOut;
     BoolPin followVoice;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <new>
+#include <string>
 
 // Interface operations and the entry point use stdcall on 32-bit Windows and the
 // platform's default convention everywhere else.
@@ -40,6 +41,9 @@ using MpChar = char16_t;
 #endif
 static_assert(sizeof(MpChar) == 2, "text across the boundary is UTF-16");
 
+// Text held on either side. Only its code units cross the boundary, never the string.
+using MpString = std::basic_string<MpChar>;
+
 // Interface identifier in the usual GUID layout: the first three fields little-endian
 // on every platform this library targets, then eight bytes. Compared byte by byte.
 struct MpGuid {
@@ -63,20 +67,31 @@ inline bool sameGuid(const MpGuid& a, const MpGuid& b) noexcept {
 inline constexpr MpGuid kUnknownInterfaceId = {
     0x00000000, 0x0000, 0xC000, {0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 
-// Identity operations that begin every interface table.
-// Contract: called on whatever thread the caller owns the object on; no locking.
+// Identity operations that begin every interface table, on the module's objects and on
+// the host's alike. One plain reference count serves all interfaces of an object.
+// Contract: called on the thread that drives the object: the host's audio thread for an
+// audio object and the host's audio interface, its user-interface thread for a display
+// object and the host's display interfaces, any thread for the factory. No locking.
+// Every operation of every interface here is noexcept: no exception crosses the boundary
+// in either direction. The module's operations run their work through abiGuard, so an
+// exception inside answers kMpFail; a host's operations must not let one out either.
 class UnknownInterface {
 public:
     // Writes the interface for `iid` into `*out` with one reference added and answers
-    // kMpOk, or writes null and answers kMpUnsupported. A null `out` answers
-    // kMpUnsupported and writes nothing.
-    virtual std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) = 0;
-    virtual std::int32_t MP_STDCALL addRef() = 0;
-    virtual std::int32_t MP_STDCALL release() = 0;
+    // kMpOk; for an identifier it does not answer (or a null `iid`) writes null and answers
+    // kMpUnsupported. A null `out` answers kMpUnsupported and writes nothing.
+    virtual std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept = 0;
+    // Adds a reference; answers the new count (the factory, which is not counted, 16).
+    virtual std::int32_t MP_STDCALL addRef() noexcept = 0;
+    // Drops a reference; answers the new count. The release that brings it to 0 destroys
+    // the object and answers 0 (kMpFail when its teardown raised an error); the caller's
+    // pointer is dangling from then on. The factory, which is not counted, answers 1.
+    virtual std::int32_t MP_STDCALL release() noexcept = 0;
 };
 
 // Runs `work` and turns any exception into `onError`: no exception crosses an interface
-// operation. Every operation the host can call goes through this.
+// operation. Every operation the host can call goes through this, except those that only
+// answer a constant.
 template <typename Work> std::int32_t abiGuard(std::int32_t onError, Work&& work) noexcept {
     try {
         return work();

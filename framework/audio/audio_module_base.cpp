@@ -31,37 +31,43 @@ void AudioModuleBase::releaseHost() {
     }
 }
 
-std::int32_t AudioModuleBase::queryInterface(const MpGuid* iid, void** out) {
-    if (out == nullptr) {
+std::int32_t AudioModuleBase::queryInterface(const MpGuid* iid, void** out) noexcept {
+    return abiGuard(kMpFail, [&]() -> std::int32_t {
+        if (out == nullptr) {
+            return kMpUnsupported;
+        }
+        if (iid != nullptr &&
+            (sameGuid(*iid, kUnknownInterfaceId) || sameGuid(*iid, kAudioModuleInterfaceId))) {
+            *out = static_cast<AudioModuleInterface*>(this);
+            addRef();
+            return kMpOk;
+        }
+        *out = nullptr;
         return kMpUnsupported;
-    }
-    if (iid != nullptr &&
-        (sameGuid(*iid, kUnknownInterfaceId) || sameGuid(*iid, kAudioModuleInterfaceId))) {
-        *out = static_cast<AudioModuleInterface*>(this);
-        addRef();
-        return kMpOk;
-    }
-    *out = nullptr;
-    return kMpUnsupported;
+    });
 }
 
-std::int32_t AudioModuleBase::addRef() {
-    return ++referenceCount;
+std::int32_t AudioModuleBase::addRef() noexcept {
+    return abiGuard(kMpFail, [&] { return ++referenceCount; });
 }
 
-std::int32_t AudioModuleBase::release() {
-    if (--referenceCount == 0) {
-        destroy(1);
-        return 0;
-    }
-    return referenceCount;
+std::int32_t AudioModuleBase::release() noexcept {
+    // Why guarded: destroy runs the derived teardown, which may raise an error; the host
+    // gets kMpFail instead of an exception.
+    return abiGuard(kMpFail, [&] {
+        if (--referenceCount == 0) {
+            destroy(1);
+            return 0;
+        }
+        return referenceCount;
+    });
 }
 
-std::int32_t AudioModuleBase::open() {
+std::int32_t AudioModuleBase::open() noexcept {
     return kMpOk;
 }
 
-std::int32_t AudioModuleBase::setBuffer(std::int32_t pinId, float* buffer) {
+std::int32_t AudioModuleBase::setBuffer(std::int32_t pinId, float* buffer) noexcept {
     return abiGuard(kMpFail, [&]() -> std::int32_t {
         DspPin* pin = findPin(pinId);
         if (pin == nullptr) {
@@ -194,7 +200,7 @@ void AudioModuleBase::deliverGroup(const PinEvent* first, const PinEvent* end) {
     }
 }
 
-std::int32_t AudioModuleBase::process(std::int32_t sampleFrames, const PinEvent* events) {
+std::int32_t AudioModuleBase::process(std::int32_t sampleFrames, const PinEvent* events) noexcept {
     return abiGuard(kMpFail, [&]() -> std::int32_t {
         // Why clamp: a block routine must never see a negative count or a stretch past the
         // block's end, whatever sizes and times the host hands in.

@@ -32,16 +32,18 @@ public:
     AudioModuleBase& operator=(const AudioModuleBase&) = delete;
 
     // AudioModuleInterface. None lets an exception out.
-    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override;
-    std::int32_t MP_STDCALL addRef() override;
-    // At 0 the object destroys itself (destroy with flag 1) and answers 0.
-    std::int32_t MP_STDCALL release() override;
+    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
+    std::int32_t MP_STDCALL addRef() noexcept override;
+    // At 0 the object destroys itself (destroy with flag 1) and answers 0; kMpFail when the
+    // teardown raised an error (the object is then left as the teardown left it).
+    std::int32_t MP_STDCALL release() noexcept override;
     // A module overriding open calls the base first.
-    std::int32_t MP_STDCALL open() override;
-    std::int32_t MP_STDCALL setBuffer(std::int32_t pinId, float* buffer) override;
+    std::int32_t MP_STDCALL open() noexcept override;
+    std::int32_t MP_STDCALL setBuffer(std::int32_t pinId, float* buffer) noexcept override;
     // Answers kMpOk, or kMpFail when an exception escaped a pin or a routine.
-    std::int32_t MP_STDCALL process(std::int32_t sampleFrames, const PinEvent* events) override;
-    std::int32_t MP_STDCALL reserved7(std::int32_t, std::int32_t, std::int32_t) override {
+    std::int32_t MP_STDCALL process(std::int32_t sampleFrames,
+                                    const PinEvent* events) noexcept override;
+    std::int32_t MP_STDCALL reserved7(std::int32_t, std::int32_t, std::int32_t) noexcept override {
         return kMpOk;
     }
 

@@ -39,18 +39,30 @@ static_assert(offsetof(PinEvent, time) == 0 && offsetof(PinEvent, type) == 4 &&
                   offsetof(PinEvent, value) == 16,
               "PinEvent leading fields");
 
-// Contract: every operation runs on the host's audio thread; no locking.
+// Contract: every operation runs on the host's audio thread, one call at a time; no
+// locking. The host calls open before the first process.
 class AudioModuleInterface : public UnknownInterface {
 public:
-    // 4: called before processing starts (and again to restart); reads the sample rate.
-    virtual std::int32_t MP_STDCALL open() = 0;
-    // 5: hands the sample buffer of audio pin `pinId` for the coming blocks (not owned).
-    // kMpFail for an unregistered pin.
-    virtual std::int32_t MP_STDCALL setBuffer(std::int32_t pinId, float* buffer) = 0;
-    // 6: processes `sampleFrames` samples, split at the events of `events` (may be null).
-    virtual std::int32_t MP_STDCALL process(std::int32_t sampleFrames, const PinEvent* events) = 0;
+    // 4: before processing starts, and again to restart; the object may read the sample
+    // rate and the host flag and send pin values from here. kMpOk; kMpFail when an
+    // exception escaped.
+    virtual std::int32_t MP_STDCALL open() noexcept = 0;
+    // 5: hands audio pin `pinId` the sample buffer of the coming blocks. The buffer stays
+    // the host's; it must hold at least each process call's `sampleFrames` samples until
+    // it is replaced. Null means no buffer (read as silence). Value pins ignore it. kMpOk;
+    // kMpFail for an unregistered pin (nothing changes) or when an exception escaped.
+    virtual std::int32_t MP_STDCALL setBuffer(std::int32_t pinId, float* buffer) noexcept = 0;
+    // 6: processes `sampleFrames` samples (a negative count as 0), split at the events of
+    // `events`, a list the host owns and the module reads during the call only (null for
+    // none). Event times are clamped into the block, and a group that comes after the
+    // block's last sample is not delivered; events of unknown type or for unregistered
+    // pins only split the block.
+    // No allocation, lock or I/O. kMpOk; kMpFail when an exception escaped.
+    virtual std::int32_t MP_STDCALL process(std::int32_t sampleFrames,
+                                            const PinEvent* events) noexcept = 0;
     // 7: keeps its place in the table; answers kMpOk without effect.
-    virtual std::int32_t MP_STDCALL reserved7(std::int32_t a, std::int32_t b, std::int32_t c) = 0;
+    virtual std::int32_t MP_STDCALL reserved7(std::int32_t a, std::int32_t b,
+                                              std::int32_t c) noexcept = 0;
 };
 
 } // namespace vex

@@ -19,17 +19,31 @@ enum ObjectSide : std::int32_t {
 // Any thread may call it once start-up registration is done (the registry is read-only).
 class FactoryInterface : public UnknownInterface {
 public:
-    // Creates the `subType` side of module `id` (null-terminated UTF-16) for `host` and
-    // writes it to `*out` holding one reference. kMpOk; kMpUnsupported for an unknown id
-    // or side; kMpFail when construction failed (then `*out` is null).
+    // 4: creates the `subType` side of module `id` for `host` and writes it to `*out`
+    // holding one reference: kMpOk. `id` is null-terminated UTF-16, read during the call
+    // only and never past one unit beyond the longest registered identifier. `host` stays
+    // the host's: the object queries it for the host interfaces it needs and holds them for
+    // its whole life, so it must outlive the object. Unknown or null `id`, unknown side,
+    // no creation function for the side: kMpUnsupported. A failed construction (a host
+    // interface missing, no memory): kMpFail. `*out` is null on every failure; a null
+    // `out` answers kMpUnsupported and writes nothing.
     virtual std::int32_t MP_STDCALL createObject(const MpChar* id, std::int32_t subType, void* host,
-                                                 void** out) = 0;
-    // Writes the framework version and the compiler text. `bufferLength` is the length of
-    // `text` in code units; the text is cut to fit, always terminated.
+                                                 void** out) noexcept = 0;
+    // 5: writes the framework version to `*version` and the compiler text into `text`,
+    // whose length in code units is `bufferLength`; the text is cut to fit and always
+    // terminated. A null pointer, or a length of 0 or below, writes nothing there. kMpOk.
     virtual std::int32_t MP_STDCALL getBuildInfo(std::int32_t* version, std::int32_t bufferLength,
-                                                 MpChar* text) = 0;
-    // Unload only; never called by the host.
-    virtual std::int32_t MP_STDCALL destroy(std::int32_t flags) = 0;
+                                                 MpChar* text) noexcept = 0;
+    // 6: the library's own unload step (empties the registry; bit 0 of `flags` frees the
+    // factory). Not for a host: on the factory MP_GetFactory answers it does nothing, and
+    // that factory stays usable until the library unloads. kMpOk.
+    virtual std::int32_t MP_STDCALL destroy(std::int32_t flags) noexcept = 0;
 };
+
+// The library's exported entry point, which a host resolves by the name "MP_GetFactory":
+// writes the factory (as its base unknown interface, which is also its FactoryInterface)
+// to `*out` and answers kMpOk; kMpFail with null when the factory could not be made. A
+// null `out` writes nothing and answers an error. Any thread, once the library is loaded.
+using GetFactoryFunction = std::int32_t(MP_STDCALL*)(void** out) noexcept;
 
 } // namespace vex

@@ -17,16 +17,24 @@ const int registered = vex::registerModuleClasses();
 
 } // namespace
 
-MP_EXPORT std::int32_t MP_STDCALL MP_GetFactory(void** out) {
-    vex::ModuleFactory* factory = vex::getFactory();
-    if (factory == nullptr) {
-        if (out != nullptr) {
-            *out = nullptr;
+MP_EXPORT std::int32_t MP_STDCALL MP_GetFactory(void** out) noexcept {
+    return vex::abiGuard(vex::kMpFail, [&] {
+        vex::ModuleFactory* factory = vex::getFactory();
+        if (factory == nullptr) {
+            if (out != nullptr) {
+                *out = nullptr;
+            }
+            return std::int32_t{vex::kMpFail};
         }
-        return vex::kMpFail;
-    }
-    return factory->queryInterface(&vex::kUnknownInterfaceId, out);
+        return factory->queryInterface(&vex::kUnknownInterfaceId, out);
+    });
 }
+
+namespace {
+// Why: fails to compile unless the definition matches the declared entry point's type,
+// calling convention included.
+[[maybe_unused]] constexpr vex::GetFactoryFunction kDeclaredEntry = &MP_GetFactory;
+} // namespace
 
 #ifdef _WIN32
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {

@@ -1,6 +1,7 @@
 #include "framework/audio/module_factory.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace vex {
 
@@ -19,22 +20,24 @@ void* instanceHandle = nullptr;
 
 } // namespace
 
-std::int32_t ModuleFactory::queryInterface(const MpGuid* iid, void** out) {
-    if (out == nullptr) {
+std::int32_t ModuleFactory::queryInterface(const MpGuid* iid, void** out) noexcept {
+    return abiGuard(kMpFail, [&]() -> std::int32_t {
+        if (out == nullptr) {
+            return kMpUnsupported;
+        }
+        if (iid != nullptr &&
+            (sameGuid(*iid, kUnknownInterfaceId) || sameGuid(*iid, kFactoryInterfaceId))) {
+            *out = static_cast<FactoryInterface*>(this);
+            addRef();
+            return kMpOk;
+        }
+        *out = nullptr;
         return kMpUnsupported;
-    }
-    if (iid != nullptr &&
-        (sameGuid(*iid, kUnknownInterfaceId) || sameGuid(*iid, kFactoryInterfaceId))) {
-        *out = static_cast<FactoryInterface*>(this);
-        addRef();
-        return kMpOk;
-    }
-    *out = nullptr;
-    return kMpUnsupported;
+    });
 }
 
 std::int32_t ModuleFactory::createObject(const MpChar* id, std::int32_t subType, void* host,
-                                         void** out) {
+                                         void** out) noexcept {
     if (out == nullptr) {
         return kMpUnsupported;
     }
@@ -71,28 +74,41 @@ std::int32_t ModuleFactory::createObject(const MpChar* id, std::int32_t subType,
 }
 
 std::int32_t ModuleFactory::getBuildInfo(std::int32_t* version, std::int32_t bufferLength,
-                                         MpChar* text) {
-    if (version != nullptr) {
-        *version = kFrameworkVersion;
-    }
-    // Why: the integer is read as the length of `text` in code units, so a short buffer is
-    // never overrun; the text is cut to fit and always terminated. A length of 0 or below
-    // means there is no room, and nothing is written.
-    if (text != nullptr && bufferLength > 0) {
-        const std::int32_t full = static_cast<std::int32_t>(std::size(kBuildText)); // 17
-        const std::int32_t count = std::min(full, bufferLength);
-        std::copy(kBuildText, kBuildText + count - 1, text);
-        text[count - 1] = 0;
-    }
-    return kMpOk;
+                                         MpChar* text) noexcept {
+    return abiGuard(kMpFail, [&] {
+        if (version != nullptr) {
+            *version = kFrameworkVersion;
+        }
+        // Why: the integer is read as the length of `text` in code units, so a short buffer
+        // is never overrun; the text is cut to fit and always terminated. A length of 0 or
+        // below means there is no room, and nothing is written.
+        if (text != nullptr && bufferLength > 0) {
+            const std::int32_t full = static_cast<std::int32_t>(std::size(kBuildText)); // 17
+            const std::int32_t count = std::min(full, bufferLength);
+            std::copy(kBuildText, kBuildText + count - 1, text);
+            text[count - 1] = 0;
+        }
+        return kMpOk;
+    });
 }
 
-std::int32_t ModuleFactory::destroy(std::int32_t flags) {
-    registry.clear();
-    if ((flags & 1) != 0) {
-        delete this;
-    }
-    return kMpOk;
+std::int32_t ModuleFactory::destroy(std::int32_t flags) noexcept {
+    return abiGuard(kMpFail, [&] {
+        // Why: the library-wide factory lives until the library unloads, and MP_GetFactory
+        // answers that same object every time. A host that calls destroy on it anyway
+        // changes nothing: freeing it here would leave the library-wide pointer dangling
+        // for the next MP_GetFactory and free it a second time at unload, and emptying the
+        // registry would leave the host nothing to create. The unload step takes the
+        // factory out of the pointer before destroying it.
+        if (this == factoryPointer()) {
+            return kMpOk;
+        }
+        registry.clear();
+        if ((flags & 1) != 0) {
+            delete this;
+        }
+        return kMpOk;
+    });
 }
 
 FactoryEntry& ModuleFactory::entryFor(const MpChar* id) {
@@ -148,10 +164,9 @@ std::int32_t registerDisplayClass(const MpChar* id, CreateFunction create) {
 }
 
 void destroyFactory() {
-    ModuleFactory*& factory = factoryPointer();
+    ModuleFactory* const factory = std::exchange(factoryPointer(), nullptr);
     if (factory != nullptr) {
         factory->destroy(1);
-        factory = nullptr;
     }
 }
 

@@ -14,8 +14,6 @@ namespace vex {
 // failed construction; createObject turns that into kMpFail.
 using CreateFunction = UnknownInterface* (*)(void* host);
 
-using MpString = std::basic_string<MpChar>;
-
 struct FactoryEntry {
     MpString id;
     CreateFunction audioCreate = nullptr;
@@ -28,14 +26,14 @@ inline constexpr std::int32_t kFrameworkVersion = 30400;
 // The registry is written only before the host can reach the factory, then only read.
 class ModuleFactory final : public FactoryInterface {
 public:
-    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override;
-    std::int32_t MP_STDCALL addRef() override { return 16; }
-    std::int32_t MP_STDCALL release() override { return 1; }
+    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
+    std::int32_t MP_STDCALL addRef() noexcept override { return 16; }
+    std::int32_t MP_STDCALL release() noexcept override { return 1; }
     std::int32_t MP_STDCALL createObject(const MpChar* id, std::int32_t subType, void* host,
-                                         void** out) override;
+                                         void** out) noexcept override;
     std::int32_t MP_STDCALL getBuildInfo(std::int32_t* version, std::int32_t bufferLength,
-                                         MpChar* text) override;
-    std::int32_t MP_STDCALL destroy(std::int32_t flags) override;
+                                         MpChar* text) noexcept override;
+    std::int32_t MP_STDCALL destroy(std::int32_t flags) noexcept override;
 
     // Enters `create` as the audio (or display) side of `id`, replacing an earlier one.
     std::int32_t registerAudioClass(const MpChar* id, CreateFunction create);

@@ -12,30 +12,30 @@ namespace vex {
 class CompositedDisplay : public DisplayModuleBase, public DrawingInterface {
 public:
     // DrawingInterface first, then the base's identifiers.
-    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override;
-    std::int32_t MP_STDCALL addRef() override { return DisplayModuleBase::addRef(); }
-    std::int32_t MP_STDCALL release() override { return DisplayModuleBase::release(); }
+    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
+    std::int32_t MP_STDCALL addRef() noexcept override { return DisplayModuleBase::addRef(); }
+    std::int32_t MP_STDCALL release() noexcept override { return DisplayModuleBase::release(); }
 
     // Draws the whole area into `dc`, whose origin is the area's top-left corner. The
     // default draws nothing.
-    std::int32_t MP_STDCALL paint(HDC dc) override;
+    std::int32_t MP_STDCALL paint(HDC dc) noexcept override;
     std::int32_t MP_STDCALL measure(std::int32_t width, std::int32_t height,
-                                    MeasureSize* out) override;
+                                    MeasureSize* out) noexcept override;
     std::int32_t MP_STDCALL arrange(std::int32_t top, std::int32_t bottom, std::int32_t left,
-                                    std::int32_t right) override;
+                                    std::int32_t right) noexcept override;
     // Why the using-declarations: both interfaces have operations of these names with other
     // arguments; the module interface's stay callable beside the drawing interface's.
     using DisplayModuleBase::reserved7;
     using DisplayModuleBase::reserved9;
-    std::int32_t MP_STDCALL reserved7() override { return kMpOk; }
-    std::int32_t MP_STDCALL reserved8() override { return kMpOk; }
-    std::int32_t MP_STDCALL reserved9(std::int32_t, std::int32_t, std::int32_t) override {
+    std::int32_t MP_STDCALL reserved7() noexcept override { return kMpOk; }
+    std::int32_t MP_STDCALL reserved8() noexcept override { return kMpOk; }
+    std::int32_t MP_STDCALL reserved9(std::int32_t, std::int32_t, std::int32_t) noexcept override {
         return kMpOk;
     }
-    std::int32_t MP_STDCALL reserved10(std::int32_t, std::int32_t, std::int32_t) override {
+    std::int32_t MP_STDCALL reserved10(std::int32_t, std::int32_t, std::int32_t) noexcept override {
         return kMpOk;
     }
-    std::int32_t MP_STDCALL reserved11(std::int32_t, std::int32_t, std::int32_t) override {
+    std::int32_t MP_STDCALL reserved11(std::int32_t, std::int32_t, std::int32_t) noexcept override {
         return kMpOk;
     }
 

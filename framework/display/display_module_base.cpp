@@ -36,43 +36,49 @@ DisplayModuleBase::~DisplayModuleBase() {
     pins.clear();
 }
 
-std::int32_t DisplayModuleBase::queryInterface(const MpGuid* iid, void** out) {
-    if (out == nullptr) {
+std::int32_t DisplayModuleBase::queryInterface(const MpGuid* iid, void** out) noexcept {
+    return abiGuard(kMpFail, [&]() -> std::int32_t {
+        if (out == nullptr) {
+            return kMpUnsupported;
+        }
+        if (iid != nullptr &&
+            (sameGuid(*iid, kUnknownInterfaceId) || sameGuid(*iid, kDisplayModuleInterfaceId))) {
+            *out = static_cast<DisplayModuleInterface*>(this);
+            addRef();
+            return kMpOk;
+        }
+        *out = nullptr;
         return kMpUnsupported;
-    }
-    if (iid != nullptr &&
-        (sameGuid(*iid, kUnknownInterfaceId) || sameGuid(*iid, kDisplayModuleInterfaceId))) {
-        *out = static_cast<DisplayModuleInterface*>(this);
-        addRef();
+    });
+}
+
+std::int32_t DisplayModuleBase::addRef() noexcept {
+    return abiGuard(kMpFail, [&] { return ++count; });
+}
+
+std::int32_t DisplayModuleBase::release() noexcept {
+    return abiGuard(kMpFail, [&] {
+        if (--count == 0) {
+            destroy(1);
+            return 0;
+        }
+        return count;
+    });
+}
+
+std::int32_t DisplayModuleBase::destroy(std::int32_t flags) noexcept {
+    return abiGuard(kMpFail, [&] {
+        if ((flags & 1) != 0) {
+            delete this;
+        } else {
+            this->~DisplayModuleBase();
+        }
         return kMpOk;
-    }
-    *out = nullptr;
-    return kMpUnsupported;
-}
-
-std::int32_t DisplayModuleBase::addRef() {
-    return ++count;
-}
-
-std::int32_t DisplayModuleBase::release() {
-    if (--count == 0) {
-        destroy(1);
-        return 0;
-    }
-    return count;
-}
-
-std::int32_t DisplayModuleBase::destroy(std::int32_t flags) {
-    if ((flags & 1) != 0) {
-        delete this;
-    } else {
-        this->~DisplayModuleBase();
-    }
-    return kMpOk;
+    });
 }
 
 std::int32_t DisplayModuleBase::setPin(std::int32_t pinId, std::int32_t voice, std::int32_t size,
-                                       const void* data) {
+                                       const void* data) noexcept {
     return abiGuard(kMpFail, [&]() -> std::int32_t {
         DisplayPin* pin = getPin(pinId);
         if (pin == nullptr) {
@@ -83,7 +89,7 @@ std::int32_t DisplayModuleBase::setPin(std::int32_t pinId, std::int32_t voice, s
     });
 }
 
-std::int32_t DisplayModuleBase::notifyPin(std::int32_t pinId, std::int32_t voice) {
+std::int32_t DisplayModuleBase::notifyPin(std::int32_t pinId, std::int32_t voice) noexcept {
     return abiGuard(kMpFail, [&]() -> std::int32_t {
         DisplayPin* pin = getPin(pinId);
         if (pin == nullptr) {
@@ -99,7 +105,7 @@ void DisplayModuleBase::initializePin(std::int32_t index, DisplayPin& pin) {
 }
 
 void DisplayModuleBase::bindPin(std::int32_t index, DisplayPin& pin, PinCallback callback) {
-    pin.bind(this, index, std::move(callback));
+    pin.bind(this, index, callback);
 }
 
 void DisplayModuleBase::registerPin(std::int32_t id, DisplayPin* pin) {

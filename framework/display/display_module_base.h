@@ -6,13 +6,13 @@
 #include "framework/display/host_display_interfaces.h"
 
 #include <cstdint>
-#include <functional>
 #include <map>
 #include <new>
 #include <stdexcept>
 
 namespace vex {
 
+class DisplayModuleBase;
 class DisplayPin;
 class PerVoicePin;
 
@@ -45,9 +45,14 @@ std::int32_t clampMeasure(std::int32_t width, std::int32_t height, MeasureSize* 
 // it obtains for the object's whole life and never releases it.
 void* queryHostInterface(void* host, const MpGuid& iid);
 
-// Change callback of a pin, run by notify on the owning module. Single-value pins pass 0 as
-// the voice; per-voice pins pass the voice.
-using PinCallback = std::function<void(std::int32_t voice)>;
+// Change callback of a pin: a member operation of the owning module, run on it by notify.
+// At most one of the two is set: one without arguments, or one that receives the voice
+// (per-voice pins). Why member pointers: the audio side's change callbacks and block routines
+// are member pointers too, and binding one never allocates.
+struct PinCallback {
+    void (DisplayModuleBase::*plain)() = nullptr;
+    void (DisplayModuleBase::*perVoice)(std::int32_t voice) = nullptr;
+};
 
 // Contract: every operation runs on the host's user-interface thread. The object starts with
 // a count of 0; the factory adds the first reference, and the release that brings the count
@@ -58,39 +63,37 @@ public:
     DisplayModuleBase& operator=(const DisplayModuleBase&) = delete;
 
     // Answers the base unknown interface and DisplayModuleInterface with the object itself.
-    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override;
-    std::int32_t MP_STDCALL addRef() override;
-    std::int32_t MP_STDCALL release() override;
-    std::int32_t MP_STDCALL reserved4() override { return kMpOk; }
+    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
+    std::int32_t MP_STDCALL addRef() noexcept override;
+    std::int32_t MP_STDCALL release() noexcept override;
+    std::int32_t MP_STDCALL reserved4() noexcept override { return kMpOk; }
     // Hands the value to the pin's raw setter; no callback runs. kMpFail for an
     // unregistered id or when storing the value failed (out of memory).
     std::int32_t MP_STDCALL setPin(std::int32_t pinId, std::int32_t voice, std::int32_t size,
-                                   const void* data) override;
+                                   const void* data) noexcept override;
     // Runs the pin's change callback. kMpFail for an unregistered id or when the callback
     // raised an error.
-    std::int32_t MP_STDCALL notifyPin(std::int32_t pinId, std::int32_t voice) override;
-    std::int32_t MP_STDCALL reserved7(std::int32_t, std::int32_t, std::int32_t) override {
+    std::int32_t MP_STDCALL notifyPin(std::int32_t pinId, std::int32_t voice) noexcept override;
+    std::int32_t MP_STDCALL reserved7(std::int32_t, std::int32_t, std::int32_t) noexcept override {
         return kMpOk;
     }
-    std::int32_t MP_STDCALL reserved8() override { return kMpOk; }
-    std::int32_t MP_STDCALL reserved9(std::int32_t) override { return kMpOk; }
+    std::int32_t MP_STDCALL reserved8() noexcept override { return kMpOk; }
+    std::int32_t MP_STDCALL reserved9(std::int32_t) noexcept override { return kMpOk; }
     // Runs the object's destructor; bit 0 of `flags` also frees its memory (every object
     // the factory made is on the heap, so release passes 1).
-    std::int32_t MP_STDCALL destroy(std::int32_t flags) override;
+    std::int32_t MP_STDCALL destroy(std::int32_t flags) noexcept override;
 
     // Binds `pin` under id `index` (no callback, or a member operation of the module
     // class). A per-voice pin may take a callback that receives the voice.
     void initializePin(std::int32_t index, DisplayPin& pin);
     template <typename Module>
     void initializePin(std::int32_t index, DisplayPin& pin, void (Module::*callback)()) {
-        Module* module = static_cast<Module*>(this);
-        bindPin(index, pin, [module, callback](std::int32_t) { (module->*callback)(); });
+        bindPin(index, pin, pinCallback(callback));
     }
     template <typename Module>
     void initializePin(std::int32_t index, PerVoicePin& pin,
                        void (Module::*callback)(std::int32_t voice)) {
-        Module* module = static_cast<Module*>(this);
-        bindPin(index, pin, [module, callback](std::int32_t voice) { (module->*callback)(voice); });
+        bindPin(index, pin, pinCallback(callback));
     }
 
     // Enters `pin` under `id`; an id already present keeps its first pin.
@@ -111,6 +114,19 @@ protected:
 
 private:
     void bindPin(std::int32_t index, DisplayPin& pin, PinCallback callback);
+
+    // A derived class's change callback as a PinCallback.
+    template <typename Module> static PinCallback pinCallback(void (Module::*callback)()) {
+        PinCallback onChange;
+        onChange.plain = static_cast<void (DisplayModuleBase::*)()>(callback);
+        return onChange;
+    }
+    template <typename Module>
+    static PinCallback pinCallback(void (Module::*callback)(std::int32_t voice)) {
+        PinCallback onChange;
+        onChange.perVoice = static_cast<void (DisplayModuleBase::*)(std::int32_t)>(callback);
+        return onChange;
+    }
 
     HostDisplayInterface* host;
     std::int32_t count = 0;

@@ -121,15 +121,20 @@ bool readComponents(const MpChar* text, std::int32_t count, std::uint32_t* out) 
 } // namespace
 
 void DisplayPin::notify(std::int32_t voice) {
-    if (callback) {
-        callback(voice);
+    if (module == nullptr) {
+        return;
+    }
+    if (callback.perVoice != nullptr) {
+        (module->*callback.perVoice)(voice);
+    } else if (callback.plain != nullptr) {
+        (module->*callback.plain)();
     }
 }
 
 void DisplayPin::bind(DisplayModuleBase* owner, std::int32_t pinId, PinCallback onChange) {
     id = pinId;
     module = owner;
-    callback = std::move(onChange);
+    callback = onChange;
     if (module != nullptr) {
         module->registerPin(id, this);
     }
@@ -143,7 +148,7 @@ void DisplayPin::sendToHost(std::int32_t size, const void* data) const {
 
 void SingleValuePin::bind(DisplayModuleBase* owner, std::int32_t pinId, PinCallback onChange) {
     resetValue();
-    DisplayPin::bind(owner, pinId, std::move(onChange));
+    DisplayPin::bind(owner, pinId, onChange);
 }
 
 void PerVoicePin::notify(std::int32_t voice) {

@@ -2,7 +2,7 @@
 // notifyPin; int and text pins can also be written back to the host.
 #pragma once
 
-#include "framework/audio/module_factory.h"
+#include "framework/audio/abi.h"
 #include "framework/audio/pin_types.h"
 #include "framework/display/display_module_base.h"
 

@@ -18,25 +18,30 @@ inline constexpr MpGuid kHostWindowInterfaceId = {
 inline constexpr MpGuid kHostWindowInterface2Id = {
     0xB1EFF8C9, 0x9ADC, 0x450B, {0xBC, 0xD6, 0xD3, 0x59, 0xCF, 0xDC, 0x82, 0x75}};
 
-// Contract: called on the host's user-interface thread; results are not inspected.
+// Contract: called on the host's user-interface thread; results are not inspected. The
+// display holds the reference it queried for its whole life and never releases it.
 class HostDisplayInterface : public UnknownInterface {
 public:
     // 4: a pin value the display wrote, sent only when it changed. Int pins: 4 bytes;
     // text pins: UTF-16 code units without terminator, `size` = 2 x count. `zero` is 0.
+    // The bytes stay the display's: the host copies them during the call.
     virtual std::int32_t MP_STDCALL setPin(std::int32_t pinId, std::int32_t size, const void* data,
-                                           std::int32_t zero) = 0;
+                                           std::int32_t zero) noexcept = 0;
 };
 
-// Contract: called on the host's user-interface thread by composited displays.
+// Contract: called on the host's user-interface thread by composited displays; results
+// are not inspected except getCapture's out value.
 class HostDrawingInterface : public UnknownInterface {
 public:
-    virtual std::int32_t MP_STDCALL setCapture() = 0;
-    // Writes non-zero to `*captured` while the display holds the pointer capture.
-    virtual std::int32_t MP_STDCALL getCapture(std::int32_t* captured) = 0;
-    virtual std::int32_t MP_STDCALL releaseCapture() = 0;
+    virtual std::int32_t MP_STDCALL setCapture() noexcept = 0;
+    // Writes non-zero to `*captured` (never null) while the display holds the pointer
+    // capture.
+    virtual std::int32_t MP_STDCALL getCapture(std::int32_t* captured) noexcept = 0;
+    virtual std::int32_t MP_STDCALL releaseCapture() noexcept = 0;
     // Asks for a later paint covering `rect` (left, top, right, bottom, relative to the
-    // display's area), or the whole area when null. The display never paints outside paint.
-    virtual std::int32_t MP_STDCALL invalidateRect(const std::int32_t* rect) = 0;
+    // display's area; read during the call only), or the whole area when null. The display
+    // never paints outside paint.
+    virtual std::int32_t MP_STDCALL invalidateRect(const std::int32_t* rect) noexcept = 0;
 };
 
 // Queried and held by windowed displays; no operation beyond identity is called.

@@ -45,26 +45,31 @@ std::int32_t WindowedDisplay::windowCount() {
     return openWindows;
 }
 
-std::int32_t WindowedDisplay::queryInterface(const MpGuid* iid, void** out) {
-    if (out != nullptr && iid != nullptr && sameGuid(*iid, kWindowInterfaceId)) {
-        *out = static_cast<WindowInterface*>(this);
-        addRef();
-        return kMpOk;
-    }
-    return DisplayModuleBase::queryInterface(iid, out);
+std::int32_t WindowedDisplay::queryInterface(const MpGuid* iid, void** out) noexcept {
+    return abiGuard(kMpFail, [&] {
+        if (out != nullptr && iid != nullptr && sameGuid(*iid, kWindowInterfaceId)) {
+            *out = static_cast<WindowInterface*>(this);
+            addRef();
+            return std::int32_t{kMpOk};
+        }
+        return DisplayModuleBase::queryInterface(iid, out);
+    });
 }
 
-std::int32_t WindowedDisplay::measure(std::int32_t width, std::int32_t height, MeasureSize* out) {
-    return clampMeasure(width, height, out);
+std::int32_t WindowedDisplay::measure(std::int32_t width, std::int32_t height,
+                                      MeasureSize* out) noexcept {
+    return abiGuard(kMpFail, [&] { return clampMeasure(width, height, out); });
 }
 
 std::int32_t WindowedDisplay::arrange(std::int32_t top, std::int32_t bottom, std::int32_t left,
-                                      std::int32_t right) {
-    area = DisplayRect{top, bottom, left, right};
-    return kMpOk;
+                                      std::int32_t right) noexcept {
+    return abiGuard(kMpFail, [&] {
+        area = DisplayRect{top, bottom, left, right};
+        return kMpOk;
+    });
 }
 
-std::int32_t WindowedDisplay::openWindow(HWND parent, HWND* out) {
+std::int32_t WindowedDisplay::openWindow(HWND parent, HWND* out) noexcept {
     return abiGuard(kMpFail, [&]() -> std::int32_t {
         // Why: a second window would leave the first one unowned, still pointing at this
         // object after it is gone.
@@ -103,7 +108,7 @@ std::int32_t WindowedDisplay::openWindow(HWND parent, HWND* out) {
     });
 }
 
-std::int32_t WindowedDisplay::closeWindow() {
+std::int32_t WindowedDisplay::closeWindow() noexcept {
     return abiGuard(kMpFail, [&]() -> std::int32_t {
         if (window == nullptr) {
             return kMpOk;

@@ -20,20 +20,20 @@ inline constexpr MpChar kWindowClassName[] = MP_TEXT("DefaultMpWClass");
 class WindowedDisplay : public DisplayModuleBase, public WindowInterface {
 public:
     // WindowInterface first, then the base's identifiers.
-    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override;
-    std::int32_t MP_STDCALL addRef() override { return DisplayModuleBase::addRef(); }
-    std::int32_t MP_STDCALL release() override { return DisplayModuleBase::release(); }
+    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
+    std::int32_t MP_STDCALL addRef() noexcept override { return DisplayModuleBase::addRef(); }
+    std::int32_t MP_STDCALL release() noexcept override { return DisplayModuleBase::release(); }
 
     std::int32_t MP_STDCALL measure(std::int32_t width, std::int32_t height,
-                                    MeasureSize* out) override;
+                                    MeasureSize* out) noexcept override;
     std::int32_t MP_STDCALL arrange(std::int32_t top, std::int32_t bottom, std::int32_t left,
-                                    std::int32_t right) override;
+                                    std::int32_t right) noexcept override;
     // Creates the window inside `parent` at (left, top) with the area's size and writes its
     // handle, or null when creation failed, to `*window` (which may be null). Always 0.
     // With a window already open it writes that window and creates nothing.
-    std::int32_t MP_STDCALL openWindow(HWND parent, HWND* window) override;
+    std::int32_t MP_STDCALL openWindow(HWND parent, HWND* window) noexcept override;
     // Destroys the window, if any; the last window closed unregisters the class. Always 0.
-    std::int32_t MP_STDCALL closeWindow() override;
+    std::int32_t MP_STDCALL closeWindow() noexcept override;
 
     // The message map: WM_DESTROY, WM_PAINT, WM_CLOSE, WM_TIMER, WM_MOUSEMOVE,
     // WM_LBUTTONDOWN and WM_LBUTTONUP answer 1; every other message goes to DefWindowProcW.

@@ -2,6 +2,7 @@
 // audio object's frames are handed to the display object, which paints into a surface.
 #pragma once
 
+#include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_messages.h"
 #include "framework/audio/audio_module_interface.h"
 #include "framework/audio/factory_interface.h"
@@ -19,29 +20,6 @@
 namespace vex::test {
 
 inline constexpr MpChar kModuleId[] = MP_TEXT("VexAnalyzer");
-
-// Pin ids of the audio object and of the display object.
-enum AudioPin : std::int32_t {
-    kFramePin = 0,
-    kModePin = 1,
-    kEnablePin = 3,
-    kSignalAPin = 4,
-    kSignalBPin = 5,
-    kRatePin = 6,
-};
-enum DisplayPin : std::int32_t {
-    kFramesPin = 0,
-    kFollowPin = 2,
-    kGatePin = 3,
-    kDisplayModePin = 4,
-    kBackgroundPin = 6,
-    kTrace1Pin = 7,
-    kTrace2Pin = 8,
-    kLabelPin = 9,
-    kGridPin = 10,
-    kSplitPin = 11,
-    kShadePin = 12,
-};
 
 // The payload length of a mode's frames: 0 scope, 1 linear, 2 log.
 inline std::int32_t payloadSize(std::int32_t mode) {
@@ -109,7 +87,7 @@ public:
         host.recordSends = false;
         host.onPinSend = [this](std::int32_t, std::int32_t pin, const void* data,
                                 std::int32_t size) {
-            if (pin != kFramePin) {
+            if (pin != kAudioFramePin) {
                 return;
             }
             ++sent;
@@ -132,8 +110,8 @@ public:
 
     // One block over both buffers (each at least `frames` long), with `events`.
     void process(std::int32_t frames, float* a, float* b, Events* events = nullptr) {
-        module->setBuffer(kSignalAPin, a);
-        module->setBuffer(kSignalBPin, b);
+        module->setBuffer(kAudioSignalAPin, a);
+        module->setBuffer(kAudioSignalBPin, b);
         EXPECT_EQ(module->process(frames, events != nullptr ? events->first() : nullptr), kMpOk);
         if (events != nullptr) {
             events->clear();
@@ -176,7 +154,7 @@ public:
         EXPECT_EQ(module->notifyPin(pin, voice), kMpOk);
     }
     void frame(std::int32_t voice, const std::vector<std::uint8_t>& bytes) {
-        set(kFramesPin, voice, bytes.data(), static_cast<std::int32_t>(bytes.size()));
+        set(kDisplayFramesPin, voice, bytes.data(), static_cast<std::int32_t>(bytes.size()));
     }
     void integer(std::int32_t pin, std::int32_t value) { set(pin, 0, &value, 4); }
     void real(std::int32_t pin, float value, std::int32_t voice = 0) { set(pin, voice, &value, 4); }

@@ -63,17 +63,17 @@ void fillBlock(std::int32_t object, std::int64_t start, std::vector<float>& a,
 
 // The events of an object's first block: both inputs streaming, and its mode.
 void firstEvents(Events& events, std::int32_t object) {
-    events.streaming(kSignalAPin, true)
-        .streaming(kSignalBPin, true)
-        .integer(kModePin, kObjectModes[object]);
+    events.streaming(kAudioSignalAPin, true)
+        .streaming(kAudioSignalBPin, true)
+        .integer(kAudioModePin, kObjectModes[object]);
 }
 
 // The display pins every display here gets; the mode is the one its frames have.
 void setUpDisplay(DisplaySide& display, std::int32_t mode) {
     display.integer(kDisplayModePin, mode);
-    display.text(kTrace1Pin, u"0xFF00FF00");
-    display.text(kTrace2Pin, u"0xFF00FF00");
-    display.text(kBackgroundPin, u"RGB(0,0,40)");
+    display.text(kDisplayTrace1Pin, u"0xFF00FF00");
+    display.text(kDisplayTrace2Pin, u"0xFF00FF00");
+    display.text(kDisplayBackgroundPin, u"RGB(0,0,40)");
 }
 
 // Lets every thread start its work at the same moment, so that the first uses of the
@@ -213,7 +213,7 @@ protected:
             if (side->module != nullptr && side->module->open() == kMpOk) {
                 side->host.onPinSend = [o, &sent, &mailbox](std::int32_t, std::int32_t pin,
                                                             const void* data, std::int32_t size) {
-                    if (pin != kFramePin || size <= 0) {
+                    if (pin != kAudioFramePin || size <= 0) {
                         return;
                     }
                     const auto* bytes = static_cast<const std::uint8_t*>(data);
@@ -339,8 +339,8 @@ protected:
                     continue;
                 }
                 Events events;
-                events.streaming(kSignalAPin, true).streaming(kSignalBPin, true);
-                events.integer(kModePin, mode);
+                events.streaming(kAudioSignalAPin, true).streaming(kAudioSignalBPin, true);
+                events.integer(kAudioModePin, mode);
                 // Until the first frame with content (an empty value may come first).
                 for (std::int32_t block = 0; block < 16 && audio.last.empty(); ++block) {
                     fillBlock(life % kObjectCount, static_cast<std::int64_t>(block) * kBlock, a, b);
@@ -432,7 +432,7 @@ protected:
             std::vector<Frame> expected;
             audio.host.onPinSend = [&expected](std::int32_t, std::int32_t pin, const void* data,
                                                std::int32_t size) {
-                if (pin == kFramePin && size > 0) {
+                if (pin == kAudioFramePin && size > 0) {
                     const auto* bytes = static_cast<const std::uint8_t*>(data);
                     expected.emplace_back(bytes, bytes + size);
                 }

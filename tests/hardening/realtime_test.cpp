@@ -24,8 +24,6 @@
 namespace vex::test {
 namespace {
 
-using Pins = AnalyzerAudioModule::PinIds;
-
 constexpr std::int32_t kCalls = 1000000;
 constexpr std::int32_t kLargestBlock = 4096;
 constexpr std::int32_t kSignalLength = 1 << 16;
@@ -38,7 +36,7 @@ struct FrameTally {
     std::int32_t longest = 0;
 
     void take(std::int32_t pinId, std::int32_t size, const void* data) {
-        if (pinId != Pins::kFramePin) {
+        if (pinId != kAudioFramePin) {
             return;
         }
         if (size > longest) {
@@ -104,15 +102,15 @@ private:
         case 0:
         case 1:
         case 2: // mode, now and then out of range
-            value(e, Pins::kModePin, static_cast<std::int32_t>(random() % 5) - 1);
+            value(e, kAudioModePin, static_cast<std::int32_t>(random() % 5) - 1);
             break;
         case 3:
-            value(e, Pins::kRatePin, static_cast<std::int32_t>(random() % 10) - 1);
+            value(e, kAudioRatePin, static_cast<std::int32_t>(random() % 10) - 1);
             break;
         case 4: { // the stop request, or its release
             const float enable = random() % 3 == 0 ? 0.0f : 1.0f;
             e.type = kEventPinValue;
-            e.pinId = Pins::kEnablePin;
+            e.pinId = kAudioEnablePin;
             e.valueSize = 4;
             std::memcpy(e.value, &enable, 4);
             break;
@@ -120,14 +118,14 @@ private:
         case 5:
         case 6: // streaming starts more often than it stops
             e.type = random() % 3 == 0 ? kEventStreamingStop : kEventStreamingStart;
-            e.pinId = random() % 2 == 0 ? Pins::kSignalAPin : Pins::kSignalBPin;
+            e.pinId = random() % 2 == 0 ? kAudioSignalAPin : kAudioSignalBPin;
             break;
         case 7:
             e.type = kEventGraphStart;
             break;
         case 8: // a value that does not fit inline, for a pin that takes 4 bytes of it
             e.type = kEventPinValue;
-            e.pinId = Pins::kRatePin;
+            e.pinId = kAudioRatePin;
             e.valueSize = static_cast<std::int32_t>(pointed.size());
             e.valuePointer = pointed.data();
             break;
@@ -188,10 +186,10 @@ TEST(RealtimeSafety, AMillionProcessCallsAllocateFreeAndLockNothing) {
     static const float kRates[] = {44100.0f, 48000.0f, 96000.0f, 8000.0f, 192000.0f};
     PinEvent start[2] = {};
     start[0].type = kEventStreamingStart;
-    start[0].pinId = Pins::kSignalAPin;
+    start[0].pinId = kAudioSignalAPin;
     start[0].next = &start[1];
     start[1].type = kEventStreamingStart;
-    start[1].pinId = Pins::kSignalBPin;
+    start[1].pinId = kAudioSignalBPin;
 
     resetRealtimeCounts();
     std::int64_t samples = 0;
@@ -207,8 +205,8 @@ TEST(RealtimeSafety, AMillionProcessCallsAllocateFreeAndLockNothing) {
             }
             const std::int32_t frames = blockSize(random);
             const std::size_t offset = random() % kSignalLength;
-            module->setBuffer(Pins::kSignalAPin, const_cast<float*>(a.data() + offset));
-            module->setBuffer(Pins::kSignalBPin, const_cast<float*>(b.data() + offset));
+            module->setBuffer(kAudioSignalAPin, const_cast<float*>(a.data() + offset));
+            module->setBuffer(kAudioSignalBPin, const_cast<float*>(b.data() + offset));
             module->process(frames, script.next(frames));
             samples += frames;
         }

@@ -70,14 +70,14 @@ public:
             voiceBytes[voice] = kLogSpectrumPayloadSize;
         }
         EXPECT_EQ(audio.module->open(), kMpOk);
-        events.streaming(kSignalAPin, true).streaming(kSignalBPin, true);
-        display.text(kTrace1Pin, u"0xFF00FF00");
-        display.text(kTrace2Pin, u"RGB(255,255,0)");
-        display.text(kGridPin, u"RGB(0,80,0)");
-        display.text(kLabelPin, u"ARGB(255,0,200,0)");
-        display.text(kBackgroundPin, u"0xFF000000");
-        display.boolean(kFollowPin, true);
-        display.real(kShadePin, 0.5f);
+        events.streaming(kAudioSignalAPin, true).streaming(kAudioSignalBPin, true);
+        display.text(kDisplayTrace1Pin, u"0xFF00FF00");
+        display.text(kDisplayTrace2Pin, u"RGB(255,255,0)");
+        display.text(kDisplayGridPin, u"RGB(0,80,0)");
+        display.text(kDisplayLabelPin, u"ARGB(255,0,200,0)");
+        display.text(kDisplayBackgroundPin, u"0xFF000000");
+        display.boolean(kDisplayFollowPin, true);
+        display.real(kDisplayShadePin, 0.5f);
     }
 
     // One block with whatever the host does around it; answers the samples processed.
@@ -119,21 +119,21 @@ private:
         switch (random() % 400) {
         case 0: {
             const std::int32_t mode = static_cast<std::int32_t>(random() % 3);
-            events.integer(kModePin, mode, time);
+            events.integer(kAudioModePin, mode, time);
             // The display follows, mostly.
             display.integer(kDisplayModePin, random() % 8 == 0 ? (mode + 1) % 3 : mode);
             break;
         }
         case 1:
-            events.integer(kRatePin, static_cast<std::int32_t>(random() % 8), time);
+            events.integer(kAudioRatePin, static_cast<std::int32_t>(random() % 8), time);
             break;
         case 2: { // the stop request with the host flag set, or its release
             audio.host.hostFlag = 1;
-            events.real(kEnablePin, random() % 2 == 0 ? 0.0f : 1.0f, time);
+            events.real(kAudioEnablePin, random() % 2 == 0 ? 0.0f : 1.0f, time);
             break;
         }
         case 3: { // an input stops or starts streaming
-            const std::int32_t pin = random() % 2 == 0 ? kSignalAPin : kSignalBPin;
+            const std::int32_t pin = random() % 2 == 0 ? kAudioSignalAPin : kAudioSignalBPin;
             events.streaming(pin, random() % 4 != 0, time);
             break;
         }
@@ -144,16 +144,16 @@ private:
             audio.host.hostFlag = static_cast<std::int32_t>(random() % 2);
             EXPECT_EQ(audio.module->open(), kMpOk);
             events.clear();
-            events.streaming(kSignalAPin, true).streaming(kSignalBPin, true);
+            events.streaming(kAudioSignalAPin, true).streaming(kAudioSignalBPin, true);
             ++rateChanges;
             break;
         }
         case 5:
-            display.boolean(kSplitPin, random() % 2 == 0);
-            display.real(kShadePin, static_cast<float>(random() % 200) / 100.0f - 1.0f);
+            display.boolean(kDisplaySplitPin, random() % 2 == 0);
+            display.real(kDisplayShadePin, static_cast<float>(random() % 200) / 100.0f - 1.0f);
             break;
         case 6:
-            display.boolean(kFollowPin, random() % 4 != 0);
+            display.boolean(kDisplayFollowPin, random() % 4 != 0);
             break;
         default:
             break;
@@ -162,7 +162,7 @@ private:
         if (random() % 64 == 0) {
             const std::int32_t voice = static_cast<std::int32_t>(random() % 128);
             const bool on = random() % 2 == 0;
-            display.real(kGatePin, on ? 1.0f : 0.0f, voice);
+            display.real(kDisplayGatePin, on ? 1.0f : 0.0f, voice);
             gates[voice] = on;
         }
     }
@@ -191,7 +191,7 @@ private:
             }
         }
         if (audio.last.empty()) {
-            display.set(kFramesPin, voice, nullptr, 0);
+            display.set(kDisplayFramesPin, voice, nullptr, 0);
         } else {
             display.frame(voice, audio.last);
         }

@@ -1,5 +1,6 @@
 // The analyzer's display side through the plug-in's ABI, as a host uses it: created by the
 // factory, fed pin values, painted into the host's surface.
+#include "analyzer/analyzer_pins.h"
 #include "framework/display/display_module_interfaces.h"
 #include "framework/display/host_display_interfaces.h"
 #include "host/module_library.h"
@@ -49,8 +50,8 @@ TEST_F(AnalyzerDisplayAbiTest, TheDisplaySidePaintsThroughItsInterfaces) {
     auto* drawing = static_cast<DrawingInterface*>(second);
     EXPECT_EQ(drawing->arrange(0, 60, 0, 80), kMpOk);
 
-    setText(display, 6, MP_TEXT("RGB(200,100,50)"));
-    setText(display, 5, MP_TEXT("?"));
+    setText(display, kDisplayBackgroundPin, MP_TEXT("RGB(200,100,50)"));
+    setText(display, kDisplayModeItemsPin, MP_TEXT("?"));
     ASSERT_EQ(host.pinWrites.size(), 1u);
     EXPECT_EQ(host.pinWrites[0].pinId, 5);
     EXPECT_EQ(host.pinWrites[0].bytes.size(), 60u);

@@ -1,6 +1,7 @@
 // The whole analyzer through its ABI: an audio object analyses two tones, the test host
-// carries each frame it sends to the display object's pin 0, and the display paints the
+// carries each frame it sends to the display object's frames pin, and the display paints the
 // picture of the tones in every view.
+#include "analyzer/analyzer_pins.h"
 #include "framework/audio/audio_module_interface.h"
 #include "framework/display/display_module_interfaces.h"
 #include "host/module_library.h"
@@ -40,15 +41,15 @@ protected:
         drawing = static_cast<DrawingInterface*>(out);
         drawing->release();
 
-        // The host carries the audio object's frames to the display's pin 0, voice 0.
+        // The host carries the audio object's frames to the display's frames pin, voice 0.
         audioHost.recordSends = false;
         audioHost.onPinSend = [this](std::int32_t, std::int32_t pinId, const void* data,
                                      std::int32_t size) {
-            if (pinId != 0) {
+            if (pinId != kAudioFramePin) {
                 return;
             }
-            EXPECT_EQ(display->setPin(0, 0, size, data), kMpOk);
-            EXPECT_EQ(display->notifyPin(0, 0), kMpOk);
+            EXPECT_EQ(display->setPin(kDisplayFramesPin, 0, size, data), kMpOk);
+            EXPECT_EQ(display->notifyPin(kDisplayFramesPin, 0), kMpOk);
             if (size > 0) {
                 ++framesCarried;
             }
@@ -75,19 +76,19 @@ protected:
         ASSERT_EQ(audio->open(), kMpOk);
         PinEvent events[3] = {};
         events[0].type = kEventPinValue;
-        events[0].pinId = 1;
+        events[0].pinId = kAudioModePin;
         events[0].valueSize = 4;
         events[0].value[0] = mode;
         events[0].next = &events[1];
         events[1].type = kEventStreamingStart;
-        events[1].pinId = 4;
+        events[1].pinId = kAudioSignalAPin;
         events[1].next = &events[2];
         events[2].type = kEventStreamingStart;
-        events[2].pinId = 5;
+        events[2].pinId = kAudioSignalBPin;
         std::vector<float> a(480);
         std::vector<float> b(480);
-        ASSERT_EQ(audio->setBuffer(4, a.data()), kMpOk);
-        ASSERT_EQ(audio->setBuffer(5, b.data()), kMpOk);
+        ASSERT_EQ(audio->setBuffer(kAudioSignalAPin, a.data()), kMpOk);
+        ASSERT_EQ(audio->setBuffer(kAudioSignalBPin, b.data()), kMpOk);
         std::int64_t position = 0;
         for (int block = 0; block < 400 && framesCarried == 0; ++block) {
             for (std::size_t i = 0; i < a.size(); ++i) {
@@ -142,13 +143,13 @@ protected:
 TEST_P(AnalyzerEndToEndTest, FramesCarriedToTheDisplayPaintTheTones) {
     const std::int32_t mode = GetParam();
     ASSERT_EQ(drawing->arrange(0, 225, 0, 425), kMpOk);
-    setText(6, MP_TEXT("RGB(0,0,0)"));
-    setText(7, MP_TEXT("RGB(0,255,0)"));
-    setText(8, MP_TEXT("RGB(255,255,0)"));
-    setText(9, MP_TEXT("RGB(0,200,0)"));
+    setText(kDisplayBackgroundPin, MP_TEXT("RGB(0,0,0)"));
+    setText(kDisplayTrace1Pin, MP_TEXT("RGB(0,255,0)"));
+    setText(kDisplayTrace2Pin, MP_TEXT("RGB(255,255,0)"));
+    setText(kDisplayLabelPin, MP_TEXT("RGB(0,200,0)"));
     std::int32_t requested = mode;
-    EXPECT_EQ(display->setPin(4, 0, 4, &requested), kMpOk);
-    EXPECT_EQ(display->notifyPin(4, 0), kMpOk);
+    EXPECT_EQ(display->setPin(kDisplayModePin, 0, 4, &requested), kMpOk);
+    EXPECT_EQ(display->notifyPin(kDisplayModePin, 0), kMpOk);
 
     displayHost.clearRecords();
     analyse(mode);

@@ -55,6 +55,25 @@ TEST_F(FactoryAbiTest, ReferenceCountingIsFixedAndTheFactoryStaysUsable) {
     EXPECT_EQ(version, 30400);
 }
 
+// A host that destroys the factory anyway still gets the same, working factory; it is freed
+// once, when the library unloads (the sanitizers' build reports a second free or a use
+// after free).
+TEST_F(FactoryAbiTest, DestroyFromTheHostLeavesTheFactoryUsable) {
+    FactoryInterface* factory = library.factory();
+    EXPECT_EQ(factory->destroy(1), kMpOk);
+    EXPECT_EQ(factory->destroy(0), kMpOk);
+    void* again = nullptr;
+    ASSERT_EQ(library.getFactory(&again), kMpOk);
+    EXPECT_EQ(again, static_cast<void*>(factory));
+    auto* same = static_cast<FactoryInterface*>(static_cast<UnknownInterface*>(again));
+    TestHost host;
+    void* out = nullptr;
+    ASSERT_EQ(same->createObject(MP_TEXT("VexAnalyzer"), kAudioSide, host.hostPointer(), &out),
+              kMpOk);
+    ASSERT_NE(out, nullptr);
+    EXPECT_EQ(static_cast<UnknownInterface*>(out)->release(), 0);
+}
+
 TEST_F(FactoryAbiTest, BuildInfoWritesVersionAndCompilerText) {
     std::int32_t version = 0;
     MpChar text[20];

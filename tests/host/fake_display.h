@@ -26,7 +26,7 @@ public:
         hostDrawing = static_cast<HostDrawingInterface*>(answer);
         drawing.owner = this;
     }
-    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override {
+    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override {
         if (sameGuid(*iid, kDrawingInterfaceId) && answersDrawing) {
             *out = &drawing;
         } else if (sameGuid(*iid, kUnknownInterfaceId) ||
@@ -39,8 +39,8 @@ public:
         addRef();
         return kMpOk;
     }
-    std::int32_t MP_STDCALL addRef() override { return ++references; }
-    std::int32_t MP_STDCALL release() override {
+    std::int32_t MP_STDCALL addRef() noexcept override { return ++references; }
+    std::int32_t MP_STDCALL release() noexcept override {
         if (--references == 0) {
             ++*destroyed;
             delete this;
@@ -48,44 +48,45 @@ public:
         }
         return references;
     }
-    std::int32_t MP_STDCALL reserved4() override { return kMpOk; }
+    std::int32_t MP_STDCALL reserved4() noexcept override { return kMpOk; }
     std::int32_t MP_STDCALL setPin(std::int32_t pinId, std::int32_t voice, std::int32_t size,
-                                   const void* data) override {
+                                   const void* data) noexcept override {
         const auto* bytes = static_cast<const std::uint8_t*>(data);
         calls->push_back({'s', pinId, voice, std::vector<std::uint8_t>(bytes, bytes + size)});
         return pinId > 12 || pinId == refusedPin ? kMpFail : kMpOk;
     }
-    std::int32_t MP_STDCALL notifyPin(std::int32_t pinId, std::int32_t voice) override {
+    std::int32_t MP_STDCALL notifyPin(std::int32_t pinId, std::int32_t voice) noexcept override {
         calls->push_back({'n', pinId, voice, {}});
         if (pinId == 0) {
             hostDrawing->invalidateRect(nullptr);
         }
         return kMpOk;
     }
-    std::int32_t MP_STDCALL reserved7(std::int32_t, std::int32_t, std::int32_t) override {
+    std::int32_t MP_STDCALL reserved7(std::int32_t, std::int32_t, std::int32_t) noexcept override {
         return kMpOk;
     }
-    std::int32_t MP_STDCALL reserved8() override { return kMpOk; }
-    std::int32_t MP_STDCALL reserved9(std::int32_t) override { return kMpOk; }
-    std::int32_t MP_STDCALL destroy(std::int32_t) override { return kMpOk; }
+    std::int32_t MP_STDCALL reserved8() noexcept override { return kMpOk; }
+    std::int32_t MP_STDCALL reserved9(std::int32_t) noexcept override { return kMpOk; }
+    std::int32_t MP_STDCALL destroy(std::int32_t) noexcept override { return kMpOk; }
 
     struct Drawing final : DrawingInterface {
         FakeDisplayObject* owner = nullptr;
-        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override {
+        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override {
             return owner->queryInterface(iid, out);
         }
-        std::int32_t MP_STDCALL addRef() override { return owner->addRef(); }
-        std::int32_t MP_STDCALL release() override { return owner->release(); }
-        std::int32_t MP_STDCALL paint(HDC dc) override {
+        std::int32_t MP_STDCALL addRef() noexcept override { return owner->addRef(); }
+        std::int32_t MP_STDCALL release() noexcept override { return owner->release(); }
+        std::int32_t MP_STDCALL paint(HDC dc) noexcept override {
             owner->calls->push_back({'p', -1, -1, {}});
             owner->paintedOn = dc;
             return owner->paintResult;
         }
-        std::int32_t MP_STDCALL measure(std::int32_t, std::int32_t, MeasureSize*) override {
+        std::int32_t MP_STDCALL measure(std::int32_t, std::int32_t,
+                                        MeasureSize*) noexcept override {
             return kMpOk;
         }
         std::int32_t MP_STDCALL arrange(std::int32_t top, std::int32_t bottom, std::int32_t left,
-                                        std::int32_t right) override {
+                                        std::int32_t right) noexcept override {
             owner->calls->push_back({'a', -1, -1, {}});
             owner->area[0] = top;
             owner->area[1] = bottom;
@@ -93,15 +94,18 @@ public:
             owner->area[3] = right;
             return kMpOk;
         }
-        std::int32_t MP_STDCALL reserved7() override { return kMpOk; }
-        std::int32_t MP_STDCALL reserved8() override { return kMpOk; }
-        std::int32_t MP_STDCALL reserved9(std::int32_t, std::int32_t, std::int32_t) override {
+        std::int32_t MP_STDCALL reserved7() noexcept override { return kMpOk; }
+        std::int32_t MP_STDCALL reserved8() noexcept override { return kMpOk; }
+        std::int32_t MP_STDCALL reserved9(std::int32_t, std::int32_t,
+                                          std::int32_t) noexcept override {
             return kMpOk;
         }
-        std::int32_t MP_STDCALL reserved10(std::int32_t, std::int32_t, std::int32_t) override {
+        std::int32_t MP_STDCALL reserved10(std::int32_t, std::int32_t,
+                                           std::int32_t) noexcept override {
             return kMpOk;
         }
-        std::int32_t MP_STDCALL reserved11(std::int32_t, std::int32_t, std::int32_t) override {
+        std::int32_t MP_STDCALL reserved11(std::int32_t, std::int32_t,
+                                           std::int32_t) noexcept override {
             return kMpOk;
         }
     };

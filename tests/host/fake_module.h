@@ -33,7 +33,7 @@ public:
             ->queryInterface(&kHostAudioInterfaceId, &answer);
         host = static_cast<HostAudioInterface*>(answer);
     }
-    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) override {
+    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override {
         if (sameGuid(*iid, kUnknownInterfaceId) || sameGuid(*iid, kAudioModuleInterfaceId)) {
             *out = this;
             addRef();
@@ -42,8 +42,8 @@ public:
         *out = nullptr;
         return kMpUnsupported;
     }
-    std::int32_t MP_STDCALL addRef() override { return ++references; }
-    std::int32_t MP_STDCALL release() override {
+    std::int32_t MP_STDCALL addRef() noexcept override { return ++references; }
+    std::int32_t MP_STDCALL release() noexcept override {
         if (--references == 0) {
             ++*destroyed;
             host->release();
@@ -52,14 +52,14 @@ public:
         }
         return references;
     }
-    std::int32_t MP_STDCALL open() override {
+    std::int32_t MP_STDCALL open() noexcept override {
         ++opens;
         host->getSampleRate(&sampleRate);
         const std::uint8_t nothing = 0;
         host->setPin(0, 0, 0, &nothing);
         return kMpOk;
     }
-    std::int32_t MP_STDCALL setBuffer(std::int32_t pinId, float* buffer) override {
+    std::int32_t MP_STDCALL setBuffer(std::int32_t pinId, float* buffer) noexcept override {
         if (pinId == 4) {
             bufferA = buffer;
         } else if (pinId == 5) {
@@ -69,7 +69,7 @@ public:
         }
         return kMpOk;
     }
-    std::int32_t MP_STDCALL process(std::int32_t frames, const PinEvent* events) override {
+    std::int32_t MP_STDCALL process(std::int32_t frames, const PinEvent* events) noexcept override {
         ProcessCall call{frames, {}, bufferA[0], bufferB[0]};
         for (const PinEvent* e = events; e != nullptr; e = e->next) {
             call.events.push_back({e->time, e->type, e->pinId, e->valueSize, e->value[0]});
@@ -90,7 +90,7 @@ public:
         }
         return kMpOk;
     }
-    std::int32_t MP_STDCALL reserved7(std::int32_t, std::int32_t, std::int32_t) override {
+    std::int32_t MP_STDCALL reserved7(std::int32_t, std::int32_t, std::int32_t) noexcept override {
         return kMpOk;
     }
 
@@ -109,14 +109,14 @@ public:
 // answer an error instead.
 class FakeFactory final : public FactoryInterface {
 public:
-    std::int32_t MP_STDCALL queryInterface(const MpGuid*, void** out) override {
+    std::int32_t MP_STDCALL queryInterface(const MpGuid*, void** out) noexcept override {
         *out = this;
         return kMpOk;
     }
-    std::int32_t MP_STDCALL addRef() override { return 1; }
-    std::int32_t MP_STDCALL release() override { return 1; }
+    std::int32_t MP_STDCALL addRef() noexcept override { return 1; }
+    std::int32_t MP_STDCALL release() noexcept override { return 1; }
     std::int32_t MP_STDCALL createObject(const MpChar*, std::int32_t side, void* hostPointer,
-                                         void** out) override {
+                                         void** out) noexcept override {
         *out = nullptr;
         if (side == 1) {
             if (displayResult != kMpOk) {
@@ -143,10 +143,10 @@ public:
         *out = object;
         return kMpOk;
     }
-    std::int32_t MP_STDCALL getBuildInfo(std::int32_t*, std::int32_t, MpChar*) override {
+    std::int32_t MP_STDCALL getBuildInfo(std::int32_t*, std::int32_t, MpChar*) noexcept override {
         return kMpOk;
     }
-    std::int32_t MP_STDCALL destroy(std::int32_t) override { return kMpOk; }
+    std::int32_t MP_STDCALL destroy(std::int32_t) noexcept override { return kMpOk; }
 
     std::int32_t audioResult = kMpOk;
     std::int32_t displayResult = kMpOk;

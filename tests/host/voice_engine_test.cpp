@@ -134,6 +134,21 @@ TEST_F(VoiceEngineTest, FramesReachTheSinkWithSessionTimeAndVoice) {
     EXPECT_EQ(sent[4].firstValue, 129.0f);
 }
 
+TEST_F(VoiceEngineTest, AnErrorOfTheFrameSinkReachesTheCallerOnceTheBlockIsDone) {
+    auto engine = makeEngine();
+    engine->addVoice(std::make_unique<FiniteInput>(100000, false));
+    engine->onFrame = [](const SentFrame& frame) {
+        if (frame.size > 0) {
+            throw HostError("sink failed");
+        }
+    };
+    EXPECT_THROW(engine->runTo(256), HostError);
+    // The object ran its block to the end (the error went back through the host, not
+    // through the object), and no further block was run.
+    EXPECT_EQ(engine->processCalls(0), 1);
+    ASSERT_EQ(factory.calls[0].size(), 1u);
+}
+
 TEST_F(VoiceEngineTest, FileEndStopsStreamingInsideTheBlockAndTheSleepingModuleIsLeftAlone) {
     auto engine = makeEngine();
     engine->addVoice(std::make_unique<FiniteInput>(200, true));

@@ -9,8 +9,12 @@ namespace vex::test {
 // Resident memory of the process in bytes, or -1 where it cannot be read.
 std::int64_t residentBytes();
 
-// Bytes currently allocated and not freed, as the allocator counts them (glibc's, or the
-// sanitizer's), or -1 where it cannot be read (Windows).
+// Bytes currently allocated and not freed, by every library of the process, or -1 where
+// they cannot be counted. With glibc every allocation and free is counted as it passes
+// (the program replaces the malloc family); under the sanitizers their runtime counts; on
+// Windows the blocks in use in every heap of the process are summed. Blocks freed but
+// kept by the allocator for reuse never count: the figure moves only when something is
+// allocated or freed.
 std::int64_t liveHeapBytes();
 
 // Whether the sanitizers' allocator is in use: freed memory is then held back for a

@@ -100,7 +100,9 @@ using vex::test::countFree;
 
 #ifdef VEX_COUNT_MALLOC
 // The malloc family, forwarded to glibc's own entry points. Every operator new below ends
-// here too, so operator new counts through malloc only.
+// here too, so operator new counts through malloc only. The program exports every
+// replacement (see the CMake list beside this file), so they stand in for the C library's
+// in the libraries it uses and loads too: the C++ runtime, the drawing libraries, a plug-in.
 extern "C" {
 void* __libc_malloc(std::size_t);
 void* __libc_calloc(std::size_t, std::size_t);
@@ -108,27 +110,32 @@ void* __libc_realloc(void*, std::size_t);
 void* __libc_memalign(std::size_t, std::size_t);
 void __libc_free(void*);
 
-void* malloc(std::size_t size) {
+// Why default visibility: the build hides symbols unless told otherwise, and a hidden
+// replacement would serve this program's own calls only (the compiler happens to keep
+// malloc, calloc, realloc, aligned_alloc and free visible as built-ins, not the others).
+#define VEX_REPLACEMENT __attribute__((visibility("default")))
+
+VEX_REPLACEMENT void* malloc(std::size_t size) {
     countAllocation();
     return __libc_malloc(size);
 }
-void* calloc(std::size_t count, std::size_t size) {
+VEX_REPLACEMENT void* calloc(std::size_t count, std::size_t size) {
     countAllocation();
     return __libc_calloc(count, size);
 }
-void* realloc(void* pointer, std::size_t size) {
+VEX_REPLACEMENT void* realloc(void* pointer, std::size_t size) {
     countAllocation();
     return __libc_realloc(pointer, size);
 }
-void* aligned_alloc(std::size_t alignment, std::size_t size) {
+VEX_REPLACEMENT void* aligned_alloc(std::size_t alignment, std::size_t size) {
     countAllocation();
     return __libc_memalign(alignment, size);
 }
-void* memalign(std::size_t alignment, std::size_t size) {
+VEX_REPLACEMENT void* memalign(std::size_t alignment, std::size_t size) {
     countAllocation();
     return __libc_memalign(alignment, size);
 }
-int posix_memalign(void** out, std::size_t alignment, std::size_t size) {
+VEX_REPLACEMENT int posix_memalign(void** out, std::size_t alignment, std::size_t size) {
     countAllocation();
     void* pointer = __libc_memalign(alignment, size);
     if (pointer == nullptr) {
@@ -137,7 +144,7 @@ int posix_memalign(void** out, std::size_t alignment, std::size_t size) {
     *out = pointer;
     return 0;
 }
-void free(void* pointer) {
+VEX_REPLACEMENT void free(void* pointer) {
     countFree(pointer);
     __libc_free(pointer);
 }
@@ -147,14 +154,14 @@ MutexFunction realFunction(const char* name) {
     return reinterpret_cast<MutexFunction>(dlsym(RTLD_NEXT, name));
 }
 
-int pthread_mutex_lock(pthread_mutex_t* mutex) {
+VEX_REPLACEMENT int pthread_mutex_lock(pthread_mutex_t* mutex) {
     static const MutexFunction real = realFunction("pthread_mutex_lock");
     if (vex::test::armed) {
         ++vex::test::counts.locks;
     }
     return real(mutex);
 }
-int pthread_mutex_trylock(pthread_mutex_t* mutex) {
+VEX_REPLACEMENT int pthread_mutex_trylock(pthread_mutex_t* mutex) {
     static const MutexFunction real = realFunction("pthread_mutex_trylock");
     if (vex::test::armed) {
         ++vex::test::counts.locks;
@@ -167,14 +174,14 @@ RwlockFunction realRwlock(const char* name) {
     return reinterpret_cast<RwlockFunction>(dlsym(RTLD_NEXT, name));
 }
 
-int pthread_rwlock_rdlock(pthread_rwlock_t* lock) {
+VEX_REPLACEMENT int pthread_rwlock_rdlock(pthread_rwlock_t* lock) {
     static const RwlockFunction real = realRwlock("pthread_rwlock_rdlock");
     if (vex::test::armed) {
         ++vex::test::counts.locks;
     }
     return real(lock);
 }
-int pthread_rwlock_wrlock(pthread_rwlock_t* lock) {
+VEX_REPLACEMENT int pthread_rwlock_wrlock(pthread_rwlock_t* lock) {
     static const RwlockFunction real = realRwlock("pthread_rwlock_wrlock");
     if (vex::test::armed) {
         ++vex::test::counts.locks;

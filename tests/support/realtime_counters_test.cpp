@@ -8,6 +8,10 @@
 #include <mutex>
 #include <thread>
 
+#ifdef VEX_REALTIME_PROBE
+#include <dlfcn.h>
+#endif
+
 namespace vex::test {
 namespace {
 
@@ -63,6 +67,35 @@ TEST(RealtimeCounters, CountMallocAndLocksNatively) {
     EXPECT_EQ(realtimeCounts().frees, 1);
     EXPECT_EQ(realtimeCounts().locks, 1);
 }
+
+#ifdef VEX_REALTIME_PROBE
+// Calls made inside a loaded library reach the counters too: the program exports every
+// replacement, so the library's references bind to them rather than to the C library.
+TEST(RealtimeCounters, CountMallocAndLocksInsideALoadedLibrary) {
+    if (!countsMallocAndLocks()) {
+        GTEST_SKIP() << "this build counts through operator new only";
+    }
+    void* library = dlopen(VEX_REALTIME_PROBE, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(library, nullptr) << dlerror();
+    using Probe = int (*)(std::size_t);
+    const auto probe = reinterpret_cast<Probe>(dlsym(library, "vexProbeAllocateAndLock"));
+    ASSERT_NE(probe, nullptr);
+    ASSERT_EQ(probe(bytes), 0); // once unmarked: first calls may look up what they forward to
+    resetRealtimeCounts();
+    int result = -1;
+    {
+        AudioThreadScope scope;
+        result = probe(bytes);
+    }
+    EXPECT_EQ(result, 0);
+    // malloc, realloc, calloc, aligned_alloc, memalign, posix_memalign; five blocks freed;
+    // a mutex locked and tried, a read-write lock taken for reading and for writing.
+    EXPECT_EQ(realtimeCounts().allocations, 6);
+    EXPECT_EQ(realtimeCounts().frees, 5);
+    EXPECT_EQ(realtimeCounts().locks, 4);
+    dlclose(library);
+}
+#endif
 
 TEST(RealtimeCounters, CountPageFaultsOfTheMarkedScope) {
     if (!countsPageFaults()) {

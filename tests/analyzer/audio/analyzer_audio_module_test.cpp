@@ -40,8 +40,8 @@ TEST(AnalyzerFrames, HoldOffCountsWholeStretchesThenAFrameStartsAtTheRise) {
         AnalyzerHarness h;
         ASSERT_TRUE(h.ready());
         h.open();
-        h.streaming(kSignalAPin, true);
-        h.streaming(kSignalBPin, true);
+        h.streaming(kAudioSignalAPin, true);
+        h.streaming(kAudioSignalBPin, true);
         h.run(8192, expected.block, square, square);
         const auto frames = h.frames();
         ASSERT_GE(frames.size(), 2u) << "block " << expected.block;
@@ -65,8 +65,8 @@ TEST(AnalyzerFrames, ARiseOnEitherInputStartsTheFrame) {
     AnalyzerHarness h;
     ASSERT_TRUE(h.ready());
     h.open();
-    h.streaming(kSignalAPin, true);
-    h.streaming(kSignalBPin, true);
+    h.streaming(kAudioSignalAPin, true);
+    h.streaming(kAudioSignalBPin, true);
     h.run(
         4000, 1, [](std::int64_t i) { return indexed(i, false); }, square);
     const auto frames = h.frames();
@@ -84,7 +84,7 @@ TEST(AnalyzerFrames, WithoutACrossingCaptureStartsAfterAThirdOfASecond) {
         AnalyzerHarness h;
         ASSERT_TRUE(h.ready());
         h.open();
-        h.streaming(kSignalAPin, true);
+        h.streaming(kAudioSignalAPin, true);
         const Signal held = [positive](std::int64_t i) { return indexed(i, positive); };
         h.run(20000, 64, held, held);
         const auto frames = h.frames();
@@ -104,9 +104,9 @@ TEST(AnalyzerFrames, RateChoicesAreClampedToFiveToFortyPerSecond) {
         AnalyzerHarness h;
         ASSERT_TRUE(h.ready());
         h.open();
-        h.streaming(kSignalAPin, true);
-        h.streaming(kSignalBPin, true);
-        h.setInt(kRatePin, c.choice);
+        h.streaming(kAudioSignalAPin, true);
+        h.streaming(kAudioSignalBPin, true);
+        h.setInt(kAudioRatePin, c.choice);
         h.run(10200, 1, alternating, alternating);
         const auto frames = h.frames();
         ASSERT_GE(frames.size(), 2u) << "choice " << c.choice;
@@ -125,8 +125,8 @@ TEST(AnalyzerFrames, ModeChoicesAreClampedAndSelectTheFrameKind) {
         AnalyzerHarness h;
         ASSERT_TRUE(h.ready());
         h.open();
-        h.streaming(kSignalAPin, true);
-        h.setInt(kModePin, c.mode);
+        h.streaming(kAudioSignalAPin, true);
+        h.setInt(kAudioModePin, c.mode);
         h.run(2048, 64, square, nullptr);
         const auto frames = h.frames();
         ASSERT_GE(frames.size(), 1u);
@@ -140,11 +140,11 @@ TEST(AnalyzerFrames, SwitchingToTheScopeWithMoreThan200CapturedSendsAtOnce) {
     AnalyzerHarness h;
     ASSERT_TRUE(h.ready());
     h.open();
-    h.streaming(kSignalAPin, true);
-    h.setInt(kModePin, 1);
+    h.streaming(kAudioSignalAPin, true);
+    h.setInt(kAudioModePin, 1);
     h.run(320, 64, square, square); // 320 samples of the linear spectrum's frame
     EXPECT_TRUE(h.frames().empty());
-    h.setInt(kModePin, 0, 10);
+    h.setInt(kAudioModePin, 0, 10);
     h.run(64, 64, square, square);
     const auto frames = h.frames();
     ASSERT_EQ(frames.size(), 1u);
@@ -160,11 +160,11 @@ TEST(AnalyzerFrames, OpenSendsTheEmptyFrameAndMirrorsTheHostFlag) {
         AnalyzerHarness h(44100.0f, flag);
         ASSERT_TRUE(h.ready());
         h.open();
-        const auto frame = h.sentOn(kFramePin);
+        const auto frame = h.sentOn(kAudioFramePin);
         ASSERT_EQ(frame.size(), 1u);
         EXPECT_TRUE(frame[0].bytes.empty());
         EXPECT_EQ(frame[0].time, 0);
-        const auto mirrored = h.sentOn(kHostFlagPin);
+        const auto mirrored = h.sentOn(kAudioHostFlagPin);
         if (flag == 0) {
             EXPECT_TRUE(mirrored.empty()) << "unchanged from false: not sent";
         } else {
@@ -172,7 +172,7 @@ TEST(AnalyzerFrames, OpenSendsTheEmptyFrameAndMirrorsTheHostFlag) {
             EXPECT_EQ(mirrored[0].bytes, std::vector<std::uint8_t>{1});
         }
         h.open(); // again: the mirror is sent only when it changes
-        EXPECT_EQ(h.sentOn(kHostFlagPin).size(), flag == 0 ? 0u : 1u);
+        EXPECT_EQ(h.sentOn(kAudioHostFlagPin).size(), flag == 0 ? 0u : 1u);
     }
 }
 
@@ -180,11 +180,11 @@ TEST(AnalyzerFrames, WithNoInputStreamingExactlyTwoMoreFramesThenSleep) {
     AnalyzerHarness h;
     ASSERT_TRUE(h.ready());
     h.open();
-    h.streaming(kSignalAPin, true);
+    h.streaming(kAudioSignalAPin, true);
     h.run(6000, 64, square, square);
     const std::size_t before = h.frames().size();
     ASSERT_GE(before, 2u);
-    h.streaming(kSignalAPin, false, 5);
+    h.streaming(kAudioSignalAPin, false, 5);
     h.run(48000, 64, square, square);
     const auto frames = h.frames();
     ASSERT_EQ(frames.size(), before + 2);
@@ -195,7 +195,7 @@ TEST(AnalyzerFrames, WithNoInputStreamingExactlyTwoMoreFramesThenSleep) {
     EXPECT_EQ(h.frames().size(), before + 2) << "asleep: nothing more";
     EXPECT_GT(h.host.sleepRequests, sleeps) << "the host is asked again at every block";
 
-    h.streaming(kSignalBPin, true);
+    h.streaming(kAudioSignalBPin, true);
     h.run(8000, 64, square, square);
     EXPECT_GT(h.frames().size(), before + 3) << "a streaming input wakes it";
     EXPECT_EQ(h.frames().back().bytes[1], 1);
@@ -206,25 +206,25 @@ TEST(AnalyzerFrames, EnableOffStopsOnlyWhenTheHostFlagIsSet) {
         AnalyzerHarness h(48000.0f, 0);
         ASSERT_TRUE(h.ready());
         h.open();
-        h.streaming(kSignalAPin, true);
+        h.streaming(kAudioSignalAPin, true);
         h.run(3000, 64, square, square);
         const std::size_t before = h.frames().size();
-        h.setFloat(kEnablePin, 0.0f, 3);
+        h.setFloat(kAudioEnablePin, 0.0f, 3);
         h.run(6000, 64, square, square);
         EXPECT_GT(h.frames().size(), before) << "flag 0: capture goes on";
-        EXPECT_EQ(h.sentOn(kFramePin).size(), h.frames().size() + 1) << "only open's empty";
+        EXPECT_EQ(h.sentOn(kAudioFramePin).size(), h.frames().size() + 1) << "only open's empty";
     }
     {
         AnalyzerHarness h(48000.0f, 1);
         ASSERT_TRUE(h.ready());
         h.open();
-        h.streaming(kSignalAPin, true);
+        h.streaming(kAudioSignalAPin, true);
         h.run(3000, 64, square, square);
         const std::size_t before = h.frames().size();
         const std::int32_t sleeps = h.host.sleepRequests;
-        h.setFloat(kEnablePin, 0.0f, 3);
+        h.setFloat(kAudioEnablePin, 0.0f, 3);
         h.run(6000, 64, square, square);
-        const auto all = h.sentOn(kFramePin);
+        const auto all = h.sentOn(kAudioFramePin);
         ASSERT_EQ(all.size(), before + 2) << "open's empty value, the frames, one empty";
         EXPECT_TRUE(all.back().bytes.empty());
         EXPECT_EQ(all.back().time, 3000 + 3);
@@ -238,9 +238,9 @@ TEST(AnalyzerFrames, UnsetBuffersAreSilence) {
     AnalyzerHarness h;
     ASSERT_TRUE(h.ready());
     h.open();
-    h.streaming(kSignalAPin, true);
-    h.streaming(kSignalBPin, true);
-    h.setInt(kModePin, 1);
+    h.streaming(kAudioSignalAPin, true);
+    h.streaming(kAudioSignalBPin, true);
+    h.setInt(kAudioModePin, 1);
     h.run(6000, 64, nullptr, nullptr);
     const auto frames = h.frames();
     ASSERT_GE(frames.size(), 1u);
@@ -257,8 +257,8 @@ TEST(AnalyzerFrames, NoUsableSampleRateStillRunsAndLogBandsReadTheFloor) {
         AnalyzerHarness h(rate);
         ASSERT_TRUE(h.ready());
         h.open();
-        h.streaming(kSignalAPin, true);
-        h.setInt(kModePin, 2);
+        h.streaming(kAudioSignalAPin, true);
+        h.setInt(kAudioModePin, 2);
         h.run(4096, 64, square, nullptr);
         const auto frames = h.frames();
         ASSERT_GE(frames.size(), std::isinf(rate) ? 1u : 3u) << "rate " << rate;
@@ -275,9 +275,9 @@ TEST(AnalyzerFrames, NanAndInfiniteSamplesStillGiveFrames) {
         AnalyzerHarness h;
         ASSERT_TRUE(h.ready());
         h.open();
-        h.streaming(kSignalAPin, true);
-        h.streaming(kSignalBPin, true);
-        h.setInt(kModePin, mode);
+        h.streaming(kAudioSignalAPin, true);
+        h.streaming(kAudioSignalBPin, true);
+        h.setInt(kAudioModePin, mode);
         h.run(
             8000, 64, [&](std::int64_t i) { return i % 3 == 0 ? nan : square(i); },
             [&](std::int64_t i) { return i % 5 == 0 ? -inf : (i % 7 == 0 ? inf : 0.5f); });

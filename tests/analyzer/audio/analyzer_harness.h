@@ -3,6 +3,7 @@
 // and records every value it sends with its absolute sample time.
 #pragma once
 
+#include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_messages.h"
 #include "framework/audio/audio_module_interface.h"
 #include "host/module_library.h"
@@ -36,17 +37,6 @@ struct SentValue {
 
 // A signal by absolute sample index.
 using Signal = std::function<float(std::int64_t)>;
-
-// Pin ids of the analyzer's audio object.
-enum AnalyzerPins : std::int32_t {
-    kFramePin = 0,
-    kModePin = 1,
-    kHostFlagPin = 2,
-    kEnablePin = 3,
-    kSignalAPin = 4,
-    kSignalBPin = 5,
-    kRatePin = 6,
-};
 
 class AnalyzerHarness {
 public:
@@ -114,10 +104,10 @@ public:
                 }
             }
             if (a) {
-                module->setBuffer(kSignalAPin, bufferA.data());
+                module->setBuffer(kAudioSignalAPin, bufferA.data());
             }
             if (b) {
-                module->setBuffer(kSignalBPin, bufferB.data());
+                module->setBuffer(kAudioSignalBPin, bufferB.data());
             }
             for (std::size_t i = 0; i + 1 < pending.size(); ++i) {
                 pending[i].next = &pending[i + 1];
@@ -142,7 +132,7 @@ public:
     // Frames of the frame pin that are not empty.
     std::vector<SentValue> frames() const {
         std::vector<SentValue> out;
-        for (const SentValue& v : sentOn(kFramePin)) {
+        for (const SentValue& v : sentOn(kAudioFramePin)) {
             if (!v.bytes.empty()) {
                 out.push_back(v);
             }

@@ -80,10 +80,10 @@ std::uint64_t runHash(int kind, std::int32_t mode) {
         return 0;
     }
     h.open();
-    h.streaming(kSignalAPin, true);
-    h.streaming(kSignalBPin, true);
-    h.setInt(kModePin, mode);
-    h.setInt(kRatePin, 7);
+    h.streaming(kAudioSignalAPin, true);
+    h.streaming(kAudioSignalBPin, true);
+    h.setInt(kAudioModePin, mode);
+    h.setInt(kAudioRatePin, 7);
     // Varying block sizes, B stopping for a while in the middle.
     const std::int32_t blocks[] = {1, 7, 64, 512, 4096};
     std::size_t done = 0;
@@ -91,10 +91,10 @@ std::uint64_t runHash(int kind, std::int32_t mode) {
         const std::int32_t block = blocks[step % 5];
         const std::int64_t count = std::min<std::int64_t>(block * 3, length - done);
         if (step == 6) {
-            h.streaming(kSignalBPin, false);
+            h.streaming(kAudioSignalBPin, false);
         }
         if (step == 9) {
-            h.streaming(kSignalBPin, true, 0);
+            h.streaming(kAudioSignalBPin, true, 0);
         }
         h.run(
             count, block, [&](std::int64_t i) { return a[i]; },

@@ -25,12 +25,12 @@ SentValue firstFrame(std::int32_t mode, float rate, const Signal& a, const Signa
     }
     h.open();
     if (a) {
-        h.streaming(kSignalAPin, true);
+        h.streaming(kAudioSignalAPin, true);
     }
     if (b) {
-        h.streaming(kSignalBPin, true);
+        h.streaming(kAudioSignalBPin, true);
     }
-    h.setInt(kModePin, mode);
+    h.setInt(kAudioModePin, mode);
     const Signal zero = [](std::int64_t) { return 0.0f; };
     h.run(1024, block, a ? a : zero, b ? b : zero);
     const auto frames = h.frames();
@@ -234,11 +234,11 @@ TEST(SpectrumLevels, ASignalThatStopsStreamingKeepsItsEarlierLevels) {
     AnalyzerHarness h(48000.0f);
     ASSERT_TRUE(h.ready());
     h.open();
-    h.streaming(kSignalAPin, true);
-    h.streaming(kSignalBPin, true);
-    h.setInt(kModePin, 1);
+    h.streaming(kAudioSignalAPin, true);
+    h.streaming(kAudioSignalBPin, true);
+    h.setInt(kAudioModePin, 1);
     h.run(1024, 64, sine64, sine64);
-    h.streaming(kSignalBPin, false);
+    h.streaming(kAudioSignalBPin, false);
     // B now carries other samples, which must not reach the frame.
     h.run(40000, 64, sine64, [](std::int64_t i) { return (i % 3) * 0.25f; });
     const auto frames = h.frames();
@@ -255,7 +255,7 @@ TEST(SpectrumLevels, NeitherSignalStreamingStillSendsTheFrame) {
     AnalyzerHarness h(48000.0f);
     ASSERT_TRUE(h.ready());
     h.open();
-    h.setInt(kModePin, 2);
+    h.setInt(kAudioModePin, 2);
     h.run(1024, 64, sine64, sine64);
     const auto frames = h.frames();
     ASSERT_EQ(frames.size(), 1u);

@@ -1,5 +1,6 @@
 // The analyzer display object driven as the host drives it: pin values in, pin writes and
 // redraw requests out, and the painted picture read back from pixels.
+#include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_messages.h"
 #include "analyzer/display/analyzer_display.h"
 #include "host/paint_surface.h"
@@ -15,22 +16,6 @@
 
 namespace vex {
 namespace {
-
-enum Pin : std::int32_t {
-    kFrames = 0,
-    kModeOut = 1,
-    kFollowVoice = 2,
-    kVoiceGate = 3,
-    kMode = 4,
-    kModeItems = 5,
-    kBackground = 6,
-    kTrace1 = 7,
-    kTrace2 = 8,
-    kLabelColour = 9,
-    kGridColour = 10,
-    kSplit = 11,
-    kShade = 12,
-};
 
 std::uint32_t clockNow = 0;
 std::uint32_t testClock() {
@@ -82,10 +67,10 @@ protected:
         notify(pin);
     }
     void sendFrame(std::int32_t voice, const std::vector<std::uint8_t>& bytes) {
-        EXPECT_EQ(
-            display->setPin(kFrames, voice, static_cast<std::int32_t>(bytes.size()), bytes.data()),
-            kMpOk);
-        notify(kFrames, voice);
+        EXPECT_EQ(display->setPin(kDisplayFramesPin, voice, static_cast<std::int32_t>(bytes.size()),
+                                  bytes.data()),
+                  kMpOk);
+        notify(kDisplayFramesPin, voice);
     }
     std::unique_ptr<host::PaintSurface> paint(std::int32_t w = 425, std::int32_t h = 225) {
         auto surface = std::make_unique<host::PaintSurface>(w, h);
@@ -124,70 +109,70 @@ TEST_F(AnalyzerDisplayTest, ThirteenPinsAreBoundInIndexOrder) {
 }
 
 TEST_F(AnalyzerDisplayTest, ModeIsClampedAndEchoedOnModeOut) {
-    setInt(kMode, 7);
+    setInt(kDisplayModePin, 7);
     EXPECT_EQ(display->getCurrentMode(), 2);
     ASSERT_EQ(host.pinWrites.size(), 1u);
-    EXPECT_EQ(host.pinWrites[0].pinId, kModeOut);
+    EXPECT_EQ(host.pinWrites[0].pinId, kDisplayModeOutPin);
     EXPECT_EQ(host.pinWrites[0].fourth, 0);
     EXPECT_EQ(lastIntWrite(), 2);
     ASSERT_FALSE(host.invalidations.empty());
     EXPECT_TRUE(host.invalidations.back().whole);
 
-    setInt(kMode, -3);
+    setInt(kDisplayModePin, -3);
     EXPECT_EQ(display->getCurrentMode(), 0);
     EXPECT_EQ(lastIntWrite(), 0);
 
-    setInt(kMode, 2);
+    setInt(kDisplayModePin, 2);
     host.clearRecords();
-    setInt(kModeOut, 1); // the host writes the echo pin: the display puts the mode back
+    setInt(kDisplayModeOutPin, 1); // the host writes the echo pin: the display puts the mode back
     EXPECT_EQ(display->getCurrentMode(), 2);
     ASSERT_EQ(host.pinWrites.size(), 1u);
     EXPECT_EQ(lastIntWrite(), 2);
 
     host.clearRecords();
-    setInt(kMode, 2); // unchanged: nothing written, still redrawn
+    setInt(kDisplayModePin, 2); // unchanged: nothing written, still redrawn
     EXPECT_TRUE(host.pinWrites.empty());
     EXPECT_EQ(host.invalidations.size(), 1u);
-    setInt(kMode, INT_MIN);
+    setInt(kDisplayModePin, INT_MIN);
     EXPECT_EQ(display->getCurrentMode(), 0);
-    setInt(kMode, INT_MAX);
+    setInt(kDisplayModePin, INT_MAX);
     EXPECT_EQ(display->getCurrentMode(), 2);
 }
 
 TEST_F(AnalyzerDisplayTest, TheModeListIsPutBackOnce) {
-    setText(kModeItems, MP_TEXT("anything"));
+    setText(kDisplayModeItemsPin, MP_TEXT("anything"));
     ASSERT_EQ(host.pinWrites.size(), 1u);
-    EXPECT_EQ(host.pinWrites[0].pinId, kModeItems);
+    EXPECT_EQ(host.pinWrites[0].pinId, kDisplayModeItemsPin);
     ASSERT_EQ(host.pinWrites[0].bytes.size(), 60u);
     MpString sent(30, 0);
     std::memcpy(sent.data(), host.pinWrites[0].bytes.data(), 60);
     EXPECT_EQ(sent, MpString(MP_TEXT("Scope,Freq (Linear),Freq (Log)")));
     host.clearRecords();
-    setText(kModeItems, MP_TEXT("Scope,Freq (Linear),Freq (Log)"));
+    setText(kDisplayModeItemsPin, MP_TEXT("Scope,Freq (Linear),Freq (Log)"));
     EXPECT_TRUE(host.pinWrites.empty());
-    setText(kModeItems, MP_TEXT(""));
+    setText(kDisplayModeItemsPin, MP_TEXT(""));
     EXPECT_EQ(host.pinWrites.size(), 1u);
 }
 
 TEST_F(AnalyzerDisplayTest, GatesSelectTheVoiceWhileFollowing) {
-    setBool(kFollowVoice, true);
+    setBool(kDisplayFollowPin, true);
     host.clearRecords();
-    setFloat(kVoiceGate, 0.5f, 9);
+    setFloat(kDisplayGatePin, 0.5f, 9);
     EXPECT_EQ(display->getSelectedVoice(), 9);
-    setFloat(kVoiceGate, 0.0f, 3);
+    setFloat(kDisplayGatePin, 0.0f, 3);
     EXPECT_EQ(display->getSelectedVoice(), 9);
-    setFloat(kVoiceGate, std::numeric_limits<float>::quiet_NaN(), 4);
+    setFloat(kDisplayGatePin, std::numeric_limits<float>::quiet_NaN(), 4);
     EXPECT_EQ(display->getSelectedVoice(), 4);
     EXPECT_TRUE(host.invalidations.empty());
-    setBool(kFollowVoice, false);
+    setBool(kDisplayFollowPin, false);
     EXPECT_EQ(display->getSelectedVoice(), 0);
-    setFloat(kVoiceGate, 1.0f, 12);
+    setFloat(kDisplayGatePin, 1.0f, 12);
     EXPECT_EQ(display->getSelectedVoice(), 0);
     // Voices outside 0..127 are ignored by the pin.
-    setBool(kFollowVoice, true);
+    setBool(kDisplayFollowPin, true);
     float gate = 1.0f;
-    EXPECT_EQ(display->setPin(kVoiceGate, 128, 4, &gate), kMpOk);
-    EXPECT_EQ(display->notifyPin(kVoiceGate, 128), kMpOk);
+    EXPECT_EQ(display->setPin(kDisplayGatePin, 128, 4, &gate), kMpOk);
+    EXPECT_EQ(display->notifyPin(kDisplayGatePin, 128), kMpOk);
     EXPECT_EQ(display->getSelectedVoice(), 0);
 }
 
@@ -204,7 +189,7 @@ TEST_F(AnalyzerDisplayTest, FramesRecordTheirTimeAndInvalidateThePlot) {
     EXPECT_EQ(plain.right, 420);
     EXPECT_EQ(plain.bottom, 220);
 
-    setText(kLabelColour, MP_TEXT("RGB(255,255,255)"));
+    setText(kDisplayLabelPin, MP_TEXT("RGB(255,255,255)"));
     host.clearRecords();
     sendFrame(4, logFrame(0.0f, 0.0f));
     ASSERT_EQ(host.invalidations.size(), 1u);
@@ -216,9 +201,10 @@ TEST_F(AnalyzerDisplayTest, FramesRecordTheirTimeAndInvalidateThePlot) {
     // A voice outside the pin's range changes nothing.
     host.clearRecords();
     const std::vector<std::uint8_t> frame = logFrame(0.0f, 0.0f);
-    EXPECT_EQ(display->setPin(kFrames, -1, static_cast<std::int32_t>(frame.size()), frame.data()),
+    EXPECT_EQ(display->setPin(kDisplayFramesPin, -1, static_cast<std::int32_t>(frame.size()),
+                              frame.data()),
               kMpOk);
-    EXPECT_EQ(display->notifyPin(kFrames, -1), kMpOk);
+    EXPECT_EQ(display->notifyPin(kDisplayFramesPin, -1), kMpOk);
     EXPECT_TRUE(host.invalidations.empty());
 }
 
@@ -226,7 +212,7 @@ TEST_F(AnalyzerDisplayTest, BackgroundFrameAndOutlineAreReadBackFromPixels) {
     // No background colour: no fill, no frame.
     EXPECT_TRUE(test::changedPixels(*paint()).empty());
 
-    setText(kBackground, MP_TEXT("RGB(100,100,100)"));
+    setText(kDisplayBackgroundPin, MP_TEXT("RGB(100,100,100)"));
     const auto surface = paint();
     EXPECT_EQ(surface->pixel(200, 100), 0xff646464u);
     // Black outline on the area's edges, then two rows of the darkened colour inside.
@@ -248,49 +234,49 @@ TEST_F(AnalyzerDisplayTest, BackgroundFrameAndOutlineAreReadBackFromPixels) {
 
 TEST_F(AnalyzerDisplayTest, InitialPensDrawUntilColoursArrive) {
     sendFrame(0, logFrame(0.0f, -20.0f));
-    setInt(kMode, 2);
+    setInt(kDisplayModePin, 2);
     auto surface = paint();
     // Not following: voice 0 is drawn; no labels, so the plot is {5, 5, 420, 220}.
     EXPECT_EQ(test::pixelsOf(*surface, 0xff00ff00u).size(), 414u);
     EXPECT_EQ(test::pixelsOf(*surface, 0xffffff00u).size(), 414u);
 
     // Once the colours have been read, trace colours never given are transparent.
-    setText(kGridColour, MP_TEXT("RGB(0,80,0)"));
+    setText(kDisplayGridPin, MP_TEXT("RGB(0,80,0)"));
     surface = paint();
     EXPECT_TRUE(test::pixelsOf(*surface, 0xff00ff00u).empty());
     EXPECT_TRUE(test::pixelsOf(*surface, 0xffffff00u).empty());
     EXPECT_TRUE(display->getGridOn());
     EXPECT_FALSE(test::pixelsOf(*surface, 0xff005000u).empty());
-    setText(kGridColour, MP_TEXT("none"));
+    setText(kDisplayGridPin, MP_TEXT("none"));
     EXPECT_FALSE(display->getGridOn());
 }
 
 TEST_F(AnalyzerDisplayTest, OtherVoicesAreShadedTowardWhiteOrBlack) {
-    setInt(kMode, 2);
-    setBool(kFollowVoice, true);
-    setText(kTrace1, MP_TEXT("0xff008000"));
-    setText(kTrace2, MP_TEXT("ARGB(255,0,0,200)"));
+    setInt(kDisplayModePin, 2);
+    setBool(kDisplayFollowPin, true);
+    setText(kDisplayTrace1Pin, MP_TEXT("0xff008000"));
+    setText(kDisplayTrace2Pin, MP_TEXT("ARGB(255,0,0,200)"));
     sendFrame(1, logFrame(0.0f, -20.0f)); // voice 1: recent, not selected
-    setFloat(kShade, 1.0f);
+    setFloat(kDisplayShadePin, 1.0f);
     auto surface = paint();
     EXPECT_EQ(test::pixelsOf(*surface, 0xff7fbf7fu).size(), 414u);
     EXPECT_EQ(test::pixelsOf(*surface, 0xff7f7fe3u).size(), 414u);
-    setFloat(kShade, -1.0f);
+    setFloat(kDisplayShadePin, -1.0f);
     surface = paint();
     EXPECT_EQ(test::pixelsOf(*surface, 0xff004000u).size(), 414u);
     EXPECT_EQ(test::pixelsOf(*surface, 0xff000064u).size(), 414u);
 
     // The selected voice, once active, uses the main pens.
-    setFloat(kVoiceGate, 1.0f, 0);
+    setFloat(kDisplayGatePin, 1.0f, 0);
     sendFrame(0, logFrame(-40.0f, -40.0f, true, false));
     surface = paint();
     EXPECT_EQ(test::pixelsOf(*surface, 0xff008000u).size(), 414u);
 }
 
 TEST_F(AnalyzerDisplayTest, VoicesCountAsActiveFor500Milliseconds) {
-    setInt(kMode, 2);
-    setBool(kFollowVoice, true);
-    setText(kTrace1, MP_TEXT("RGB(0,255,0)"));
+    setInt(kDisplayModePin, 2);
+    setBool(kDisplayFollowPin, true);
+    setText(kDisplayTrace1Pin, MP_TEXT("RGB(0,255,0)"));
     clockNow = 10000;
     sendFrame(5, logFrame(0.0f, 0.0f, true, false));
     const auto drawnAt = [&](std::uint32_t time) {
@@ -302,35 +288,35 @@ TEST_F(AnalyzerDisplayTest, VoicesCountAsActiveFor500Milliseconds) {
     EXPECT_EQ(drawnAt(10500), 0u);
     EXPECT_EQ(drawnAt(20000), 0u);
     // A gate keeps the voice active whatever its age.
-    setFloat(kVoiceGate, 0.25f, 5);
+    setFloat(kDisplayGatePin, 0.25f, 5);
     EXPECT_EQ(drawnAt(20000), 414u);
     // Not following: only the selected voice 0, which has no frame.
-    setBool(kFollowVoice, false);
+    setBool(kDisplayFollowPin, false);
     EXPECT_EQ(drawnAt(20000), 0u);
 }
 
 TEST_F(AnalyzerDisplayTest, ViewsFollowTheModeAndSkipFramesOfOtherSizes) {
-    setText(kTrace1, MP_TEXT("RGB(0,255,0)"));
-    setText(kTrace2, MP_TEXT("RGB(255,255,0)"));
+    setText(kDisplayTrace1Pin, MP_TEXT("RGB(0,255,0)"));
+    setText(kDisplayTrace2Pin, MP_TEXT("RGB(255,255,0)"));
     sendFrame(0, logFrame(0.0f, 0.0f));
-    setInt(kMode, 0);
+    setInt(kDisplayModePin, 0);
     EXPECT_TRUE(test::changedPixels(*paint()).empty());
-    setInt(kMode, 1);
+    setInt(kDisplayModePin, 1);
     EXPECT_TRUE(test::changedPixels(*paint()).empty());
-    setInt(kMode, 2);
+    setInt(kDisplayModePin, 2);
     EXPECT_FALSE(test::changedPixels(*paint()).empty());
     // An empty value (the audio side going to sleep) leaves the voice out.
-    EXPECT_EQ(display->setPin(kFrames, 0, 0, nullptr), kMpOk);
-    notify(kFrames, 0);
+    EXPECT_EQ(display->setPin(kDisplayFramesPin, 0, 0, nullptr), kMpOk);
+    notify(kDisplayFramesPin, 0);
     EXPECT_TRUE(test::changedPixels(*paint()).empty());
 }
 
 TEST_F(AnalyzerDisplayTest, PaintSurvivesAnyAreaAndDeviceContext) {
-    setText(kBackground, MP_TEXT("RGB(10,20,30)"));
-    setText(kLabelColour, MP_TEXT("RGB(255,255,255)"));
-    setText(kGridColour, MP_TEXT("RGB(0,80,0)"));
+    setText(kDisplayBackgroundPin, MP_TEXT("RGB(10,20,30)"));
+    setText(kDisplayLabelPin, MP_TEXT("RGB(255,255,255)"));
+    setText(kDisplayGridPin, MP_TEXT("RGB(0,80,0)"));
     sendFrame(0, logFrame(0.0f, 0.0f));
-    setInt(kMode, 2);
+    setInt(kDisplayModePin, 2);
     EXPECT_EQ(display->paint(nullptr), kMpOk);
     display->arrange(0, 0, 0, 0);
     EXPECT_EQ(display->paint(paint(10, 10)->dc()), kMpOk);

@@ -9,6 +9,7 @@
 // After a deliberate change to what is painted, print the new table with
 //   VEX_PRINT_PAINT_HASHES=1 build/linux/paint_identity_tests
 // and paste it below.
+#include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_messages.h"
 #include "analyzer/display/analyzer_display.h"
 #include "host/paint_surface.h"
@@ -99,40 +100,41 @@ std::uint64_t paintHash(const PaintCase& c) {
     display->setClock(&fixedClock);
     display->arrange(0, c.height, 0, c.width);
     if (c.translucent) {
-        setText(*display, 6, "ARGB(200,20,30,40)");
-        setText(*display, 7, "ARGB(128,0,255,0)");
-        setText(*display, 8, "ARGB(90,255,255,0)");
-        setText(*display, 9, "ARGB(160,0,200,0)");
-        setText(*display, 10, "ARGB(100,0,80,0)");
+        setText(*display, kDisplayBackgroundPin, "ARGB(200,20,30,40)");
+        setText(*display, kDisplayTrace1Pin, "ARGB(128,0,255,0)");
+        setText(*display, kDisplayTrace2Pin, "ARGB(90,255,255,0)");
+        setText(*display, kDisplayLabelPin, "ARGB(160,0,200,0)");
+        setText(*display, kDisplayGridPin, "ARGB(100,0,80,0)");
         const float shade = 0.4f;
-        display->setPin(12, 0, 4, &shade);
-        display->notifyPin(12, 0);
+        display->setPin(kDisplayShadePin, 0, 4, &shade);
+        display->notifyPin(kDisplayShadePin, 0);
         const std::uint8_t split = 1;
-        display->setPin(11, 0, 1, &split);
-        display->notifyPin(11, 0);
+        display->setPin(kDisplaySplitPin, 0, 1, &split);
+        display->notifyPin(kDisplaySplitPin, 0);
     } else {
-        setText(*display, 6, "RGB(20,30,40)");
-        setText(*display, 7, "RGB(0,255,0)");
-        setText(*display, 8, "RGB(255,255,0)");
-        setText(*display, 9, "RGB(0,200,0)");
-        setText(*display, 10, "RGB(0,80,0)");
+        setText(*display, kDisplayBackgroundPin, "RGB(20,30,40)");
+        setText(*display, kDisplayTrace1Pin, "RGB(0,255,0)");
+        setText(*display, kDisplayTrace2Pin, "RGB(255,255,0)");
+        setText(*display, kDisplayLabelPin, "RGB(0,200,0)");
+        setText(*display, kDisplayGridPin, "RGB(0,80,0)");
         const float shade = -0.8f;
-        display->setPin(12, 0, 4, &shade);
-        display->notifyPin(12, 0);
+        display->setPin(kDisplayShadePin, 0, 4, &shade);
+        display->notifyPin(kDisplayShadePin, 0);
     }
     const std::uint8_t on = 1;
-    display->setPin(2, 0, 1, &on); // follow voices
-    display->notifyPin(2, 0);
-    display->setPin(4, 0, 4, &c.mode);
-    display->notifyPin(4, 0);
+    display->setPin(kDisplayFollowPin, 0, 1, &on);
+    display->notifyPin(kDisplayFollowPin, 0);
+    display->setPin(kDisplayModePin, 0, 4, &c.mode);
+    display->notifyPin(kDisplayModePin, 0);
     std::mt19937 random(static_cast<std::uint32_t>(1000 + 10 * c.mode + c.voices));
     for (std::int32_t v = 0; v < c.voices; ++v) {
         const std::vector<std::uint8_t> frame = noisyFrame(c.mode, random);
-        display->setPin(0, v, static_cast<std::int32_t>(frame.size()), frame.data());
-        display->notifyPin(0, v);
+        display->setPin(kDisplayFramesPin, v, static_cast<std::int32_t>(frame.size()),
+                        frame.data());
+        display->notifyPin(kDisplayFramesPin, v);
         const float gate = 1.0f;
-        display->setPin(3, v, 4, &gate);
-        display->notifyPin(3, v);
+        display->setPin(kDisplayGatePin, v, 4, &gate);
+        display->notifyPin(kDisplayGatePin, v);
     }
     host::PaintSurface surface(c.width, c.height);
     const std::int32_t result = display->paint(surface.dc());

@@ -80,6 +80,18 @@ TEST_F(AudioModuleBaseTest, HoldsTheHostInterfaceOnceAndReleasesItOnceAtTheLastR
     EXPECT_EQ(host.releases(), 1);
 }
 
+TEST_F(AudioModuleBaseTest, ATeardownErrorAtTheLastReleaseAnswersMinusOne) {
+    module->failTeardown = true;
+    EXPECT_EQ(object->release(), kMpFail);
+    EXPECT_EQ(destroyCount, 1);
+    // The object was not torn down: it still holds the host, and a later teardown frees it.
+    EXPECT_EQ(host.references(kHostAudioInterfaceId), 1);
+    module->failTeardown = false;
+    module->destroy(1);
+    object = nullptr;
+    EXPECT_EQ(host.references(kHostAudioInterfaceId), 0);
+}
+
 TEST(AudioModuleBaseDestroy, DestroyWithoutFreeingReleasesTheHostOnlyOnce) {
     host::TestHost host;
     {

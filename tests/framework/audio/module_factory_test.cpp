@@ -20,12 +20,12 @@ namespace {
 class CountedObject final : public UnknownInterface {
 public:
     explicit CountedObject(void* host) : host(host) {}
-    std::int32_t MP_STDCALL queryInterface(const MpGuid*, void** out) override {
+    std::int32_t MP_STDCALL queryInterface(const MpGuid*, void** out) noexcept override {
         *out = nullptr;
         return kMpUnsupported;
     }
-    std::int32_t MP_STDCALL addRef() override { return ++count; }
-    std::int32_t MP_STDCALL release() override {
+    std::int32_t MP_STDCALL addRef() noexcept override { return ++count; }
+    std::int32_t MP_STDCALL release() noexcept override {
         if (--count == 0) {
             delete this;
             return 0;

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <stdexcept>
 
 namespace vex::test {
 
@@ -82,6 +83,9 @@ public:
     }
     void destroy(std::int32_t flags) override {
         ++*destroyed;
+        if (failTeardown) {
+            throw std::runtime_error("teardown failed");
+        }
         AudioModuleBase::destroy(flags);
     }
 
@@ -116,6 +120,7 @@ public:
     Record<std::int32_t, 64> callbackIntValues;
     Record<std::int32_t, 64> callbackTimes;
     bool sendFromCallback = false;
+    bool failTeardown = false;
     int ownDestroyCount = 0;
     int* destroyed = &ownDestroyCount;
 };

@@ -49,7 +49,7 @@ public:
         ::operator delete(p);
     }
 
-    std::int32_t MP_STDCALL paint(HDC dc) override {
+    std::int32_t MP_STDCALL paint(HDC dc) noexcept override {
         paintedWith = dc;
         return kMpOk;
     }

@@ -1,0 +1,389 @@
+#include "lv2/analyzer_dsp.h"
+
+#include "analyzer/analyzer_pins.h"
+#include "host/voice_engine.h"
+#include "lv2/analyzer_lv2.h"
+
+#include <lv2/atom/util.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace vex::lv2 {
+
+namespace {
+
+PinEvent valueEvent(std::int32_t pinId, const void* value) {
+    PinEvent event{};
+    event.type = kEventPinValue;
+    event.pinId = pinId;
+    event.valueSize = 4;
+    std::memcpy(event.value, value, 4);
+    return event;
+}
+
+PinEvent plainEvent(std::int32_t type, std::int32_t pinId) {
+    PinEvent event{};
+    event.type = type;
+    event.pinId = pinId;
+    return event;
+}
+
+// A control value as a whole choice in lo..hi; NaN gives lo.
+std::int32_t choice(const float* port, std::int32_t lo, std::int32_t hi) {
+    const float value = port != nullptr ? *port : static_cast<float>(lo);
+    if (!(value >= static_cast<float>(lo))) {
+        return lo;
+    }
+    if (value >= static_cast<float>(hi)) {
+        return hi;
+    }
+    return static_cast<std::int32_t>(value + 0.5f); // truncates: rounds half up
+}
+
+const void* findFeature(const LV2_Feature* const* features, const char* uri) {
+    for (const LV2_Feature* const* f = features; f != nullptr && *f != nullptr; ++f) {
+        if (std::strcmp((*f)->URI, uri) == 0) {
+            return (*f)->data;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+AnalyzerDsp* AnalyzerDsp::create(double sampleRate, const char* bundlePath,
+                                 const LV2_Feature* const* features) {
+    auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(findFeature(features, LV2_URID__map)));
+    if (map == nullptr || bundlePath == nullptr || !(sampleRate > 0.0)) {
+        return nullptr;
+    }
+    try {
+        auto* dsp = new AnalyzerDsp(sampleRate, *map);
+        std::string path = bundlePath;
+        if (!path.empty() && path.back() != '/') {
+            path.push_back('/');
+        }
+        if (!dsp->library.load(path + kModuleFileName) || !dsp->makeObject()) {
+            delete dsp;
+            return nullptr;
+        }
+        return dsp;
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+AnalyzerDsp::AnalyzerDsp(double sampleRate, LV2_URID_Map& map) : rate(sampleRate) {
+    frameType = map.map(map.handle, kFrameTypeUri);
+    uiOpen = map.map(map.handle, kUiOpenUri);
+    uiClosed = map.map(map.handle, kUiClosedUri);
+    atomObject = map.map(map.handle, LV2_ATOM__Object);
+    atomBlank = map.map(map.handle, LV2_ATOM__Blank);
+    atomSequence = map.map(map.handle, LV2_ATOM__Sequence);
+
+    host.sampleRate = static_cast<float>(sampleRate);
+    // Why: the audio object honours its enable input only while the host flag is set.
+    host.hostFlag = 1;
+    host.recordSends = false;
+    host.onPinSend = [this](std::int32_t time, std::int32_t pinId, const void* data,
+                            std::int32_t size) {
+        if (pinId == kAudioFramePin) {
+            takeFrame(time, data, size);
+        }
+    };
+}
+
+AnalyzerDsp::~AnalyzerDsp() {
+    releaseObject();
+    library.unload();
+}
+
+bool AnalyzerDsp::makeObject() {
+    releaseObject();
+    try {
+        object = static_cast<AudioModuleInterface*>(host::createModuleObject(
+            *library.factory(), kAudioSide, host.hostPointer(), kAudioModuleInterfaceId));
+    } catch (const std::exception&) {
+        object = nullptr;
+    }
+    return object != nullptr;
+}
+
+void AnalyzerDsp::releaseObject() {
+    if (object != nullptr) {
+        object->release();
+        object = nullptr;
+    }
+}
+
+void AnalyzerDsp::connect(std::uint32_t port, void* data) {
+    switch (port) {
+    case kPortSignalA:
+        signalA = static_cast<const float*>(data);
+        break;
+    case kPortSignalB:
+        signalB = static_cast<const float*>(data);
+        break;
+    case kPortOutA:
+        outA = static_cast<float*>(data);
+        break;
+    case kPortOutB:
+        outB = static_cast<float*>(data);
+        break;
+    case kPortControl:
+        control = static_cast<const LV2_Atom_Sequence*>(data);
+        break;
+    case kPortNotify:
+        notify = static_cast<LV2_Atom_Sequence*>(data);
+        break;
+    case kPortMode:
+        mode = static_cast<const float*>(data);
+        break;
+    case kPortRate:
+        updateRate = static_cast<const float*>(data);
+        break;
+    case kPortEnable:
+        enable = static_cast<const float*>(data);
+        break;
+    case kPortAlways:
+        always = static_cast<const float*>(data);
+        break;
+    case kPortFramesSent:
+        framesSentOut = static_cast<float*>(data);
+        break;
+    case kPortFramesDropped:
+        framesDroppedOut = static_cast<float*>(data);
+        break;
+    case kPortPeakA:
+        peakAOut = static_cast<float*>(data);
+        break;
+    case kPortPeakB:
+        peakBOut = static_cast<float*>(data);
+        break;
+    default:
+        break;
+    }
+}
+
+void AnalyzerDsp::activate() {
+    // Each activation streams into a fresh object, so nothing of an earlier stream shows.
+    if (library.factory() == nullptr || !makeObject()) {
+        return;
+    }
+    started = false;
+    asleep = false;
+    framesSent = 0.0;
+    framesDropped = 0.0;
+    runningPeakA = runningPeakB = lastPeakA = lastPeakB = 0.0f;
+    // Why the flag: open sends the frame pin's empty value, outside run, when the host's
+    // notify buffer is not ours to write.
+    opening = true;
+    const bool opened = object->open() == kMpOk;
+    opening = false;
+    if (!opened) {
+        releaseObject();
+    }
+}
+
+void AnalyzerDsp::deactivate() {
+    releaseObject();
+}
+
+void AnalyzerDsp::readControlPort() {
+    if (control == nullptr) {
+        return;
+    }
+    LV2_ATOM_SEQUENCE_FOREACH(control, event) {
+        const LV2_Atom& body = event->body;
+        if ((body.type != atomObject && body.type != atomBlank) ||
+            body.size < sizeof(LV2_Atom_Object_Body)) {
+            continue;
+        }
+        const auto* message = reinterpret_cast<const LV2_Atom_Object*>(&body);
+        if (message->body.otype == uiOpen) {
+            uiListening = true;
+        } else if (message->body.otype == uiClosed) {
+            uiListening = false;
+        }
+    }
+}
+
+void AnalyzerDsp::scanPeaks(std::int32_t end) {
+    for (std::int32_t i = scanned; i < end; ++i) {
+        // Why: a NaN sample fails both comparisons and leaves the peak as it was.
+        const float a = std::fabs(signalA[i]);
+        const float b = std::fabs(signalB[i]);
+        if (a > runningPeakA) {
+            runningPeakA = a;
+        }
+        if (b > runningPeakB) {
+            runningPeakB = b;
+        }
+    }
+    scanned = std::max(scanned, end);
+}
+
+void AnalyzerDsp::takeFrame(std::int32_t time, const void* data, std::int32_t size) {
+    if (opening) {
+        return;
+    }
+    time = std::max<std::int32_t>(0, time);
+    scanPeaks(time);
+    lastPeakA = runningPeakA;
+    lastPeakB = runningPeakB;
+    runningPeakA = runningPeakB = 0.0f;
+    framesSent += 1.0;
+
+    const bool wanted = uiListening || (always != nullptr && *always != 0.0f);
+    if (!wanted) {
+        return;
+    }
+    const auto bytes = static_cast<std::uint32_t>(data != nullptr ? std::max(0, size) : 0);
+    const std::uint32_t need = lv2_atom_pad_size(sizeof(LV2_Atom_Event) + bytes);
+    if (notifyCapacity == 0 || sizeof(LV2_Atom) + notify->atom.size + need > notifyCapacity) {
+        framesDropped += 1.0; // a frame goes whole or not at all
+        return;
+    }
+    auto* event = reinterpret_cast<LV2_Atom_Event*>(reinterpret_cast<std::uint8_t*>(notify) +
+                                                    sizeof(LV2_Atom) + notify->atom.size);
+    event->time.frames = time;
+    event->body.type = frameType;
+    event->body.size = bytes;
+    auto* body = reinterpret_cast<std::uint8_t*>(event + 1);
+    if (bytes > 0) {
+        std::memcpy(body, data, bytes);
+    }
+    std::memset(body + bytes, 0, need - sizeof(LV2_Atom_Event) - bytes);
+    notify->atom.size += need;
+}
+
+void AnalyzerDsp::run(std::uint32_t sampleCount) {
+    // The notify buffer arrives with its capacity in the header's size field.
+    notifyCapacity = 0;
+    if (notify != nullptr && notify->atom.size >= sizeof(LV2_Atom_Sequence_Body)) {
+        notifyCapacity = notify->atom.size;
+        notify->atom.type = atomSequence;
+        notify->atom.size = sizeof(LV2_Atom_Sequence_Body);
+        notify->body.unit = 0;
+        notify->body.pad = 0;
+    }
+    readControlPort();
+
+    const auto frames = static_cast<std::int32_t>(std::min<std::uint32_t>(sampleCount, 1u << 30));
+    const bool connected = signalA != nullptr && signalB != nullptr;
+    if (object != nullptr && connected && frames > 0) {
+        std::size_t count = 0;
+        const std::int32_t newMode = choice(mode, 0, 2);
+        const std::int32_t newRate = choice(updateRate, 0, 7);
+        const float newEnable = enable != nullptr && *enable == 0.0f ? 0.0f : 1.0f;
+        if (!started) {
+            events[count++] = plainEvent(kEventStreamingStart, kAudioSignalAPin);
+            events[count++] = plainEvent(kEventStreamingStart, kAudioSignalBPin);
+        }
+        if (!started || newMode != sentMode) {
+            events[count++] = valueEvent(kAudioModePin, &newMode);
+        }
+        if (!started || newRate != sentRate) {
+            events[count++] = valueEvent(kAudioRatePin, &newRate);
+        }
+        if (!started || newEnable != sentEnable) {
+            events[count++] = valueEvent(kAudioEnablePin, &newEnable);
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            events[i].next = i + 1 < count ? &events[i + 1] : nullptr;
+        }
+        started = true;
+        sentMode = newMode;
+        sentRate = newRate;
+        sentEnable = newEnable;
+
+        scanned = 0;
+        // Why const_cast: the audio object only reads its input buffers.
+        object->setBuffer(kAudioSignalAPin, const_cast<float*>(signalA));
+        object->setBuffer(kAudioSignalBPin, const_cast<float*>(signalB));
+        // A sleeping object is left alone until there are events for it.
+        if (!asleep || count > 0) {
+            const std::int32_t sleepsBefore = host.sleepRequests;
+            object->process(frames, count > 0 ? events.data() : nullptr);
+            asleep = host.sleepRequests != sleepsBefore;
+        }
+        scanPeaks(frames);
+    }
+
+    if (connected && outA != nullptr && outB != nullptr && frames > 0) {
+        // Why this order: a host may hand one input's buffer as the other output.
+        const auto n = static_cast<std::size_t>(frames);
+        if (outA == signalB) {
+            std::memmove(outB, signalB, n * sizeof(float));
+            std::memmove(outA, signalA, n * sizeof(float));
+        } else {
+            std::memmove(outA, signalA, n * sizeof(float));
+            std::memmove(outB, signalB, n * sizeof(float));
+        }
+    }
+    writeOutputs();
+}
+
+void AnalyzerDsp::writeOutputs() {
+    if (framesSentOut != nullptr) {
+        *framesSentOut = static_cast<float>(framesSent);
+    }
+    if (framesDroppedOut != nullptr) {
+        *framesDroppedOut = static_cast<float>(framesDropped);
+    }
+    if (peakAOut != nullptr) {
+        *peakAOut = lastPeakA;
+    }
+    if (peakBOut != nullptr) {
+        *peakBOut = lastPeakB;
+    }
+}
+
+namespace {
+
+LV2_Handle instantiate(const LV2_Descriptor*, double sampleRate, const char* bundlePath,
+                       const LV2_Feature* const* features) {
+    return AnalyzerDsp::create(sampleRate, bundlePath, features);
+}
+
+void connectPort(LV2_Handle instance, uint32_t port, void* data) {
+    static_cast<AnalyzerDsp*>(instance)->connect(port, data);
+}
+
+void activate(LV2_Handle instance) {
+    try {
+        static_cast<AnalyzerDsp*>(instance)->activate();
+    } catch (...) {
+        // Out of memory while making the object: the instance passes audio through only.
+    }
+}
+
+void run(LV2_Handle instance, uint32_t sampleCount) {
+    static_cast<AnalyzerDsp*>(instance)->run(sampleCount);
+}
+
+void deactivate(LV2_Handle instance) {
+    static_cast<AnalyzerDsp*>(instance)->deactivate();
+}
+
+void cleanup(LV2_Handle instance) {
+    delete static_cast<AnalyzerDsp*>(instance);
+}
+
+const void* extensionData(const char*) {
+    return nullptr;
+}
+
+const LV2_Descriptor descriptor = {kPluginUri, instantiate, connectPort, activate,
+                                   run,        deactivate,  cleanup,     extensionData};
+
+} // namespace
+
+} // namespace vex::lv2
+
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
+    return index == 0 ? &vex::lv2::descriptor : nullptr;
+}

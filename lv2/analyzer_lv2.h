@@ -1,0 +1,43 @@
+// The plug-in's identity as the bundle describes it: the URIs and port indices that the
+// DSP library, the UI library and the bundle's descriptions share.
+#pragma once
+
+#include <cstdint>
+
+namespace vex::lv2 {
+
+inline constexpr char kPluginUri[] = "urn:vex:analyzer";
+inline constexpr char kUiUri[] = "urn:vex:analyzer#ui";
+// Atom type of one frame on the notify port: the frame's bytes as the audio object sent
+// them (0, 1604, 4100 or 4228 bytes), nothing added.
+inline constexpr char kFrameTypeUri[] = "urn:vex:analyzer#Frame";
+// Object types the UI sends on the control port when it opens and when it closes.
+inline constexpr char kUiOpenUri[] = "urn:vex:analyzer#UiOpen";
+inline constexpr char kUiClosedUri[] = "urn:vex:analyzer#UiClosed";
+
+// The module file inside the bundle, beside the DSP and UI libraries.
+inline constexpr char kModuleFileName[] = "VEX_ANALYZER.sem";
+
+enum Port : std::uint32_t {
+    kPortSignalA = 0,        // audio in
+    kPortSignalB = 1,        // audio in
+    kPortOutA = 2,           // audio out: signal A unchanged
+    kPortOutB = 3,           // audio out: signal B unchanged
+    kPortControl = 4,        // atom in: the UI's open and closed messages
+    kPortNotify = 5,         // atom out: one event per frame
+    kPortMode = 6,           // control in: 0 scope, 1 linear spectrum, 2 log spectrum
+    kPortRate = 7,           // control in: update-rate choice 0..7 (5 to 40 frames per second)
+    kPortEnable = 8,         // control in: 0 stops the analysis
+    kPortAlways = 9,         // control in: non-zero sends frames with no UI open
+    kPortFramesSent = 10,    // control out: frames the audio object sent since activation
+    kPortFramesDropped = 11, // control out: frames left out because the notify buffer was full
+    kPortPeakA = 12,         // control out: signal A's peak magnitude over the last frame
+    kPortPeakB = 13,         // control out: signal B's peak magnitude over the last frame
+    kPortCount = 14,
+};
+
+// Bytes the notify port asks for: room for fifteen of the largest frames with their event
+// headers. At 48 kHz a block of 8192 samples brings at most six frames of any kind.
+inline constexpr std::uint32_t kNotifyMinimumSize = 65536;
+
+} // namespace vex::lv2

@@ -1,0 +1,401 @@
+// The UI half of the LV2 plug-in: an X11 window showing the module's display object,
+// created through the module's factory, fed the frames the DSP sends on its notify port,
+// and painted through the drawing stand-in. Everything here runs on the host's UI thread.
+#include "host/display_session.h"
+#include "host/module_library.h"
+#include "host/paint_surface.h"
+#include "host/voice_engine.h"
+#include "lv2/analyzer_lv2.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <cairo-xlib.h>
+#include <cairo.h>
+#include <lv2/atom/atom.h>
+#include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+
+namespace vex::lv2 {
+
+namespace {
+
+// vexhost's default picture size; the host may size the window otherwise.
+constexpr std::int32_t kDefaultWidth = 640;
+constexpr std::int32_t kDefaultHeight = 360;
+
+const void* findFeature(const LV2_Feature* const* features, const char* uri) {
+    for (const LV2_Feature* const* f = features; f != nullptr && *f != nullptr; ++f) {
+        if (std::strcmp((*f)->URI, uri) == 0) {
+            return (*f)->data;
+        }
+    }
+    return nullptr;
+}
+
+class AnalyzerUi {
+public:
+    AnalyzerUi(LV2UI_Write_Function writeFunction, LV2UI_Controller hostController,
+               LV2_URID_Map& map, const LV2UI_Resize* hostResize)
+        : write(writeFunction), controller(hostController), resizeHost(hostResize) {
+        frameType = map.map(map.handle, kFrameTypeUri);
+        uiOpen = map.map(map.handle, kUiOpenUri);
+        uiClosed = map.map(map.handle, kUiClosedUri);
+        atomObject = map.map(map.handle, LV2_ATOM__Object);
+        eventTransfer = map.map(map.handle, LV2_ATOM__eventTransfer);
+    }
+    ~AnalyzerUi();
+    AnalyzerUi(const AnalyzerUi&) = delete;
+    AnalyzerUi& operator=(const AnalyzerUi&) = delete;
+
+    // Loads the module, creates the display object and the window (inside `parent` when
+    // the host gives one). False when any of them cannot be made.
+    bool open(const std::string& bundlePath, Window parent);
+    Window widget() const { return window; }
+
+    void portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t format,
+                   const void* buffer);
+    int idle();
+    int show();
+    int hide();
+    int resize(int width, int height);
+
+private:
+    void applySize(std::int32_t width, std::int32_t height);
+    void showMode(std::int32_t mode);
+    void tellDsp(LV2_URID message);
+    void paint();
+
+    LV2UI_Write_Function write;
+    LV2UI_Controller controller;
+    const LV2UI_Resize* resizeHost;
+    LV2_URID frameType = 0;
+    LV2_URID uiOpen = 0;
+    LV2_URID uiClosed = 0;
+    LV2_URID atomObject = 0;
+    LV2_URID eventTransfer = 0;
+
+    host::ModuleLibrary library;
+    std::unique_ptr<host::DisplaySession> session;
+    std::unique_ptr<host::PaintSurface> surface;
+    std::int32_t mode = 0;
+
+    Display* x = nullptr;
+    Window window = 0;
+    Atom deleteWindow = 0;
+    bool embedded = false;
+    bool mapped = false;
+    bool listening = false;
+    bool dirty = true;
+    bool closed = false;
+    std::int32_t width = kDefaultWidth;
+    std::int32_t height = kDefaultHeight;
+    std::int32_t minimumWidth = 1;
+    std::int32_t minimumHeight = 1;
+};
+
+bool AnalyzerUi::open(const std::string& bundlePath, Window parent) {
+    std::string path = bundlePath;
+    if (!path.empty() && path.back() != '/') {
+        path.push_back('/');
+    }
+    if (!library.load(path + kModuleFileName)) {
+        return false;
+    }
+    host::startGdiplus();
+    session = std::make_unique<host::DisplaySession>(*library.factory(), mode, host::defaultLook(),
+                                                     1, 48000.0);
+    // Why only the lower limit: the display's measure clamps both sides to 15..100, and a
+    // picture of at most 100 x 100 pixels cannot show the analysis; the window follows
+    // the host's size down to the display's smallest.
+    const MeasureSize smallest = session->measure(0, 0);
+    minimumWidth = std::max<std::int32_t>(1, smallest.width);
+    minimumHeight = std::max<std::int32_t>(1, smallest.height);
+    applySize(kDefaultWidth, kDefaultHeight);
+
+    x = XOpenDisplay(nullptr);
+    if (x == nullptr) {
+        return false;
+    }
+    embedded = parent != 0;
+    const Window under = embedded ? parent : DefaultRootWindow(x);
+    const unsigned long black = BlackPixel(x, DefaultScreen(x));
+    window = XCreateSimpleWindow(x, under, 0, 0, static_cast<unsigned>(width),
+                                 static_cast<unsigned>(height), 0, black, black);
+    // The picture covers the whole window: no background repaint before each paint.
+    XSetWindowBackgroundPixmap(x, window, None);
+    XSelectInput(x, window, ExposureMask | StructureNotifyMask | ButtonPressMask);
+    XStoreName(x, window, "VEX analyzer");
+    XSizeHints hints{};
+    hints.flags = PMinSize | PBaseSize;
+    hints.min_width = minimumWidth;
+    hints.min_height = minimumHeight;
+    hints.base_width = width;
+    hints.base_height = height;
+    XSetWMNormalHints(x, window, &hints);
+    deleteWindow = XInternAtom(x, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(x, window, &deleteWindow, 1);
+    if (resizeHost != nullptr) {
+        resizeHost->ui_resize(resizeHost->handle, width, height);
+    }
+    if (embedded) {
+        show();
+    }
+    XFlush(x);
+    return true;
+}
+
+AnalyzerUi::~AnalyzerUi() {
+    if (listening) {
+        tellDsp(uiClosed);
+    }
+    surface.reset();
+    session.reset();
+    if (x != nullptr) {
+        if (window != 0) {
+            XDestroyWindow(x, window);
+        }
+        XCloseDisplay(x);
+    }
+}
+
+void AnalyzerUi::tellDsp(LV2_URID message) {
+    LV2_Atom_Object object{};
+    object.atom.type = atomObject;
+    object.atom.size = sizeof(LV2_Atom_Object_Body);
+    object.body.id = 0;
+    object.body.otype = message;
+    write(controller, kPortControl, sizeof object, eventTransfer, &object);
+    listening = message == uiOpen;
+}
+
+void AnalyzerUi::applySize(std::int32_t newWidth, std::int32_t newHeight) {
+    width = std::max(minimumWidth, newWidth);
+    height = std::max(minimumHeight, newHeight);
+    session->resize(width, height);
+    if (!surface || surface->width() != width || surface->height() != height) {
+        surface = std::make_unique<host::PaintSurface>(width, height);
+    }
+    dirty = true;
+}
+
+void AnalyzerUi::showMode(std::int32_t newMode) {
+    session->setMode(newMode);
+    const std::int32_t shown = session->modeShown();
+    mode = shown >= 0 ? shown : newMode;
+    dirty = true;
+}
+
+void AnalyzerUi::portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t format,
+                           const void* buffer) {
+    if (buffer == nullptr) {
+        return;
+    }
+    if (port == kPortNotify && format == eventTransfer && size >= sizeof(LV2_Atom)) {
+        const auto* atom = static_cast<const LV2_Atom*>(buffer);
+        if (atom->type == frameType && atom->size <= size - sizeof(LV2_Atom)) {
+            session->deliverFrame(0, reinterpret_cast<const std::uint8_t*>(atom + 1),
+                                  static_cast<std::int32_t>(atom->size), 0);
+        }
+    } else if (port == kPortMode && format == 0 && size == sizeof(float)) {
+        const float value = *static_cast<const float*>(buffer);
+        // Why the clamp here: the display's mode pin takes whole numbers; NaN shows 0.
+        const std::int32_t wanted =
+            value >= 0.0f ? static_cast<std::int32_t>(std::min(value, 1000.0f) + 0.5f) : 0;
+        if (wanted != mode || session->modeShown() < 0) {
+            showMode(wanted);
+        }
+        // The control follows the mode the display shows, should the host's differ.
+        const auto shown = static_cast<float>(mode);
+        if (shown != value) {
+            write(controller, kPortMode, sizeof shown, 0, &shown);
+        }
+    }
+}
+
+int AnalyzerUi::idle() {
+    while (XPending(x) > 0) {
+        XEvent event;
+        XNextEvent(x, &event);
+        switch (event.type) {
+        case Expose:
+            dirty = true;
+            break;
+        case ConfigureNotify:
+            if (event.xconfigure.width != width || event.xconfigure.height != height) {
+                applySize(event.xconfigure.width, event.xconfigure.height);
+            }
+            break;
+        case ButtonPress:
+            // A click shows the next view, and the host's mode control follows.
+            if (event.xbutton.button == Button1) {
+                showMode((mode + 1) % 3);
+                const auto shown = static_cast<float>(mode);
+                write(controller, kPortMode, sizeof shown, 0, &shown);
+            }
+            break;
+        case ClientMessage:
+            if (static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow) {
+                closed = true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    if (mapped && (dirty || session->invalidated())) {
+        paint();
+    }
+    return closed ? 1 : 0;
+}
+
+void AnalyzerUi::paint() {
+    dirty = false;
+    try {
+        session->paint(*surface, 0);
+    } catch (const std::exception&) {
+        return; // the display refused to paint: the window keeps its last picture
+    }
+    std::vector<std::uint32_t> pixels = surface->pixels();
+    cairo_surface_t* image =
+        cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels.data()),
+                                            CAIRO_FORMAT_ARGB32, width, height, width * 4);
+    XWindowAttributes attributes{};
+    XGetWindowAttributes(x, window, &attributes);
+    cairo_surface_t* target = cairo_xlib_surface_create(x, window, attributes.visual,
+                                                        attributes.width, attributes.height);
+    cairo_t* cr = cairo_create(target);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, image, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(target);
+    cairo_surface_destroy(target);
+    cairo_surface_destroy(image);
+    XFlush(x);
+}
+
+int AnalyzerUi::show() {
+    if (!mapped) {
+        XMapRaised(x, window);
+        XFlush(x);
+        mapped = true;
+        dirty = true;
+    }
+    if (!listening) {
+        tellDsp(uiOpen);
+    }
+    return 0;
+}
+
+int AnalyzerUi::hide() {
+    if (mapped) {
+        XUnmapWindow(x, window);
+        XFlush(x);
+        mapped = false;
+    }
+    if (listening) {
+        tellDsp(uiClosed);
+    }
+    return 0;
+}
+
+int AnalyzerUi::resize(int newWidth, int newHeight) {
+    applySize(newWidth, newHeight);
+    XResizeWindow(x, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XFlush(x);
+    return 0;
+}
+
+LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundlePath,
+                         LV2UI_Write_Function write, LV2UI_Controller controller,
+                         LV2UI_Widget* widget, const LV2_Feature* const* features) {
+    auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(findFeature(features, LV2_URID__map)));
+    if (map == nullptr || bundlePath == nullptr || write == nullptr || widget == nullptr) {
+        return nullptr;
+    }
+    const auto parent = static_cast<Window>(
+        reinterpret_cast<std::uintptr_t>(findFeature(features, LV2_UI__parent)));
+    const auto* hostResize =
+        static_cast<const LV2UI_Resize*>(findFeature(features, LV2_UI__resize));
+    try {
+        auto ui = std::make_unique<AnalyzerUi>(write, controller, *map, hostResize);
+        if (!ui->open(bundlePath, parent)) {
+            return nullptr;
+        }
+        *widget = reinterpret_cast<LV2UI_Widget>(static_cast<std::uintptr_t>(ui->widget()));
+        return ui.release();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void cleanup(LV2UI_Handle handle) {
+    delete static_cast<AnalyzerUi*>(handle);
+}
+
+void portEvent(LV2UI_Handle handle, uint32_t port, uint32_t size, uint32_t format,
+               const void* buffer) {
+    try {
+        static_cast<AnalyzerUi*>(handle)->portEvent(port, size, format, buffer);
+    } catch (...) {
+        // A value the display refused: it keeps what it had.
+    }
+}
+
+int idle(LV2UI_Handle handle) {
+    try {
+        return static_cast<AnalyzerUi*>(handle)->idle();
+    } catch (...) {
+        return 1;
+    }
+}
+
+int show(LV2UI_Handle handle) {
+    return static_cast<AnalyzerUi*>(handle)->show();
+}
+
+int hide(LV2UI_Handle handle) {
+    return static_cast<AnalyzerUi*>(handle)->hide();
+}
+
+int resize(LV2UI_Feature_Handle handle, int width, int height) {
+    try {
+        return static_cast<AnalyzerUi*>(handle)->resize(width, height);
+    } catch (...) {
+        return 1;
+    }
+}
+
+const void* extensionData(const char* uri) {
+    static const LV2UI_Idle_Interface idleInterface = {idle};
+    static const LV2UI_Show_Interface showInterface = {show, hide};
+    // The host calls it with the UI's own handle as the first argument.
+    static const LV2UI_Resize resizeInterface = {nullptr, resize};
+    if (std::strcmp(uri, LV2_UI__idleInterface) == 0) {
+        return &idleInterface;
+    }
+    if (std::strcmp(uri, LV2_UI__showInterface) == 0) {
+        return &showInterface;
+    }
+    if (std::strcmp(uri, LV2_UI__resize) == 0) {
+        return &resizeInterface;
+    }
+    return nullptr;
+}
+
+const LV2UI_Descriptor descriptor = {kUiUri, instantiate, cleanup, portEvent, extensionData};
+
+} // namespace
+
+} // namespace vex::lv2
+
+LV2_SYMBOL_EXPORT const LV2UI_Descriptor* lv2ui_descriptor(uint32_t index) {
+    return index == 0 ? &vex::lv2::descriptor : nullptr;
+}

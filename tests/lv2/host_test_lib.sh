@@ -1,0 +1,119 @@
+# Shared by the host tests (sourced): a private work folder, the processes a test starts
+# (ended by their process ids when the test exits, also on failure), polling, a private
+# JACK server, and the bundle installed into a prefix of the test's own.
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/vex-lv2-test-XXXXXX") || exit 1
+started=""
+ending=""
+
+# running PID: the process exists and has not yet exited (a zombie has).
+running() {
+    [ -r "/proc/$1/stat" ] && [ "$(sed 's/.*) //' "/proc/$1/stat" | cut -d' ' -f1)" != Z ]
+}
+
+# Ends what the test started, last started first (the hosts before their server): each is
+# asked to terminate, given ten seconds, then killed.
+cleanup() {
+    for pid in $started; do
+        ending="$pid $ending"
+    done
+    for pid in ${ending:-}; do
+        kill "$pid" 2>/dev/null
+        tries=200
+        while running "$pid" && [ "$tries" -gt 0 ]; do
+            sleep 0.05
+            tries=$((tries - 1))
+        done
+        running "$pid" && echo "killing $pid ($(tr "\0" " " </proc/$pid/cmdline 2>/dev/null)): it did not end when asked" >&2
+        kill -KILL "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+# fail MESSAGE: reports, shows the end of every log of the test, and exits.
+fail() {
+    echo "FAIL: $*" >&2
+    for log in "$work"/*.log; do
+        [ -f "$log" ] || continue
+        echo "== $(basename "$log")" >&2
+        tail -n 40 "$log" >&2
+    done
+    exit 1
+}
+
+# started_pid PID: ends PID when the test exits.
+started_pid() {
+    started="$started $1"
+}
+
+# poll TRIES COMMAND...: runs COMMAND every 50 ms until it succeeds; fails after TRIES.
+poll() {
+    tries=$1
+    shift
+    while ! "$@"; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || return 1
+        sleep 0.05
+    done
+}
+
+# install_bundle BUILD_DIR: cmake --install into the test's prefix; sets LV2_PATH to it
+# and to the system's LV2 specifications.
+install_bundle() {
+    cmake --install "$1" --prefix "$work/prefix" --component lv2 >"$work/install.log" 2>&1 ||
+        fail "cmake --install failed"
+    bundle="$work/prefix/lib/lv2/vex-analyzer.lv2"
+    [ -f "$bundle/manifest.ttl" ] || fail "no bundle at $bundle"
+    LV2_PATH="$work/prefix/lib/lv2:/usr/lib/lv2"
+    export LV2_PATH
+    build_dir=$1
+}
+
+jack_up() {
+    jack_lsp >/dev/null 2>&1
+}
+
+# start_jack: a private JACK server on the dummy driver, 48 kHz, 256-sample periods;
+# JACK clients of the test reach it (and only it) through JACK_DEFAULT_SERVER. Why
+# synchronous with a client time-out of seconds: on a loaded machine an asynchronous
+# server skips a late client's cycle, and the plug-in would then see less audio than the
+# sine client played. Why one name per test and build folder: JACK keeps eight server
+# slots per user and frees a killed server's slot only for a server of the same name.
+start_jack() {
+    JACK_DEFAULT_SERVER="vex-$(basename "$0" .sh)-$(echo "$build_dir" | cksum | cut -d' ' -f1)"
+    JACK_NO_START_SERVER=1
+    export JACK_DEFAULT_SERVER JACK_NO_START_SERVER
+    jackd --no-realtime -S -t 3000 -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 \
+        >"$work/jackd.log" 2>&1 &
+    started_pid $!
+    poll 200 jack_up || fail "the JACK server did not start"
+}
+
+# has_port NAME: the JACK port NAME exists.
+has_port() {
+    jack_lsp 2>/dev/null | grep -qx "$1"
+}
+
+# start_sine SINE_CLIENT FREQUENCY AMPLITUDE PORT...: the sine client, its standard input
+# kept open on descriptor 4 (a line there makes it print the samples it played).
+start_sine() {
+    client=$1
+    shift
+    mkfifo "$work/sine.in"
+    "$client" "$@" <"$work/sine.in" >"$work/sine.log" 2>&1 &
+    started_pid $!
+    exec 4>"$work/sine.in"
+    poll 400 grep -q '^connected' "$work/sine.log" || fail "the sine client did not connect"
+}
+
+# played: the samples the sine client has played so far (the graph's audio time).
+played() {
+    before=$(grep -c '^played' "$work/sine.log")
+    echo >&4
+    poll 200 sh -c "[ \$(grep -c '^played' '$work/sine.log') -gt $before ]" ||
+        fail "the sine client did not answer"
+    grep '^played' "$work/sine.log" | tail -n 1 | cut -d' ' -f2
+}

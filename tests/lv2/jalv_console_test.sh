@@ -1,0 +1,57 @@
+#!/bin/sh
+# jalv's console under a private JACK server: a 1 kHz sine at 0.5 from our sine client in
+# both inputs; jalv's monitors show frames sent rising at the chosen rate and the peaks.
+#   jalv_console_test.sh BUILD_DIR SINE_CLIENT
+set -u
+. "$(dirname "$0")/host_test_lib.sh"
+install_bundle "$1"
+start_jack
+
+# jalv quits when its standard input closes: descriptor 3 keeps it open.
+mkfifo "$work/jalv.in"
+stdbuf -oL jalv -n vexa -c always=1 -c mode=0 -c rate=3 urn:vex:analyzer \
+    <"$work/jalv.in" >"$work/jalv.log" 2>&1 &
+started_pid $!
+exec 3>"$work/jalv.in"
+poll 400 has_port vexa:signal_b || fail "jalv did not start the plug-in"
+start_sine "$2" 1000 0.5 vexa:signal_a vexa:signal_b
+
+# monitor SYMBOL: the value jalv's monitors command shows now.
+monitor() {
+    before=$(grep -c "^> *frames_sent = \|^frames_sent = " "$work/jalv.log")
+    echo monitors >&3
+    poll 200 sh -c "[ \$(grep -c '^> *frames_sent = \|^frames_sent = ' '$work/jalv.log') -gt $before ] &&
+        [ \$(grep -c '^peak_b = ' '$work/jalv.log') -gt $before ]" || fail "no answer to monitors"
+    grep "^\(> *\)\?$1 = " "$work/jalv.log" | tail -n 1 | sed 's/.* = //'
+}
+sent_some() {
+    [ "$(monitor frames_sent | cut -d. -f1)" -gt 2 ]
+}
+poll 200 sent_some || fail "frames sent does not rise"
+
+t0=$(played)
+f0=$(monitor frames_sent)
+# Four seconds of audio time, however fast this machine runs the graph.
+four_seconds() {
+    [ "$(played)" -ge $((t0 + 192000)) ]
+}
+poll 600 four_seconds || fail "the graph did not play four seconds"
+f1=$(monitor frames_sent)
+t1=$(played)
+peak_a=$(monitor peak_a)
+peak_b=$(monitor peak_b)
+dropped=$(monitor frames_dropped)
+
+# Rate choice 3 in the scope view: each frame takes 200 captured samples and a hold-off
+# of 48000 / 20 = 2400, then the rest of the 256-sample period the hold-off ends in and up
+# to one 48-sample cycle to the next rising edge: 16.5 to 18.5 frames a second. Reading
+# the two counters apart may cost a frame at either end (jalv refreshes its monitors 30
+# times a second), half a frame a second over the four seconds.
+rate=$(echo "$f0 $f1 $t0 $t1" | awk '{ printf "%.2f", ($2 - $1) * 48000 / ($4 - $3) }')
+echo "frames sent $f0 -> $f1 over $((t1 - t0)) samples: $rate per second; peaks $peak_a $peak_b; dropped $dropped"
+echo "$rate" | awk '{ exit !($1 >= 15.5 && $1 <= 19.5) }' || fail "frames come at $rate per second"
+# 48 samples a cycle, starting at phase 0: the crest is sampled exactly.
+for peak in "$peak_a" "$peak_b"; do
+    echo "$peak" | awk '{ exit !($1 >= 0.4985 && $1 <= 0.5005) }' || fail "peak $peak, not 0.5"
+done
+[ "$dropped" = "0.000000" ] || fail "$dropped frames dropped"
