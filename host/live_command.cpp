@@ -86,31 +86,12 @@ private:
     std::thread thread;
 };
 
-// SDL's default output: its callback runs the voices and plays what they hear, signal A of
-// every voice on the left, signal B on the right, each mixed at 1/voices.
-class PlaybackDriver final : public AudioDriver {
+// An SDL audio device whose callback runs the voices. The feed is handed over at start.
+class SdlDeviceDriver : public AudioDriver {
 public:
-    PlaybackDriver(double wantedRate, std::int32_t wantedBlock) {
-        SDL_AudioSpec want{};
-        want.freq = static_cast<int>(wantedRate);
-        want.format = AUDIO_F32SYS;
-        want.channels = 2;
-        want.samples = static_cast<Uint16>(std::clamp(wantedBlock, 64, 4096));
-        want.callback = &PlaybackDriver::callback;
-        want.userdata = this;
-        SDL_AudioSpec have{};
-        device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-        if (device == 0) {
-            throw HostError(std::string("cannot open the audio output: ") + SDL_GetError());
-        }
-        block = have.samples;
-        rate = wantedRate;
-    }
-    ~PlaybackDriver() override { stop(); }
-    // The session's rate: SDL converts to the device's own.
+    ~SdlDeviceDriver() override { stop(); }
     double sampleRate() const override { return rate; }
     std::int32_t blockSize() const override { return block; }
-    void keep(std::vector<const KeptInput*> inputs) { kept = std::move(inputs); }
     void start(LiveFeed& liveFeed) override {
         feed.store(&liveFeed, std::memory_order_release);
         SDL_PauseAudioDevice(device, 0);
@@ -122,23 +103,63 @@ public:
         }
     }
 
+protected:
+    // Opens the default output (or capture) device for 32-bit float samples.
+    SDL_AudioSpec open(bool capture, SDL_AudioSpec want, int allowedChanges, const char* what) {
+        want.format = AUDIO_F32SYS;
+        want.userdata = this;
+        SDL_AudioSpec have{};
+        device = SDL_OpenAudioDevice(nullptr, capture ? 1 : 0, &want, &have, allowedChanges);
+        if (device == 0) {
+            throw HostError(std::string("cannot open ") + what + ": " + SDL_GetError());
+        }
+        return have;
+    }
+    // The feed once start() handed it over, else null. Why atomic: SDL's audio thread exists
+    // from the open on; what start() handed over is visible to it once the feed is.
+    LiveFeed* running() const { return feed.load(std::memory_order_acquire); }
+
+    SDL_AudioDeviceID device = 0;
+    double rate = 48000.0;
+    std::int32_t block = 512;
+
+private:
+    std::atomic<LiveFeed*> feed{nullptr};
+};
+
+// SDL's default output: its callback runs the voices and plays what they hear, signal A of
+// every voice on the left, signal B on the right, each mixed at 1/voices.
+class PlaybackDriver final : public SdlDeviceDriver {
+public:
+    PlaybackDriver(double wantedRate, std::int32_t wantedBlock) {
+        SDL_AudioSpec want{};
+        want.freq = static_cast<int>(wantedRate);
+        want.channels = 2;
+        want.samples = static_cast<Uint16>(std::clamp(wantedBlock, 64, 4096));
+        want.callback = &PlaybackDriver::callback;
+        const SDL_AudioSpec have = open(false, want, 0, "the audio output");
+        block = have.samples;
+        rate = wantedRate; // the session's rate: SDL converts to the device's own
+    }
+    // Why here too: the device's thread must end before this object's members do.
+    ~PlaybackDriver() override { stop(); }
+    void keep(std::vector<const KeptInput*> inputs) { kept = std::move(inputs); }
+
 private:
     static void callback(void* self, Uint8* stream, int length) {
         static_cast<PlaybackDriver*>(self)->fill(reinterpret_cast<float*>(stream),
                                                  length / static_cast<int>(2 * sizeof(float)));
     }
     void fill(float* out, int frames) {
-        // Why atomic: SDL's audio thread exists from the open on; what start() handed over
-        // (the feed, the kept inputs) is visible to it once the feed is.
-        LiveFeed* running = feed.load(std::memory_order_acquire);
-        if (running == nullptr) {
+        LiveFeed* feed = running();
+        if (feed == nullptr) {
             std::fill(out, out + 2 * frames, 0.0f);
             return;
         }
         const float gain = kept.empty() ? 0.0f : 1.0f / static_cast<float>(kept.size());
         for (int at = 0; at < frames;) {
             const int count = std::min(frames - at, block);
-            running->run(count);
+            feed->run(count);
             for (int i = 0; i < count; ++i) {
                 float left = 0.0f;
                 float right = 0.0f;
@@ -153,52 +174,31 @@ private:
         }
     }
 
-    SDL_AudioDeviceID device = 0;
-    double rate = 48000.0;
-    std::int32_t block = 512;
-    std::atomic<LiveFeed*> feed{nullptr};
     std::vector<const KeptInput*> kept;
 };
 
 // SDL's default capture device (PulseAudio, PipeWire or ALSA): one voice, its first
 // channel as signal A and its second, when there is one, as signal B.
-class CaptureDriver final : public AudioDriver {
+class CaptureDriver final : public SdlDeviceDriver {
 public:
     CaptureDriver() {
         SDL_AudioSpec want{};
         want.freq = 48000;
-        want.format = AUDIO_F32SYS;
         want.channels = 2;
         want.samples = 512;
         want.callback = &CaptureDriver::callback;
-        want.userdata = this;
-        SDL_AudioSpec have{};
-        device =
-            SDL_OpenAudioDevice(nullptr, 1, &want, &have,
-                                SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE);
-        if (device == 0) {
-            throw HostError(std::string("cannot open the capture device: ") + SDL_GetError());
-        }
+        const SDL_AudioSpec have =
+            open(true, want, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE | SDL_AUDIO_ALLOW_CHANNELS_CHANGE,
+                 "the capture device");
         rate = have.freq;
         channels = std::max<int>(1, have.channels);
         block = std::max<int>(64, have.samples);
         a.assign(static_cast<std::size_t>(block), 0.0f);
         b.assign(static_cast<std::size_t>(block), 0.0f);
     }
+    // Why here too: the device's thread must end before this object's members do.
     ~CaptureDriver() override { stop(); }
-    double sampleRate() const override { return rate; }
-    std::int32_t blockSize() const override { return block; }
     void input(HandedInput* voice) { handed = voice; }
-    void start(LiveFeed& liveFeed) override {
-        feed.store(&liveFeed, std::memory_order_release);
-        SDL_PauseAudioDevice(device, 0);
-    }
-    void stop() override {
-        if (device != 0) {
-            SDL_CloseAudioDevice(device);
-            device = 0;
-        }
-    }
 
 private:
     static void callback(void* self, Uint8* stream, int length) {
@@ -207,9 +207,8 @@ private:
                      length / static_cast<int>(sizeof(float)) / driver->channels);
     }
     void take(const float* in, int frames) {
-        // Why atomic: as for playback, the device's thread exists before start().
-        LiveFeed* running = feed.load(std::memory_order_acquire);
-        if (running == nullptr) {
+        LiveFeed* feed = running();
+        if (feed == nullptr) {
             return;
         }
         for (int at = 0; at < frames;) {
@@ -219,19 +218,15 @@ private:
                 b[static_cast<std::size_t>(i)] = channels > 1 ? in[(at + i) * channels + 1] : 0.0f;
             }
             handed->set(a.data(), channels > 1 ? b.data() : nullptr);
-            running->run(count);
+            feed->run(count);
             at += count;
         }
     }
 
-    SDL_AudioDeviceID device = 0;
-    double rate = 48000.0;
     int channels = 2;
-    std::int32_t block = 512;
     std::vector<float> a;
     std::vector<float> b;
     HandedInput* handed = nullptr;
-    std::atomic<LiveFeed*> feed{nullptr};
 };
 
 // A JACK client named "vexhost" with two input ports per voice: "a" and "b" for one voice,
