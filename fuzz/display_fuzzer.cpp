@@ -11,11 +11,14 @@
 #include "framework/audio/module_entry.h"
 #include "framework/audio/module_factory.h"
 #include "framework/display/display_module_interfaces.h"
-#include "host/paint_surface.h"
 #include "host/test_host.h"
+#include "platform/device_context.h"
 
+#include <cairo.h>
 #include <fuzzer/FuzzedDataProvider.h>
+#include <sanitizer/asan_interface.h>
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -223,6 +226,48 @@ std::int32_t anyCoordinate(FuzzedDataProvider& data) {
     }
 }
 
+// The surfaces paints go into: Cairo ARGB32 image surfaces behind the device-context
+// record, as the host's paint surface makes them, over one pixel store kept for the
+// process. Why: a new surface per paint (its pixels freshly mapped and cleared) cost more
+// than the paint itself. Each surface starts with every pixel 0, as a new one does, and
+// only its own width x height pixels are addressable: the rest of the store is poisoned,
+// and the store's start is a heap block's start, so drawing outside the surface still
+// meets AddressSanitizer as it would meet a new block's redzones.
+class Surface {
+public:
+    // Sizes below 1 are taken as 1; at most kMostPixels pixels.
+    Surface(std::int32_t width, std::int32_t height)
+        : surfaceWidth(std::max(width, 1)), surfaceHeight(std::max(height, 1)) {
+        std::vector<std::uint32_t>& store = pixelStore();
+        const std::size_t bytes = static_cast<std::size_t>(surfaceWidth) * surfaceHeight * 4;
+        check(bytes <= store.size() * 4);
+        auto* first = reinterpret_cast<unsigned char*>(store.data());
+        ASAN_UNPOISON_MEMORY_REGION(first, bytes);
+        ASAN_POISON_MEMORY_REGION(first + bytes, store.size() * 4 - bytes);
+        std::memset(first, 0, bytes);
+        record.surface = cairo_image_surface_create_for_data(
+            first, CAIRO_FORMAT_ARGB32, surfaceWidth, surfaceHeight, surfaceWidth * 4);
+        record.width = surfaceWidth;
+        record.height = surfaceHeight;
+    }
+    ~Surface() { cairo_surface_destroy(record.surface); }
+    Surface(const Surface&) = delete;
+    Surface& operator=(const Surface&) = delete;
+
+    bool valid() const { return cairo_surface_status(record.surface) == CAIRO_STATUS_SUCCESS; }
+    HDC dc() { return &record; }
+
+private:
+    static std::vector<std::uint32_t>& pixelStore() {
+        static std::vector<std::uint32_t> store(static_cast<std::size_t>(kMostPixels));
+        return store;
+    }
+
+    std::int32_t surfaceWidth;
+    std::int32_t surfaceHeight;
+    HDC__ record{};
+};
+
 void checkWrites(const vex::host::TestHost& host) {
     static const std::u16string kModeItems = u"Scope,Freq (Linear),Freq (Log)";
     for (const vex::host::PinWrite& write : host.pinWrites) {
@@ -331,7 +376,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
                 check(drawing->paint(nullptr) == vex::kMpOk);
                 break;
             }
-            vex::host::PaintSurface surface(width, height);
+            Surface surface(width, height);
             check(surface.valid());
             check(drawing->paint(surface.dc()) == vex::kMpOk);
             break;
