@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace vex::platform {
@@ -191,6 +193,79 @@ cairo_font_face_t* makeFace(const std::string& family, INT style) {
     return face;
 }
 
+// Fontconfig's answers, kept for the process: the family each name resolves to and the
+// face of each family and style. Why: substitution and matching run the whole
+// configuration on every call and cost more than the rest of making a display; their
+// answers stay the same, as the configuration is loaded once for the process. Any thread
+// may ask (displays are made on any thread). Bounded: past kMostKept names or faces, the
+// answers are worked out on every call as before. The table's references to faces end
+// with the library; fonts made from them hold their own.
+class FontAnswers {
+public:
+    static FontAnswers& get() {
+        static FontAnswers answers;
+        return answers;
+    }
+
+    FontAnswers() = default;
+    FontAnswers(const FontAnswers&) = delete;
+    FontAnswers& operator=(const FontAnswers&) = delete;
+    ~FontAnswers() {
+        for (const Face& known : faces) {
+            cairo_font_face_destroy(known.face);
+        }
+    }
+
+    std::string family(const std::string& name) {
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            for (const auto& known : families) {
+                if (known.first == name) {
+                    return known.second;
+                }
+            }
+        }
+        std::string resolved = resolveFamily(name);
+        const std::lock_guard<std::mutex> hold(lock);
+        if (families.size() < kMostKept) {
+            families.emplace_back(name, resolved);
+        }
+        return resolved;
+    }
+
+    // A new reference to the face, or null; the caller destroys it.
+    cairo_font_face_t* face(const std::string& family, INT style) {
+        {
+            const std::lock_guard<std::mutex> hold(lock);
+            for (const Face& known : faces) {
+                if (known.style == style && known.family == family) {
+                    return cairo_font_face_reference(known.face);
+                }
+            }
+        }
+        cairo_font_face_t* made = makeFace(family, style);
+        if (made == nullptr) {
+            return nullptr;
+        }
+        const std::lock_guard<std::mutex> hold(lock);
+        if (faces.size() < kMostKept) {
+            faces.push_back(Face{family, style, cairo_font_face_reference(made)});
+        }
+        return made;
+    }
+
+private:
+    static constexpr std::size_t kMostKept = 32;
+    struct Face {
+        std::string family;
+        INT style;
+        cairo_font_face_t* face; // the table's own reference
+    };
+    std::mutex lock;
+    std::vector<std::pair<std::string, std::string>> families;
+    std::vector<Face> faces;
+};
+
 cairo_scaled_font_t* makeScaledFont(cairo_font_face_t* face, double pixelSize, bool hinted) {
     cairo_matrix_t size;
     cairo_matrix_t identity;
@@ -269,7 +344,7 @@ GpStatus GdipCreateFontFamilyFromName(const WCHAR* name, GpFontCollection* colle
         return InvalidParameter;
     }
     try {
-        std::string resolved = resolveFamily(toUtf8(name, lengthOf(name)));
+        std::string resolved = FontAnswers::get().family(toUtf8(name, lengthOf(name)));
         if (resolved.empty()) {
             *family = nullptr;
             return FontFamilyNotFound;
@@ -333,7 +408,7 @@ GpStatus GdipCreateFont(const GpFontFamily* family, REAL size, INT style, Unit u
         f->family = static_cast<const FontFamilyObject*>(family)->name;
         f->style = style;
         f->pixelSize = static_cast<REAL>(size * scale);
-        cairo_font_face_t* face = makeFace(f->family, style);
+        cairo_font_face_t* face = FontAnswers::get().face(f->family, style);
         if (face == nullptr) {
             return FontFamilyNotFound;
         }
