@@ -7,6 +7,7 @@
 // Everything the object sends must be well formed: a frame of one of the three lengths
 // (or empty) with presence bytes 0 or 1 and spectrum levels never below their floor, the
 // host flag as one byte, and never another pin.
+#include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_messages.h"
 #include "framework/audio/audio_module_interface.h"
 #include "framework/audio/module_entry.h"
@@ -49,11 +50,11 @@ bool hostSetFramePin = false;
 void checkSend(std::int32_t time, std::int32_t pinId, const void* data, std::int32_t size) {
     check(time >= 0 && time <= kLargestBlock);
     const auto* bytes = static_cast<const std::uint8_t*>(data);
-    if (pinId == 2) {
+    if (pinId == vex::kAudioHostFlagPin) {
         check(size == 1 && bytes != nullptr && bytes[0] <= 1);
         return;
     }
-    check(pinId == 0);
+    check(pinId == vex::kAudioFramePin);
     if (size == 0) {
         return;
     }
@@ -234,7 +235,7 @@ void makeEvents(FuzzedDataProvider& data, std::int32_t frames, EventBlock& block
             e.valuePointer = nullptr;
             break;
         }
-        if (e.type == vex::kEventPinValue && e.pinId == 0) {
+        if (e.type == vex::kEventPinValue && e.pinId == vex::kAudioFramePin) {
             hostSetFramePin = true;
         }
         e.next = i + 1 < count ? &block.events[i + 1] : nullptr;

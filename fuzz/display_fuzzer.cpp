@@ -6,6 +6,7 @@
 //
 // What the object writes back must be well formed: the mode 0 to 2 on pin 1, the mode list
 // on pin 5, and nothing else.
+#include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_messages.h"
 #include "analyzer/display/analyzer_display.h"
 #include "framework/audio/module_entry.h"
@@ -272,13 +273,13 @@ void checkWrites(const vex::host::TestHost& host) {
     static const std::u16string kModeItems = u"Scope,Freq (Linear),Freq (Log)";
     for (const vex::host::PinWrite& write : host.pinWrites) {
         check(write.fourth == 0);
-        if (write.pinId == 1) {
+        if (write.pinId == vex::kDisplayModeOutPin) {
             std::int32_t mode = -1;
             check(write.bytes.size() == 4);
             std::memcpy(&mode, write.bytes.data(), 4);
             check(mode >= 0 && mode <= 2);
         } else {
-            check(write.pinId == 5);
+            check(write.pinId == vex::kDisplayModeItemsPin);
             check(write.bytes.size() == kModeItems.size() * 2);
             check(std::memcmp(write.bytes.data(), kModeItems.data(), write.bytes.size()) == 0);
         }
