@@ -61,7 +61,7 @@ poll() {
 }
 
 # install_bundle BUILD_DIR: cmake --install into the test's prefix; sets LV2_PATH to it
-# and to the system's LV2 specifications.
+# and to the system's LV2 folder (the core vocabulary bundles lv2_validate reads).
 install_bundle() {
     cmake --install "$1" --prefix "$work/prefix" --component lv2 >"$work/install.log" 2>&1 ||
         fail "cmake --install failed"
