@@ -49,14 +49,16 @@ void addModuleOptions(CLI::App& command, SessionOptions& options) {
     command.add_flag("-q,--quiet", options.quiet, "no progress bar");
 }
 
-void addInputOptions(CLI::App& command, SessionOptions& options) {
-    command.add_option("INPUT", options.inputs, signalHelp())->required();
+// The options of the signals a command runs: rate, block, update rate and the module.
+// `smallestBlock` and `blockHelp` differ for live, whose devices bring their own periods.
+void addSignalOptions(CLI::App& command, SessionOptions& options, std::int32_t smallestBlock,
+                      const std::string& blockHelp) {
     command
         .add_option("--sample-rate", options.sampleRate,
                     "sample rate of built-in signals in hertz (files bring their own)")
         ->check(CLI::Range(1000.0, 384000.0));
-    command.add_option("--block", options.blockSize, "sample frames per process call")
-        ->check(CLI::Range(1, 8192))
+    command.add_option("--block", options.blockSize, blockHelp)
+        ->check(CLI::Range(smallestBlock, 8192))
         ->capture_default_str();
     command
         .add_option("--rate", options.rate,
@@ -64,6 +66,11 @@ void addInputOptions(CLI::App& command, SessionOptions& options) {
         ->check(CLI::Range(0, 7))
         ->capture_default_str();
     addModuleOptions(command, options);
+}
+
+void addInputOptions(CLI::App& command, SessionOptions& options) {
+    command.add_option("INPUT", options.inputs, signalHelp())->required();
+    addSignalOptions(command, options, 1, "sample frames per process call");
 }
 
 int info(const std::string& modulePath, Console& console) {
@@ -387,22 +394,9 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
                 "(--capture); keys: 1 2 3 views, s split, f follow, space freeze, p peak hold, "
                 "c cursor readout, q or Esc quit");
     liveCommand->add_option("INPUT", session.inputs, signalHelp());
-    liveCommand
-        ->add_option("--sample-rate", session.sampleRate,
-                     "sample rate of built-in signals in hertz (files bring their own)")
-        ->check(CLI::Range(1000.0, 384000.0));
-    liveCommand
-        ->add_option("--block", session.blockSize,
+    addSignalOptions(*liveCommand, session, 16,
                      "sample frames per process call for INPUT (JACK and capture use the "
-                     "device's period)")
-        ->check(CLI::Range(16, 8192))
-        ->capture_default_str();
-    liveCommand
-        ->add_option("--rate", session.rate,
-                     "update-rate choice 0..7: 5, 10, ... 40 frames per second")
-        ->check(CLI::Range(0, 7))
-        ->capture_default_str();
-    addModuleOptions(*liveCommand, session);
+                     "device's period)");
     liveCommand
         ->add_option("--jack", liveOptions.jackVoices,
                      "N voices from JACK: client 'vexhost', ports a and b (one voice) or "
