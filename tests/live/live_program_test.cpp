@@ -118,19 +118,29 @@ Picture load(const std::string& path) {
     return picture;
 }
 
-// The highest row of signal A's trace in the picture, and the columns where it reaches it.
-std::int32_t traceTop(const Picture& picture, std::vector<std::int32_t>& columns) {
-    for (std::int32_t y = 0; y < picture.height; ++y) {
+// The highest row of signal A's trace in the picture (-1 when none), and the columns where
+// it reaches it.
+struct TraceTop {
+    std::int32_t row = -1;
+    std::vector<std::int32_t> columns;
+};
+
+TraceTop traceTop(const Picture& picture) {
+    TraceTop top;
+    for (std::int32_t y = 0; y < picture.height && top.columns.empty(); ++y) {
         for (std::int32_t x = 0; x < picture.width; ++x) {
             if (picture.at(x, y) == kTraceA) {
-                columns.push_back(x);
+                top.columns.push_back(x);
+                top.row = y;
             }
         }
-        if (!columns.empty()) {
-            return y;
-        }
     }
-    return -1;
+    return top;
+}
+
+// Signal A's pane in the 640 x 360 window the tests open: labels on, signals not split.
+PlotPane windowPane() {
+    return plotLayout(640, 360, true, false).paneA;
 }
 
 TEST(LiveProgram, AfterOneSecondOfAKilohertzSineThePeakStandsOnTheKilohertzLine) {
@@ -146,9 +156,8 @@ TEST(LiveProgram, AfterOneSecondOfAKilohertzSineThePeakStandsOnTheKilohertzLine)
     const Picture picture = load(shot);
     ASSERT_EQ(picture.width, 640);
     ASSERT_EQ(picture.height, 360);
-    std::vector<std::int32_t> columns;
-    const std::int32_t top = traceTop(picture, columns);
-    const PlotPane pane = plotLayout(640, 360, true, false).paneA;
+    const auto [top, columns] = traceTop(picture);
+    const PlotPane pane = windowPane();
     // The 1 kHz grid line is line 17 of the log axis.
     const std::int32_t kilohertz = logGridX(pane, 17);
     ASSERT_GE(top, pane.top) << "no trace drawn";
@@ -206,10 +215,8 @@ TEST(LiveProgram, TheCaptureDeviceFeedsSignalAFromItsFirstChannel) {
         {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILEIN=" + input}, log);
     ASSERT_TRUE(live.waitFor(std::chrono::seconds(60))) << readText(log);
     ASSERT_EQ(live.exitStatus(), 0) << readText(log);
-    const Picture picture = load(shot);
-    std::vector<std::int32_t> columns;
-    const std::int32_t top = traceTop(picture, columns);
-    const PlotPane pane = plotLayout(640, 360, true, false).paneA;
+    const auto [top, columns] = traceTop(load(shot));
+    const PlotPane pane = windowPane();
     ASSERT_GE(top, pane.top) << "no trace drawn";
     EXPECT_LT(top, pane.top + (pane.bottom - pane.top) / 3) << "the peak is too low";
     EXPECT_LE(columns.front(), logGridX(pane, 17) + 1);
@@ -262,10 +269,8 @@ TEST(LiveProgram, AJackSignalClientConnectedToPortAShowsInThePicture) {
     ASSERT_TRUE(live.waitFor(std::chrono::seconds(60))) << readText(log);
     ASSERT_EQ(live.exitStatus(), 0) << readText(log);
 
-    const Picture picture = load(shot);
-    std::vector<std::int32_t> columns;
-    const std::int32_t top = traceTop(picture, columns);
-    const PlotPane pane = plotLayout(640, 360, true, false).paneA;
+    const auto [top, columns] = traceTop(load(shot));
+    const PlotPane pane = windowPane();
     ASSERT_GE(top, pane.top) << "no trace drawn";
     EXPECT_LT(top, pane.top + (pane.bottom - pane.top) / 2) << "no tone in the picture";
     // 240 Hz lies between the 200 Hz and 300 Hz lines (log lines 9 and 10).
