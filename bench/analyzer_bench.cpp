@@ -15,7 +15,7 @@
 #include "analyzer/audio/spectrum_plain.h"
 #include "bench/fftw_peer.h"
 #include "bench/ratio_reporter.h"
-#include "host/test_host.h"
+#include "tests/support/recording_host.h"
 
 #include <benchmark/benchmark.h>
 
@@ -46,7 +46,7 @@ const std::vector<float>& inputB() {
 // An opened module on a host that only counts what it receives, fed from the shared
 // inputs starting at `offset`, one block per step().
 struct Voice {
-    vex::host::TestHost host;
+    vex::host::RecordingHost host;
     vex::AnalyzerAudioModule* module = nullptr;
     std::int64_t framesSent = 0;
     std::size_t offset;

@@ -12,8 +12,8 @@
 #include "analyzer/display/analyzer_display.h"
 #include "analyzer/display/spectrum_renderer.h"
 #include "bench/ratio_reporter.h"
-#include "host/paint_surface.h"
-#include "host/test_host.h"
+#include "host/kit/paint_surface.h"
+#include "tests/support/recording_host.h"
 
 #include <benchmark/benchmark.h>
 #include <cairo.h>
@@ -77,7 +77,7 @@ void paintOnce(benchmark::State& state) {
     const auto voices = static_cast<std::int32_t>(state.range(3));
 
     host::startGdiplus();
-    host::TestHost testHost;
+    host::RecordingHost testHost;
     auto* display = new AnalyzerDisplay(testHost.hostPointer());
     display->addRef();
     display->setClock(&fixedClock);

@@ -6,9 +6,9 @@
 // this process, CPU time per second of audio. Also reports the live run's
 // frame-arrival-to-present latency (p99) against the frame interval. Both sides pay for
 // generating the signals. Run with --benchmark_repetitions=3 for medians.
-#include "host/display_session.h"
-#include "host/module_library.h"
-#include "host/session.h"
+#include "host/kit/display_session.h"
+#include "host/kit/module_library.h"
+#include "host/vexhost/inputs/session.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,7 +16,6 @@
 #include <cstdio>
 #include <ctime>
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -121,9 +120,7 @@ void BM_Offline(benchmark::State& state) {
     options.inputs = voiceInputs();
     options.modulePath = defaultModulePath();
     options.rate = kRate;
-    std::ostringstream sink;
-    Console console{sink, sink, false, options.modulePath};
-    Session session(options, console);
+    Session session(options);
     DisplayLook look = defaultLook();
     look.follow = true;
     constexpr double kSeconds = 4.0;

@@ -12,7 +12,7 @@
 #include "framework/audio/audio_module_interface.h"
 #include "framework/audio/module_entry.h"
 #include "framework/audio/module_factory.h"
-#include "host/test_host.h"
+#include "tests/support/recording_host.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -250,7 +250,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     FuzzedDataProvider data(bytes, size);
 
     hostSetFramePin = false;
-    vex::host::TestHost host;
+    vex::host::RecordingHost host;
     host.recordSends = false;
     host.onPinSend = checkSend;
     host.sampleRate = sampleRate(data);

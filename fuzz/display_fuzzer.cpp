@@ -12,8 +12,8 @@
 #include "framework/audio/module_entry.h"
 #include "framework/audio/module_factory.h"
 #include "framework/display/display_module_interfaces.h"
-#include "host/test_host.h"
 #include "platform/device_context.h"
+#include "tests/support/recording_host.h"
 
 #include <cairo.h>
 #include <fuzzer/FuzzedDataProvider.h>
@@ -269,7 +269,7 @@ private:
     HDC__ record{};
 };
 
-void checkWrites(const vex::host::TestHost& host) {
+void checkWrites(const vex::host::RecordingHost& host) {
     static const std::u16string kModeItems = u"Scope,Freq (Linear),Freq (Log)";
     for (const vex::host::PinWrite& write : host.pinWrites) {
         check(write.fourth == 0);
@@ -293,7 +293,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     (void)registered;
     FuzzedDataProvider data(bytes, size);
 
-    vex::host::TestHost host;
+    vex::host::RecordingHost host;
     void* out = nullptr;
     if (vex::getFactory()->createObject(MP_TEXT("VexAnalyzer"), 1, host.hostPointer(), &out) !=
         vex::kMpOk) {

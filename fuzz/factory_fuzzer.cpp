@@ -5,7 +5,7 @@
 #include "framework/audio/module_entry.h"
 #include "framework/audio/module_factory.h"
 #include "framework/display/display_module_interfaces.h"
-#include "host/test_host.h"
+#include "tests/support/recording_host.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -83,7 +83,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
         std::copy(id.units.begin(), id.units.end(), units.get());
         const auto side = data.ConsumeBool() ? data.ConsumeIntegralInRange<std::int32_t>(0, 1)
                                              : data.ConsumeIntegral<std::int32_t>();
-        vex::host::TestHost host;
+        vex::host::RecordingHost host;
         for (const vex::MpGuid* iid : kHostInterfaces) {
             if (data.ConsumeBool()) {
                 host.refuse(*iid);

@@ -1,7 +1,6 @@
 #include "lv2/analyzer_dsp.h"
 
 #include "analyzer/analyzer_pins.h"
-#include "host/voice_engine.h"
 #include "lv2/analyzer_lv2.h"
 
 #include <lv2/atom/util.h>
@@ -14,22 +13,6 @@
 namespace vex::lv2 {
 
 namespace {
-
-PinEvent valueEvent(std::int32_t pinId, const void* value) {
-    PinEvent event{};
-    event.type = kEventPinValue;
-    event.pinId = pinId;
-    event.valueSize = 4;
-    std::memcpy(event.value, value, 4);
-    return event;
-}
-
-PinEvent plainEvent(std::int32_t type, std::int32_t pinId) {
-    PinEvent event{};
-    event.type = type;
-    event.pinId = pinId;
-    return event;
-}
 
 // A control value as a whole choice in lo..hi; NaN gives lo.
 std::int32_t choice(const float* port, std::int32_t lo, std::int32_t hi) {
@@ -84,39 +67,26 @@ AnalyzerDsp::AnalyzerDsp(double sampleRate, LV2_URID_Map& map) : rate(sampleRate
     atomBlank = map.map(map.handle, LV2_ATOM__Blank);
     atomSequence = map.map(map.handle, LV2_ATOM__Sequence);
 
-    host.sampleRate = static_cast<float>(sampleRate);
+    driver.services().sampleRate = static_cast<float>(sampleRate);
     // Why: the audio object honours its enable input only while the host flag is set.
-    host.hostFlag = 1;
-    host.recordSends = false;
-    host.onPinSend = [this](std::int32_t time, std::int32_t pinId, const void* data,
-                            std::int32_t size) {
-        if (pinId == kAudioFramePin) {
-            takeFrame(time, data, size);
-        }
+    driver.services().hostFlag = 1;
+    driver.onFrame = [this](std::int32_t time, const std::uint8_t* bytes, std::int32_t size) {
+        takeFrame(time, bytes, size);
     };
 }
 
 AnalyzerDsp::~AnalyzerDsp() {
-    releaseObject();
+    driver.release();
     library.unload();
 }
 
 bool AnalyzerDsp::makeObject() {
-    releaseObject();
     try {
-        object = static_cast<AudioModuleInterface*>(host::createModuleObject(
-            *library.factory(), kAudioSide, host.hostPointer(), kAudioModuleInterfaceId));
+        driver.create(*library.factory());
     } catch (const std::exception&) {
-        object = nullptr;
+        driver.release();
     }
-    return object != nullptr;
-}
-
-void AnalyzerDsp::releaseObject() {
-    if (object != nullptr) {
-        object->release();
-        object = nullptr;
-    }
+    return driver.hasObject();
 }
 
 void AnalyzerDsp::connect(std::uint32_t port, void* data) {
@@ -174,22 +144,21 @@ void AnalyzerDsp::activate() {
         return;
     }
     started = false;
-    asleep = false;
     framesSent = 0.0;
     framesDropped = 0.0;
     runningPeakA = runningPeakB = lastPeakA = lastPeakB = 0.0f;
     // Why the flag: open sends the frame pin's empty value, outside run, when the host's
     // notify buffer is not ours to write.
     opening = true;
-    const bool opened = object->open() == kMpOk;
+    const bool opened = driver.open() == kMpOk;
     opening = false;
     if (!opened) {
-        releaseObject();
+        driver.release();
     }
 }
 
 void AnalyzerDsp::deactivate() {
-    releaseObject();
+    driver.release();
 }
 
 void AnalyzerDsp::readControlPort() {
@@ -226,11 +195,10 @@ void AnalyzerDsp::scanPeaks(std::int32_t end) {
     scanned = std::max(scanned, end);
 }
 
-void AnalyzerDsp::takeFrame(std::int32_t time, const void* data, std::int32_t size) {
+void AnalyzerDsp::takeFrame(std::int32_t time, const std::uint8_t* data, std::int32_t size) {
     if (opening) {
         return;
     }
-    time = std::max<std::int32_t>(0, time);
     scanPeaks(time);
     lastPeakA = runningPeakA;
     lastPeakB = runningPeakB;
@@ -241,7 +209,7 @@ void AnalyzerDsp::takeFrame(std::int32_t time, const void* data, std::int32_t si
     if (!wanted) {
         return;
     }
-    const auto bytes = static_cast<std::uint32_t>(data != nullptr ? std::max(0, size) : 0);
+    const auto bytes = static_cast<std::uint32_t>(size);
     const std::uint32_t need = lv2_atom_pad_size(sizeof(LV2_Atom_Event) + bytes);
     if (notifyCapacity == 0 || sizeof(LV2_Atom) + notify->atom.size + need > notifyCapacity) {
         framesDropped += 1.0; // a frame goes whole or not at all
@@ -274,26 +242,22 @@ void AnalyzerDsp::run(std::uint32_t sampleCount) {
 
     const auto frames = static_cast<std::int32_t>(std::min<std::uint32_t>(sampleCount, 1u << 30));
     const bool connected = signalA != nullptr && signalB != nullptr;
-    if (object != nullptr && connected && frames > 0) {
-        std::size_t count = 0;
+    if (driver.hasObject() && connected && frames > 0) {
         const std::int32_t newMode = choice(mode, 0, 2);
         const std::int32_t newRate = choice(updateRate, 0, 7);
         const float newEnable = enable != nullptr && *enable == 0.0f ? 0.0f : 1.0f;
         if (!started) {
-            events[count++] = plainEvent(kEventStreamingStart, kAudioSignalAPin);
-            events[count++] = plainEvent(kEventStreamingStart, kAudioSignalBPin);
+            driver.addEvent(0, kEventStreamingStart, kAudioSignalAPin);
+            driver.addEvent(0, kEventStreamingStart, kAudioSignalBPin);
         }
         if (!started || newMode != sentMode) {
-            events[count++] = valueEvent(kAudioModePin, &newMode);
+            driver.addValue(0, kAudioModePin, &newMode);
         }
         if (!started || newRate != sentRate) {
-            events[count++] = valueEvent(kAudioRatePin, &newRate);
+            driver.addValue(0, kAudioRatePin, &newRate);
         }
         if (!started || newEnable != sentEnable) {
-            events[count++] = valueEvent(kAudioEnablePin, &newEnable);
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            events[i].next = i + 1 < count ? &events[i + 1] : nullptr;
+            driver.addValue(0, kAudioEnablePin, &newEnable);
         }
         started = true;
         sentMode = newMode;
@@ -301,15 +265,8 @@ void AnalyzerDsp::run(std::uint32_t sampleCount) {
         sentEnable = newEnable;
 
         scanned = 0;
-        // Why const_cast: the audio object only reads its input buffers.
-        object->setBuffer(kAudioSignalAPin, const_cast<float*>(signalA));
-        object->setBuffer(kAudioSignalBPin, const_cast<float*>(signalB));
-        // A sleeping object is left alone until there are events for it.
-        if (!asleep || count > 0) {
-            const std::int32_t sleepsBefore = host.sleepRequests;
-            object->process(frames, count > 0 ? events.data() : nullptr);
-            asleep = host.sleepRequests != sleepsBefore;
-        }
+        driver.setBuffers(signalA, signalB);
+        driver.process(frames);
         scanPeaks(frames);
     }
 

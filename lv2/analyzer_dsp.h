@@ -2,15 +2,13 @@
 // module's factory and driven through its interface block by block, as a host drives it.
 #pragma once
 
-#include "framework/audio/audio_module_interface.h"
-#include "host/module_library.h"
-#include "host/test_host.h"
+#include "host/kit/block_driver.h"
+#include "host/kit/module_library.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
 #include <lv2/urid/urid.h>
 
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -37,16 +35,14 @@ public:
 private:
     AnalyzerDsp(double sampleRate, LV2_URID_Map& map);
     bool makeObject();
-    void releaseObject();
     void readControlPort();
-    void takeFrame(std::int32_t time, const void* data, std::int32_t size);
+    void takeFrame(std::int32_t time, const std::uint8_t* data, std::int32_t size);
     void scanPeaks(std::int32_t end);
     void writeOutputs();
 
     double rate;
     host::ModuleLibrary library;
-    host::TestHost host;
-    AudioModuleInterface* object = nullptr;
+    host::BlockDriver driver;
 
     LV2_URID frameType = 0;
     LV2_URID uiOpen = 0;
@@ -72,9 +68,7 @@ private:
     float* peakBOut = nullptr;
 
     // Audio-thread state.
-    std::array<PinEvent, 8> events{};
     bool started = false; // the stream's first block has gone to the object
-    bool asleep = false;  // the object asked to sleep and has had no events since
     bool opening = false; // what open sends is not the host's
     bool uiListening = false;
     std::int32_t sentMode = 0;

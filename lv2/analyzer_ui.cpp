@@ -1,10 +1,10 @@
 // The UI half of the LV2 plug-in: an X11 window showing the module's display object,
 // created through the module's factory, fed the frames the DSP sends on its notify port,
 // and painted through the drawing stand-in. Everything here runs on the host's UI thread.
-#include "host/display_session.h"
-#include "host/module_library.h"
-#include "host/paint_surface.h"
-#include "host/voice_engine.h"
+#include "host/kit/display_session.h"
+#include "host/kit/module_library.h"
+#include "host/kit/module_objects.h"
+#include "host/kit/paint_surface.h"
 #include "lv2/analyzer_lv2.h"
 
 #include <X11/Xatom.h>

@@ -1,6 +1,5 @@
 #include "analyzer/display/renderer.h"
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -18,19 +17,15 @@ bool isActiveVoice(const RenderState& state, std::int32_t voice) {
 }
 
 PlotLayout::PlotLayout(RECT rect, const RenderState& state) {
-    const std::int32_t margin = state.labelsOn ? 20 : 5;
-    left = rect.left + margin;
-    top = rect.top + margin;
-    right = rect.right - 5;
-    bottom = rect.bottom - 5;
-    half = (bottom - top) / 2;
-    if (state.splitChannels) {
-        paneA = RECT{left, top, right, top + half};
-        paneB = RECT{left, top + half, right, bottom};
-    } else {
-        paneA = RECT{left, top, right, bottom};
-        paneB = paneA;
-    }
+    const plot::Layout plot = plot::layout(rect.left, rect.top, rect.right, rect.bottom,
+                                           state.labelsOn, state.splitChannels);
+    left = plot.left;
+    top = plot.top;
+    right = plot.right;
+    bottom = plot.bottom;
+    half = plot.half;
+    paneA = RECT{plot.paneA.left, plot.paneA.top, plot.paneA.right, plot.paneA.bottom};
+    paneB = RECT{plot.paneB.left, plot.paneB.top, plot.paneB.right, plot.paneB.bottom};
 }
 
 const std::uint8_t* frameOfSize(const RenderState& state, std::int32_t voice, std::int32_t size) {
@@ -46,16 +41,6 @@ float frameFloat(const std::uint8_t* frame, std::size_t offset) {
     return value;
 }
 
-std::int32_t clampToPane(std::int64_t y, const RECT& pane) {
-    if (y < pane.top) {
-        return pane.top;
-    }
-    if (y > pane.bottom - 1) {
-        return pane.bottom - 1;
-    }
-    return static_cast<std::int32_t>(y);
-}
-
 std::int32_t formatLabel(float value, bool thousands, MpChar (&text)[16]) {
     char narrow[16];
     const int written = std::snprintf(narrow, sizeof(narrow), thousands ? "%2.0fk" : "%2.0f",
@@ -66,20 +51,6 @@ std::int32_t formatLabel(float value, bool thousands, MpChar (&text)[16]) {
     }
     text[count] = 0;
     return count;
-}
-
-std::int64_t truncateClamped(double value) {
-    constexpr double kLimit = 1e9;
-    if (std::isnan(value)) {
-        return 0;
-    }
-    if (value > kLimit) {
-        return static_cast<std::int64_t>(kLimit);
-    }
-    if (value < -kLimit) {
-        return -static_cast<std::int64_t>(kLimit);
-    }
-    return static_cast<std::int64_t>(value);
 }
 
 } // namespace vex

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "analyzer/display/drawing_resources.h"
+#include "analyzer/display/plot_geometry.h"
 #include "framework/display/display_pins.h"
 #include "platform/win_types.h"
 
@@ -52,9 +53,7 @@ public:
     virtual void render(GraphicsWrapper& graphics, RECT rect, const RenderState& state) = 0;
 };
 
-// The plot and its panes, shared by both views: margins of 20 on the left and top when
-// labels are shown (5 without) and 5 on the right and bottom; with split channels the
-// upper half for signal A and the lower half for signal B, else both in one pane.
+// The plot and its panes, shared by both views (plot::layout of the display's area).
 struct PlotLayout {
     std::int32_t left;
     std::int32_t top;
@@ -77,9 +76,6 @@ std::int32_t formatLabel(float value, bool thousands, MpChar (&text)[16]);
 // The float at byte `offset` of a frame (frames carry little-endian IEEE floats, as this
 // machine does; the offset need not be aligned).
 float frameFloat(const std::uint8_t* frame, std::size_t offset);
-
-// y limited to the pane's rows top..bottom - 1.
-std::int32_t clampToPane(std::int64_t y, const RECT& pane);
 
 // Draws the grid of each pane: pane A, then with split channels pane B; nothing when the
 // grid is off. drawGrid(pane).
@@ -139,10 +135,5 @@ void drawPaneLabels(RECT rect, const PlotLayout& layout, const RenderState& stat
         drawLabels(RECT{rect.left, layout.top, layout.right, layout.bottom});
     }
 }
-
-// A double position truncated toward zero into the range drawing works in.
-// Why the clamp: levels and samples come from the host's bytes; a NaN or enormous value
-// must not reach an undefined conversion. Results are clamped to the pane anyway.
-std::int64_t truncateClamped(double value);
 
 } // namespace vex

@@ -6,9 +6,9 @@ namespace vex {
 
 namespace {
 
-constexpr float kAmplitudeScale = 0.46511626f; // sample 1.0 above the centre, per pane height
-constexpr float kGridStep = 0.1f;              // one grid step in sample units
-constexpr float kTimeStep = 0.0050226017f;     // 1 / 199.1 of the width per sample
+using plot::kAmplitudeScale;
+using plot::truncateClamped;
+constexpr float kGridStep = plot::kAmplitudeGridStep;
 constexpr float kHalf = 0.5f;
 constexpr float kLabelIndent = 2.0f;
 
@@ -30,18 +30,11 @@ void ScopeRenderer::drawTrace(GraphicsWrapper& graphics, RECT pane, const std::u
                               std::int32_t signal, const PenWrapper* pen) {
     // Why on the stack: no allocation while painting.
     gdip::GpPoint points[kScopePoints];
-    const std::int64_t w = static_cast<std::int64_t>(pane.right) - pane.left;
-    const std::int64_t h = static_cast<std::int64_t>(pane.bottom) - pane.top;
-    const std::int64_t centre = pane.top + h / 2;
-    const double amplitude = static_cast<double>(kAmplitudeScale) * static_cast<double>(h);
     for (std::int32_t k = 0; k < kScopePoints; ++k) {
         const float sample = frameFloat(frame, kPayloadHeaderSize + sizeof(PayloadRecord) * k +
                                                    sizeof(float) * signal);
-        const double step = static_cast<double>(k * (w - 1)) * static_cast<double>(kTimeStep);
-        points[k].X = static_cast<std::int32_t>(pane.left + 1 + truncateClamped(step));
-        // A NaN sample carries no height and lies on the centre line.
-        points[k].Y =
-            clampToPane(centre - truncateClamped(amplitude * static_cast<double>(sample)), pane);
+        points[k].X = plot::scopeSampleX(pane, k);
+        points[k].Y = plot::scopeValueY(pane, sample);
     }
     graphics.drawLines(pen, points, kScopePoints);
 }

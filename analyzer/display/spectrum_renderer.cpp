@@ -2,29 +2,16 @@
 
 #include "analyzer/audio/analyzer_messages.h"
 
-#include <cmath>
-
 namespace vex {
-
-// Why float: the grid's fractions are 32-bit constants; positions are computed from them
-// widened to double (see the layout arithmetic below).
-const float LogFrequencyGrid[37] = {
-    0.0465f, 0.0994f, 0.1372f, 0.1663f, 0.1901f, 0.2103f, 0.2283f, 0.2440f, 0.2573f, // 20..100
-    0.3483f, 0.4014f, 0.4392f, 0.4682f, 0.4920f, 0.5127f, 0.5298f, 0.5455f,          // ..900
-    0.5595f, 0.6505f, 0.7035f, 0.7415f, 0.7710f, 0.7945f, 0.8150f, 0.8325f, 0.8480f, // 1k..9k
-    0.8615f, 0.8745f, 0.8860f, 0.8960f, 0.9060f, 0.9150f, 0.9230f, 0.9315f, 0.9385f, // ..18k
-    0.9460f, 0.9525f,                                                                // 19k, 20k
-};
 
 namespace {
 
-constexpr float kAxisOffset = 0.045f;        // frequency axis starts this far in
-constexpr float kZeroDbOffset = 0.06f;       // 0 dB grid line below the top
-constexpr float kLevelSpacing = 0.27027026f; // 20 dB between level lines
-constexpr float kLinearSpacing = 0.0456621f; // 1 kHz between linear grid lines
-constexpr float kLinearLabelSpacing = 0.046082947f;
-constexpr float kTopLevel = 7.0f;           // dB at one pixel below the pane's top
-constexpr float kLevelScale = 0.012987013f; // 1 / 77 dB per pane height
+using plot::kAxisOffset;
+using plot::kLevelSpacing;
+using plot::kLinearLabelSpacing;
+using plot::kZeroDbOffset;
+using plot::LogFrequencyGrid;
+using plot::truncateClamped;
 
 constexpr std::int32_t kTickLength = 10;
 
@@ -136,18 +123,11 @@ void SpectrumRenderer::drawCurve(GraphicsWrapper& graphics, RECT pane, const std
 void SpectrumRenderer::curvePoints(RECT pane, const std::uint8_t* frame, std::int32_t signal,
                                    gdip::GpPoint* points) const {
     const std::int32_t n = pointCount();
-    const std::int64_t w = static_cast<std::int64_t>(pane.right) - pane.left;
-    const std::int64_t h = static_cast<std::int64_t>(pane.bottom) - pane.top;
     for (std::int32_t k = 0; k < n; ++k) {
         const float level = frameFloat(frame, kPayloadHeaderSize + sizeof(PayloadRecord) * k +
                                                   sizeof(float) * signal);
-        points[k].X = static_cast<std::int32_t>(pane.left + 1 + (k * (w - 1)) / n);
-        // Why: a NaN level carries no height; it is drawn as the lowest level.
-        const double scaled = std::isnan(level)
-                                  ? -1e9
-                                  : (static_cast<double>(level) - static_cast<double>(kTopLevel)) *
-                                        static_cast<double>(kLevelScale) * static_cast<double>(h);
-        points[k].Y = clampToPane(pane.top + 1 - truncateClamped(scaled), pane);
+        points[k].X = plot::spectrumPointX(pane, k, n);
+        points[k].Y = plot::spectrumLevelY(pane, level);
     }
 }
 
@@ -166,14 +146,10 @@ void SpectrumRenderer::drawGrid(GraphicsWrapper& graphics, RECT pane, const PenW
         graphics.drawLine(pen, pane.left, y, pane.right, y);
     }
     const std::uint64_t full = fullGridLines(w);
-    const std::int32_t count = linearAxis != 0 ? 20 : 37;
+    const std::int32_t count = linearAxis != 0 ? plot::kLinearGridLines : plot::kLogGridLines;
     for (std::int32_t i = 0; i < count; ++i) {
-        const double fraction =
-            linearAxis != 0 ? static_cast<double>(i) * w * static_cast<double>(kLinearSpacing)
-                            : static_cast<double>(w) * static_cast<double>(LogFrequencyGrid[i]);
-        const double position =
-            fraction + static_cast<double>(w) * static_cast<double>(kAxisOffset);
-        const auto x = static_cast<std::int32_t>(pane.left + truncateClamped(position));
+        const std::int32_t x =
+            linearAxis != 0 ? plot::linearGridX(pane, i) : plot::logGridX(pane, i);
         const bool isFull = (full >> i) & 1u;
         const std::int32_t low = isFull ? pane.bottom - 1 : pane.top + kTickLength;
         graphics.drawLine(pen, x, low, x, pane.top);
@@ -185,7 +161,7 @@ void SpectrumRenderer::drawFrequencyLabels(GraphicsWrapper& graphics, RECT rect,
                                            const RenderState& state) const {
     const std::int32_t w = rect.right - rect.left;
     const std::uint64_t drawn = drawnLabels(w);
-    const std::int32_t count = linearAxis != 0 ? 20 : 37;
+    const std::int32_t count = linearAxis != 0 ? plot::kLinearGridLines : plot::kLogGridLines;
     MpChar text[16];
     for (std::int32_t i = 0; i < count; ++i) {
         if (((drawn >> i) & 1u) == 0) {

@@ -6,11 +6,6 @@
 
 namespace vex {
 
-// Fractions of the plot width of the 37 logarithmic grid frequencies, 20 Hz to 20 kHz
-// (20..90 Hz, 100..900 Hz, 1..20 kHz); a line or label at index i lies at
-// LogFrequencyGrid[i] + 0.045 of the width.
-extern const float LogFrequencyGrid[37];
-
 class SpectrumRenderer final : public Renderer {
 public:
     // Non-zero: linear axis, 4100-byte frames of 512 points. Zero: logarithmic axis,

@@ -1,8 +1,8 @@
 // Runs vexhost command lines in-process and captures what they print.
 #pragma once
 
-#include "host/module_library.h"
-#include "host/vexhost_app.h"
+#include "host/kit/module_library.h"
+#include "host/vexhost/vexhost_app.h"
 #include "tests/support/temp_paths.h"
 
 #include <filesystem>

@@ -1,7 +1,7 @@
 // `vexhost frames` against the real plug-in: what the audio side sends for known inputs,
 // in both formats, from built-in signals and from files.
 #include "cli_test_support.h"
-#include "host/signal_source.h"
+#include "host/vexhost/inputs/signal_source.h"
 
 #include <gtest/gtest.h>
 

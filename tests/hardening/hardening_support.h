@@ -7,8 +7,8 @@
 #include "framework/audio/audio_module_interface.h"
 #include "framework/audio/factory_interface.h"
 #include "framework/display/display_module_interfaces.h"
-#include "host/paint_surface.h"
-#include "host/test_host.h"
+#include "host/kit/paint_surface.h"
+#include "tests/support/recording_host.h"
 
 #include <gtest/gtest.h>
 
@@ -118,7 +118,7 @@ public:
         }
     }
 
-    host::TestHost host;
+    host::RecordingHost host;
     AudioModuleInterface* module = nullptr;
     // The last value of the frame pin, and whether one came since `fresh` was cleared.
     std::vector<std::uint8_t> last;
@@ -177,7 +177,7 @@ public:
         return drawing->paint(surface.dc());
     }
 
-    host::TestHost host;
+    host::RecordingHost host;
     DisplayModuleInterface* module = nullptr;
     DrawingInterface* drawing = nullptr;
 };

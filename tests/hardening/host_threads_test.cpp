@@ -7,7 +7,7 @@
 // preset), any data race here fails the run; elsewhere the results are checked against the
 // same work done afterwards on one thread.
 #include "framework/display/display_timer.h"
-#include "host/module_library.h"
+#include "host/kit/module_library.h"
 #include "platform/gdiplus.h"
 #include "tests/hardening/hardening_support.h"
 #include "tests/support/temp_paths.h"

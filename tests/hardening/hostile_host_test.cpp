@@ -1,6 +1,6 @@
 // The plug-in's objects through many lives, and through signals no analyzer likes:
 // afterwards they must be as good as new.
-#include "host/module_library.h"
+#include "host/kit/module_library.h"
 #include "tests/hardening/hardening_support.h"
 #include "tests/support/memory_usage.h"
 

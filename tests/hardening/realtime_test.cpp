@@ -9,8 +9,8 @@
 // the malloc family and pthread locks, on Windows through operator new and delete.
 #include "analyzer/audio/analyzer_audio_module.h"
 #include "analyzer/audio/analyzer_messages.h"
-#include "host/test_host.h"
 #include "tests/support/realtime_counters.h"
+#include "tests/support/recording_host.h"
 
 #include <gtest/gtest.h>
 
@@ -168,7 +168,7 @@ std::int32_t blockSize(std::mt19937& random) {
 }
 
 TEST(RealtimeSafety, AMillionProcessCallsAllocateFreeAndLockNothing) {
-    host::TestHost host;
+    host::RecordingHost host;
     host.recordSends = false;
     host.hostFlag = 1; // lets the stop request act
     FrameTally tally;

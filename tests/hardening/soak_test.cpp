@@ -5,7 +5,7 @@
 // By default it runs the equivalent of one hour of 48 kHz audio (172.8 million samples).
 // Longer on demand: soak_tests --soak-hours=24 (fractions allowed), best in the linux
 // build at full optimisation.
-#include "host/module_library.h"
+#include "host/kit/module_library.h"
 #include "tests/hardening/hardening_support.h"
 #include "tests/support/memory_usage.h"
 

@@ -3,9 +3,9 @@
 #include "analyzer/analyzer_pins.h"
 #include "framework/display/display_module_interfaces.h"
 #include "framework/display/host_display_interfaces.h"
-#include "host/module_library.h"
-#include "host/paint_surface.h"
-#include "host/test_host.h"
+#include "host/kit/module_library.h"
+#include "host/kit/paint_surface.h"
+#include "tests/support/recording_host.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ protected:
         ASSERT_TRUE(library.load(defaultModulePath())) << library.error();
     }
 
-    DisplayModuleInterface* create(TestHost& host) {
+    DisplayModuleInterface* create(RecordingHost& host) {
         void* out = nullptr;
         EXPECT_EQ(
             library.factory()->createObject(MP_TEXT("VexAnalyzer"), 1, host.hostPointer(), &out),
@@ -42,7 +42,7 @@ protected:
 };
 
 TEST_F(AnalyzerDisplayAbiTest, TheDisplaySidePaintsThroughItsInterfaces) {
-    TestHost host;
+    RecordingHost host;
     DisplayModuleInterface* display = create(host);
     ASSERT_NE(display, nullptr);
     void* second = nullptr;
@@ -68,7 +68,7 @@ TEST_F(AnalyzerDisplayAbiTest, TheDisplaySidePaintsThroughItsInterfaces) {
 }
 
 TEST_F(AnalyzerDisplayAbiTest, AHostWithoutTheDrawingInterfaceGetsNoObject) {
-    TestHost host;
+    RecordingHost host;
     host.refuse(kHostDrawingInterfaceId);
     int sentinel = 0;
     void* out = &sentinel;

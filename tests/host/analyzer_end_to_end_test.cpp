@@ -4,9 +4,9 @@
 #include "analyzer/analyzer_pins.h"
 #include "framework/audio/audio_module_interface.h"
 #include "framework/display/display_module_interfaces.h"
-#include "host/module_library.h"
-#include "host/paint_surface.h"
-#include "host/test_host.h"
+#include "host/kit/module_library.h"
+#include "host/kit/paint_surface.h"
+#include "tests/support/recording_host.h"
 
 #include <gtest/gtest.h>
 
@@ -132,8 +132,8 @@ protected:
     }
 
     ModuleLibrary library;
-    TestHost audioHost;
-    TestHost displayHost;
+    RecordingHost audioHost;
+    RecordingHost displayHost;
     AudioModuleInterface* audio = nullptr;
     DisplayModuleInterface* display = nullptr;
     DrawingInterface* drawing = nullptr;

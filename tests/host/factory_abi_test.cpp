@@ -1,7 +1,7 @@
 // The real plug-in, loaded through MP_GetFactory as a host loads it.
 #include "framework/audio/audio_module_interface.h"
-#include "host/module_library.h"
-#include "host/test_host.h"
+#include "host/kit/module_library.h"
+#include "tests/support/recording_host.h"
 
 #include <gtest/gtest.h>
 
@@ -66,7 +66,7 @@ TEST_F(FactoryAbiTest, DestroyFromTheHostLeavesTheFactoryUsable) {
     ASSERT_EQ(library.getFactory(&again), kMpOk);
     EXPECT_EQ(again, static_cast<void*>(factory));
     auto* same = static_cast<FactoryInterface*>(static_cast<UnknownInterface*>(again));
-    TestHost host;
+    RecordingHost host;
     void* out = nullptr;
     ASSERT_EQ(same->createObject(MP_TEXT("VexAnalyzer"), kAudioSide, host.hostPointer(), &out),
               kMpOk);
@@ -90,7 +90,7 @@ TEST_F(FactoryAbiTest, BuildInfoWritesVersionAndCompilerText) {
 
 TEST_F(FactoryAbiTest, BadIdentifiersSidesAndPointersAnswerUnsupported) {
     FactoryInterface* factory = library.factory();
-    TestHost host;
+    RecordingHost host;
     int sentinel = 0;
     void* out = &sentinel;
     EXPECT_EQ(factory->createObject(MP_TEXT("vexanalyzer"), 0, host.hostPointer(), &out),

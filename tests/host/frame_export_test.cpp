@@ -1,6 +1,6 @@
 // The frames command's CSV and JSON: kinds by length, absent signals left out, values
 // that read back exactly.
-#include "host/frame_export.h"
+#include "host/vexhost/output/frame_export.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // Output appears whole or not at all.
-#include "host/output_files.h"
-#include "host/signal_source.h"
+#include "host/kit/host_error.h"
+#include "host/vexhost/output/output_files.h"
 #include "tests/support/temp_paths.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The PNG writer, read back by the platform's own PNG reader (Cairo natively, GDI+ on
 // Windows), and its deflate stream on inputs that exercise literals and long matches.
-#include "host/paint_surface.h"
-#include "host/png_writer.h"
+#include "host/kit/paint_surface.h"
+#include "host/vexhost/output/png_writer.h"
 #include "tests/support/temp_paths.h"
 
 #include <gtest/gtest.h>

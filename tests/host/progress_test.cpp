@@ -1,6 +1,6 @@
 // The progress bar stays off the stream unless enabled, waits before it appears, and
 // clears its line at the end.
-#include "host/progress.h"
+#include "host/vexhost/output/progress.h"
 
 #include <gtest/gtest.h>
 

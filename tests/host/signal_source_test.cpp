@@ -1,6 +1,6 @@
 // Input naming, the built-in signals' samples, and the exact maths they are built on.
-#include "host/exact_math.h"
-#include "host/signal_source.h"
+#include "host/vexhost/inputs/exact_math.h"
+#include "host/vexhost/inputs/signal_source.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,9 @@
 // The voice engine as a host: what each audio object is told, in which blocks, and where
 // the frames it sends go. Driven against an in-process fake module.
-#include "host/voice_engine.h"
+#include "host/kit/voice_engine.h"
+
+#include "analyzer/analyzer_pins.h"
+#include "host/vexhost/inputs/signal_source.h"
 
 #include "fake_module.h"
 

@@ -1,8 +1,8 @@
 // The audio path of the live window: the frames the voices send arrive in the queue in
 // order, and a block run from the audio thread allocates, frees and locks nothing.
-#include "host/frame_queue.h"
-#include "host/live_feed.h"
-#include "host/module_library.h"
+#include "host/kit/module_library.h"
+#include "host/vexhost/live/frame_queue.h"
+#include "host/vexhost/live/live_feed.h"
 #include "tests/support/realtime_counters.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The real vexhost live on SDL's offscreen video driver: the picture after a second of a
 // 1 kHz sine, the cursor readout of a pointer position sent to the window, and a JACK
 // graph's signal client feeding vexhost:a through a private JACK server.
-#include "host/paint_surface.h"
-#include "host/plot_axes.h"
+#include "host/kit/paint_surface.h"
+#include "host/vexhost/live/plot_axes.h"
 #include "tests/support/temp_paths.h"
 
 #include <gtest/gtest.h>

@@ -6,8 +6,8 @@
 #include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_messages.h"
 #include "framework/audio/audio_module_interface.h"
-#include "host/module_library.h"
-#include "host/test_host.h"
+#include "host/kit/module_library.h"
+#include "tests/support/recording_host.h"
 
 #include <gtest/gtest.h>
 
@@ -141,7 +141,7 @@ public:
     }
 
     host::ModuleLibrary library;
-    host::TestHost host;
+    host::RecordingHost host;
     AudioModuleInterface* module = nullptr;
     std::vector<SentValue> sent;
     std::int64_t position = 0;

@@ -3,9 +3,9 @@
 #include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_messages.h"
 #include "analyzer/display/analyzer_display.h"
-#include "host/paint_surface.h"
-#include "host/test_host.h"
+#include "host/kit/paint_surface.h"
 #include "tests/analyzer/display/pixel_helpers.h"
+#include "tests/support/recording_host.h"
 
 #include <gtest/gtest.h>
 
@@ -85,7 +85,7 @@ protected:
         return value;
     }
 
-    host::TestHost host;
+    host::RecordingHost host;
     AnalyzerDisplay* display = nullptr;
 };
 

@@ -12,8 +12,8 @@
 #include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_messages.h"
 #include "analyzer/display/analyzer_display.h"
-#include "host/paint_surface.h"
-#include "host/test_host.h"
+#include "host/kit/paint_surface.h"
+#include "tests/support/recording_host.h"
 
 #include <gtest/gtest.h>
 
@@ -94,7 +94,7 @@ void setText(AnalyzerDisplay& display, std::int32_t pin, const char* text) {
 }
 
 std::uint64_t paintHash(const PaintCase& c) {
-    host::TestHost testHost;
+    host::RecordingHost testHost;
     auto* display = new AnalyzerDisplay(testHost.hostPointer());
     display->addRef();
     display->setClock(&fixedClock);

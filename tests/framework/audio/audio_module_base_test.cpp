@@ -38,7 +38,7 @@ protected:
         }
     }
 
-    host::TestHost host;
+    host::RecordingHost host;
     ModuleFactory factory;
     AudioModuleInterface* object = nullptr;
     TestModule* module = nullptr;
@@ -93,7 +93,7 @@ TEST_F(AudioModuleBaseTest, ATeardownErrorAtTheLastReleaseAnswersMinusOne) {
 }
 
 TEST(AudioModuleBaseDestroy, DestroyWithoutFreeingReleasesTheHostOnlyOnce) {
-    host::TestHost host;
+    host::RecordingHost host;
     {
         TestModule module(host.hostPointer());
         module.destroy(0);
@@ -106,7 +106,7 @@ TEST(AudioModuleBaseDestroy, DestroyWithoutFreeingReleasesTheHostOnlyOnce) {
 TEST(AudioModuleBaseCreate, FailsWithMinusOneWhenTheHostHasNoAudioInterface) {
     ModuleFactory factory;
     factory.registerAudioClass(kTestId, &TestModule::create);
-    host::TestHost host;
+    host::RecordingHost host;
     host.refuse(kHostAudioInterfaceId);
     int sentinel = 0;
     void* out = &sentinel;

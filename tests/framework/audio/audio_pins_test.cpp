@@ -119,7 +119,7 @@ TEST(AudioPins, BlobKeepsItsStorageForTheSameLengthAndEmptiesOnZero) {
 // Events through a bound module, for what the record itself carries.
 class PinEventTest : public ::testing::Test {
 protected:
-    host::TestHost host;
+    host::RecordingHost host;
     TestModule module{host.hostPointer()};
     EventList events;
 };
@@ -180,7 +180,7 @@ public:
 };
 
 TEST(AudioPinBinding, AnIdRegisteredTwiceKeepsItsFirstPin) {
-    host::TestHost host;
+    host::RecordingHost host;
     DuplicateModule module(host.hostPointer());
     EXPECT_EQ(module.findPin(3), &module.first);
     EXPECT_EQ(module.first.id(), 3);

@@ -12,7 +12,7 @@ namespace vex::test {
 namespace {
 
 TEST(ProcessAllocation, ABlockRunWithEventsAllocatesNothing) {
-    host::TestHost host;
+    host::RecordingHost host;
     host.recordSends = false; // the test host's own record would allocate
     TestModule module(host.hostPointer());
     std::vector<std::uint8_t> frame(4100, 3);

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "framework/audio/audio_module_base.h"
-#include "host/test_host.h"
+#include "tests/support/recording_host.h"
 
 #include <array>
 #include <cstdint>

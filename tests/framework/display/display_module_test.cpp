@@ -1,7 +1,7 @@
 // Composited display objects through the factory and the ABI, with the test host.
 #include "framework/audio/module_factory.h"
-#include "host/test_host.h"
 #include "tests/framework/display/test_display.h"
+#include "tests/support/recording_host.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ protected:
     }
 
     // Creates a display for `host` and answers its primary interface, or null.
-    DisplayModuleInterface* create(host::TestHost& on, std::int32_t* result = nullptr) {
+    DisplayModuleInterface* create(host::RecordingHost& on, std::int32_t* result = nullptr) {
         void* out = nullptr;
         const std::int32_t answer =
             factory.createObject(kTestDisplayId, kDisplaySide, on.hostPointer(), &out);
@@ -32,7 +32,7 @@ protected:
     }
 
     ModuleFactory factory;
-    host::TestHost host;
+    host::RecordingHost host;
 };
 
 TEST_F(DisplayModuleTest, QueriesShareOneCountAndTheLastReleaseDestroys) {
@@ -141,7 +141,7 @@ TEST_F(DisplayModuleTest, MeasureClampsEachComponentAndArrangeStoresTheArea) {
 
 TEST_F(DisplayModuleTest, MissingHostInterfaceFailsCreationAndFreesEverything) {
     for (const MpGuid& missing : {kHostDisplayInterfaceId, kHostDrawingInterfaceId}) {
-        host::TestHost refusing;
+        host::RecordingHost refusing;
         refusing.refuse(missing);
         std::int32_t result = 0;
         EXPECT_EQ(create(refusing, &result), nullptr);
@@ -151,7 +151,7 @@ TEST_F(DisplayModuleTest, MissingHostInterfaceFailsCreationAndFreesEverything) {
         EXPECT_EQ(TestDisplay::live, 0);
     }
     // The creation function itself raises the error with its text.
-    host::TestHost refusing;
+    host::RecordingHost refusing;
     refusing.refuse(kHostDrawingInterfaceId);
     try {
         createDisplayModule<TestDisplay>(refusing.hostPointer());

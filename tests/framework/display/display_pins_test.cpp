@@ -1,7 +1,7 @@
 // Display pins as the host drives them: setPin, then notifyPin, through the ABI.
 #include "framework/audio/module_factory.h"
-#include "host/test_host.h"
 #include "tests/framework/display/test_display.h"
+#include "tests/support/recording_host.h"
 
 #include <gtest/gtest.h>
 
@@ -46,7 +46,7 @@ protected:
     }
 
     ModuleFactory factory;
-    host::TestHost host;
+    host::RecordingHost host;
     DisplayModuleInterface* module = nullptr;
     TestDisplay* display = nullptr;
 };

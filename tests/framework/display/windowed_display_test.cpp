@@ -2,8 +2,8 @@
 // against the real user32 (with a virtual X display).
 #include "framework/audio/module_factory.h"
 #include "framework/display/windowed_display.h"
-#include "host/test_host.h"
 #include "tests/framework/display/message_pump.h"
+#include "tests/support/recording_host.h"
 
 #include <gtest/gtest.h>
 
@@ -116,7 +116,7 @@ protected:
         EXPECT_EQ(Windowed2::live, 0);
     }
 
-    template <typename T> T* create(const MpChar* id, host::TestHost& on) {
+    template <typename T> T* create(const MpChar* id, host::RecordingHost& on) {
         void* out = nullptr;
         if (factory.createObject(id, kDisplaySide, on.hostPointer(), &out) != kMpOk) {
             return nullptr;
@@ -126,7 +126,7 @@ protected:
     Windowed* createWindowed() { return create<Windowed>(kWindowedId, host); }
 
     ModuleFactory factory;
-    host::TestHost host;
+    host::RecordingHost host;
     static inline HWND parent = nullptr;
 };
 
@@ -162,12 +162,12 @@ TEST_F(WindowedDisplayTest, QueriesAnswerTheWindowInterfaceOnOneCount) {
 }
 
 TEST_F(WindowedDisplayTest, ConstructionNeedsEachWindowInterface) {
-    host::TestHost noWindow;
+    host::RecordingHost noWindow;
     noWindow.refuse(kHostWindowInterfaceId);
     EXPECT_EQ(create<Windowed>(kWindowedId, noWindow), nullptr);
     EXPECT_EQ(create<Windowed2>(kWindowed2Id, noWindow), nullptr);
 
-    host::TestHost noWindow2;
+    host::RecordingHost noWindow2;
     noWindow2.refuse(kHostWindowInterface2Id);
     EXPECT_EQ(create<Windowed2>(kWindowed2Id, noWindow2), nullptr);
     Windowed* plain = create<Windowed>(kWindowedId, noWindow2);

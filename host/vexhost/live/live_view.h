@@ -1,0 +1,88 @@
+// What the live window shows: the display object's paint of the frames taken so far, with
+// the host's readouts drawn over it (peak hold lines, a cursor crosshair and its reading).
+// Runs on the window thread; nothing here is shared with the audio thread.
+#pragma once
+
+#include "host/kit/display_session.h"
+#include "host/kit/paint_surface.h"
+#include "host/vexhost/live/frame_queue.h"
+#include "host/vexhost/live/peak_hold.h"
+#include "host/vexhost/live/plot_axes.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vex::host {
+
+class LiveView {
+public:
+    // A display of analysis `mode` at the look's size for `voices` voices. Throws HostError.
+    LiveView(FactoryInterface& factory, std::int32_t mode, const DisplayLook& look,
+             std::int32_t voices, double sampleRate);
+    ~LiveView();
+    LiveView(const LiveView&) = delete;
+    LiveView& operator=(const LiveView&) = delete;
+
+    // Hands one frame to the display and the peak hold; while frozen it is dropped.
+    void take(const QueuedFrame& frame);
+
+    void setMode(std::int32_t mode);
+    void setSplit(bool split);
+    void setFollow(bool follow);
+    void setFrozen(bool frozen);
+    void setPeakHold(bool on);
+    void setCursorReadout(bool on);
+    // The pointer is at (x, y) of the window; outside() when it leaves.
+    void pointerAt(std::int32_t x, std::int32_t y);
+    void pointerLeft();
+    // Resizes to the nearest size the display accepts (see smallest()).
+    void resize(std::int32_t width, std::int32_t height);
+    // The smallest size the display's measure allows.
+    MeasureSize smallest() const { return minimum; }
+
+    std::int32_t mode() const { return shownMode; }
+    bool split() const { return look.split; }
+    bool follow() const { return look.follow; }
+    bool frozen() const { return isFrozen; }
+    bool peakHold() const { return peakHoldOn; }
+    bool cursorReadout() const { return cursorOn; }
+    std::int32_t width() const { return look.width; }
+    std::int32_t height() const { return look.height; }
+    // Session time of the last frame taken, in seconds (the peak hold's clock).
+    double clock() const { return lastSeconds; }
+    const PeakHold& peaks() const { return hold; }
+
+    // Whether the picture changed since the last paint (a frame invalidated the display,
+    // or a readout or setting changed).
+    bool dirty() const;
+    // Paints the display and the readouts; the surface is the window's picture.
+    const PaintSurface& paint();
+    // The cursor's reading as drawn, or empty when the pointer is outside the plot or the
+    // readout is off.
+    std::string cursorText() const;
+
+private:
+    PlotLayout layout() const;
+    void drawPeaks();
+    void drawCursor();
+
+    DisplayLook look;
+    double sampleRate;
+    DisplaySession display;
+    std::unique_ptr<PaintSurface> surface;
+    PeakHold hold;
+    MeasureSize minimum{1, 1};
+    std::int32_t shownMode;
+    bool isFrozen = false;
+    bool peakHoldOn = true;
+    bool cursorOn = true;
+    bool pointerInside = false;
+    std::int32_t pointerX = 0;
+    std::int32_t pointerY = 0;
+    bool changed = true;
+    std::int64_t lastSample = 0;
+    double lastSeconds = 0.0;
+};
+
+} // namespace vex::host
