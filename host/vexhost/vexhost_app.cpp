@@ -1,3 +1,7 @@
+// vexhost's command line and the commands it runs (info, frames, render, animate, demo,
+// live). Why one file of about 500 lines: each command is a short function over the rooms
+// below (inputs, output, live) beside the options that feed it, and the options are shared
+// between commands through the helpers here; read together they are the program's manual.
 #include "host/vexhost/vexhost_app.h"
 
 #include "host/vexhost/output/frame_export.h"

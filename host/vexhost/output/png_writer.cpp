@@ -1,3 +1,7 @@
+// The PNG encoder: chunks and CRC, the zlib stream with its Adler checksum, the LZ77 match
+// finder and the fixed-Huffman bit writer. Why one file of over 500 lines: these parts serve
+// only each other, and the byte-for-byte output every test hash relies on is easiest to
+// check where the whole format is in view.
 #include "host/vexhost/output/png_writer.h"
 
 #include <algorithm>
