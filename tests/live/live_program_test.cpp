@@ -194,6 +194,18 @@ TEST(LiveProgram, APointerPositionSentToTheWindowReadsHertzNoteAndLevel) {
     }
 }
 
+TEST(LiveProgram, AScreenshotThatCannotBeWrittenIsAnErrorWhileTheAudioRuns) {
+    test::TempPath folder("vex-live");
+    std::filesystem::create_directories(folder.path);
+    const std::string log = (folder.path / "live.log").string();
+    const std::string shot = (folder.path / "missing" / "shot.png").string();
+    Process live({VEX_VEXHOST, "live", "sine:1000", "--screenshot", shot, "--after", "0.1"},
+                 kHeadless, log);
+    ASSERT_TRUE(live.waitFor(std::chrono::seconds(60))) << readText(log);
+    EXPECT_EQ(live.exitStatus(), 2) << readText(log);
+    EXPECT_NE(readText(log).find("vexhost: error: "), std::string::npos) << readText(log);
+}
+
 TEST(LiveProgram, TheCaptureDeviceFeedsSignalAFromItsFirstChannel) {
     test::TempPath folder("vex-live");
     std::filesystem::create_directories(folder.path);

@@ -52,6 +52,10 @@ LiveRun::LiveRun(const SessionOptions& sessionOptions, const DisplayLook& look,
     endAt = options.duration > 0.0 ? std::llround(options.duration * rate) : -1;
 }
 
+LiveRun::~LiveRun() {
+    driver->stop();
+}
+
 // The module, the inputs when they are files or signals, and the driver that brings the
 // samples and sets the rate and the block size.
 void LiveRun::openSource(const SessionOptions& sessionOptions) {

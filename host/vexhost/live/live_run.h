@@ -32,6 +32,10 @@ public:
     // the view and the window. No audio runs yet. SDL must be started. Throws HostError.
     LiveRun(const SessionOptions& sessionOptions, const DisplayLook& look,
             const LiveOptions& options);
+    // Stops the audio first. Why: an error in the loop (a screenshot that cannot be
+    // written) unwinds through here while the audio thread still runs the feed, which must
+    // not outlive the feed and the queue it writes.
+    ~LiveRun();
     LiveRun(const LiveRun&) = delete;
     LiveRun& operator=(const LiveRun&) = delete;
 
