@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace vex::host {
 
@@ -47,8 +49,12 @@ std::unique_ptr<AudioDriver> openPlaybackDriver(double rate, std::int32_t block)
 // SDL's default capture device, one voice. SDL's audio must be started. Throws HostError.
 std::unique_ptr<AudioDriver> openCaptureDriver();
 
-// A JACK client "vexhost" with an input pair per voice. Throws HostError when no server
-// answers.
-std::unique_ptr<AudioDriver> openJackDriver(std::int32_t voices);
+// A JACK client "vexhost" with an input pair per voice. `sources` are output ports of the
+// graph connected to the inputs in order (a then b of voice 1, then voice 2, ...; an empty
+// name leaves that input alone) right after start() activates the client; no block runs
+// before, so the audio clock starts with the connections. Throws HostError when no server
+// answers, when there are more sources than inputs or a source is not an output port.
+std::unique_ptr<AudioDriver> openJackDriver(std::int32_t voices,
+                                            const std::vector<std::string>& sources);
 
 } // namespace vex::host

@@ -1,5 +1,6 @@
 // The JACK driver: a client named "vexhost" whose process callback runs the voices on the
-// samples of its input ports.
+// samples of its input ports, with the graph's ports the user named connected to them
+// before the audio clock starts.
 #include "host/kit/host_error.h"
 #include "host/vexhost/live/audio_driver.h"
 #include "host/vexhost/live/live_feed.h"
@@ -7,6 +8,8 @@
 #include <jack/jack.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -19,7 +22,8 @@ namespace {
 // ... for several.
 class JackDriver final : public AudioDriver {
 public:
-    explicit JackDriver(std::int32_t voices) {
+    JackDriver(std::int32_t voices, std::vector<std::string> sources)
+        : sources(std::move(sources)) {
         jack_status_t status{};
         client = jack_client_open("vexhost", JackNoStartServer, &status);
         if (client == nullptr) {
@@ -33,11 +37,23 @@ public:
             ports.b = jack_port_register(client, (prefix + "b").c_str(), JACK_DEFAULT_AUDIO_TYPE,
                                          JackPortIsInput, 0);
             if (ports.a == nullptr || ports.b == nullptr) {
-                jack_client_close(client);
-                throw HostError("cannot register the JACK ports of voice " + std::to_string(v + 1));
+                closeAndThrow("cannot register the JACK ports of voice " + std::to_string(v + 1));
             }
             ports.input = nullptr;
             voicePorts.push_back(ports);
+        }
+        // Why before activating: a wrong name stops the program before any audio runs.
+        for (const std::string& source : this->sources) {
+            if (source.empty()) {
+                continue;
+            }
+            const jack_port_t* port = jack_port_by_name(client, source.c_str());
+            if (port == nullptr) {
+                closeAndThrow("--connect: the JACK graph has no port '" + source + "'");
+            }
+            if ((jack_port_flags(port) & JackPortIsOutput) == 0) {
+                closeAndThrow("--connect: '" + source + "' is not an output port");
+            }
         }
     }
     ~JackDriver() override {
@@ -58,13 +74,31 @@ public:
         voicePorts[static_cast<std::size_t>(voice)].input = input.get();
         return input;
     }
+    // Activates the client, then connects the sources; the callbacks run no block until
+    // they are connected, so the audio clock (the feed's position) starts with them.
     void start(LiveFeed& liveFeed) override {
         feed = &liveFeed;
+        const bool connecting =
+            std::any_of(sources.begin(), sources.end(),
+                        [](const std::string& source) { return !source.empty(); });
+        counting.store(!connecting, std::memory_order_release);
         if (jack_set_process_callback(client, &JackDriver::process, this) != 0 ||
             jack_activate(client) != 0) {
             throw HostError("cannot start the JACK client");
         }
         active = true;
+        for (std::size_t i = 0; i < sources.size(); ++i) {
+            if (sources[i].empty()) {
+                continue;
+            }
+            const Ports& ports = voicePorts[i / 2];
+            const char* input = jack_port_name(i % 2 == 0 ? ports.a : ports.b);
+            const int result = jack_connect(client, sources[i].c_str(), input);
+            if (result != 0 && result != EEXIST) {
+                throw HostError("cannot connect '" + sources[i] + "' to '" + input + "'");
+            }
+        }
+        counting.store(true, std::memory_order_release);
     }
     void stop() override {
         if (active) {
@@ -79,6 +113,11 @@ private:
         jack_port_t* b;
         HandedInput* input; // the engine's; set before start()
     };
+    [[noreturn]] void closeAndThrow(const std::string& message) {
+        jack_client_close(client);
+        client = nullptr;
+        throw HostError(message);
+    }
     static std::string hex(unsigned value) {
         char text[16];
         std::snprintf(text, sizeof(text), "%x", value);
@@ -87,6 +126,9 @@ private:
     // JACK's process thread.
     static int process(jack_nframes_t frames, void* self) {
         auto* driver = static_cast<JackDriver*>(self);
+        if (!driver->counting.load(std::memory_order_acquire)) {
+            return 0;
+        }
         const auto total = static_cast<std::int32_t>(frames);
         for (Ports& ports : driver->voicePorts) {
             ports.input->set(static_cast<const float*>(jack_port_get_buffer(ports.a, frames)),
@@ -101,14 +143,23 @@ private:
 
     jack_client_t* client = nullptr;
     std::vector<Ports> voicePorts;
+    std::vector<std::string> sources; // output ports for a, b of voice 1, ...; "" for none
     LiveFeed* feed = nullptr;
     bool active = false;
+    // Whether the process callback runs blocks: from the connections on. Written on the
+    // main thread, read on JACK's.
+    std::atomic<bool> counting{false};
 };
 
 } // namespace
 
-std::unique_ptr<AudioDriver> openJackDriver(std::int32_t voices) {
-    return std::make_unique<JackDriver>(voices);
+std::unique_ptr<AudioDriver> openJackDriver(std::int32_t voices,
+                                            const std::vector<std::string>& sources) {
+    if (sources.size() > 2 * static_cast<std::size_t>(voices)) {
+        throw HostError("--connect names " + std::to_string(sources.size()) + " ports; --jack " +
+                        std::to_string(voices) + " has " + std::to_string(2 * voices) + " inputs");
+    }
+    return std::make_unique<JackDriver>(voices, sources);
 }
 
 } // namespace vex::host

@@ -17,6 +17,9 @@ int runLive(const SessionOptions& sessionOptions, const DisplayLook& look,
     if (options.play && sessionOptions.inputs.empty()) {
         throw HostError("--play plays INPUT files and signals; JACK and capture play nothing");
     }
+    if (!options.connect.empty() && options.jackVoices == 0) {
+        throw HostError("--connect connects JACK ports: it needs --jack N");
+    }
     std::int32_t mouseX = 0;
     std::int32_t mouseY = 0;
     if (!options.mouse.empty() && !parsePoint(options.mouse, mouseX, mouseY)) {

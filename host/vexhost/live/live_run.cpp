@@ -34,6 +34,18 @@ bool parsePoint(const std::string& text, std::int32_t& x, std::int32_t& y) {
     return true;
 }
 
+std::vector<std::string> splitList(const std::string& text) {
+    std::vector<std::string> entries;
+    std::size_t from = 0;
+    for (std::size_t comma = text.find(','); comma != std::string::npos;
+         comma = text.find(',', from)) {
+        entries.push_back(text.substr(from, comma - from));
+        from = comma + 1;
+    }
+    entries.push_back(text.substr(from));
+    return entries;
+}
+
 LiveRun::LiveRun(const SessionOptions& sessionOptions, const DisplayLook& look,
                  const LiveOptions& options)
     : options(options), updateRate(sessionOptions.rate), queue(kQueueFrames) {
@@ -70,7 +82,8 @@ void LiveRun::openSource(const SessionOptions& sessionOptions) {
     }
     if (options.jackVoices > 0) {
         voices = options.jackVoices;
-        driver = openJackDriver(voices);
+        driver = openJackDriver(voices, options.connect.empty() ? std::vector<std::string>()
+                                                                : splitList(options.connect));
         rate = driver->sampleRate();
     } else if (options.capture) {
         driver = openCaptureDriver();

@@ -20,11 +20,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vex::host {
 
 // Reads "X,Y" into x and y; false (and both untouched) when the text is anything else.
 bool parsePoint(const std::string& text, std::int32_t& x, std::int32_t& y);
+// The comma-separated entries of `text`, empty ones kept ("a,,b": "a", "", "b").
+std::vector<std::string> splitList(const std::string& text);
 
 class LiveRun {
 public:
