@@ -11,11 +11,13 @@
 #include <chrono>
 #include <cmath>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <thread>
 
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,13 +25,20 @@ namespace vex::host {
 namespace {
 
 // A process this test started, with extra environment; ended by its process id (asked,
-// then killed) when the object goes, also when an assertion fails.
+// then killed) when the object goes, also when an assertion fails, and killed by the
+// system when the test's process dies first.
 class Process {
 public:
     Process(std::vector<std::string> args, std::vector<std::string> environment,
             const std::string& log) {
+        const pid_t parent = getpid();
         pid = fork();
         if (pid == 0) {
+            // Why: a test process killed before its cleanup takes what it started along,
+            // rather than leaving a JACK server that holds its name.
+            if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || getppid() != parent) {
+                _exit(127);
+            }
             for (std::string& entry : environment) {
                 putenv(entry.data());
             }
@@ -238,11 +247,29 @@ TEST(LiveProgram, TheCaptureDeviceFeedsSignalAFromItsFirstChannel) {
     EXPECT_GE(columns.back(), logGridX(pane, 17) - 1);
 }
 
-// A private JACK server on the dummy driver, ended by its process id.
+// The JACK server name of the running test in this build tree. Why not the process id: a
+// run killed before its cleanup leaves JACK's registry entry for its server's name (one of
+// JACK's few server slots) and its socket, which only a later server of the same name
+// takes over. This name is the same in every run of the test and differs between tests
+// and build trees, so runs beside each other never share a server.
+std::string jackServerName() {
+    const std::string key = std::string(VEX_VEXHOST) + "|" +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::uint64_t hash = 14695981039346656037ull; // 64-bit FNV-1a
+    for (const unsigned char c : key) {
+        hash = (hash ^ c) * 1099511628211ull;
+    }
+    char text[32];
+    std::snprintf(text, sizeof(text), "vex-live-%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+// A private JACK server on the dummy driver, ended by its process id (or with the test's
+// process when that is killed).
 struct JackServer {
     explicit JackServer(const std::string& folder)
-        : name("vex-live-" + std::to_string(getpid())),
-          environment({"JACK_DEFAULT_SERVER=" + name, "JACK_NO_START_SERVER=1"}),
+        : name(jackServerName()),
+          environment({"JACK_DEFAULT_SERVER=" + name, "JACK_NO_START_SERVER=1"}), folder(folder),
           server({"jackd", "--no-realtime", "-n", name, "-d", "dummy", "-r", "48000", "-p", "256"},
                  environment, folder + "/jackd.log") {}
     // Runs a JACK tool against this server; true when it exits with 0.
@@ -250,23 +277,26 @@ struct JackServer {
         Process process(std::move(args), environment, log);
         return process.waitFor(std::chrono::seconds(10)) && process.exitStatus() == 0;
     }
+    // Waits up to 20 s for the server to answer; false when it did not or it ended (the
+    // name taken by a server still running, for one: jackd.log says).
+    bool ready() {
+        const auto ended = [&] { return server.waitFor(std::chrono::milliseconds(0)); };
+        return poll(std::chrono::seconds(20),
+                    [&] { return ended() || tool({"jack_lsp"}, folder + "/lsp.log"); }) &&
+               !ended();
+    }
     std::string name;
     std::vector<std::string> environment;
+    std::string folder;
     Process server;
 };
-
-// Waits for the server to answer; false (its log tells why) when it does not within 20 s.
-bool jackReady(const JackServer& jack, const std::string& dir) {
-    return poll(std::chrono::seconds(20),
-                [&] { return jack.tool({"jack_lsp"}, dir + "/lsp.log"); });
-}
 
 TEST(LiveProgram, AJackSignalClientConnectedToPortAShowsInThePicture) {
     test::TempPath folder("vex-live");
     std::filesystem::create_directories(folder.path);
     const std::string dir = folder.path.string();
     JackServer jack(dir);
-    ASSERT_TRUE(jackReady(jack, dir)) << readText(dir + "/jackd.log");
+    ASSERT_TRUE(jack.ready()) << readText(dir + "/jackd.log");
 
     // The JACK example client plays a 240 Hz sine (a 200-sample table at 48 kHz). Once
     // active it connects its output to the system's playback, and it stays until ended: its
@@ -304,7 +334,7 @@ TEST(LiveProgram, APortToConnectThatTheJackGraphLacksIsAnError) {
     std::filesystem::create_directories(folder.path);
     const std::string dir = folder.path.string();
     JackServer jack(dir);
-    ASSERT_TRUE(jackReady(jack, dir)) << readText(dir + "/jackd.log");
+    ASSERT_TRUE(jack.ready()) << readText(dir + "/jackd.log");
     std::vector<std::string> environment = jack.environment;
     environment.insert(environment.end(), kHeadless.begin(), kHeadless.end());
     const std::string log = dir + "/live.log";
