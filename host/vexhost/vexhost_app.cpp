@@ -407,6 +407,12 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
                      "N voices from JACK: client 'vexhost', ports a and b (one voice) or "
                      "voice1.a, voice1.b, voice2.a, ... (several)")
         ->check(CLI::Range(1, kMaxVoices));
+    liveCommand
+        ->add_option("--connect", liveOptions.connect,
+                     "with --jack: connect these JACK output ports to vexhost's inputs in "
+                     "order (a, b of voice 1, then voice 2, ...; an empty PORT skips one) "
+                     "before the audio clock of --after and --duration starts")
+        ->type_name("PORT[,PORT...]");
     liveCommand->add_flag("--capture", liveOptions.capture,
                           "one voice from the default capture device (channels 1 and 2 as "
                           "signals A and B)");

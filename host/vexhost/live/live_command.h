@@ -22,6 +22,9 @@ struct LiveOptions {
     bool peakHold = true;  // peak hold lines at start
     bool stats = false;    // latency and load figures on quitting
     double duration = 0.0; // quit after this many seconds of audio (0: never)
+    // --connect: JACK output ports for the inputs a, b of voice 1, then voice 2, ...,
+    // comma-separated; an empty entry skips an input.
+    std::string connect;
 };
 
 // Runs the window until the user quits (or the screenshot is written). Throws HostError.

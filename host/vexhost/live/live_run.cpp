@@ -1,0 +1,245 @@
+// The steps of one `vexhost live` run: set-up, the event loop with its screenshot and quit
+// conditions, and the report on quitting.
+#include "host/vexhost/live/live_run.h"
+
+#include "host/vexhost/output/output_files.h"
+#include "host/vexhost/output/png_writer.h"
+#include "host/vexhost/output/render_views.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <thread>
+
+namespace vex::host {
+
+namespace {
+
+// Room for half a second of frames of 128 voices at 40 frames per second.
+constexpr std::int32_t kQueueFrames = 2560;
+
+} // namespace
+
+bool parsePoint(const std::string& text, std::int32_t& x, std::int32_t& y) {
+    int px = 0;
+    int py = 0;
+    char end = 0;
+    if (std::sscanf(text.c_str(), "%d,%d%c", &px, &py, &end) != 2) {
+        return false;
+    }
+    x = px;
+    y = py;
+    return true;
+}
+
+std::vector<std::string> splitList(const std::string& text) {
+    std::vector<std::string> entries;
+    std::size_t from = 0;
+    for (std::size_t comma = text.find(','); comma != std::string::npos;
+         comma = text.find(',', from)) {
+        entries.push_back(text.substr(from, comma - from));
+        from = comma + 1;
+    }
+    entries.push_back(text.substr(from));
+    return entries;
+}
+
+LiveRun::LiveRun(const SessionOptions& sessionOptions, const DisplayLook& look,
+                 const LiveOptions& options)
+    : options(options), updateRate(sessionOptions.rate), queue(kQueueFrames) {
+    openSource(sessionOptions);
+    buildEngine(sessionOptions);
+    view = std::make_unique<LiveView>(*factory, options.mode, look, voices, rate);
+    view->setPeakHold(options.peakHold);
+    window = std::make_unique<LiveWindow>(view->width(), view->height(), view->smallest());
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+    if (parsePoint(options.mouse, x, y)) {
+        window->sendPointerTo(x, y);
+    }
+    frameInterval = std::chrono::nanoseconds(1000000000LL / std::max(1, window->refreshRate()));
+    screenshotAt = options.screenshot.empty() ? -1 : std::llround(options.after * rate);
+    endAt = options.duration > 0.0 ? std::llround(options.duration * rate) : -1;
+}
+
+LiveRun::~LiveRun() {
+    driver->stop();
+}
+
+// The module, the inputs when they are files or signals, and the driver that brings the
+// samples and sets the rate and the block size.
+void LiveRun::openSource(const SessionOptions& sessionOptions) {
+    if (!sessionOptions.inputs.empty()) {
+        session = std::make_unique<Session>(sessionOptions);
+        factory = &session->factory();
+    } else {
+        if (!library.load(sessionOptions.modulePath)) {
+            throw HostError(library.error());
+        }
+        factory = library.factory();
+    }
+    if (options.jackVoices > 0) {
+        voices = options.jackVoices;
+        driver = openJackDriver(voices, options.connect.empty() ? std::vector<std::string>()
+                                                                : splitList(options.connect));
+        rate = driver->sampleRate();
+    } else if (options.capture) {
+        driver = openCaptureDriver();
+        rate = driver->sampleRate();
+    } else {
+        voices = session->voiceCount();
+        rate = session->sampleRate();
+        driver = options.play ? openPlaybackDriver(rate, sessionOptions.blockSize)
+                              : makePacedDriver(rate, sessionOptions.blockSize);
+    }
+}
+
+void LiveRun::buildEngine(const SessionOptions& sessionOptions) {
+    EngineSettings settings;
+    settings.sampleRate = rate;
+    settings.blockSize = std::clamp(driver->blockSize(), 1, kLargestBlock);
+    settings.mode = options.mode;
+    settings.rate = sessionOptions.rate;
+    auto engine = std::make_unique<VoiceEngine>(*factory, settings);
+    for (std::int32_t v = 0; v < voices; ++v) {
+        std::unique_ptr<InputSource> input;
+        if (session != nullptr) {
+            input = preloadInput(session->makeInput(v, session->seconds(options.duration)));
+        }
+        engine->addVoice(driver->voiceInput(v, std::move(input)));
+    }
+    feed = std::make_unique<LiveFeed>(std::move(engine), queue);
+}
+
+void LiveRun::run(Console& console) {
+    stats.started();
+    driver->start(*feed);
+    lastPresent = std::chrono::steady_clock::now() - frameInterval;
+    while (turn(console)) {
+    }
+    driver->stop();
+    stats.stopped();
+}
+
+bool LiveRun::turn(Console& console) {
+    waitForTurn();
+    bool going = handleEvents();
+    // Frames up to the published position are in the queue before it is published.
+    const std::int64_t position = feed->position();
+    takeFrames();
+    const bool shoot = screenshotAt >= 0 && position >= screenshotAt;
+    if ((view->dirty() && std::chrono::steady_clock::now() - lastPresent >= frameInterval) ||
+        shoot) {
+        present(position);
+    }
+    if (shoot) {
+        writeScreenshot(console);
+        going = false;
+    }
+    if (endAt >= 0 && position >= endAt) {
+        going = false;
+    }
+    return going;
+}
+
+// Why polling: the audio thread may not post events (SDL's queue locks), so the window
+// looks at the frame queue every 2 ms, or sleeps until the next present is allowed when
+// that is later. Why a sleep rather than SDL's timed wait: where the video driver cannot
+// wait for its events (offscreen, for one), SDL's wait polls every millisecond.
+void LiveRun::waitForTurn() const {
+    const auto sinceLast = std::chrono::steady_clock::now() - lastPresent;
+    const auto untilNext =
+        std::chrono::duration_cast<std::chrono::milliseconds>(frameInterval - sinceLast);
+    const int wait = static_cast<int>(std::clamp<std::int64_t>(untilNext.count(), 2, 20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+}
+
+bool LiveRun::handleEvents() {
+    SDL_Event event;
+    while (SDL_PollEvent(&event) != 0) {
+        if (event.type == SDL_QUIT) {
+            return false;
+        }
+        if (event.type == SDL_KEYDOWN) {
+            switch (event.key.keysym.sym) {
+            case SDLK_1:
+            case SDLK_2:
+            case SDLK_3: {
+                const std::int32_t mode = event.key.keysym.sym - SDLK_1;
+                feed->requestMode(mode);
+                view->setMode(mode);
+                break;
+            }
+            case SDLK_s:
+                view->setSplit(!view->split());
+                break;
+            case SDLK_f:
+                view->setFollow(!view->follow());
+                break;
+            case SDLK_SPACE:
+                view->setFrozen(!view->frozen());
+                break;
+            case SDLK_p:
+                view->setPeakHold(!view->peakHold());
+                break;
+            case SDLK_c:
+                view->setCursorReadout(!view->cursorReadout());
+                break;
+            case SDLK_q:
+            case SDLK_ESCAPE:
+                return false;
+            default:
+                break;
+            }
+        } else if (event.type == SDL_MOUSEMOTION) {
+            view->pointerAt(event.motion.x, event.motion.y);
+        } else if (event.type == SDL_WINDOWEVENT) {
+            if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                view->resize(event.window.data1, event.window.data2);
+            } else if (event.window.event == SDL_WINDOWEVENT_LEAVE) {
+                view->pointerLeft();
+            } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+                view->setCursorReadout(view->cursorReadout()); // repaint
+            }
+        }
+    }
+    return true;
+}
+
+void LiveRun::takeFrames() {
+    while (const QueuedFrame* frame = queue.front()) {
+        if (frame->size == plot::frameSizeOfView(view->mode()) || frame->size == 0) {
+            view->take(*frame);
+            stats.taken(frame->pushedNanos);
+        }
+        queue.pop();
+    }
+}
+
+void LiveRun::present(std::int64_t position) {
+    window->present(view->paint());
+    lastPresent = std::chrono::steady_clock::now();
+    stats.presented(position, rate);
+}
+
+void LiveRun::writeScreenshot(Console& console) {
+    const Picture picture = window->read();
+    writeWholeFile(options.screenshot, encodePng(picture.pixels, picture.width, picture.height));
+    console.out << options.screenshot << "\n";
+}
+
+void LiveRun::report(Console& console) const {
+    const std::string reading = view->cursorText();
+    if (!reading.empty()) {
+        console.out << "cursor: " << reading << "\n";
+    }
+    if (options.stats) {
+        const double audioSeconds = static_cast<double>(feed->position()) / rate;
+        console.out << stats.line(audioSeconds, queue.dropped(),
+                                  1000.0 / framesPerSecond(updateRate));
+    }
+}
+
+} // namespace vex::host
