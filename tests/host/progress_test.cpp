@@ -1,39 +1,63 @@
-// The progress bar stays off the stream unless enabled, waits before it appears, and
-// clears its line at the end.
+// The progress bar stays off the stream unless enabled, waits half a second before it
+// appears, redraws at most ten times a second, and clears its line at the end. The bar's
+// clock is the test's own.
 #include "host/vexhost/output/progress.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
-#include <thread>
 
 namespace vex::host {
 namespace {
 
+using namespace std::chrono_literals;
+
+// A clock that moves only when the test says so.
+struct FakeClock {
+    Progress::Clock::time_point time{};
+    Progress::Now now() {
+        return [this] { return time; };
+    }
+};
+
 TEST(ProgressTest, DisabledOrBriefWorkPrintsNothing) {
+    FakeClock clock;
     std::ostringstream quiet;
     {
-        Progress progress(quiet, false, "frames");
-        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        Progress progress(quiet, false, "frames", clock.now());
+        clock.time += 10s;
         progress.update(0.5);
     }
     EXPECT_TRUE(quiet.str().empty());
     std::ostringstream brief;
     {
-        Progress progress(brief, true, "frames");
+        Progress progress(brief, true, "frames", clock.now());
         progress.update(0.5);
+        clock.time += 499ms;
         progress.update(1.0);
     }
     EXPECT_TRUE(brief.str().empty());
 }
 
-TEST(ProgressTest, LongWorkShowsABarAndClearsIt) {
+TEST(ProgressTest, LongWorkShowsABarRedrawnAtMostEveryTenthOfASecondAndClearsIt) {
+    FakeClock clock;
     std::ostringstream out;
-    Progress progress(out, true, "log");
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
+    Progress progress(out, true, "log", clock.now());
+    clock.time += 500ms;
     progress.update(0.5);
     const std::string shown = out.str();
-    EXPECT_EQ(shown.rfind("\rlog [###############               ] 50%", 0), 0u) << shown;
+    EXPECT_EQ(shown, "\rlog [###############               ] 50%");
+    clock.time += 99ms;
+    progress.update(0.6);
+    EXPECT_EQ(out.str(), shown) << "redrawn within a tenth of a second";
+    clock.time += 1ms;
+    progress.update(0.6);
+    const std::string redrawn = out.str();
+    EXPECT_EQ(redrawn, shown + "\rlog [##################            ] 60%");
+    clock.time += 1s;
+    progress.update(0.605);
+    EXPECT_EQ(out.str(), redrawn) << "the same percentage is not drawn again";
+
     progress.finish();
     EXPECT_EQ(out.str().back(), '\r');
     const std::size_t length = out.str().size();

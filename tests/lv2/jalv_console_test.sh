@@ -29,27 +29,38 @@ sent_some() {
 }
 poll 200 sent_some || fail "frames sent does not rise"
 
-t0=$(played)
+# A reading of jalv's monitors is what the plug-in wrote at the end of its last run. The
+# sine client and the plug-in run the same periods of the synchronous graph, at most one
+# apart, so with a count of played samples taken before the reading and one taken after,
+# the reading's audio time lies in [before - 256, after + 256] however long each step took
+# on this machine.
+t0a=$(played)
 f0=$(monitor frames_sent)
+t0b=$(played)
 # Four seconds of audio time, however fast this machine runs the graph.
 four_seconds() {
-    [ "$(played)" -ge $((t0 + 192000)) ]
+    [ "$(played)" -ge $((t0b + 192000)) ]
 }
 poll 600 four_seconds || fail "the graph did not play four seconds"
+t1a=$(played)
 f1=$(monitor frames_sent)
-t1=$(played)
+t1b=$(played)
 peak_a=$(monitor peak_a)
 peak_b=$(monitor peak_b)
 dropped=$(monitor frames_dropped)
 
-# Rate choice 3 in the scope view: each frame takes 200 captured samples and a hold-off
-# of 48000 / 20 = 2400, then the rest of the 256-sample period the hold-off ends in and up
-# to one 48-sample cycle to the next rising edge: 16.5 to 18.5 frames a second. Reading
-# the two counters apart may cost a frame at either end (jalv refreshes its monitors 30
-# times a second), half a frame a second over the four seconds.
-rate=$(echo "$f0 $f1 $t0 $t1" | awk '{ printf "%.2f", ($2 - $1) * 48000 / ($4 - $3) }')
-echo "frames sent $f0 -> $f1 over $((t1 - t0)) samples: $rate per second; peaks $peak_a $peak_b; dropped $dropped"
-echo "$rate" | awk '{ exit !($1 >= 15.5 && $1 <= 19.5) }' || fail "frames come at $rate per second"
+# Rate choice 3 in the scope view: a frame ends 200 captured samples after a rising edge;
+# then a hold-off of 48000 / 20 = 2400 samples runs to the end of the 256-sample period in
+# which it passes (2401 to 2656 samples), and the next rising edge of the 48-sample cycle
+# comes 1 to 49 samples later: frames end 2602 to 2905 samples apart (16.5 to 18.5 a
+# second), and every stretch of S samples holds at least S / 2905 of them and at most
+# S / 2602 + 1.
+span=$(echo "$t0a $t0b $t1a $t1b" | awk '{ print $3 - $2 - 512, $4 - $1 + 512 }')
+expected=$(echo "$span" | awk '{ printf "%d %d", $1 / 2905, $2 / 2602 + 1 }')
+sent=$(echo "$f0 $f1" | awk '{ printf "%d", $2 - $1 }')
+echo "frames sent $f0 -> $f1: $sent over $span samples (from $t0a..$t0b to $t1a..$t1b), expected $expected; peaks $peak_a $peak_b; dropped $dropped"
+echo "$sent $expected" | awk '{ exit !($1 >= $2 && $1 <= $3) }' ||
+    fail "$sent frames sent over $span samples"
 # 48 samples a cycle, starting at phase 0: the crest is sampled exactly.
 for peak in "$peak_a" "$peak_b"; do
     echo "$peak" | awk '{ exit !($1 >= 0.4985 && $1 <= 0.5005) }' || fail "peak $peak, not 0.5"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace vex::host {
 
@@ -11,9 +12,9 @@ constexpr auto kInterval = std::chrono::milliseconds(100);
 constexpr int kWidth = 30;
 } // namespace
 
-Progress::Progress(std::ostream& stream, bool isEnabled, std::string text)
+Progress::Progress(std::ostream& stream, bool isEnabled, std::string text, Now clock)
     : out(stream), enabled(isEnabled), label(std::move(text)),
-      started(std::chrono::steady_clock::now()) {}
+      now(clock ? std::move(clock) : Now(&Clock::now)), started(now()) {}
 
 Progress::~Progress() {
     finish();
@@ -23,8 +24,8 @@ void Progress::update(double fraction) {
     if (!enabled) {
         return;
     }
-    const auto now = std::chrono::steady_clock::now();
-    if (now - started < kDelay || (drawn && now - lastDrawn < kInterval)) {
+    const Clock::time_point time = now();
+    if (time - started < kDelay || (drawn && time - lastDrawn < kInterval)) {
         return;
     }
     const int percent = static_cast<int>(std::clamp(fraction, 0.0, 1.0) * 100.0);
@@ -36,7 +37,7 @@ void Progress::update(double fraction) {
         << std::string(static_cast<std::size_t>(kWidth - filled), ' ') << "] " << percent << "%"
         << std::flush;
     lastPercent = percent;
-    lastDrawn = now;
+    lastDrawn = time;
     drawn = true;
 }
 

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -12,7 +13,13 @@ namespace vex::host {
 
 class Progress {
 public:
-    Progress(std::ostream& stream, bool enabled, std::string label);
+    using Clock = std::chrono::steady_clock;
+    // Answers the current time; called by the constructor and by update, on their thread.
+    using Now = std::function<Clock::time_point()>;
+
+    // The delay and the redraw interval count on `now`: the steady clock unless a test
+    // hands a clock of its own (an empty one also means the steady clock).
+    Progress(std::ostream& stream, bool enabled, std::string label, Now now = &Clock::now);
     ~Progress();
     Progress(const Progress&) = delete;
     Progress& operator=(const Progress&) = delete;
@@ -26,8 +33,9 @@ private:
     std::ostream& out;
     bool enabled;
     std::string label;
-    std::chrono::steady_clock::time_point started;
-    std::chrono::steady_clock::time_point lastDrawn;
+    Now now;
+    Clock::time_point started;
+    Clock::time_point lastDrawn;
     int lastPercent = -1;
     bool drawn = false;
 };

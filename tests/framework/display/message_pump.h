@@ -1,5 +1,7 @@
 // Message-loop helpers for the window and timer tests: the same code drives the stand-in
-// natively and the real user32 under wine, with bounded waits only.
+// natively and the real user32 under wine. No wait here is counted in wall-clock time that
+// a slow machine could use up: a test waits for what it expects, for what is already
+// waiting, or for a number of periods of a timer of its own.
 #pragma once
 
 #include "framework/audio/module_factory.h"
@@ -10,12 +12,14 @@
 
 namespace vex::test {
 
-// Dispatches every message that arrives until `done()` holds or `limit` has passed since
-// `start`; answers whether `done()` held.
-template <typename Done>
-bool pumpUntil(Done done, std::chrono::milliseconds limit,
-               std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now()) {
-    const auto deadline = start + limit;
+// How long a wait for something due within milliseconds may last: it matters only when
+// the code under test hangs.
+inline constexpr std::chrono::milliseconds kHangLimit{30000};
+
+// Dispatches every message that arrives until `done()` holds or `limit` has passed;
+// answers whether `done()` held.
+template <typename Done> bool pumpUntil(Done done, std::chrono::milliseconds limit = kHangLimit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     for (;;) {
         if (done()) {
             return true;
@@ -32,9 +36,39 @@ bool pumpUntil(Done done, std::chrono::milliseconds limit,
     }
 }
 
-// Dispatches whatever is waiting, for at most `limit`.
-inline void pumpFor(std::chrono::milliseconds limit) {
-    pumpUntil([] { return false; }, limit);
+// Dispatches what is waiting now (paints included) until the queue is empty; at most
+// `most` messages, so a timer due over and over cannot keep it going.
+inline void pumpPending(int most = 10000) {
+    MSG message;
+    for (int i = 0; i < most && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE); ++i) {
+        DispatchMessageW(&message);
+    }
+}
+
+// The counting timer of pumpTimerPeriods.
+struct WitnessTimer {
+    static inline UINT_PTR id = 0;
+    static inline int fired = 0;
+    static void CALLBACK procedure(HWND, UINT, UINT_PTR timer, DWORD) {
+        if (timer == id) {
+            ++fired;
+        }
+    }
+};
+
+// Dispatches every message until a windowless timer of its own, every `interval` ms, has
+// fired `periods` times; answers whether it did. Why: "no tick came meanwhile" then means
+// as many timer periods on a loaded machine as on an idle one.
+inline bool pumpTimerPeriods(int periods, UINT interval) {
+    WitnessTimer::fired = 0;
+    WitnessTimer::id = SetTimer(nullptr, 0, interval, &WitnessTimer::procedure);
+    if (WitnessTimer::id == 0) {
+        return false;
+    }
+    const bool fired = pumpUntil([&] { return WitnessTimer::fired >= periods; });
+    KillTimer(nullptr, WitnessTimer::id);
+    WitnessTimer::id = 0;
+    return fired;
 }
 
 // Windows registers our classes under the instance DllMain gives the library; a test

@@ -13,8 +13,6 @@
 namespace vex::test {
 namespace {
 
-using namespace std::chrono_literals;
-
 struct MouseCall {
     UINT message;
     WPARAM flags;
@@ -95,12 +93,12 @@ protected:
         RegisterClassExW(&record);
         parent = CreateWindowExW(0, kParentClass, nullptr, WS_POPUP | WS_VISIBLE, 30, 40, 400, 300,
                                  nullptr, nullptr, programInstance(), nullptr);
-        pumpFor(20ms);
+        pumpPending();
     }
     static void TearDownTestSuite() {
         DestroyWindow(parent);
         UnregisterClassW(kParentClass, programInstance());
-        pumpFor(10ms);
+        pumpPending();
     }
     void SetUp() override {
         ASSERT_NE(parent, nullptr);
@@ -109,7 +107,7 @@ protected:
         Windowed::registrations = 0;
     }
     void TearDown() override {
-        pumpFor(10ms);
+        pumpPending();
         EXPECT_EQ(WindowedDisplay::windowCount(), 0);
         EXPECT_FALSE(classRegistered());
         EXPECT_EQ(Windowed::live, 0);
@@ -291,10 +289,11 @@ TEST_F(WindowedDisplayTest, SevenMessagesAnswerOneAndTheRestGoToTheDefault) {
     EXPECT_EQ(SendMessageW(window, WM_PAINT, 0, 0), 1);
     EXPECT_EQ(display->paints, paintsBefore + 1);
     EXPECT_NE(display->lastDc, nullptr);
-    pumpFor(20ms);
+    // Every paint already due is dispatched first, so the next one answers the request.
+    pumpPending();
     const std::int32_t settled = display->paints;
     display->invalidateRect();
-    EXPECT_TRUE(pumpUntil([&] { return display->paints > settled; }, 2000ms));
+    EXPECT_TRUE(pumpUntil([&] { return display->paints > settled; }));
 
     // Other messages get DefWindowProcW: the title it keeps shows it was called.
     EXPECT_EQ(SendMessageW(window, WM_GETTEXTLENGTH, 0, 0), 0);
@@ -306,7 +305,7 @@ TEST_F(WindowedDisplayTest, SevenMessagesAnswerOneAndTheRestGoToTheDefault) {
     // A real window timer reaches onTimer through the message loop.
     const std::int32_t timersBefore = display->timers;
     ASSERT_NE(SetTimer(window, 7, 10, nullptr), 0u);
-    EXPECT_TRUE(pumpUntil([&] { return display->timers > timersBefore; }, 2000ms));
+    EXPECT_TRUE(pumpUntil([&] { return display->timers > timersBefore; }));
     KillTimer(window, 7);
 
     // WM_CLOSE destroys the window; closeWindow still counts it down.
@@ -353,7 +352,7 @@ TEST_F(WindowedDisplayTest, ReleaseWithoutCloseDestroysTheWindowFirst) {
     EXPECT_FALSE(classRegistered());
     // Nothing is left that could reach the freed object.
     EXPECT_EQ(SendMessageW(window, WM_LBUTTONDOWN, 0, 0), 0);
-    pumpFor(10ms);
+    pumpPending();
 }
 
 TEST_F(WindowedDisplayTest, FailedCreationWritesNullAndLeavesNothingRegistered) {
