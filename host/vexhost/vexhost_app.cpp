@@ -340,6 +340,8 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
                  "vexhost");
     app.require_subcommand(1);
     app.set_help_all_flag("--help-all", "help for every command");
+    app.set_version_flag("--version", std::string("vexhost ") + VEX_VERSION,
+                         "the program's version");
 
     SessionOptions session;
     session.modulePath = console.defaultModule;
