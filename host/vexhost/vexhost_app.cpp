@@ -50,7 +50,8 @@ std::int32_t viewIndex(const std::string& view) {
 // Options every command that runs the module takes.
 void addModuleOptions(CLI::App& command, SessionOptions& options) {
     command.add_option("--module", options.modulePath,
-                       "the plug-in to load (default: the VEX_ANALYZER.sem beside vexhost)");
+                       "the plug-in to load (default: the VEX_ANALYZER.sem beside vexhost, or "
+                       "the one installed with it)");
     command.add_flag("-q,--quiet", options.quiet, "no progress bar");
 }
 
