@@ -29,6 +29,18 @@ elseif(VEX_SANITIZE_THREAD)
     target_link_options(vex_options INTERFACE -fsanitize=thread)
 endif()
 
+if(NOT WIN32)
+    # The hardening Debian builds its packages with. Why binding at load time: a symbol
+    # bound lazily on its first call takes the dynamic linker's lock, and a first call may
+    # come from an audio callback. Why not under the sanitizers or in unoptimised builds:
+    # the checked functions need optimisation and duplicate the sanitizers' checks.
+    target_link_options(vex_options INTERFACE -Wl,-z,relro -Wl,-z,now)
+    if(NOT VEX_SANITIZE AND NOT VEX_SANITIZE_THREAD AND NOT VEX_FUZZ)
+        target_compile_definitions(vex_options INTERFACE
+            $<$<CONFIG:Release,RelWithDebInfo,MinSizeRel>:_FORTIFY_SOURCE=2>)
+    endif()
+endif()
+
 # Programs (tests, host tools) on Windows carry their runtime inside.
 function(vex_program_options target)
     target_link_libraries(${target} PRIVATE vex_options)

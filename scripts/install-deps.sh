@@ -6,7 +6,8 @@ packages="cmake ninja-build g++ clang clang-format libclang-rt-14-dev pkg-config
     libcairo2-dev libfontconfig-dev fonts-liberation libsndfile1-dev libcli11-dev
     g++-mingw-w64-i686 wine wine32:i386 xvfb xauth
     lv2-dev sordi lilv-utils libx11-dev libjack-jackd2-dev jackd2 jalv ardour
-    x11-utils imagemagick libsdl2-dev"
+    x11-utils imagemagick libsdl2-dev
+    dpkg-dev file lintian"
 
 missing=""
 for package in $packages; do

@@ -8,6 +8,7 @@
 
 #include <climits>
 #ifndef _WIN32
+#include <cstdlib>
 #include <unistd.h>
 #endif
 
@@ -100,6 +101,7 @@ std::string defaultModulePath() {
     WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), path.data(), count, nullptr,
                         nullptr);
     const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? name : path.substr(0, slash + 1) + name;
 #else
     char buffer[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", buffer, sizeof(buffer) - 1);
@@ -108,8 +110,27 @@ std::string defaultModulePath() {
     }
     const std::string path(buffer, static_cast<std::size_t>(length));
     const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return name;
+    }
+    const std::string folder = path.substr(0, slash + 1);
+    const std::string beside = folder + name;
+    // Why: the build tree keeps the program and the module side by side; an install keeps
+    // the program in bin/ and the module in the LV2 bundle, VEX_INSTALLED_MODULE_FOLDER
+    // (relative to bin/ unless the build chose an absolute folder), so a prefix moved as a
+    // whole (a package unpacked anywhere, DESTDIR staging) still finds it.
+    if (access(beside.c_str(), F_OK) != 0) {
+        const std::string installedFolder = VEX_INSTALLED_MODULE_FOLDER;
+        const std::string installed =
+            (!installedFolder.empty() && installedFolder[0] == '/' ? "" : folder) +
+            installedFolder + "/" + name;
+        char resolved[PATH_MAX];
+        if (realpath(installed.c_str(), resolved) != nullptr) {
+            return resolved;
+        }
+    }
+    return beside;
 #endif
-    return slash == std::string::npos ? name : path.substr(0, slash + 1) + name;
 }
 
 } // namespace vex::host

@@ -34,8 +34,10 @@ private:
     std::string lastError;
 };
 
-// Path of the plug-in built beside the running program (tests and vexhost use it as
-// their default), from the build's configuration.
+// Path of the plug-in tests and vexhost load by default: the one beside the running
+// program (the build tree), else, natively, the one installed with it (in the installed
+// LV2 bundle, found from the program's folder). When neither exists, the path beside
+// the program, for the load's error to name.
 std::string defaultModulePath();
 
 } // namespace vex::host

@@ -50,7 +50,8 @@ std::int32_t viewIndex(const std::string& view) {
 // Options every command that runs the module takes.
 void addModuleOptions(CLI::App& command, SessionOptions& options) {
     command.add_option("--module", options.modulePath,
-                       "the plug-in to load (default: the VEX_ANALYZER.sem beside vexhost)");
+                       "the plug-in to load (default: the VEX_ANALYZER.sem beside vexhost, or "
+                       "the one installed with it)");
     command.add_flag("-q,--quiet", options.quiet, "no progress bar");
 }
 
@@ -340,6 +341,8 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
                  "vexhost");
     app.require_subcommand(1);
     app.set_help_all_flag("--help-all", "help for every command");
+    app.set_version_flag("--version", std::string("vexhost ") + VEX_VERSION,
+                         "the program's version");
 
     SessionOptions session;
     session.modulePath = console.defaultModule;

@@ -3,6 +3,9 @@
 # JACK server, and the bundle installed into a prefix of the test's own.
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/vex-lv2-test-XXXXXX") || exit 1
+# Names the test's JACK server; a test that runs another test's script in a mode of its own
+# adds the mode.
+test_name=$(basename "$0" .sh)
 started=""
 ending=""
 
@@ -72,6 +75,36 @@ install_bundle() {
     build_dir=$1
 }
 
+# bundle_from_deb BUILD_DIR DEB: the Debian package unpacked with dpkg-deb into the
+# test's folder ($root); LV2_PATH names its LV2 folder alone.
+bundle_from_deb() {
+    build_dir=$1
+    root="$work/root"
+    dpkg-deb -x "$2" "$root" || fail "dpkg-deb -x $2 failed"
+    bundle="$root/usr/lib/lv2/vex-analyzer.lv2"
+    [ -f "$bundle/manifest.ttl" ] || fail "no bundle at $bundle"
+    LV2_PATH="$root/usr/lib/lv2"
+    export LV2_PATH
+    test_name="$test_name-deb"
+}
+
+# bundle_in_home BUILD_DIR TARBALL: the tarball unpacked into the test's folder ($top is
+# its one folder) and its bundle copied into the .lv2 of a HOME of the test's own, where
+# hosts find it as a user's plug-in: LV2_PATH is unset.
+bundle_in_home() {
+    build_dir=$1
+    mkdir "$work/unpacked" "$work/home" "$work/home/.lv2" || fail "cannot make folders"
+    tar -xzf "$2" -C "$work/unpacked" || fail "cannot unpack $2"
+    top="$work/unpacked/$(basename "$2" .tar.gz)"
+    [ -d "$top" ] || fail "$2 does not hold one folder named after it"
+    cp -R "$top/lib/lv2/vex-analyzer.lv2" "$work/home/.lv2/" || fail "no bundle in $2"
+    bundle="$work/home/.lv2/vex-analyzer.lv2"
+    HOME="$work/home"
+    export HOME
+    unset LV2_PATH
+    test_name="$test_name-home"
+}
+
 jack_up() {
     jack_lsp >/dev/null 2>&1
 }
@@ -83,7 +116,7 @@ jack_up() {
 # sine client played. Why one name per test and build folder: JACK keeps eight server
 # slots per user and frees a killed server's slot only for a server of the same name.
 start_jack() {
-    JACK_DEFAULT_SERVER="vex-$(basename "$0" .sh)-$(echo "$build_dir" | cksum | cut -d' ' -f1)"
+    JACK_DEFAULT_SERVER="vex-$test_name-$(echo "$build_dir" | cksum | cut -d' ' -f1)"
     JACK_NO_START_SERVER=1
     export JACK_DEFAULT_SERVER JACK_NO_START_SERVER
     jackd --no-realtime -S -t 3000 -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 \

@@ -1,19 +1,31 @@
 #!/bin/sh
 # jalv's console under a private JACK server: a 1 kHz sine at 0.5 from our sine client in
 # both inputs; jalv's monitors show frames sent rising at the chosen rate and the peaks.
-#   jalv_console_test.sh BUILD_DIR SINE_CLIENT
+# The bundle is the one cmake --install puts into a prefix, or with "deb DEB" the one in
+# the unpacked Debian package, or with "home TARBALL" the tarball's copied into ~/.lv2.
+#   jalv_console_test.sh BUILD_DIR SINE_CLIENT [deb DEB | home TARBALL]
 set -u
 . "$(dirname "$0")/host_test_lib.sh"
-install_bundle "$1"
+case "${3:-}" in
+deb) bundle_from_deb "$1" "$4" ;;
+home) bundle_in_home "$1" "$4" ;;
+*) install_bundle "$1" ;;
+esac
 start_jack
 
 # jalv quits when its standard input closes: descriptor 3 keeps it open.
 mkfifo "$work/jalv.in"
 stdbuf -oL jalv -n vexa -c always=1 -c mode=0 -c rate=3 urn:vex:analyzer \
     <"$work/jalv.in" >"$work/jalv.log" 2>&1 &
-started_pid $!
+jalv_pid=$!
+started_pid $jalv_pid
 exec 3>"$work/jalv.in"
 poll 400 has_port vexa:signal_b || fail "jalv did not start the plug-in"
+# The plug-in jalv runs is the bundle's, with the module inside it.
+for library in vex_analyzer_dsp.so VEX_ANALYZER.sem; do
+    grep -q " $(cd "$bundle" && pwd -P)/$library\$" "/proc/$jalv_pid/maps" ||
+        fail "jalv has not loaded $bundle/$library"
+done
 start_sine "$2" 1000 0.5 vexa:signal_a vexa:signal_b
 
 # monitor SYMBOL: the value jalv's monitors command shows now.
