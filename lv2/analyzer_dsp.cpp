@@ -4,6 +4,7 @@
 #include "lv2/analyzer_lv2.h"
 
 #include <lv2/atom/util.h>
+#include <lv2/core/lv2_util.h>
 
 #include <algorithm>
 #include <cmath>
@@ -26,20 +27,11 @@ std::int32_t choice(const float* port, std::int32_t lo, std::int32_t hi) {
     return static_cast<std::int32_t>(value + 0.5f); // truncates: rounds half up
 }
 
-const void* findFeature(const LV2_Feature* const* features, const char* uri) {
-    for (const LV2_Feature* const* f = features; f != nullptr && *f != nullptr; ++f) {
-        if (std::strcmp((*f)->URI, uri) == 0) {
-            return (*f)->data;
-        }
-    }
-    return nullptr;
-}
-
 } // namespace
 
 AnalyzerDsp* AnalyzerDsp::create(double sampleRate, const char* bundlePath,
                                  const LV2_Feature* const* features) {
-    auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(findFeature(features, LV2_URID__map)));
+    auto* map = static_cast<LV2_URID_Map*>(lv2_features_data(features, LV2_URID__map));
     if (map == nullptr || bundlePath == nullptr || !(sampleRate > 0.0)) {
         return nullptr;
     }

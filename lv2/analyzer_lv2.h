@@ -9,7 +9,7 @@ namespace vex::lv2 {
 inline constexpr char kPluginUri[] = "urn:vex:analyzer";
 inline constexpr char kUiUri[] = "urn:vex:analyzer#ui";
 // Atom type of one frame on the notify port: the frame's bytes as the audio object sent
-// them (0, 1604, 4100 or 4228 bytes), nothing added.
+// them (any of the frame formats, or none), nothing added.
 inline constexpr char kFrameTypeUri[] = "urn:vex:analyzer#Frame";
 // Object types the UI sends on the control port when it opens and when it closes.
 inline constexpr char kUiOpenUri[] = "urn:vex:analyzer#UiOpen";

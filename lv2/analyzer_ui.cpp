@@ -1,104 +1,19 @@
-// The UI half of the LV2 plug-in: an X11 window showing the module's display object,
-// created through the module's factory, fed the frames the DSP sends on its notify port,
-// and painted through the drawing stand-in. Everything here runs on the host's UI thread.
-#include "host/kit/display_session.h"
-#include "host/kit/module_library.h"
+// The UI half of the LV2 plug-in: the X11 window's life, its events and its painting, and
+// the LV2 UI entry points. Everything here runs on the host's UI thread.
+#include "lv2/analyzer_ui.h"
+
 #include "host/kit/module_objects.h"
-#include "host/kit/paint_surface.h"
-#include "lv2/analyzer_lv2.h"
 
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <cairo-xlib.h>
 #include <cairo.h>
-#include <lv2/atom/atom.h>
-#include <lv2/ui/ui.h>
-#include <lv2/urid/urid.h>
+#include <lv2/core/lv2_util.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
-#include <memory>
-#include <string>
 
 namespace vex::lv2 {
-
-namespace {
-
-// vexhost's default picture size; the host may size the window otherwise.
-constexpr std::int32_t kDefaultWidth = 640;
-constexpr std::int32_t kDefaultHeight = 360;
-
-const void* findFeature(const LV2_Feature* const* features, const char* uri) {
-    for (const LV2_Feature* const* f = features; f != nullptr && *f != nullptr; ++f) {
-        if (std::strcmp((*f)->URI, uri) == 0) {
-            return (*f)->data;
-        }
-    }
-    return nullptr;
-}
-
-class AnalyzerUi {
-public:
-    AnalyzerUi(LV2UI_Write_Function writeFunction, LV2UI_Controller hostController,
-               LV2_URID_Map& map, const LV2UI_Resize* hostResize)
-        : write(writeFunction), controller(hostController), resizeHost(hostResize) {
-        frameType = map.map(map.handle, kFrameTypeUri);
-        uiOpen = map.map(map.handle, kUiOpenUri);
-        uiClosed = map.map(map.handle, kUiClosedUri);
-        atomObject = map.map(map.handle, LV2_ATOM__Object);
-        eventTransfer = map.map(map.handle, LV2_ATOM__eventTransfer);
-    }
-    ~AnalyzerUi();
-    AnalyzerUi(const AnalyzerUi&) = delete;
-    AnalyzerUi& operator=(const AnalyzerUi&) = delete;
-
-    // Loads the module, creates the display object and the window (inside `parent` when
-    // the host gives one). False when any of them cannot be made.
-    bool open(const std::string& bundlePath, Window parent);
-    Window widget() const { return window; }
-
-    void portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t format,
-                   const void* buffer);
-    int idle();
-    int show();
-    int hide();
-    int resize(int width, int height);
-
-private:
-    void applySize(std::int32_t width, std::int32_t height);
-    void showMode(std::int32_t mode);
-    void tellDsp(LV2_URID message);
-    void paint();
-
-    LV2UI_Write_Function write;
-    LV2UI_Controller controller;
-    const LV2UI_Resize* resizeHost;
-    LV2_URID frameType = 0;
-    LV2_URID uiOpen = 0;
-    LV2_URID uiClosed = 0;
-    LV2_URID atomObject = 0;
-    LV2_URID eventTransfer = 0;
-
-    host::ModuleLibrary library;
-    std::unique_ptr<host::DisplaySession> session;
-    std::unique_ptr<host::PaintSurface> surface;
-    std::int32_t mode = 0;
-
-    Display* x = nullptr;
-    Window window = 0;
-    Atom deleteWindow = 0;
-    bool embedded = false;
-    bool mapped = false;
-    bool listening = false;
-    bool dirty = true;
-    bool closed = false;
-    std::int32_t width = kDefaultWidth;
-    std::int32_t height = kDefaultHeight;
-    std::int32_t minimumWidth = 1;
-    std::int32_t minimumHeight = 1;
-};
 
 bool AnalyzerUi::open(const std::string& bundlePath, Window parent) {
     std::string path = bundlePath;
@@ -313,17 +228,19 @@ int AnalyzerUi::resize(int newWidth, int newHeight) {
     return 0;
 }
 
+namespace {
+
 LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundlePath,
                          LV2UI_Write_Function write, LV2UI_Controller controller,
                          LV2UI_Widget* widget, const LV2_Feature* const* features) {
-    auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(findFeature(features, LV2_URID__map)));
+    auto* map = static_cast<LV2_URID_Map*>(lv2_features_data(features, LV2_URID__map));
     if (map == nullptr || bundlePath == nullptr || write == nullptr || widget == nullptr) {
         return nullptr;
     }
     const auto parent = static_cast<Window>(
-        reinterpret_cast<std::uintptr_t>(findFeature(features, LV2_UI__parent)));
+        reinterpret_cast<std::uintptr_t>(lv2_features_data(features, LV2_UI__parent)));
     const auto* hostResize =
-        static_cast<const LV2UI_Resize*>(findFeature(features, LV2_UI__resize));
+        static_cast<const LV2UI_Resize*>(lv2_features_data(features, LV2_UI__resize));
     try {
         auto ui = std::make_unique<AnalyzerUi>(write, controller, *map, hostResize);
         if (!ui->open(bundlePath, parent)) {
