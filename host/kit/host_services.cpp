@@ -3,12 +3,12 @@
 namespace vex::host {
 
 HostServices::HostServices() {
-    unknown.owner = this;
-    audio.owner = this;
-    display.owner = this;
-    drawing.owner = this;
-    window.owner = this;
-    window2.owner = this;
+    serve(unknown, kUnknownInterfaceId);
+    serve(audio, kHostAudioInterfaceId);
+    serve(display, kHostDisplayInterfaceId);
+    serve(drawing, kHostDrawingInterfaceId);
+    serve(window, kHostWindowInterfaceId);
+    serve(window2, kHostWindowInterface2Id);
 }
 
 void HostServices::rethrowFailure() {
@@ -57,27 +57,6 @@ std::int32_t HostServices::query(const MpGuid* iid, void** out) {
     *out = answer;
     return kMpOk;
 }
-
-// Identity operations of each host interface.
-#define VEX_HOST_SERVICES_IDENTITY(Type, iid)                                                      \
-    std::int32_t HostServices::Type::queryInterface(const MpGuid* id, void** out) noexcept {       \
-        return owner->guarded([&] { return owner->query(id, out); });                              \
-    }                                                                                              \
-    std::int32_t HostServices::Type::addRef() noexcept {                                           \
-        return owner->guarded([&] { return owner->referenceChanged(iid, 1); });                    \
-    }                                                                                              \
-    std::int32_t HostServices::Type::release() noexcept {                                          \
-        return owner->guarded([&] { return owner->referenceChanged(iid, -1); });                   \
-    }
-
-VEX_HOST_SERVICES_IDENTITY(Unknown, kUnknownInterfaceId)
-VEX_HOST_SERVICES_IDENTITY(Audio, kHostAudioInterfaceId)
-VEX_HOST_SERVICES_IDENTITY(Display, kHostDisplayInterfaceId)
-VEX_HOST_SERVICES_IDENTITY(Drawing, kHostDrawingInterfaceId)
-VEX_HOST_SERVICES_IDENTITY(Window, kHostWindowInterfaceId)
-VEX_HOST_SERVICES_IDENTITY(Window2, kHostWindowInterface2Id)
-
-#undef VEX_HOST_SERVICES_IDENTITY
 
 std::int32_t HostServices::Audio::setPin(std::int32_t time, std::int32_t pinId, std::int32_t size,
                                          const void* data) noexcept {

@@ -83,17 +83,22 @@ protected:
 private:
     std::int32_t query(const MpGuid* iid, void** out);
 
-    struct Unknown final : UnknownInterface {
-        HostServices* owner;
-        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
-        std::int32_t MP_STDCALL addRef() noexcept override;
-        std::int32_t MP_STDCALL release() noexcept override;
+    // One host interface's identity operations, answered for `owner` and counted against
+    // `iid`; the interfaces with operations of their own derive from it.
+    template <typename Interface> struct Served : Interface {
+        HostServices* owner = nullptr;
+        const MpGuid* iid = nullptr;
+        std::int32_t MP_STDCALL queryInterface(const MpGuid* id, void** out) noexcept override {
+            return owner->guarded([&] { return owner->query(id, out); });
+        }
+        std::int32_t MP_STDCALL addRef() noexcept override {
+            return owner->guarded([&] { return owner->referenceChanged(*iid, 1); });
+        }
+        std::int32_t MP_STDCALL release() noexcept override {
+            return owner->guarded([&] { return owner->referenceChanged(*iid, -1); });
+        }
     };
-    struct Audio final : HostAudioInterface {
-        HostServices* owner;
-        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
-        std::int32_t MP_STDCALL addRef() noexcept override;
-        std::int32_t MP_STDCALL release() noexcept override;
+    struct Audio final : Served<HostAudioInterface> {
         std::int32_t MP_STDCALL setPin(std::int32_t time, std::int32_t pinId, std::int32_t size,
                                        const void* data) noexcept override;
         std::int32_t MP_STDCALL reserved5() noexcept override { return 0; }
@@ -108,43 +113,29 @@ private:
         std::int32_t MP_STDCALL reserved14() noexcept override { return 0; }
         std::int32_t MP_STDCALL getHostFlag(std::int32_t* flag) noexcept override;
     };
-    struct Display final : HostDisplayInterface {
-        HostServices* owner;
-        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
-        std::int32_t MP_STDCALL addRef() noexcept override;
-        std::int32_t MP_STDCALL release() noexcept override;
+    struct Display final : Served<HostDisplayInterface> {
         std::int32_t MP_STDCALL setPin(std::int32_t pinId, std::int32_t size, const void* data,
                                        std::int32_t fourth) noexcept override;
     };
-    struct Drawing final : HostDrawingInterface {
-        HostServices* owner;
-        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
-        std::int32_t MP_STDCALL addRef() noexcept override;
-        std::int32_t MP_STDCALL release() noexcept override;
+    struct Drawing final : Served<HostDrawingInterface> {
         std::int32_t MP_STDCALL setCapture() noexcept override;
         std::int32_t MP_STDCALL getCapture(std::int32_t* captured) noexcept override;
         std::int32_t MP_STDCALL releaseCapture() noexcept override;
         std::int32_t MP_STDCALL invalidateRect(const std::int32_t* rect) noexcept override;
     };
-    struct Window final : HostWindowInterface {
-        HostServices* owner;
-        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
-        std::int32_t MP_STDCALL addRef() noexcept override;
-        std::int32_t MP_STDCALL release() noexcept override;
-    };
-    struct Window2 final : HostWindowInterface2 {
-        HostServices* owner;
-        std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
-        std::int32_t MP_STDCALL addRef() noexcept override;
-        std::int32_t MP_STDCALL release() noexcept override;
-    };
 
-    Unknown unknown;
+    // Served to the module; set up by the constructor.
+    template <typename Entry> void serve(Entry& entry, const MpGuid& id) {
+        entry.owner = this;
+        entry.iid = &id;
+    }
+
+    Served<UnknownInterface> unknown;
     Audio audio;
     Display display;
     Drawing drawing;
-    Window window;
-    Window2 window2;
+    Served<HostWindowInterface> window;
+    Served<HostWindowInterface2> window2;
     std::int32_t references = 0;
     std::exception_ptr failure;
 };
