@@ -56,23 +56,24 @@ bool BlockDriver::setBuffers(const float* signalA, const float* signalB) {
            object->setBuffer(kAudioSignalBPin, const_cast<float*>(signalB)) == kMpOk;
 }
 
-PinEvent& BlockDriver::nextEvent(std::int32_t time, std::int32_t type, std::int32_t pinId) {
+PinEvent* BlockDriver::nextEvent(std::int32_t time, std::int32_t type, std::int32_t pinId) {
     if (eventCount >= kMaxEvents) {
         ++dropped;
-        return overflow;
+        return nullptr;
     }
     PinEvent& event = events[static_cast<std::size_t>(eventCount++)];
     event = PinEvent{};
     event.time = time;
     event.type = type;
     event.pinId = pinId;
-    return event;
+    return &event;
 }
 
 void BlockDriver::addValue(std::int32_t time, std::int32_t pinId, const void* value) {
-    PinEvent& event = nextEvent(time, kEventPinValue, pinId);
-    event.valueSize = 4;
-    std::memcpy(event.value, value, 4);
+    if (PinEvent* event = nextEvent(time, kEventPinValue, pinId)) {
+        event->valueSize = 4;
+        std::memcpy(event->value, value, 4);
+    }
 }
 
 void BlockDriver::addEvent(std::int32_t time, std::int32_t type, std::int32_t pinId) {

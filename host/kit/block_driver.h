@@ -68,13 +68,13 @@ public:
     std::function<void(std::int32_t time, const std::uint8_t* bytes, std::int32_t size)> onFrame;
 
 private:
-    PinEvent& nextEvent(std::int32_t time, std::int32_t type, std::int32_t pinId);
+    // The next free event, filled in; null (and counted) when the block has no room left.
+    PinEvent* nextEvent(std::int32_t time, std::int32_t type, std::int32_t pinId);
 
     HostServices host;
     AudioModuleInterface* object = nullptr;
     std::array<PinEvent, kMaxEvents> events{};
     std::int32_t eventCount = 0;
-    PinEvent overflow{};
     bool sleeping = false;
     std::int64_t calls = 0;
     std::int64_t dropped = 0;

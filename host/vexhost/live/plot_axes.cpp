@@ -20,8 +20,7 @@ bool contains(const PlotPane& pane, std::int32_t x, std::int32_t y) {
 } // namespace
 
 PlotLayout plotLayout(std::int32_t width, std::int32_t height, bool labels, bool split) {
-    const plot::Layout plot = plot::layout(0, 0, width, height, labels, split);
-    return PlotLayout{plot.paneA, plot.paneB};
+    return plot::layout(0, 0, width, height, labels, split);
 }
 
 double spectrumPointAt(const PlotPane& pane, std::int32_t x, std::int32_t points) {

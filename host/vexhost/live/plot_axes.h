@@ -12,13 +12,10 @@ namespace vex::host {
 
 using PlotPane = plot::Pane;
 
-// The two panes of a width x height display: signal A in the first, signal B in the
-// second; without split both are the whole plot. The margin is wider when the display draws
-// labels (its label colour is set).
-struct PlotLayout {
-    PlotPane paneA;
-    PlotPane paneB;
-};
+// The plot of a width x height display: signal A in paneA, signal B in paneB; without
+// split both are the whole plot. The margin is wider when the display draws labels (its
+// label colour is set).
+using PlotLayout = plot::Layout;
 PlotLayout plotLayout(std::int32_t width, std::int32_t height, bool labels, bool split);
 
 // Positions of curve points, levels, samples and grid lines, as the display computes them.
