@@ -1,51 +1,18 @@
-// vexhost's command line and the commands it runs (info, frames, render, animate, demo,
-// live). Why one file of about 500 lines: each command is a short function over the rooms
-// below (inputs, output, live) beside the options that feed it, and the options are shared
-// between commands through the helpers here; read together they are the program's manual.
+// vexhost's command line: its commands and options, checked by CLI11, handed to the
+// commands (commands.h; live in live/).
 #include "host/vexhost/vexhost_app.h"
 
-#include "host/vexhost/output/frame_export.h"
+#include "host/vexhost/commands.h"
+#include "host/vexhost/inputs/signal_source.h"
 #ifdef VEX_HAVE_LIVE
 #include "host/vexhost/live/live_command.h"
 #endif
-#include "host/kit/module_library.h"
-#include "host/kit/voice_engine.h"
-#include "host/vexhost/inputs/session.h"
-#include "host/vexhost/inputs/signal_source.h"
-#include "host/vexhost/output/offline_run.h"
-#include "host/vexhost/output/output_files.h"
-#include "host/vexhost/output/png_writer.h"
-#include "host/vexhost/output/progress.h"
-#include "host/vexhost/output/render_views.h"
 
 #include <CLI/CLI.hpp>
-
-#include <chrono>
-#include <cmath>
-#include <memory>
 
 namespace vex::host {
 
 namespace {
-
-std::string narrow(const MpChar* text) {
-    std::string out;
-    for (; *text != 0; ++text) {
-        out.push_back(*text < 0x80 ? static_cast<char>(*text) : '?');
-    }
-    return out;
-}
-
-const std::vector<std::string> kViewNames = {"scope", "linear", "log"};
-
-std::int32_t viewIndex(const std::string& view) {
-    for (std::size_t i = 0; i < kViewNames.size(); ++i) {
-        if (kViewNames[i] == view) {
-            return static_cast<std::int32_t>(i);
-        }
-    }
-    return 0;
-}
 
 // Options every command that runs the module takes.
 void addModuleOptions(CLI::App& command, SessionOptions& options) {
@@ -79,116 +46,6 @@ void addInputOptions(CLI::App& command, SessionOptions& options) {
     addSignalOptions(command, options, 1, "sample frames per process call");
 }
 
-int info(const std::string& modulePath, Console& console) {
-    ModuleLibrary library;
-    if (!library.load(modulePath)) {
-        throw HostError(library.error());
-    }
-    std::int32_t version = 0;
-    MpChar text[64] = {};
-    library.factory()->getBuildInfo(&version, 64, text);
-    console.out << "module: " << modulePath << "\nframework version: " << version
-                << "\nbuilt with: " << narrow(text) << "\n";
-    return 0;
-}
-
-struct FramesOptions {
-    std::string view = "scope";
-    std::string format = "csv";
-    std::string output = "-";
-};
-
-int frames(const SessionOptions& options, const FramesOptions& framesOptions, Console& console) {
-    Session session(options);
-    const double seconds = session.seconds(options.duration);
-    std::vector<RecordedFrame> recorded;
-    {
-        Progress progress(console.err, console.errIsTerminal && !options.quiet, "frames");
-        auto engine =
-            session.makeEngine(viewIndex(framesOptions.view), seconds, [&](const SentFrame& frame) {
-                recorded.push_back(RecordedFrame{
-                    frame.sample, frame.voice,
-                    std::vector<std::uint8_t>(frame.bytes, frame.bytes + frame.size)});
-            });
-        runWithProgress(*engine, session.sampleCount(seconds), progress);
-    }
-    const auto write = [&](std::ostream& stream) {
-        if (framesOptions.format == "json") {
-            writeFramesJson(stream, recorded, session.sampleRate());
-        } else {
-            writeFramesCsv(stream, recorded, session.sampleRate());
-        }
-    };
-    if (framesOptions.output == "-") {
-        write(console.out);
-        console.out.flush();
-    } else {
-        OutputFile file(framesOptions.output);
-        write(file.stream());
-        file.commit();
-    }
-    return 0;
-}
-
-// The display's look as the command line gives it, before checking.
-struct LookOptions {
-    std::string size = "640x360";
-    bool split = false;
-    bool follow = false;
-    std::vector<float> gates;
-    DisplayLook colours = defaultLook();
-};
-
-constexpr std::int32_t kMinWidth = 80;
-constexpr std::int32_t kMinHeight = 60;
-constexpr std::int32_t kMaxSide = 4096;
-
-// "WxH" within the sizes the display can be drawn at.
-void parseSize(const std::string& text, std::int32_t& width, std::int32_t& height) {
-    const std::size_t x = text.find('x');
-    const auto number = [&](const std::string& part, std::int32_t& out) {
-        if (part.empty() || part.size() > 6 ||
-            part.find_first_not_of("0123456789") != std::string::npos) {
-            return false;
-        }
-        out = static_cast<std::int32_t>(std::stol(part));
-        return true;
-    };
-    if (x == std::string::npos || !number(text.substr(0, x), width) ||
-        !number(text.substr(x + 1), height)) {
-        throw HostError("--size: '" + text + "' is not WIDTHxHEIGHT, for example 640x360");
-    }
-    if (width < kMinWidth || height < kMinHeight) {
-        throw HostError("--size: " + text + " is too small to draw (at least " +
-                        std::to_string(kMinWidth) + "x" + std::to_string(kMinHeight) + ")");
-    }
-    if (width > kMaxSide || height > kMaxSide) {
-        throw HostError("--size: " + text + " is too large (at most " + std::to_string(kMaxSide) +
-                        "x" + std::to_string(kMaxSide) + ")");
-    }
-}
-
-DisplayLook checkLook(const LookOptions& options, std::int32_t voices) {
-    DisplayLook look = options.colours;
-    parseSize(options.size, look.width, look.height);
-    look.split = options.split;
-    look.follow = options.follow;
-    look.background = colourPinText(options.colours.background, "--background");
-    look.trace1 = colourPinText(options.colours.trace1, "--trace1");
-    look.trace2 = colourPinText(options.colours.trace2, "--trace2");
-    look.label = colourPinText(options.colours.label, "--label");
-    look.grid = colourPinText(options.colours.grid, "--grid");
-    if (!std::isfinite(look.shade)) {
-        throw HostError("--shade: not a number");
-    }
-    if (static_cast<std::int32_t>(options.gates.size()) > voices) {
-        throw HostError("--voice-gates gives " + std::to_string(options.gates.size()) +
-                        " gates for " + std::to_string(voices) + " voices");
-    }
-    look.gates = options.gates;
-    return look;
-}
-
 void addLookOptions(CLI::App& command, LookOptions& options) {
     command.add_option("--size", options.size, "picture size WIDTHxHEIGHT")->capture_default_str();
     command.add_flag("--split", options.split, "signal A in the upper pane, B in the lower");
@@ -215,123 +72,6 @@ void addLookOptions(CLI::App& command, LookOptions& options) {
         .add_option("--shade", options.colours.shade,
                     "other voices' colours: below 0 darker, above 0 lighter")
         ->capture_default_str();
-}
-
-struct RenderOptions {
-    std::string view = "scope";
-    double at = 0.0; // 0: the end of the session
-    std::string output;
-};
-
-const std::vector<std::string> kViewsAndAll = {"scope", "linear", "log", "all"};
-
-// The sheet behind side-by-side views: a shade darker than the default panel.
-constexpr std::uint32_t kSheetColour = 0xFF0A0D13u;
-constexpr std::int32_t kSheetGap = 12;
-
-int render(const SessionOptions& options, const LookOptions& lookOptions,
-           const RenderOptions& renderOptions, Console& console) {
-    const DisplayLook look =
-        checkLook(lookOptions, static_cast<std::int32_t>(options.inputs.size()));
-    Session session(options);
-    const double seconds = session.seconds(0.0);
-    const double at = renderOptions.at > 0.0 ? renderOptions.at : seconds;
-    std::vector<std::int32_t> modes;
-    if (renderOptions.view == "all") {
-        modes = {0, 1, 2};
-    } else {
-        modes = {viewIndex(renderOptions.view)};
-    }
-    std::vector<Picture> pictures;
-    for (std::int32_t mode : modes) {
-        Progress progress(console.err, console.errIsTerminal && !options.quiet,
-                          kViewNames[static_cast<std::size_t>(mode)]);
-        pictures.push_back(renderView(session, mode, look, at, seconds, progress));
-    }
-    const Picture picture =
-        pictures.size() == 1 ? pictures[0] : composeSheet(pictures, kSheetColour, kSheetGap);
-    writeWholeFile(renderOptions.output, encodePng(picture.pixels, picture.width, picture.height));
-    console.out << renderOptions.output << "\n";
-    return 0;
-}
-
-struct AnimateOptions {
-    std::string view = "scope";
-    std::string folder;
-};
-
-int animate(const SessionOptions& options, const LookOptions& lookOptions,
-            const AnimateOptions& animateOptions, Console& console) {
-    const auto started = std::chrono::steady_clock::now();
-    const DisplayLook look =
-        checkLook(lookOptions, static_cast<std::int32_t>(options.inputs.size()));
-    Session session(options);
-    const double seconds = session.seconds(options.duration);
-    OutputBatch batch(animateOptions.folder);
-    Progress progress(console.err, console.errIsTerminal && !options.quiet, "animate");
-    const std::int32_t fps =
-        animateView(session, viewIndex(animateOptions.view), look, seconds, batch, progress);
-    batch.keep();
-    if (!options.quiet) {
-        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - started;
-        console.err << speedSummary("animate", static_cast<std::int64_t>(batch.written().size()),
-                                    seconds, elapsed.count())
-                    << "\n";
-    }
-    if (batch.written().empty()) {
-        console.out << "no frames (" << seconds << " s is shorter than one frame at " << fps
-                    << " frames per second)\n";
-        return 0;
-    }
-    console.out << batch.written().front() << "\n...\n"
-                << batch.written().back() << "\n"
-                << batch.written().size() << " frames at " << fps << " frames per second\n";
-    return 0;
-}
-
-struct DemoOptions {
-    std::string folder = "out";
-    std::string size = "640x360";
-};
-
-// The built-in scene: an A major chord of three waveforms over a sweep, each voice with a
-// different signal B (drawn in the lower pane). The plain sine is gated last, so the display
-// follows it and draws it in the main colours; the picture is taken 0.6 s into a 1 s sweep.
-const std::vector<std::string> kDemoScene = {
-    "sweep:50-5k@0.6+sine:110@0.4",
-    "saw:554.37@0.5+square:138.59@0.3",
-    "square:659.26@0.35+saw:329.63@0.3",
-    "sine:440@0.8+sine:880@0.4",
-};
-constexpr double kDemoSeconds = 1.0;
-constexpr double kDemoAt = 0.6;
-
-int demo(const SessionOptions& common, const DemoOptions& demoOptions, Console& console) {
-    SessionOptions options = common;
-    options.inputs = kDemoScene;
-    LookOptions lookOptions;
-    lookOptions.size = demoOptions.size;
-    lookOptions.follow = true;
-    lookOptions.split = true;
-    const DisplayLook look = checkLook(lookOptions, static_cast<std::int32_t>(kDemoScene.size()));
-    Session session(options);
-    OutputBatch batch(demoOptions.folder);
-    std::vector<Picture> pictures;
-    for (std::int32_t mode = 0; mode < 3; ++mode) {
-        const std::string& name = kViewNames[static_cast<std::size_t>(mode)];
-        Progress progress(console.err, console.errIsTerminal && !options.quiet, name);
-        pictures.push_back(renderView(session, mode, look, kDemoAt, kDemoSeconds, progress));
-        const Picture& picture = pictures.back();
-        batch.write("demo-" + name + ".png",
-                    encodePng(picture.pixels, picture.width, picture.height));
-    }
-    const Picture sheet = composeSheet(pictures, kSheetColour, kSheetGap);
-    batch.write("demo-sheet.png", encodePng(sheet.pixels, sheet.width, sheet.height));
-    batch.keep();
-    for (const std::string& path : batch.written()) {
-        console.out << path << "\n";
-    }
-    return 0;
 }
 
 } // namespace
