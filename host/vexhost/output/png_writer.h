@@ -2,7 +2,8 @@
 // bytes come out on every platform, so an image's file is as deterministic as its pixels.
 #pragma once
 
-#include <cstddef>
+#include "host/vexhost/output/zlib_stream.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -12,9 +13,5 @@ namespace vex::host {
 // bottom, as a PNG with straight alpha. `pixels` must hold width x height values.
 std::vector<std::uint8_t> encodePng(const std::vector<std::uint32_t>& pixels, std::int32_t width,
                                     std::int32_t height);
-
-// The zlib stream (RFC 1950) of `data`, compressed with fixed Huffman codes.
-std::vector<std::uint8_t> zlibCompress(const std::vector<std::uint8_t>& data);
-std::vector<std::uint8_t> zlibCompress(const std::uint8_t* data, std::size_t size);
 
 } // namespace vex::host
