@@ -4,9 +4,11 @@
 
 #include "host/kit/block_driver.h"
 #include "host/kit/module_library.h"
+#include "lv2/dsp_settings.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
+#include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
 #include <cstdint>
@@ -32,6 +34,14 @@ public:
     void run(std::uint32_t sampleCount);
     void deactivate();
 
+    // The host's state calls: the settings (save may run beside run; restore never does).
+    LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle) const {
+        return settings.save(store, handle);
+    }
+    LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle) {
+        return settings.restore(retrieve, handle);
+    }
+
 private:
     AnalyzerDsp(double sampleRate, LV2_URID_Map& map);
     bool makeObject();
@@ -43,6 +53,7 @@ private:
     double rate;
     host::ModuleLibrary library;
     host::BlockDriver driver;
+    DspSettings settings;
 
     LV2_URID frameType = 0;
     LV2_URID uiOpen = 0;
