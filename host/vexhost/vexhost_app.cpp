@@ -4,6 +4,7 @@
 
 #include "host/vexhost/commands.h"
 #include "host/vexhost/inputs/signal_source.h"
+#include "host/vexhost/reference_command.h"
 #ifdef VEX_HAVE_LIVE
 #include "host/vexhost/live/live_command.h"
 #endif
@@ -140,7 +141,8 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
         "live", "the display in a window, in real time, from INPUT files and signals played "
                 "at their pace, a JACK graph (--jack N) or the default capture device "
                 "(--capture); keys: 1 2 3 views, s split, f follow, space freeze, p peak hold, "
-                "c cursor readout, q or Esc quit");
+                "c cursor readout, t tilt, a smoothing, r keep the reference, x clear it, "
+                "h help, q or Esc quit");
     liveCommand->add_option("INPUT", session.inputs, signalHelp());
     addSignalOptions(*liveCommand, session, 16,
                      "sample frames per process call for INPUT (JACK and capture use the "
@@ -178,10 +180,42 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
                             "X,Y: move the pointer there at start (for scripts and tests)");
     liveCommand->add_flag("--peak-hold,!--no-peak-hold", liveOptions.peakHold,
                           "start with peak hold on (default) or off");
+    liveCommand
+        ->add_option("--tilt", liveOptions.tilt, "spectral tilt in dB per octave around 1 kHz")
+        ->check(CLI::IsMember({"0", "3", "4.5"}))
+        ->capture_default_str();
+    liveCommand
+        ->add_option("--smooth", liveOptions.smooth,
+                     "smoothing of the spectra over time: fast (0.125 s) or slow (1 s)")
+        ->check(CLI::IsMember({"off", "fast", "slow"}))
+        ->capture_default_str();
+    liveCommand->add_option("--reference", liveOptions.reference,
+                            "a reference file (see the reference command) drawn from the start");
+    liveCommand->add_option("--save-reference", liveOptions.saveReference,
+                            "write the reference kept on quitting to this file");
     liveCommand->add_flag("--stats", liveOptions.stats,
                           "print CPU time and frame-to-screen latency on quitting");
     addLookOptions(*liveCommand, look);
 #endif
+
+    ReferenceOptions referenceOptions;
+    CLI::App* referenceCommand = app.add_subcommand(
+        "reference", "a reference trace for live's --reference: the last frame an input sent "
+                     "after playing, with its view and sample rate");
+    addInputOptions(*referenceCommand, session);
+    referenceCommand->add_option("--view", referenceOptions.view, "the analysis to run")
+        ->check(CLI::IsMember(kViewNames))
+        ->capture_default_str();
+    referenceCommand->add_option("--voice", referenceOptions.voice, "the input to take, from 1")
+        ->check(CLI::Range(1, kMaxVoices))
+        ->capture_default_str();
+    referenceCommand
+        ->add_option("--at", referenceOptions.at,
+                     "seconds of input to play (default: the longest file, or 1 second of "
+                     "built-in signals)")
+        ->check(CLI::Range(0.001, 3600.0));
+    referenceCommand->add_option("-o,--output", referenceOptions.output, "the file to write")
+        ->required();
 
     CLI::App* infoCommand = app.add_subcommand("info", "the loaded module's build information");
     addModuleOptions(*infoCommand, session);
@@ -235,6 +269,9 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
         }
         if (renderCommand->parsed()) {
             return render(session, look, renderOptions, console);
+        }
+        if (referenceCommand->parsed()) {
+            return makeReference(session, referenceOptions, console);
         }
         if (animateCommand->parsed()) {
             return animate(session, look, animateOptions, console);

@@ -30,6 +30,7 @@ int runLive(const SessionOptions& sessionOptions, const DisplayLook& look,
     LiveRun run(sessionOptions, look, options);
     run.run(console);
     run.report(console);
+    run.saveKeptReference();
     return 0;
 }
 

@@ -49,10 +49,17 @@ std::vector<std::string> splitList(const std::string& text) {
 LiveRun::LiveRun(const SessionOptions& sessionOptions, const DisplayLook& look,
                  const LiveOptions& options)
     : options(options), updateRate(sessionOptions.rate), queue(kQueueFrames) {
+    // Why first: a bad reference file ends the run before any device or window opens.
+    if (!options.reference.empty()) {
+        std::string error;
+        if (!loadReference(options.reference, reference, error)) {
+            throw HostError("--reference: " + error);
+        }
+    }
     openSource(sessionOptions);
     buildEngine(sessionOptions);
     view = std::make_unique<LiveView>(*factory, options.mode, look, voices, rate);
-    view->setPeakHold(options.peakHold);
+    setUpTools(view->tools(), options);
     window = std::make_unique<LiveWindow>(view->width(), view->height(), view->smallest());
     std::int32_t x = 0;
     std::int32_t y = 0;
@@ -178,19 +185,14 @@ bool LiveRun::handleEvents() {
             case SDLK_f:
                 view->setFollow(!view->follow());
                 break;
-            case SDLK_SPACE:
-                view->setFrozen(!view->frozen());
-                break;
-            case SDLK_p:
-                view->setPeakHold(!view->peakHold());
-                break;
-            case SDLK_c:
-                view->setCursorReadout(!view->cursorReadout());
-                break;
             case SDLK_q:
             case SDLK_ESCAPE:
                 return false;
             default:
+                // Letters and space arrive as their characters; the tools take theirs.
+                if (event.key.keysym.sym > 0 && event.key.keysym.sym < 128) {
+                    view->tools().key(static_cast<char>(event.key.keysym.sym));
+                }
                 break;
             }
         } else if (event.type == SDL_MOUSEMOTION) {
@@ -228,6 +230,27 @@ void LiveRun::writeScreenshot(Console& console) {
     const Picture picture = window->read();
     writeWholeFile(options.screenshot, encodePng(picture.pixels, picture.width, picture.height));
     console.out << options.screenshot << "\n";
+}
+
+void LiveRun::setUpTools(ViewerTools& tools, const LiveOptions& given) const {
+    tools.setPeakHold(given.peakHold);
+    tools.setTilt(given.tilt == "4.5" ? Tilt::kFourAndHalf
+                  : given.tilt == "3" ? Tilt::kThree
+                                      : Tilt::kOff);
+    tools.setSmoothing(given.smooth == "slow"   ? Smoothing::kSlow
+                       : given.smooth == "fast" ? Smoothing::kFast
+                                                : Smoothing::kOff);
+    if (!reference.empty()) {
+        tools.setReference(reference);
+    }
+}
+
+void LiveRun::saveKeptReference() const {
+    std::string error;
+    if (!options.saveReference.empty() &&
+        !saveReference(options.saveReference, view->tools().reference(), error)) {
+        throw HostError("--save-reference: " + error);
+    }
 }
 
 void LiveRun::report(Console& console) const {

@@ -47,6 +47,9 @@ public:
     void run(Console& console);
     // The cursor's reading and, when asked, the statistics.
     void report(Console& console) const;
+    // Writes the reference the window keeps to --save-reference's file, if asked. Throws
+    // HostError (also when no reference is kept).
+    void saveKeptReference() const;
 
 private:
     void openSource(const SessionOptions& sessionOptions);
@@ -61,8 +64,11 @@ private:
     void takeFrames();
     void present(std::int64_t position);
     void writeScreenshot(Console& console);
+    // The tools as the options set them, with the reference read at set-up.
+    void setUpTools(ViewerTools& tools, const LiveOptions& given) const;
 
     LiveOptions options;
+    ReferenceTrace reference; // --reference's, read before anything opens
     std::int32_t updateRate;
     std::unique_ptr<Session> session; // files and signals, else null
     ModuleLibrary library;            // the module when there is no session

@@ -1,12 +1,12 @@
 // What the live window shows: the display object's paint of the frames taken so far, with
-// the host's readouts drawn over it (peak hold lines, a cursor crosshair and its reading).
+// the viewer's tools drawn over it (peak hold, the cursor readout, the reference trace,
+// tilt, smoothing, freeze, help; host/kit/viewer/viewer_tools.h).
 // Runs on the window thread; nothing here is shared with the audio thread.
 #pragma once
 
 #include "host/kit/display_session.h"
 #include "host/kit/paint_surface.h"
-#include "host/kit/viewer/peak_hold.h"
-#include "host/kit/viewer/plot_axes.h"
+#include "host/kit/viewer/viewer_tools.h"
 #include "host/vexhost/live/frame_queue.h"
 
 #include <cstdint>
@@ -24,18 +24,21 @@ public:
     LiveView(const LiveView&) = delete;
     LiveView& operator=(const LiveView&) = delete;
 
-    // Hands one frame to the display and the peak hold; while frozen it is dropped.
+    // Hands one frame through the tools to the display; while frozen it is dropped.
     void take(const QueuedFrame& frame);
 
     void setMode(std::int32_t mode);
     void setSplit(bool split);
     void setFollow(bool follow);
-    void setFrozen(bool frozen);
-    void setPeakHold(bool on);
-    void setCursorReadout(bool on);
-    // The pointer is at (x, y) of the window; outside() when it leaves.
-    void pointerAt(std::int32_t x, std::int32_t y);
-    void pointerLeft();
+    void setFrozen(bool frozen) { viewerTools.setFrozen(frozen); }
+    void setPeakHold(bool on) { viewerTools.setPeakHold(on); }
+    void setCursorReadout(bool on) { viewerTools.setReadout(on); }
+    // The pointer is at (x, y) of the window; pointerLeft() when it leaves.
+    void pointerAt(std::int32_t x, std::int32_t y) { viewerTools.pointerAt(x, y); }
+    void pointerLeft() { viewerTools.pointerLeft(); }
+    // The tools' settings, keys and reference.
+    ViewerTools& tools() { return viewerTools; }
+    const ViewerTools& tools() const { return viewerTools; }
     // Resizes to the nearest size the display accepts (see smallest()).
     void resize(std::int32_t width, std::int32_t height);
     // The smallest size the display's measure allows.
@@ -44,14 +47,14 @@ public:
     std::int32_t mode() const { return shownMode; }
     bool split() const { return look.split; }
     bool follow() const { return look.follow; }
-    bool frozen() const { return isFrozen; }
-    bool peakHold() const { return peakHoldOn; }
-    bool cursorReadout() const { return cursorOn; }
+    bool frozen() const { return viewerTools.frozen(); }
+    bool peakHold() const { return viewerTools.peakHold(); }
+    bool cursorReadout() const { return viewerTools.readout(); }
     std::int32_t width() const { return look.width; }
     std::int32_t height() const { return look.height; }
     // Session time of the last frame taken, in seconds (the peak hold's clock).
     double clock() const { return lastSeconds; }
-    const PeakHold& peaks() const { return hold; }
+    const PeakHold& peaks() const { return viewerTools.peaks(); }
 
     // Whether the picture changed since the last paint (a frame invalidated the display,
     // or a readout or setting changed).
@@ -64,22 +67,17 @@ public:
 
 private:
     PlotLayout layout() const;
-    void drawPeaks();
-    void drawCursor();
+    // The voice the display draws with its main pens: with follow the last gated one.
+    std::int32_t highlightedVoice() const;
 
     DisplayLook look;
     double sampleRate;
     DisplaySession display;
     std::unique_ptr<PaintSurface> surface;
-    PeakHold hold;
+    ViewerTools viewerTools;
     MeasureSize minimum{1, 1};
     std::int32_t shownMode;
-    bool isFrozen = false;
-    bool peakHoldOn = true;
-    bool cursorOn = true;
-    bool pointerInside = false;
-    std::int32_t pointerX = 0;
-    std::int32_t pointerY = 0;
+    std::int32_t voiceCount;
     bool changed = true;
     std::int64_t lastSample = 0;
     double lastSeconds = 0.0;

@@ -1,0 +1,138 @@
+// Checks a screenshot of a window showing the log view of a steady signal with the tools
+// on, against a reference file of that signal's levels made by vexhost:
+//   vex_tools_screenshot_check SHOT.png REFERENCE --tilt SLOPE [--pointer X,Y] [--no-peaks]
+// Where the display's own arithmetic puts level L of band k (x of the point, y of L plus
+// the tilt, slope * log2(f / 1 kHz) with f = 10 * 2^(k / 48) Hz), the screenshot must show
+// the reference's colour on the dashes (4 columns on, 4 off from the pane's left edge) and
+// the peak hold's colour in their gaps; with a pointer, the crosshair's column and the
+// readout's dark box in the pane's top right corner. Status 0 when all hold; prints what it
+// found either way.
+#include "host/kit/paint_surface.h"
+#include "host/kit/viewer/plot_axes.h"
+#include "host/kit/viewer/reference_trace.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The tools' colours as stated for them: reference RGB(224,64,224), peak hold of signal A
+// RGB(200,212,232).
+constexpr std::uint32_t kReference = 0xE040E0;
+constexpr std::uint32_t kPeak = 0xC8D4E8;
+
+struct Image {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::vector<std::uint32_t> pixels;
+    std::uint32_t rgb(std::int32_t x, std::int32_t y) const {
+        if (x < 0 || y < 0 || x >= width || y >= height) {
+            return 0;
+        }
+        return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFFu;
+    }
+    // The colour within one pixel of (x, y).
+    bool near(std::int32_t x, std::int32_t y, std::uint32_t colour) const {
+        for (std::int32_t v = y - 1; v <= y + 1; ++v) {
+            for (std::int32_t u = x - 1; u <= x + 1; ++u) {
+                if (rgb(u, v) == colour) {
+                    return true;
+                }
+            }
+        }
+        return false;
+    }
+    std::int32_t brightness(std::int32_t x, std::int32_t y) const {
+        const std::uint32_t c = rgb(x, y);
+        return static_cast<std::int32_t>((c >> 16) + ((c >> 8) & 0xFF) + (c & 0xFF));
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 5 || std::strcmp(argv[3], "--tilt") != 0) {
+        std::fprintf(stderr,
+                     "usage: %s SHOT.png REFERENCE --tilt SLOPE [--pointer X,Y] "
+                     "[--no-peaks]\n",
+                     argv[0]);
+        return 2;
+    }
+    const double slope = std::atof(argv[4]);
+    bool pointer = false;
+    bool peaks = true;
+    int px = 0;
+    int py = 0;
+    for (int i = 5; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--pointer") == 0 && i + 1 < argc &&
+            std::sscanf(argv[i + 1], "%d,%d", &px, &py) == 2) {
+            pointer = true;
+            ++i;
+        } else if (std::strcmp(argv[i], "--no-peaks") == 0) {
+            peaks = false;
+        }
+    }
+    Image shot;
+    if (!vex::host::readPng(argv[1], shot.width, shot.height, shot.pixels)) {
+        std::fprintf(stderr, "cannot read %s\n", argv[1]);
+        return 2;
+    }
+    vex::host::ReferenceTrace reference;
+    std::string error;
+    if (!vex::host::loadReference(argv[2], reference, error) || reference.view != 2) {
+        std::fprintf(stderr, "%s\n", error.empty() ? "not a log reference" : error.c_str());
+        return 2;
+    }
+
+    // The window's plot with labels, one pane.
+    const vex::plot::Layout layout = vex::plot::layout(0, 0, shot.width, shot.height, true, false);
+    const vex::plot::Pane& pane = layout.paneA;
+    std::int32_t dashes = 0, dashHits = 0, tiltedDashes = 0, tiltedHits = 0, gaps = 0, gapHits = 0;
+    for (std::int32_t k = 0; k < 528; ++k) {
+        const double hz = 10.0 * std::pow(2.0, k / 48.0);
+        const double level = reference.values[0][static_cast<std::size_t>(k)];
+        const std::int32_t x = vex::plot::spectrumPointX(pane, k, 528);
+        const std::int32_t y = vex::plot::spectrumLevelY(
+            pane, static_cast<float>(level + slope * std::log2(std::max(hz, 10.0) / 1000.0)));
+        const std::int32_t flat = vex::plot::spectrumLevelY(pane, static_cast<float>(level));
+        if (((x - pane.left) / 4) % 2 == 0) {
+            ++dashes;
+            dashHits += shot.near(x, y, kReference) ? 1 : 0;
+            if (std::abs(y - flat) >= 4) {
+                ++tiltedDashes;
+                tiltedHits += shot.near(x, y, kReference) ? 1 : 0;
+            }
+        } else if (((x - pane.left) / 4) % 2 == 1 && (x - pane.left) % 4 >= 1 &&
+                   (x - pane.left) % 4 <= 2) {
+            // Columns in the middle of a gap: neither dash's end reaches them.
+            ++gaps;
+            gapHits += shot.near(x, y, kPeak) ? 1 : 0;
+        }
+    }
+    std::printf("%dx%d: reference on %d of %d dash points (%d of %d where the tilt moves it 4 "
+                "pixels or more); peak hold on %d of %d gap points\n",
+                shot.width, shot.height, dashHits, dashes, tiltedHits, tiltedDashes, gapHits, gaps);
+    bool pass = dashHits * 10 >= dashes * 9 && tiltedHits * 10 >= tiltedDashes * 9 &&
+                (slope == 0.0 || tiltedDashes >= 20);
+    if (peaks) {
+        pass = pass && gapHits * 10 >= gaps * 8;
+    }
+
+    if (pointer) {
+        // The crosshair lightens its column; the readout's box darkens the top right.
+        std::int32_t rows = 0, lighter = 0;
+        for (std::int32_t y = pane.top + 40; y < pane.bottom - 40; ++y) {
+            ++rows;
+            lighter += shot.brightness(px, y) > shot.brightness(px + 3, y) + 30 ? 1 : 0;
+        }
+        const std::int32_t box = shot.brightness(pane.right - 3, pane.top + 3);
+        std::printf("crosshair lightens %d of %d rows at x = %d; readout box brightness %d\n",
+                    lighter, rows, px, box);
+        pass = pass && lighter * 10 >= rows * 8 && box < 60;
+    }
+    return pass ? 0 : 1;
+}
