@@ -45,7 +45,9 @@ bool AnalyzerUi::open(const std::string& bundlePath, Window parent) {
                                  static_cast<unsigned>(height), 0, black, black);
     // The picture covers the whole window: no background repaint before each paint.
     XSetWindowBackgroundPixmap(x, window, None);
-    XSelectInput(x, window, ExposureMask | StructureNotifyMask | ButtonPressMask);
+    XSelectInput(x, window,
+                 ExposureMask | StructureNotifyMask | ButtonPressMask | KeyPressMask |
+                     PointerMotionMask | EnterWindowMask | LeaveWindowMask);
     XStoreName(x, window, "VEX analyzer");
     XSizeHints hints{};
     hints.flags = PMinSize | PBaseSize;
@@ -104,6 +106,7 @@ void AnalyzerUi::showMode(std::int32_t newMode) {
     session->setMode(newMode);
     const std::int32_t shown = session->modeShown();
     mode = shown >= 0 ? shown : newMode;
+    tools.setView(mode);
     dirty = true;
 }
 
@@ -117,13 +120,20 @@ void AnalyzerUi::portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t
         std::uint32_t which = 0;
         std::vector<std::uint8_t> value;
         if (atom->type == frameType && atom->size <= size - sizeof(LV2_Atom)) {
-            session->deliverFrame(0, reinterpret_cast<const std::uint8_t*>(atom + 1),
-                                  static_cast<std::int32_t>(atom->size), 0);
+            const auto frameSize = static_cast<std::int32_t>(atom->size);
+            const std::uint8_t* bytes =
+                tools.frame(reinterpret_cast<const std::uint8_t*>(atom + 1), frameSize);
+            if (bytes != nullptr) {
+                session->deliverFrame(0, bytes, frameSize, 0);
+            }
         } else if (settings.take(*atom, size, which, value)) {
+            tools.setting(which, value);
             settingValues[which] = std::move(value);
             settingKnown[which] = true;
             dirty = true;
         }
+    } else if (port == kPortRate && format == 0 && size == sizeof(float)) {
+        tools.rateControl(*static_cast<const float*>(buffer));
     } else if (port == kPortMode && format == 0 && size == sizeof(float)) {
         const float value = *static_cast<const float*>(buffer);
         // Why the clamp here: the display's mode pin takes whole numbers; NaN shows 0.
@@ -144,6 +154,9 @@ int AnalyzerUi::idle() {
     while (XPending(x) > 0) {
         XEvent event;
         XNextEvent(x, &event);
+        if (tools.event(event)) {
+            continue;
+        }
         switch (event.type) {
         case Expose:
             dirty = true;
@@ -170,7 +183,7 @@ int AnalyzerUi::idle() {
             break;
         }
     }
-    if (mapped && (dirty || session->invalidated())) {
+    if (mapped && (dirty || session->invalidated() || tools.dirty())) {
         paint();
     }
     return closed ? 1 : 0;
@@ -180,6 +193,7 @@ void AnalyzerUi::paint() {
     dirty = false;
     try {
         session->paint(*surface, 0);
+        tools.draw(*surface, width, height, !host::defaultLook().label.empty());
     } catch (const std::exception&) {
         return; // the display refused to paint: the window keeps its last picture
     }
@@ -249,6 +263,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
         static_cast<const LV2UI_Resize*>(lv2_features_data(features, LV2_UI__resize));
     try {
         auto ui = std::make_unique<AnalyzerUi>(write, controller, *map, hostResize);
+        ui->readOptions(features, *map);
         if (!ui->open(bundlePath, parent)) {
             return nullptr;
         }

@@ -8,6 +8,7 @@
 #include "host/kit/paint_surface.h"
 #include "lv2/analyzer_lv2.h"
 #include "lv2/settings_channel.h"
+#include "lv2/ui_tools.h"
 
 #include <X11/Xlib.h>
 #include <lv2/atom/atom.h>
@@ -46,6 +47,10 @@ public:
     // the host gives one). False when any of them cannot be made.
     bool open(const std::string& bundlePath, Window parent);
     Window widget() const { return window; }
+    // The host's options the tools read (the sample rate).
+    void readOptions(const LV2_Feature* const* features, LV2_URID_Map& map) {
+        tools.readOptions(features, map);
+    }
 
     void portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t format,
                    const void* buffer);
@@ -67,6 +72,7 @@ private:
     // The settings as the DSP last announced them (empty and not known until it does).
     std::vector<std::uint8_t> settingValues[kSettingCount];
     bool settingKnown[kSettingCount] = {};
+    UiTools tools{settings};
     LV2_URID frameType = 0;
     LV2_URID uiOpen = 0;
     LV2_URID uiClosed = 0;

@@ -23,12 +23,24 @@ struct SettingSpec {
 };
 
 enum Setting : std::uint32_t {
-    kSettingLabel, // the instance's name among the members of its group
+    kSettingLabel,     // the instance's name among the members of its group
+    kSettingPeakHold,  // the window's peak hold: 0 off, 1 on
+    kSettingReadout,   // the window's cursor readout: 0 off, 1 on
+    kSettingTilt,      // 0 off, 1 3 dB per octave, 2 4.5 dB per octave
+    kSettingSmoothing, // 0 off, 1 fast, 2 slow
+    kSettingReference, // a reference file's bytes (host/kit/viewer/reference_trace.h); none
+                       // when empty
     kSettingCount,
 };
 
 inline constexpr SettingSpec kSettings[kSettingCount] = {
     {"urn:vex:analyzer#label", SettingKind::kString, 64},
+    {"urn:vex:analyzer#peakHold", SettingKind::kInt, 4},
+    {"urn:vex:analyzer#readout", SettingKind::kInt, 4},
+    {"urn:vex:analyzer#tilt", SettingKind::kInt, 4},
+    {"urn:vex:analyzer#smoothing", SettingKind::kInt, 4},
+    // The largest reference: a log spectrum, 24 header bytes and 528 points of 8.
+    {"urn:vex:analyzer#reference", SettingKind::kBytes, 4248},
 };
 
 // The largest value of any setting, for buffers that hold any of them.
