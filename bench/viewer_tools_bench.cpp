@@ -1,0 +1,125 @@
+// What the viewer's tools cost a window's paint: the display's paint of the same frames at
+// the same size (log view, 640 x 360, 4 voices, both signals) with no tool on, beside the
+// same paint followed by every tool's drawing (peak hold holding, a reference of the view,
+// a 4.5 dB/oct tilt and slow smoothing applied to the frames, the cursor readout under a
+// pointer, the status line, the help and the strip). Each iteration hands the display the
+// same new frames through the tools (or straight, with none) and paints once. Ends with
+// the ratio, held to 1.15.
+#include "bench/ratio_reporter.h"
+#include "host/kit/display_session.h"
+#include "host/kit/module_library.h"
+#include "host/kit/viewer/viewer_tools.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+namespace vex {
+namespace {
+
+constexpr std::int32_t kWidth = 640;
+constexpr std::int32_t kHeight = 360;
+constexpr std::int32_t kVoices = 4;
+constexpr double kRate = 48000.0;
+
+// Log frames of a falling, noisy spectrum per voice and signal; seeded.
+std::vector<std::vector<std::uint8_t>> frames() {
+    std::mt19937 random(24);
+    std::uniform_real_distribution<float> noise(-6.0f, 6.0f);
+    std::vector<std::vector<std::uint8_t>> all;
+    for (std::int32_t v = 0; v < kVoices; ++v) {
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kLogSpectrumPayloadSize), 0);
+        bytes[0] = 1;
+        bytes[1] = 1;
+        for (std::int32_t k = 0; k < kLogBands; ++k) {
+            const float a = -20.0f - 0.1f * static_cast<float>(k) + noise(random);
+            const float b = -30.0f - 0.08f * static_cast<float>(k) + noise(random);
+            std::memcpy(&bytes[static_cast<std::size_t>(4 + 8 * k)], &a, 4);
+            std::memcpy(&bytes[static_cast<std::size_t>(8 + 8 * k)], &b, 4);
+        }
+        all.push_back(std::move(bytes));
+    }
+    return all;
+}
+
+struct Window {
+    Window() {
+        host::startGdiplus();
+        if (!library.load(host::defaultModulePath())) {
+            std::abort();
+        }
+        host::DisplayLook look = host::defaultLook();
+        look.width = kWidth;
+        look.height = kHeight;
+        look.follow = true;
+        session =
+            std::make_unique<host::DisplaySession>(*library.factory(), 2, look, kVoices, kRate);
+        surface = std::make_unique<host::PaintSurface>(kWidth, kHeight);
+    }
+    host::ModuleLibrary library;
+    std::unique_ptr<host::DisplaySession> session;
+    std::unique_ptr<host::PaintSurface> surface;
+};
+
+void paint(benchmark::State& state, bool tools) {
+    Window window;
+    const auto scene = frames();
+    host::ViewerTools viewer(2, kRate);
+    viewer.setHighlighted(kVoices - 1);
+    const host::PlotLayout layout = host::plotLayout(kWidth, kHeight, true, false);
+    if (tools) {
+        viewer.setTilt(host::Tilt::kFourAndHalf);
+        viewer.setSmoothing(host::Smoothing::kSlow);
+        for (std::int32_t v = 0; v < kVoices; ++v) {
+            viewer.take(v, scene[static_cast<std::size_t>(v)].data(), kLogSpectrumPayloadSize, 0.0);
+        }
+        viewer.storeReference();
+        viewer.setHelp(true);
+        viewer.setStripShown(true);
+        viewer.pointerAt(300, 150);
+    } else {
+        viewer.setPeakHold(false);
+        viewer.setReadout(false);
+    }
+    std::int64_t sample = 0;
+    for (auto _ : state) {
+        sample += 1920; // 25 frames a second at 48 kHz
+        const double seconds = static_cast<double>(sample) / kRate;
+        for (std::int32_t v = 0; v < kVoices; ++v) {
+            const std::uint8_t* bytes = scene[static_cast<std::size_t>(v)].data();
+            if (tools) {
+                bytes = viewer.take(v, bytes, kLogSpectrumPayloadSize, seconds);
+            }
+            window.session->deliverFrame(v, bytes, kLogSpectrumPayloadSize, sample);
+        }
+        window.session->paint(*window.surface, sample);
+        if (tools) {
+            viewer.draw(*window.surface, layout, false, seconds);
+        }
+        benchmark::DoNotOptimize(window.surface->row(0));
+    }
+}
+
+void paintWithoutTools(benchmark::State& state) {
+    paint(state, false);
+}
+BENCHMARK(paintWithoutTools)->Unit(benchmark::kMicrosecond);
+
+void paintWithEveryTool(benchmark::State& state) {
+    paint(state, true);
+}
+BENCHMARK(paintWithEveryTool)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+} // namespace vex
+
+int main(int argc, char** argv) {
+    using vex::bench::Ratio;
+    return vex::bench::runWithRatios(
+        argc, argv, {Ratio{"paintWithEveryTool", "paintWithoutTools", 1, 1, 1.15}});
+}
