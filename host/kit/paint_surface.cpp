@@ -238,6 +238,12 @@ bool readPng(const std::string& path, std::int32_t& width, std::int32_t& height,
 
 #endif
 
+void PaintSurface::written() {
+#ifndef _WIN32
+    cairo_surface_mark_dirty(record.surface);
+#endif
+}
+
 void PaintSurface::fill(std::uint32_t argb) {
     if (!valid()) {
         return;

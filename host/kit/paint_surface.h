@@ -47,6 +47,11 @@ public:
                                                       static_cast<std::ptrdiff_t>(y) * stride());
     }
     std::int32_t rowBytes() const { return stride(); }
+    // The pixels to write in place, rows rowBytes() apart, for a host that draws over a
+    // paint itself (no GDI+ object of the surface may be alive meanwhile); written() when
+    // done, so the surface's own drawing sees them.
+    std::uint32_t* pixelsToWrite() { return static_cast<std::uint32_t*>(bits()); }
+    void written();
 
     // Writes the surface as a PNG file (straight alpha). False on failure.
     bool writePng(const std::string& path) const;

@@ -10,6 +10,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <vector>
 
 namespace vex::host {
 
@@ -20,12 +24,14 @@ namespace {
 constexpr std::uint32_t kPeakColourA = 0xFFC8D4E8u;
 constexpr std::uint32_t kPeakColourB = 0xFFE8D0A8u;
 constexpr std::uint32_t kReferenceColour = 0xFFE040E0u;
-constexpr std::uint32_t kCursorColour = 0x90FFFFFFu;
-constexpr std::uint32_t kBoxBack = 0xD0000000u;
+// Why every colour opaque: a translucent fill or line blends pixel by pixel, and the tools
+// must cost a paint little (viewer_tools_bench).
+constexpr std::uint32_t kCursorColour = 0xFF8C929Cu;
+constexpr std::uint32_t kBoxBack = 0xFF101010u;
 constexpr std::uint32_t kText = 0xFFFFFFFFu;
-constexpr std::uint32_t kMessageBack = 0xE0A01010u;
-constexpr std::uint32_t kButtonBack = 0xC0303848u;
-constexpr std::uint32_t kButtonOn = 0xE0407040u;
+constexpr std::uint32_t kMessageBack = 0xFFA01010u;
+constexpr std::uint32_t kButtonBack = 0xFF303848u;
+constexpr std::uint32_t kButtonOn = 0xFF407040u;
 constexpr float kFontPixels = 12.0f;
 constexpr std::int32_t kLineHeight = 17;
 constexpr std::int32_t kCharWidth = 7; // a wide character of the bold 12-pixel font
@@ -50,54 +56,122 @@ constexpr const char* kHelpLines[] = {
     "h or ?  this help",
 };
 
-// GDI+ objects of one draw, deleted at its end.
-class Canvas {
+// The surface's pixels, drawn directly. Why not through GDI+: the tools draw a few lines
+// and boxes over every paint, and a plain loop over opaque pixels costs a fraction of a
+// stroked path (viewer_tools_bench holds a paint with every tool to 1.15 of one without).
+// Lines light the pixels of Bresenham's walk, ends included, clipped to the surface.
+class Pixels {
 public:
-    explicit Canvas(HDC dc) {
-        gdip::GdipCreateFromHDC(dc, &graphics);
-        gdip::GdipGetGenericFontFamilySansSerif(&family);
-        gdip::GdipCreateFont(family, kFontPixels, gdip::FontStyleBold, gdip::UnitPixel, &font);
-        gdip::GdipCreatePen1(kText, 1.0f, gdip::UnitWorld, &pen);
-        gdip::GdipCreateSolidFill(kText, &fill);
-    }
-    ~Canvas() {
-        gdip::GdipDeleteBrush(fill);
-        gdip::GdipDeletePen(pen);
-        gdip::GdipDeleteFont(font);
-        gdip::GdipDeleteFontFamily(family);
-        gdip::GdipDeleteGraphics(graphics);
-    }
-    Canvas(const Canvas&) = delete;
-    Canvas& operator=(const Canvas&) = delete;
+    explicit Pixels(PaintSurface& surface)
+        : target(surface), data(surface.pixelsToWrite()), stride(surface.rowBytes() / 4),
+          width(surface.width()), height(surface.height()) {}
+    ~Pixels() { target.written(); }
+    Pixels(const Pixels&) = delete;
+    Pixels& operator=(const Pixels&) = delete;
 
-    gdip::GpPen* penOf(std::uint32_t colour) {
-        gdip::GdipSetPenColor(pen, colour);
-        return pen;
+    void line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+              std::uint32_t colour) {
+        if (data == nullptr) {
+            return;
+        }
+        // Why the two ways: a line whose ends lie inside (every curve's, clamped to its
+        // pane) needs no test per pixel.
+        if (inside(x0, y0) && inside(x1, y1)) {
+            std::uint32_t* row = data + static_cast<std::ptrdiff_t>(y0) * stride;
+            if (y0 == y1) {
+                std::fill(row + std::min(x0, x1), row + std::max(x0, x1) + 1, colour);
+                return;
+            }
+            walk(x0, y0, x1, y1, [this, colour](std::int32_t x, std::int32_t y) {
+                data[static_cast<std::ptrdiff_t>(y) * stride + x] = colour;
+            });
+        } else {
+            walk(x0, y0, x1, y1,
+                 [this, colour](std::int32_t x, std::int32_t y) { set(x, y, colour); });
+        }
     }
-    void box(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h, std::uint32_t c) {
-        gdip::GdipSetSolidFillColor(fill, c);
-        gdip::GdipFillRectangleI(graphics, fill, x, y, w, h);
+    template <typename Light>
+    static void walk(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                     Light light) {
+        const std::int32_t dx = std::abs(x1 - x0);
+        const std::int32_t dy = -std::abs(y1 - y0);
+        const std::int32_t sx = x0 < x1 ? 1 : -1;
+        const std::int32_t sy = y0 < y1 ? 1 : -1;
+        std::int32_t error = dx + dy;
+        for (;;) {
+            light(x0, y0);
+            if (x0 == x1 && y0 == y1) {
+                return;
+            }
+            const std::int32_t twice = 2 * error;
+            if (twice >= dy) {
+                error += dy;
+                x0 += sx;
+            }
+            if (twice <= dx) {
+                error += dx;
+                y0 += sy;
+            }
+        }
     }
-    void text(const std::string& line, std::int32_t x, std::int32_t y) {
-        const std::basic_string<WCHAR> wide(line.begin(), line.end());
-        const gdip::RectF at{static_cast<float>(x), static_cast<float>(y), 0.0f, 0.0f};
-        gdip::GdipSetSolidFillColor(fill, kText);
-        gdip::GdipDrawString(graphics, wide.c_str(), -1, font, &at, nullptr, fill);
+    // `from`'s pixels with their top left corner at (x, y).
+    void paste(const PaintSurface& from, std::int32_t x, std::int32_t y) {
+        if (data == nullptr) {
+            return;
+        }
+        const std::int32_t left = std::max(0, -x);
+        const std::int32_t right = std::min(from.width(), width - x);
+        for (std::int32_t row = std::max(0, -y); row < from.height() && y + row < height; ++row) {
+            if (right > left) {
+                std::memcpy(data + static_cast<std::ptrdiff_t>(y + row) * stride + x + left,
+                            from.row(row) + left, static_cast<std::size_t>(right - left) * 4);
+            }
+        }
     }
-    // A line of text on a box of its own, as wide as the text.
-    void label(const std::string& line, std::int32_t x, std::int32_t y, std::uint32_t back) {
-        box(x, y, static_cast<std::int32_t>(line.size()) * kCharWidth + 8, kLineHeight, back);
-        text(line, x + 4, y + 1);
-    }
-
-    gdip::GpGraphics* graphics = nullptr;
 
 private:
+    bool inside(std::int32_t x, std::int32_t y) const {
+        return x >= 0 && y >= 0 && x < width && y < height;
+    }
+    void set(std::int32_t x, std::int32_t y, std::uint32_t colour) {
+        if (data != nullptr && inside(x, y)) {
+            data[static_cast<std::ptrdiff_t>(y) * stride + x] = colour;
+        }
+    }
+
+    PaintSurface& target;
+    std::uint32_t* data;
+    std::int32_t stride;
+    std::int32_t width;
+    std::int32_t height;
+};
+
+// A box of `width` x `height` in `back` with `lines` of text, drawn by GDI+ once.
+std::unique_ptr<PaintSurface> renderTextBox(const std::vector<std::string>& lines,
+                                            std::int32_t width, std::int32_t height,
+                                            std::uint32_t back) {
+    auto box = std::make_unique<PaintSurface>(width, height);
+    box->fill(back);
+    gdip::GpGraphics* graphics = nullptr;
     gdip::GpFontFamily* family = nullptr;
     gdip::GpFont* font = nullptr;
-    gdip::GpPen* pen = nullptr;
-    gdip::GpSolidFill* fill = nullptr;
-};
+    gdip::GpSolidFill* ink = nullptr;
+    gdip::GdipCreateFromHDC(box->dc(), &graphics);
+    gdip::GdipGetGenericFontFamilySansSerif(&family);
+    gdip::GdipCreateFont(family, kFontPixels, gdip::FontStyleBold, gdip::UnitPixel, &font);
+    gdip::GdipCreateSolidFill(kText, &ink);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::basic_string<WCHAR> wide(lines[i].begin(), lines[i].end());
+        const gdip::RectF at{3.0f, static_cast<float>(1 + kLineHeight * static_cast<int>(i)), 0.0f,
+                             0.0f};
+        gdip::GdipDrawString(graphics, wide.c_str(), -1, font, &at, nullptr, ink);
+    }
+    gdip::GdipDeleteBrush(ink);
+    gdip::GdipDeleteFont(font);
+    gdip::GdipDeleteFontFamily(family);
+    gdip::GdipDeleteGraphics(graphics);
+    return box;
+}
 
 bool insidePane(const PlotPane& pane, std::int32_t x, std::int32_t y) {
     return x >= pane.left && x <= pane.right && y >= pane.top && y < pane.bottom;
@@ -158,98 +232,50 @@ std::string ViewerTools::cursorText(const PlotLayout& layout, bool split) const 
     return text;
 }
 
+const PaintSurface& ViewerTools::textBox(const std::vector<std::string>& lines, std::int32_t width,
+                                         std::int32_t height, std::uint32_t back) {
+    std::string key =
+        std::to_string(width) + "x" + std::to_string(height) + "/" + std::to_string(back);
+    for (const std::string& line : lines) {
+        key += "/" + line;
+    }
+    auto found = textBoxes.find(key);
+    if (found == textBoxes.end()) {
+        found = textBoxes.emplace(key, renderTextBox(lines, width, height, back)).first;
+    }
+    return *found->second;
+}
+
 void ViewerTools::draw(PaintSurface& surface, const PlotLayout& layout, bool split,
                        double seconds) {
     changed = false;
     drawnHeight = surface.height();
-    Canvas canvas(surface.dc());
-    // Why on the stack: the same bound as the display's own curves, no allocation per draw.
-    gdip::GpPoint points[kLogBands];
-    const std::int32_t n = plot::pointsOfView(shownView);
-
-    // The reference goes over the peak hold: its gaps show the held line beneath.
-    if (peakHoldOn && shownView != 0 && hold.points() == n) {
-        for (std::int32_t signal = 1; signal >= 0; --signal) {
-            if (!hold.holds(signal)) {
-                continue;
-            }
-            const PlotPane& pane = signal == 0 ? layout.paneA : layout.paneB;
-            for (std::int32_t k = 0; k < n; ++k) {
-                points[k].X = spectrumPointX(pane, k, n);
-                points[k].Y =
-                    spectrumLevelY(pane, static_cast<float>(hold.level(signal, k, seconds)));
-            }
-            gdip::GdipDrawLinesI(canvas.graphics,
-                                 canvas.penOf(signal == 0 ? kPeakColourA : kPeakColourB), points,
-                                 n);
-        }
+    // The text boxes are drawn before the surface's pixels are taken. Why a bound, and
+    // here: the readout's text changes with every pointer position, and a draw holds up to
+    // twelve boxes at once.
+    if (textBoxes.size() >= 64) {
+        textBoxes.clear();
     }
-
-    if (referenceTrace.view == shownView) {
-        for (std::int32_t signal = 1; signal >= 0; --signal) {
-            const PlotPane& pane = signal == 0 ? layout.paneA : layout.paneB;
-            std::int32_t run = 0;
-            for (std::int32_t k = 0; k <= n; ++k) {
-                double value = std::nan("");
-                std::int32_t x = 0;
-                if (k < n) {
-                    value = referenceValueAt(referenceTrace, signal,
-                                             referenceIndex(referenceTrace, shownView, rate, k));
-                    x = shownView == 0 ? scopeSampleX(pane, k) : spectrumPointX(pane, k, n);
-                }
-                const bool drawn = !std::isnan(value) && ((x - pane.left) / kDash) % 2 == 0;
-                if (drawn) {
-                    const auto level = static_cast<float>(value) + tiltTable.offset(k);
-                    points[run].X = x;
-                    points[run].Y = shownView == 0 ? scopeValueY(pane, static_cast<float>(value))
-                                                   : spectrumLevelY(pane, level);
-                    ++run;
-                }
-                if (!drawn && run > 0) {
-                    if (run == 1) {
-                        points[1] = points[0];
-                        run = 2;
-                    }
-                    gdip::GdipDrawLinesI(canvas.graphics, canvas.penOf(kReferenceColour), points,
-                                         run);
-                    run = 0;
-                }
-            }
-        }
-    }
-
     const std::string reading = cursorText(layout, split);
-    if (!reading.empty()) {
-        const bool inB = split && !insidePane(layout.paneA, pointerX, pointerY);
-        const PlotPane& pane = inB ? layout.paneB : layout.paneA;
-        gdip::GpPen* pen = canvas.penOf(kCursorColour);
-        gdip::GdipDrawLineI(canvas.graphics, pen, pointerX, pane.top + 1, pointerX,
-                            pane.bottom - 1);
-        gdip::GdipDrawLineI(canvas.graphics, pen, pane.left + 1, pointerY, pane.right - 1,
-                            pointerY);
-        const auto width = static_cast<std::int32_t>(reading.size()) * kCharWidth + 8;
-        canvas.label(reading, std::max(pane.left + 1, pane.right - 1 - width), pane.top + 1,
-                     kBoxBack);
-    }
-
-    std::int32_t y = layout.paneA.top + 1;
     const std::string status = statusText();
-    if (!status.empty()) {
-        canvas.label(status, layout.paneA.left + 1, y, kBoxBack);
-        y += kLineHeight + 1;
-    }
-    if (!messageText.empty()) {
-        canvas.label(messageText, layout.paneA.left + 1, y, kMessageBack);
-        y += kLineHeight + 1;
-    }
+    const auto widthOf = [](const std::string& text) {
+        return static_cast<std::int32_t>(text.size()) * kCharWidth + 8;
+    };
+    const PaintSurface* readingBox =
+        reading.empty() ? nullptr : &textBox({reading}, widthOf(reading), kLineHeight, kBoxBack);
+    const PaintSurface* statusBox =
+        status.empty() ? nullptr : &textBox({status}, widthOf(status), kLineHeight, kBoxBack);
+    const PaintSurface* messageBox =
+        messageText.empty()
+            ? nullptr
+            : &textBox({messageText}, widthOf(messageText), kLineHeight, kMessageBack);
+    const PaintSurface* helpBox = nullptr;
     if (helpShown) {
-        const std::int32_t lines = static_cast<std::int32_t>(std::size(kHelpLines));
-        canvas.box(layout.paneA.left + 1, y, 30 * kCharWidth, lines * kLineHeight + 4, kBoxBack);
-        for (std::int32_t i = 0; i < lines; ++i) {
-            canvas.text(kHelpLines[i], layout.paneA.left + 5, y + 2 + i * kLineHeight);
-        }
+        const std::vector<std::string> lines(std::begin(kHelpLines), std::end(kHelpLines));
+        helpBox = &textBox(lines, 30 * kCharWidth,
+                           static_cast<std::int32_t>(lines.size()) * kLineHeight + 4, kBoxBack);
     }
-
+    const PaintSurface* buttons[static_cast<std::size_t>(StripButton::kCount)] = {};
     if (stripShown) {
         const std::string names[] = {
             "peak",
@@ -269,12 +295,102 @@ void ViewerTools::draw(PaintSurface& surface, const PlotLayout& layout, bool spl
                            !referenceTrace.empty(),
                            false,
                            helpShown};
-        for (std::int32_t i = 0; i < static_cast<std::int32_t>(StripButton::kCount); ++i) {
-            const PlotPane at = stripButton(static_cast<StripButton>(i), drawnHeight);
-            canvas.box(at.left, at.top, kButtonWidth, kButtonHeight,
-                       on[i] ? kButtonOn : kButtonBack);
-            canvas.text(names[i], at.left + 3, at.top);
+        for (std::size_t i = 0; i < std::size(names); ++i) {
+            buttons[i] =
+                &textBox({names[i]}, kButtonWidth, kButtonHeight, on[i] ? kButtonOn : kButtonBack);
         }
+    }
+
+    Pixels pixels(surface);
+    const std::int32_t n = plot::pointsOfView(shownView);
+
+    // The peak hold as steps: each point's held level from its column to the next point's.
+    // Why no rising and falling edges: over a jagged spectrum they would cost as much as a
+    // trace, and the steps alone show the held levels. The reference goes over them.
+    if (peakHoldOn && shownView != 0 && hold.points() == n) {
+        for (std::int32_t signal = 1; signal >= 0; --signal) {
+            if (!hold.holds(signal)) {
+                continue;
+            }
+            const PlotPane& pane = signal == 0 ? layout.paneA : layout.paneB;
+            const std::uint32_t colour = signal == 0 ? kPeakColourA : kPeakColourB;
+            std::int32_t x = spectrumPointX(pane, 0, n);
+            for (std::int32_t k = 0; k < n; ++k) {
+                const std::int32_t next = k + 1 < n ? spectrumPointX(pane, k + 1, n) : x + 1;
+                const std::int32_t y =
+                    spectrumLevelY(pane, static_cast<float>(hold.level(signal, k, seconds)));
+                pixels.line(x, y, std::max(x, next - 1), y, colour);
+                x = next;
+            }
+        }
+    }
+
+    if (referenceTrace.view == shownView) {
+        const auto samePane = [](const PlotPane& a, const PlotPane& b) {
+            return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+        };
+        if (drawnGeneration != referenceGeneration || !samePane(drawnPanes[0], layout.paneA) ||
+            !samePane(drawnPanes[1], layout.paneB)) {
+            drawnGeneration = referenceGeneration;
+            drawnPanes[0] = layout.paneA;
+            drawnPanes[1] = layout.paneB;
+            for (std::int32_t signal = 0; signal < 2; ++signal) {
+                const PlotPane& pane = signal == 0 ? layout.paneA : layout.paneB;
+                std::vector<std::int32_t>& rows = referenceRows[signal];
+                rows.assign(static_cast<std::size_t>(n), kNotDrawn);
+                for (std::int32_t k = 0; k < n; ++k) {
+                    const double value = referenceValueAt(
+                        referenceTrace, signal, referenceIndex(referenceTrace, shownView, rate, k));
+                    if (std::isnan(value)) {
+                        continue;
+                    }
+                    rows[static_cast<std::size_t>(k)] =
+                        shownView == 0
+                            ? scopeValueY(pane, static_cast<float>(value))
+                            : spectrumLevelY(pane, static_cast<float>(value) + tiltTable.offset(k));
+                }
+            }
+        }
+        // Steps like the peak hold's, dashed: drawn in 4 columns of every 8.
+        for (std::int32_t signal = 1; signal >= 0; --signal) {
+            const PlotPane& pane = signal == 0 ? layout.paneA : layout.paneB;
+            const std::vector<std::int32_t>& rows = referenceRows[signal];
+            for (std::int32_t k = 0; k < n; ++k) {
+                const std::int32_t y = rows[static_cast<std::size_t>(k)];
+                const std::int32_t x =
+                    shownView == 0 ? scopeSampleX(pane, k) : spectrumPointX(pane, k, n);
+                if (y == kNotDrawn || ((x - pane.left) / kDash) % 2 != 0) {
+                    continue;
+                }
+                const std::int32_t next = k + 1 < n
+                                              ? (shownView == 0 ? scopeSampleX(pane, k + 1)
+                                                                : spectrumPointX(pane, k + 1, n))
+                                              : x + 1;
+                const std::int32_t dashEnd = x - (x - pane.left) % kDash + kDash - 1;
+                pixels.line(x, y, std::max(x, std::min(next - 1, dashEnd)), y, kReferenceColour);
+            }
+        }
+    }
+
+    if (readingBox != nullptr) {
+        const bool inB = split && !insidePane(layout.paneA, pointerX, pointerY);
+        const PlotPane& pane = inB ? layout.paneB : layout.paneA;
+        pixels.line(pointerX, pane.top + 1, pointerX, pane.bottom - 1, kCursorColour);
+        pixels.line(pane.left + 1, pointerY, pane.right - 1, pointerY, kCursorColour);
+        pixels.paste(*readingBox, std::max(pane.left + 1, pane.right - 1 - readingBox->width()),
+                     pane.top + 1);
+    }
+    std::int32_t y = layout.paneA.top + 1;
+    for (const PaintSurface* box : {statusBox, messageBox, helpBox}) {
+        if (box != nullptr) {
+            pixels.paste(*box, layout.paneA.left + 1, y);
+            y += box->height() + 1;
+        }
+    }
+    for (std::int32_t i = 0; stripShown && i < static_cast<std::int32_t>(StripButton::kCount);
+         ++i) {
+        const PlotPane at = stripButton(static_cast<StripButton>(i), drawnHeight);
+        pixels.paste(*buttons[i], at.left, at.top);
     }
 }
 

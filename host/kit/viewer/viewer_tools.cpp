@@ -16,6 +16,7 @@ ViewerTools::ViewerTools(std::int32_t view, double sampleRate)
 }
 
 void ViewerTools::restartHistory() {
+    ++referenceGeneration;
     hold.reset(plot::frameSizeOfView(shownView));
     tiltTable.set(shownView, rate, tiltSetting);
     smoother.set(shownView, smoother.smoothing());
@@ -83,6 +84,7 @@ void ViewerTools::setTilt(Tilt tilt) {
     }
     tiltSetting = tilt;
     tiltTable.set(shownView, rate, tilt);
+    ++referenceGeneration;
     // Why: what is held was drawn with the other tilt.
     hold.reset(plot::frameSizeOfView(shownView));
     changed = true;
@@ -124,11 +126,13 @@ bool ViewerTools::storeReference() {
 
 void ViewerTools::clearReference() {
     referenceTrace = ReferenceTrace{};
+    ++referenceGeneration;
     changed = true;
 }
 
 void ViewerTools::setReference(const ReferenceTrace& trace) {
     referenceTrace = trace;
+    ++referenceGeneration;
     changed = true;
 }
 

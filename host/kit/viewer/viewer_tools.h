@@ -14,6 +14,8 @@
 #include "host/kit/viewer/spectrum_tools.h"
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -115,6 +117,9 @@ public:
 private:
     void restartHistory();
     std::int32_t stripButtonAt(std::int32_t x, std::int32_t y) const;
+    // A box of text in its background colour, drawn once and kept while it is shown.
+    const PaintSurface& textBox(const std::vector<std::string>& lines, std::int32_t width,
+                                std::int32_t height, std::uint32_t back);
 
     std::int32_t shownView;
     double rate;
@@ -138,6 +143,14 @@ private:
     ReferenceTrace referenceTrace;
     std::vector<std::uint8_t> copy;      // the frame handed on, when a tool changed it
     std::vector<std::uint8_t> lastFrame; // the highlighted voice's last frame, untilted
+    std::map<std::string, std::unique_ptr<PaintSurface>> textBoxes;
+    // The reference's rows as last drawn (kNotDrawn where it has no value), worked out
+    // again when the reference, the view, the tilt, the rate or the panes change.
+    static constexpr std::int32_t kNotDrawn = -1;
+    std::uint32_t referenceGeneration = 0;
+    std::uint32_t drawnGeneration = ~0u;
+    PlotPane drawnPanes[2];
+    std::vector<std::int32_t> referenceRows[2];
 };
 
 } // namespace vex::host
