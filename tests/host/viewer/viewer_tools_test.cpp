@@ -118,6 +118,33 @@ TEST(ViewerTools, FreezeTiltAndTheReferenceOfTheHighlightedVoice) {
     EXPECT_EQ(tools.key('q'), ToolChange::kNone);
 }
 
+TEST(ViewerTools, AReferenceOfAnotherViewIsNotDrawn) {
+    // The reference's colour as stated for it: RGB(224,64,224), opaque.
+    const auto referencePixels = [](const PaintSurface& surface) {
+        std::int32_t count = 0;
+        for (std::int32_t y = 0; y < surface.height(); ++y) {
+            for (std::int32_t x = 0; x < surface.width(); ++x) {
+                count += surface.pixel(x, y) == 0xFFE040E0u ? 1 : 0;
+            }
+        }
+        return count;
+    };
+    ViewerTools tools(1, 48000.0);
+    const auto linear = frame(512, -30.0f);
+    tools.take(0, linear.data(), 4100, 0.1);
+    ASSERT_TRUE(tools.storeReference());
+    tools.setView(2);
+    const PlotLayout layout = plotLayout(640, 360, true, false);
+    PaintSurface log(640, 360);
+    tools.draw(log, layout, false, 0.1);
+    EXPECT_EQ(referencePixels(log), 0);
+    EXPECT_NE(tools.statusText().find("(another view: not drawn)"), std::string::npos);
+    tools.setView(1);
+    PaintSurface same(640, 360);
+    tools.draw(same, layout, false, 0.1);
+    EXPECT_GT(referencePixels(same), 300);
+}
+
 TEST(ViewerTools, StripButtonsAreTheKeys) {
     ViewerTools tools(1, 48000.0);
     PaintSurface surface(640, 360);
