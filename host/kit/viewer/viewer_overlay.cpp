@@ -213,8 +213,22 @@ void ViewerTools::draw(PaintSurface& surface, const PlotLayout& layout, bool spl
         }
     }
 
-    Pixels pixels(surface);
     const std::int32_t n = plot::pointsOfView(shownView);
+    // The column of every point, and one past the last, worked out when the plot's width or
+    // the view changes. Why kept: a column is a division per point.
+    if (columnsLeft != layout.paneA.left || columnsRight != layout.paneA.right ||
+        static_cast<std::int32_t>(columns.size()) != n + 1 || columnsView != shownView) {
+        columnsLeft = layout.paneA.left;
+        columnsRight = layout.paneA.right;
+        columnsView = shownView;
+        columns.resize(static_cast<std::size_t>(n) + 1);
+        for (std::int32_t k = 0; k < n; ++k) {
+            columns[static_cast<std::size_t>(k)] =
+                shownView == 0 ? scopeSampleX(layout.paneA, k) : spectrumPointX(layout.paneA, k, n);
+        }
+        columns[static_cast<std::size_t>(n)] = columns[static_cast<std::size_t>(n) - 1] + 1;
+    }
+    Pixels pixels(surface);
 
     // The peak hold as steps: each point's held level from its column to the next point's.
     // Why no rising and falling edges: over a jagged spectrum they would cost as much as a
@@ -226,13 +240,12 @@ void ViewerTools::draw(PaintSurface& surface, const PlotLayout& layout, bool spl
             }
             const PlotPane& pane = signal == 0 ? layout.paneA : layout.paneB;
             const std::uint32_t colour = signal == 0 ? kPeakColourA : kPeakColourB;
-            std::int32_t x = spectrumPointX(pane, 0, n);
             for (std::int32_t k = 0; k < n; ++k) {
-                const std::int32_t next = k + 1 < n ? spectrumPointX(pane, k + 1, n) : x + 1;
+                const std::int32_t x = columns[static_cast<std::size_t>(k)];
+                const std::int32_t next = columns[static_cast<std::size_t>(k) + 1];
                 const std::int32_t y =
                     spectrumLevelY(pane, static_cast<float>(hold.level(signal, k, seconds)));
                 pixels.line(x, y, std::max(x, next - 1), y, colour);
-                x = next;
             }
         }
     }
@@ -269,15 +282,11 @@ void ViewerTools::draw(PaintSurface& surface, const PlotLayout& layout, bool spl
             const std::vector<std::int32_t>& rows = referenceRows[signal];
             for (std::int32_t k = 0; k < n; ++k) {
                 const std::int32_t y = rows[static_cast<std::size_t>(k)];
-                const std::int32_t x =
-                    shownView == 0 ? scopeSampleX(pane, k) : spectrumPointX(pane, k, n);
+                const std::int32_t x = columns[static_cast<std::size_t>(k)];
                 if (y == kNotDrawn || ((x - pane.left) / kDash) % 2 != 0) {
                     continue;
                 }
-                const std::int32_t next = k + 1 < n
-                                              ? (shownView == 0 ? scopeSampleX(pane, k + 1)
-                                                                : spectrumPointX(pane, k + 1, n))
-                                              : x + 1;
+                const std::int32_t next = columns[static_cast<std::size_t>(k) + 1];
                 const std::int32_t dashEnd = x - (x - pane.left) % kDash + kDash - 1;
                 const std::int32_t end = std::max(x, std::min(next - 1, dashEnd));
                 pixels.line(x, y, end, y, kReferenceColour);

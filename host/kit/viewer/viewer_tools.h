@@ -151,6 +151,11 @@ private:
     std::uint32_t drawnGeneration = ~0u;
     PlotPane drawnPanes[2];
     std::vector<std::int32_t> referenceRows[2];
+    // The points' columns as last drawn (the panes share their left and right edges).
+    std::int32_t columnsLeft = 0;
+    std::int32_t columnsRight = 0;
+    std::int32_t columnsView = -1;
+    std::vector<std::int32_t> columns;
 };
 
 } // namespace vex::host
