@@ -38,6 +38,14 @@ public:
                 std::fill(row + std::min(x0, x1), row + std::max(x0, x1) + 1, colour);
                 return;
             }
+            if (x0 == x1) {
+                std::uint32_t* at =
+                    data + static_cast<std::ptrdiff_t>(std::min(y0, y1)) * stride + x0;
+                for (std::int32_t y = std::min(y0, y1); y <= std::max(y0, y1); ++y, at += stride) {
+                    *at = colour;
+                }
+                return;
+            }
             walk(x0, y0, x1, y1, [this, colour](std::int32_t x, std::int32_t y) {
                 data[static_cast<std::ptrdiff_t>(y) * stride + x] = colour;
             });
