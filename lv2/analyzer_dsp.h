@@ -4,6 +4,7 @@
 
 #include "host/kit/block_driver.h"
 #include "host/kit/module_library.h"
+#include "lv2/group_link.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
@@ -31,6 +32,7 @@ public:
     void activate();
     void run(std::uint32_t sampleCount);
     void deactivate();
+    GroupLink& groupLink() { return group; }
 
 private:
     AnalyzerDsp(double sampleRate, LV2_URID_Map& map);
@@ -66,6 +68,10 @@ private:
     float* framesDroppedOut = nullptr;
     float* peakAOut = nullptr;
     float* peakBOut = nullptr;
+    const float* groupIn = nullptr;
+    float* membersOut = nullptr;
+    float* slotOut = nullptr;
+    GroupLink group;
 
     // Audio-thread state.
     bool started = false; // the stream's first block has gone to the object
