@@ -53,7 +53,7 @@ AnalyzerDsp* AnalyzerDsp::create(double sampleRate, const char* bundlePath,
     }
 }
 
-AnalyzerDsp::AnalyzerDsp(double sampleRate, LV2_URID_Map& map) : rate(sampleRate) {
+AnalyzerDsp::AnalyzerDsp(double sampleRate, LV2_URID_Map& map) : rate(sampleRate), settings(map) {
     frameType = map.map(map.handle, kFrameTypeUri);
     uiOpen = map.map(map.handle, kUiOpenUri);
     uiClosed = map.map(map.handle, kUiClosedUri);
@@ -141,8 +141,15 @@ void AnalyzerDsp::connect(std::uint32_t port, void* data) {
     }
 }
 
+void AnalyzerDsp::labelGroupMember() {
+    char label[host::group::kLabelBytes];
+    const std::uint32_t size = settings.store().get(kSettingLabel, label, sizeof label);
+    group.setLabel(label, size);
+}
+
 void AnalyzerDsp::activate() {
     group.activate(choice(groupIn, 0, host::group::kGroups));
+    labelGroupMember();
     // Each activation streams into a fresh object, so nothing of an earlier stream shows.
     if (library.factory() == nullptr || !makeObject()) {
         return;
@@ -179,8 +186,11 @@ void AnalyzerDsp::readControlPort() {
         const auto* message = reinterpret_cast<const LV2_Atom_Object*>(&body);
         if (message->body.otype == uiOpen) {
             uiListening = true;
+            settings.announceAll(); // a UI that opens learns every setting
         } else if (message->body.otype == uiClosed) {
             uiListening = false;
+        } else {
+            settings.take(*message);
         }
     }
 }
@@ -245,6 +255,14 @@ void AnalyzerDsp::run(std::uint32_t sampleCount) {
         notify->body.pad = 0;
     }
     readControlPort();
+    // Why the answers go first: they are events at time 0, and the frames that follow
+    // keep the sequence in time order.
+    if ((settings.takeChanged() & (1u << kSettingLabel)) != 0) {
+        labelGroupMember();
+    }
+    if (notifyCapacity > 0) {
+        settings.writeAnswers(*notify, notifyCapacity, 0);
+    }
 
     const auto frames = static_cast<std::int32_t>(std::min<std::uint32_t>(sampleCount, 1u << 30));
     const bool connected = signalA != nullptr && signalB != nullptr;
@@ -357,12 +375,29 @@ LV2_Worker_Status workResponse(LV2_Handle instance, uint32_t size, const void* d
     return static_cast<AnalyzerDsp*>(instance)->groupLink().response(size, data);
 }
 
+LV2_State_Status saveState(LV2_Handle instance, LV2_State_Store_Function store,
+                           LV2_State_Handle handle, uint32_t, const LV2_Feature* const*) {
+    try {
+        return static_cast<const AnalyzerDsp*>(instance)->save(store, handle);
+    } catch (...) {
+        return LV2_STATE_ERR_UNKNOWN; // out of memory for the copy of a value
+    }
+}
+
+LV2_State_Status restoreState(LV2_Handle instance, LV2_State_Retrieve_Function retrieve,
+                              LV2_State_Handle handle, uint32_t, const LV2_Feature* const*) {
+    return static_cast<AnalyzerDsp*>(instance)->restore(retrieve, handle);
+}
+
+const LV2_State_Interface stateInterface = {saveState, restoreState};
+
 const void* extensionData(const char* uri) {
     static const LV2_Worker_Interface worker = {work, workResponse, nullptr};
     if (uri != nullptr && std::strcmp(uri, LV2_WORKER__interface) == 0) {
         return &worker;
     }
-    return nullptr;
+    return uri != nullptr && std::strcmp(uri, LV2_STATE__interface) == 0 ? &stateInterface
+                                                                         : nullptr;
 }
 
 const LV2_Descriptor descriptor = {kPluginUri, instantiate, connectPort, activate,

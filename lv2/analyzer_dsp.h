@@ -5,9 +5,11 @@
 #include "host/kit/block_driver.h"
 #include "host/kit/module_library.h"
 #include "lv2/group_link.h"
+#include "lv2/dsp_settings.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
+#include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
 #include <cstdint>
@@ -34,6 +36,14 @@ public:
     void deactivate();
     GroupLink& groupLink() { return group; }
 
+    // The host's state calls: the settings (save may run beside run; restore never does).
+    LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle) const {
+        return settings.save(store, handle);
+    }
+    LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle) {
+        return settings.restore(retrieve, handle);
+    }
+
 private:
     AnalyzerDsp(double sampleRate, LV2_URID_Map& map);
     bool makeObject();
@@ -41,10 +51,13 @@ private:
     void takeFrame(std::int32_t time, const std::uint8_t* data, std::int32_t size);
     void scanPeaks(std::int32_t end);
     void writeOutputs();
+    // The label setting into the group's slot (audio or activation thread).
+    void labelGroupMember();
 
     double rate;
     host::ModuleLibrary library;
     host::BlockDriver driver;
+    DspSettings settings;
 
     LV2_URID frameType = 0;
     LV2_URID uiOpen = 0;

@@ -114,9 +114,15 @@ void AnalyzerUi::portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t
     }
     if (port == kPortNotify && format == eventTransfer && size >= sizeof(LV2_Atom)) {
         const auto* atom = static_cast<const LV2_Atom*>(buffer);
+        std::uint32_t which = 0;
+        std::vector<std::uint8_t> value;
         if (atom->type == frameType && atom->size <= size - sizeof(LV2_Atom)) {
             session->deliverFrame(0, reinterpret_cast<const std::uint8_t*>(atom + 1),
                                   static_cast<std::int32_t>(atom->size), 0);
+        } else if (settings.take(*atom, size, which, value)) {
+            settingValues[which] = std::move(value);
+            settingKnown[which] = true;
+            dirty = true;
         }
     } else if (port == kPortMode && format == 0 && size == sizeof(float)) {
         const float value = *static_cast<const float*>(buffer);

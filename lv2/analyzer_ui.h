@@ -7,6 +7,7 @@
 #include "host/kit/module_library.h"
 #include "host/kit/paint_surface.h"
 #include "lv2/analyzer_lv2.h"
+#include "lv2/settings_channel.h"
 
 #include <X11/Xlib.h>
 #include <lv2/atom/atom.h>
@@ -16,6 +17,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace vex::lv2 {
 
@@ -28,7 +30,8 @@ class AnalyzerUi {
 public:
     AnalyzerUi(LV2UI_Write_Function writeFunction, LV2UI_Controller hostController,
                LV2_URID_Map& map, const LV2UI_Resize* hostResize)
-        : write(writeFunction), controller(hostController), resizeHost(hostResize) {
+        : write(writeFunction), controller(hostController), resizeHost(hostResize),
+          settings(map, writeFunction, hostController) {
         frameType = map.map(map.handle, kFrameTypeUri);
         uiOpen = map.map(map.handle, kUiOpenUri);
         uiClosed = map.map(map.handle, kUiClosedUri);
@@ -60,6 +63,10 @@ private:
     LV2UI_Write_Function write;
     LV2UI_Controller controller;
     const LV2UI_Resize* resizeHost;
+    SettingsChannel settings;
+    // The settings as the DSP last announced them (empty and not known until it does).
+    std::vector<std::uint8_t> settingValues[kSettingCount];
+    bool settingKnown[kSettingCount] = {};
     LV2_URID frameType = 0;
     LV2_URID uiOpen = 0;
     LV2_URID uiClosed = 0;

@@ -23,15 +23,18 @@ constexpr std::size_t seqlockWords(std::size_t bytes) {
     return (bytes + sizeof(std::uint32_t) - 1) / sizeof(std::uint32_t);
 }
 
-// Writer only (one thread at a time per block). Copies `bytes` bytes of `data` into
-// `words`, which hold at least seqlockWords(bytes). No allocation, lock or system call.
-inline void seqlockWrite(std::atomic<std::uint32_t>& sequence, std::atomic<std::uint32_t>* words,
-                         const void* data, std::size_t bytes) {
+namespace detail {
+
+inline std::uint32_t beginWrite(std::atomic<std::uint32_t>& sequence) {
     const std::uint32_t start = sequence.load(std::memory_order_relaxed);
-    // Why odd first: a reader that sees the old even value before the copy and this one
+    // Why odd first: a reader that sees the old even value before its copy and this one
     // after it knows its copy may be torn.
     sequence.store(start | 1u, std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_release);
+    return start;
+}
+
+inline void storeWords(std::atomic<std::uint32_t>* words, const void* data, std::size_t bytes) {
     const auto* in = static_cast<const std::uint8_t*>(data);
     const std::size_t whole = bytes / sizeof(std::uint32_t);
     for (std::size_t i = 0; i < whole; ++i) {
@@ -44,6 +47,40 @@ inline void seqlockWrite(std::atomic<std::uint32_t>& sequence, std::atomic<std::
         std::memcpy(&word, in + whole * sizeof word, rest);
         words[whole].store(word, std::memory_order_relaxed);
     }
+}
+
+inline void copyWords(const std::atomic<std::uint32_t>* words, void* out, std::size_t bytes) {
+    auto* to = static_cast<std::uint8_t*>(out);
+    const std::size_t whole = bytes / sizeof(std::uint32_t);
+    for (std::size_t i = 0; i < whole; ++i) {
+        const std::uint32_t word = words[i].load(std::memory_order_relaxed);
+        std::memcpy(to + i * sizeof word, &word, sizeof word);
+    }
+    if (const std::size_t rest = bytes - whole * sizeof(std::uint32_t); rest > 0) {
+        const std::uint32_t word = words[whole].load(std::memory_order_relaxed);
+        std::memcpy(to + whole * sizeof word, &word, rest);
+    }
+}
+
+} // namespace detail
+
+// Writer only (one thread at a time per block). Copies `bytes` bytes of `data` into
+// `words`, which hold at least seqlockWords(bytes). No allocation, lock or system call.
+inline void seqlockWrite(std::atomic<std::uint32_t>& sequence, std::atomic<std::uint32_t>* words,
+                         const void* data, std::size_t bytes) {
+    const std::uint32_t start = detail::beginWrite(sequence);
+    detail::storeWords(words, data, bytes);
+    sequence.store((start | 1u) + 1u, std::memory_order_release);
+}
+
+// Writer only. Stores `length` in the first word and `length` bytes of `data` after it;
+// `words` hold at least 1 + seqlockWords(length). Read back with seqlockReadSized.
+inline void seqlockWriteSized(std::atomic<std::uint32_t>& sequence,
+                              std::atomic<std::uint32_t>* words, const void* data,
+                              std::uint32_t length) {
+    const std::uint32_t start = detail::beginWrite(sequence);
+    words[0].store(length, std::memory_order_relaxed);
+    detail::storeWords(words + 1, data, length);
     sequence.store((start | 1u) + 1u, std::memory_order_release);
 }
 
@@ -55,16 +92,24 @@ inline bool seqlockRead(const std::atomic<std::uint32_t>& sequence,
     if ((before & 1u) != 0) {
         return false;
     }
-    auto* to = static_cast<std::uint8_t*>(out);
-    const std::size_t whole = bytes / sizeof(std::uint32_t);
-    for (std::size_t i = 0; i < whole; ++i) {
-        const std::uint32_t word = words[i].load(std::memory_order_relaxed);
-        std::memcpy(to + i * sizeof word, &word, sizeof word);
+    detail::copyWords(words, out, bytes);
+    std::atomic_thread_fence(std::memory_order_acquire);
+    return sequence.load(std::memory_order_relaxed) == before;
+}
+
+// Any thread, for a block whose first word is the length in bytes of what follows it (as
+// written by seqlockWrite of the length word and the bytes together). Copies at most
+// `capacity` bytes of what follows into `out` and sets `length` to the stored length, which
+// the caller bounds: in shared memory it is untrusted. True when the copy is whole.
+inline bool seqlockReadSized(const std::atomic<std::uint32_t>& sequence,
+                             const std::atomic<std::uint32_t>* words, void* out,
+                             std::size_t capacity, std::uint32_t& length) {
+    const std::uint32_t before = sequence.load(std::memory_order_acquire);
+    if ((before & 1u) != 0) {
+        return false;
     }
-    if (const std::size_t rest = bytes - whole * sizeof(std::uint32_t); rest > 0) {
-        const std::uint32_t word = words[whole].load(std::memory_order_relaxed);
-        std::memcpy(to + whole * sizeof word, &word, rest);
-    }
+    length = words[0].load(std::memory_order_relaxed);
+    detail::copyWords(words + 1, out, length < capacity ? length : capacity);
     std::atomic_thread_fence(std::memory_order_acquire);
     return sequence.load(std::memory_order_relaxed) == before;
 }

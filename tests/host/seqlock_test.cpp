@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <thread>
 
 namespace vex::host {
@@ -26,6 +27,18 @@ TEST(Seqlock, CopiesWholeAndOddLengthsOnly) {
     ASSERT_TRUE(seqlockRead(sequence, words.data(), oddBack, sizeof oddBack));
     EXPECT_EQ(oddBack[0], 1);
     EXPECT_EQ(oddBack[4], 5);
+
+    // A length-prefixed block: the stored length is reported, the copy bounded by the
+    // reader's capacity (in shared memory the length is untrusted).
+    seqlockWriteSized(sequence, words.data(), text, 6);
+    char part[4] = {};
+    std::uint32_t length = 0;
+    ASSERT_TRUE(seqlockReadSized(sequence, words.data(), part, sizeof part, length));
+    EXPECT_EQ(length, 6u);
+    EXPECT_EQ(std::string(part, 4), "labe");
+    words[0].store(0xFFFFFFFFu);
+    ASSERT_TRUE(seqlockReadSized(sequence, words.data(), part, sizeof part, length));
+    EXPECT_EQ(length, 0xFFFFFFFFu);
 
     // A writer that died mid-write leaves the counter odd: no read succeeds.
     sequence.store(7u);

@@ -3,7 +3,7 @@
 // positions, worked out by hand from the display's geometry.
 #include "host/kit/display_session.h"
 #include "host/kit/module_library.h"
-#include "host/vexhost/live/plot_axes.h"
+#include "host/kit/viewer/plot_axes.h"
 
 #include <gtest/gtest.h>
 

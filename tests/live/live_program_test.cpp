@@ -3,7 +3,7 @@
 // device, and a JACK graph's signal client connected to vexhost:a at start through a
 // private JACK server.
 #include "host/kit/paint_surface.h"
-#include "host/vexhost/live/plot_axes.h"
+#include "host/kit/viewer/plot_axes.h"
 #include "tests/support/temp_paths.h"
 
 #include <gtest/gtest.h>

@@ -5,9 +5,9 @@
 
 #include "host/kit/display_session.h"
 #include "host/kit/paint_surface.h"
+#include "host/kit/viewer/peak_hold.h"
+#include "host/kit/viewer/plot_axes.h"
 #include "host/vexhost/live/frame_queue.h"
-#include "host/vexhost/live/peak_hold.h"
-#include "host/vexhost/live/plot_axes.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "host/vexhost/live/plot_axes.h"
+#include "host/kit/viewer/plot_axes.h"
 
 #include <algorithm>
 #include <cmath>

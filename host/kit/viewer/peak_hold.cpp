@@ -1,4 +1,4 @@
-#include "host/vexhost/live/peak_hold.h"
+#include "host/kit/viewer/peak_hold.h"
 
 #include "analyzer/display/plot_geometry.h"
 

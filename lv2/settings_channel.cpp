@@ -1,0 +1,135 @@
+#include "lv2/settings_channel.h"
+
+#include "lv2/analyzer_lv2.h"
+
+#include <lv2/atom/forge.h>
+#include <lv2/atom/util.h>
+#include <lv2/patch/patch.h>
+
+#include <cstring>
+
+namespace vex::lv2 {
+
+SettingsChannel::SettingsChannel(LV2_URID_Map& hostMap, LV2UI_Write_Function writeFunction,
+                                 LV2UI_Controller hostController)
+    : map(hostMap), write(writeFunction), controller(hostController) {
+    for (std::uint32_t i = 0; i < kSettingCount; ++i) {
+        uris[i] = hostMap.map(hostMap.handle, kSettings[i].uri);
+    }
+    patchSet = hostMap.map(hostMap.handle, LV2_PATCH__Set);
+    patchProperty = hostMap.map(hostMap.handle, LV2_PATCH__property);
+    patchValue = hostMap.map(hostMap.handle, LV2_PATCH__value);
+    atomInt = hostMap.map(hostMap.handle, LV2_ATOM__Int);
+    atomFloat = hostMap.map(hostMap.handle, LV2_ATOM__Float);
+    atomString = hostMap.map(hostMap.handle, LV2_ATOM__String);
+    atomChunk = hostMap.map(hostMap.handle, LV2_ATOM__Chunk);
+    atomUrid = hostMap.map(hostMap.handle, LV2_ATOM__URID);
+    atomObject = hostMap.map(hostMap.handle, LV2_ATOM__Object);
+    eventTransfer = hostMap.map(hostMap.handle, LV2_ATOM__eventTransfer);
+}
+
+LV2_URID SettingsChannel::typeOf(SettingKind kind) const {
+    switch (kind) {
+    case SettingKind::kInt:
+        return atomInt;
+    case SettingKind::kFloat:
+        return atomFloat;
+    case SettingKind::kString:
+        return atomString;
+    case SettingKind::kBytes:
+        return atomChunk;
+    }
+    return 0;
+}
+
+bool SettingsChannel::send(std::uint32_t which, const void* data, std::uint32_t size) {
+    if (which >= kSettingCount || (size > 0 && data == nullptr) ||
+        !settingSizeFits(kSettings[which].kind, kSettings[which].capacity, size)) {
+        return false;
+    }
+    const bool text = kSettings[which].kind == SettingKind::kString;
+    const std::uint32_t valueSize = size + (text ? 1u : 0u);
+    // The message: the object's header and body, two property entries, the URID, the value.
+    std::vector<std::uint64_t> buffer(
+        (sizeof(LV2_Atom_Object) + 2 * sizeof(LV2_Atom_Property_Body) + 8 + valueSize + 7) / 8 + 1);
+    LV2_Atom_Forge forge;
+    lv2_atom_forge_init(&forge, &map);
+    lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(buffer.data()),
+                              buffer.size() * sizeof(std::uint64_t));
+    LV2_Atom_Forge_Frame frame;
+    lv2_atom_forge_object(&forge, &frame, 0, patchSet);
+    lv2_atom_forge_key(&forge, patchProperty);
+    lv2_atom_forge_urid(&forge, uris[which]);
+    lv2_atom_forge_key(&forge, patchValue);
+    lv2_atom_forge_atom(&forge, valueSize, typeOf(kSettings[which].kind));
+    if (size > 0) {
+        lv2_atom_forge_raw(&forge, data, size);
+    }
+    if (text) {
+        lv2_atom_forge_raw(&forge, "", 1);
+    }
+    lv2_atom_forge_pad(&forge, valueSize);
+    lv2_atom_forge_pop(&forge, &frame);
+    const auto* object = reinterpret_cast<const LV2_Atom*>(buffer.data());
+    write(controller, kPortControl, static_cast<std::uint32_t>(sizeof(LV2_Atom) + object->size),
+          eventTransfer, object);
+    return true;
+}
+
+bool SettingsChannel::take(const LV2_Atom& atom, std::uint32_t size, std::uint32_t& which,
+                           std::vector<std::uint8_t>& value) const {
+    if (atom.type != atomObject || size < sizeof(LV2_Atom_Object) ||
+        atom.size > size - sizeof(LV2_Atom) || atom.size < sizeof(LV2_Atom_Object_Body)) {
+        return false;
+    }
+    const auto& object = reinterpret_cast<const LV2_Atom_Object&>(atom);
+    if (object.body.otype != patchSet) {
+        return false;
+    }
+    const LV2_Atom* property = nullptr;
+    const LV2_Atom* entry = nullptr;
+    // Why not lv2_atom_object_get: its walk trusts every entry's size; this one checks
+    // that each entry lies inside the object.
+    const auto* begin = reinterpret_cast<const std::uint8_t*>(&object.body);
+    const std::uint8_t* end = begin + object.atom.size;
+    const std::uint8_t* at = begin + sizeof(LV2_Atom_Object_Body);
+    while (static_cast<std::size_t>(end - at) >= sizeof(LV2_Atom_Property_Body)) {
+        const auto* prop = reinterpret_cast<const LV2_Atom_Property_Body*>(at);
+        const std::size_t room = static_cast<std::size_t>(end - at) - sizeof(*prop);
+        if (prop->value.size > room) {
+            return false;
+        }
+        if (prop->key == patchProperty) {
+            property = &prop->value;
+        } else if (prop->key == patchValue) {
+            entry = &prop->value;
+        }
+        at += lv2_atom_pad_size(static_cast<std::uint32_t>(sizeof(*prop) + prop->value.size));
+    }
+    if (property == nullptr || entry == nullptr || property->type != atomUrid ||
+        property->size != sizeof(LV2_URID)) {
+        return false;
+    }
+    const LV2_URID key = reinterpret_cast<const LV2_Atom_URID*>(property)->body;
+    for (which = 0; which < kSettingCount && uris[which] != key; ++which) {
+    }
+    if (which == kSettingCount || entry->type != typeOf(kSettings[which].kind)) {
+        return false;
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(entry + 1);
+    std::uint32_t length = entry->size;
+    if (kSettings[which].kind == SettingKind::kString) {
+        const void* terminator = std::memchr(bytes, 0, length);
+        if (terminator != nullptr) {
+            length =
+                static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(terminator) - bytes);
+        }
+    }
+    if (!settingSizeFits(kSettings[which].kind, kSettings[which].capacity, length)) {
+        return false;
+    }
+    value.assign(bytes, bytes + length);
+    return true;
+}
+
+} // namespace vex::lv2

@@ -1,0 +1,203 @@
+// An LV2 host's side of the DSP library, for tests: the library loaded with dlopen from the
+// assembled bundle, one instance made through its descriptor, every port connected to
+// buffers of ours, runs with the control sequence cleared after each.
+#pragma once
+
+#include <lv2/atom/atom.h>
+#include <lv2/atom/util.h>
+#include <lv2/core/lv2.h>
+#include <lv2/urid/urid.h>
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace vex::test {
+
+// Port indices and URIs as the bundle's description states them.
+enum : std::uint32_t {
+    kSignalA = 0,
+    kSignalB = 1,
+    kOutA = 2,
+    kOutB = 3,
+    kControl = 4,
+    kNotify = 5,
+    kMode = 6,
+    kRate = 7,
+    kEnable = 8,
+    kAlways = 9,
+    kFramesSent = 10,
+    kFramesDropped = 11,
+    kPeakA = 12,
+    kPeakB = 13,
+    kGroup = 14,
+    kMembers = 15,
+    kSlot = 16,
+};
+constexpr char kUri[] = "urn:vex:analyzer";
+constexpr char kFrameUri[] = "urn:vex:analyzer#Frame";
+constexpr char kUiOpenUri[] = "urn:vex:analyzer#UiOpen";
+constexpr char kUiClosedUri[] = "urn:vex:analyzer#UiClosed";
+constexpr std::uint32_t kLargestBlock = 8192;
+
+// The host's URID map: called at instantiation only.
+struct UridMap {
+    std::vector<std::string> uris;
+    LV2_URID_Map feature{this, map};
+
+    static LV2_URID map(LV2_URID_Map_Handle handle, const char* uri) {
+        auto& uris = static_cast<UridMap*>(handle)->uris;
+        const auto found = std::find(uris.begin(), uris.end(), uri);
+        if (found != uris.end()) {
+            return static_cast<LV2_URID>(found - uris.begin() + 1);
+        }
+        uris.emplace_back(uri);
+        return static_cast<LV2_URID>(uris.size());
+    }
+    LV2_URID operator()(const char* uri) { return map(this, uri); }
+};
+
+// One plug-in instance with every port connected, as a host sets it up.
+class Instance {
+public:
+    Instance(double sampleRate, std::uint32_t notifyBytes, float group = 0.0f)
+        : notifyStorage((notifyBytes + 7) / 8 + 1), controlStorage(8192) {
+        // Why: the module stays loaded for the program's life, as in a host's process.
+        // Unloading it with the last instance would also unload the drawing libraries it
+        // brings (Cairo, fontconfig, X11), whose one-time set-up the leak checker then
+        // reports as lost.
+        static void* const module =
+            dlopen(VEX_LV2_BUNDLE_DIR "/VEX_ANALYZER.sem", RTLD_NOW | RTLD_LOCAL);
+        EXPECT_NE(module, nullptr);
+        library = dlopen(VEX_LV2_BUNDLE_DIR "/vex_analyzer_dsp.so", RTLD_NOW | RTLD_LOCAL);
+        EXPECT_NE(library, nullptr) << dlerror();
+        if (library == nullptr) {
+            return;
+        }
+        auto entry = reinterpret_cast<LV2_Descriptor_Function>(dlsym(library, "lv2_descriptor"));
+        descriptor = entry != nullptr ? entry(0) : nullptr;
+        EXPECT_NE(descriptor, nullptr);
+        if (descriptor == nullptr) {
+            return;
+        }
+        EXPECT_STREQ(descriptor->URI, kUri);
+        EXPECT_EQ(entry(1), nullptr);
+        const LV2_Feature mapFeature{LV2_URID__map, &urids.feature};
+        const LV2_Feature* features[] = {&mapFeature, nullptr};
+        handle = descriptor->instantiate(descriptor, sampleRate, VEX_LV2_BUNDLE_DIR "/", features);
+        EXPECT_NE(handle, nullptr);
+        frameType = urids(kFrameUri);
+        notifyCapacity = notifyBytes;
+        for (float& value : controls) {
+            value = 0.0f;
+        }
+        controls[kRate] = 4.0f;
+        controls[kEnable] = 1.0f;
+        controls[kGroup] = group;
+        controls[kSlot] = -2.0f;
+        signalA.assign(kLargestBlock, 0.0f);
+        signalB.assign(kLargestBlock, 0.0f);
+        outA.assign(kLargestBlock, 0.0f);
+        outB.assign(kLargestBlock, 0.0f);
+        if (handle == nullptr) {
+            return;
+        }
+        connect(kSignalA, signalA.data());
+        connect(kSignalB, signalB.data());
+        connect(kOutA, outA.data());
+        connect(kOutB, outB.data());
+        connect(kControl, controlStorage.data());
+        connect(kNotify, notifyStorage.data());
+        for (std::uint32_t port = kMode; port <= kSlot; ++port) {
+            connect(port, &controls[port]);
+        }
+        descriptor->activate(handle);
+        clearControl();
+    }
+    ~Instance() {
+        if (handle != nullptr) {
+            descriptor->deactivate(handle);
+            descriptor->cleanup(handle);
+        }
+        if (library != nullptr) {
+            dlclose(library);
+        }
+    }
+    bool ready() const { return handle != nullptr; }
+
+    void connect(std::uint32_t port, void* data) { descriptor->connect_port(handle, port, data); }
+
+    // One run of `frames` samples from `a` and `b` (copied into the input buffers).
+    void run(std::uint32_t frames) {
+        auto* notify = reinterpret_cast<LV2_Atom_Sequence*>(notifyStorage.data());
+        notify->atom.size = notifyCapacity;
+        notify->atom.type = 0;
+        descriptor->run(handle, frames);
+        clearControl();
+    }
+
+    // A UI message on the control port for the next run.
+    void sendUiMessage(const char* uri) {
+        LV2_Atom_Object object{};
+        object.atom.type = urids(LV2_ATOM__Object);
+        object.atom.size = sizeof(LV2_Atom_Object_Body);
+        object.body.otype = urids(uri);
+        sendAtom(object.atom);
+    }
+    // Any atom (header and body) as an event on the control port for the next run.
+    void sendAtom(const LV2_Atom& atom) {
+        auto* control = reinterpret_cast<LV2_Atom_Sequence*>(controlStorage.data());
+        const std::uint32_t need = lv2_atom_pad_size(sizeof(LV2_Atom_Event) + atom.size);
+        const std::size_t room = controlStorage.size() * sizeof(std::uint64_t);
+        ASSERT_LE(sizeof(LV2_Atom) + control->atom.size + need, room);
+        auto* event = reinterpret_cast<LV2_Atom_Event*>(reinterpret_cast<std::uint8_t*>(control) +
+                                                        sizeof(LV2_Atom) + control->atom.size);
+        event->time.frames = 0;
+        std::memcpy(&event->body, &atom, sizeof(LV2_Atom) + atom.size);
+        control->atom.size += need;
+    }
+    // The library's extension data for `uri` (null when it has none).
+    const void* extension(const char* uri) const { return descriptor->extension_data(uri); }
+    LV2_Handle instance() const { return handle; }
+
+    // The frame events of the last run: their sizes, or -1 for an event of another type.
+    template <typename Visit> void forEachEvent(Visit visit) const {
+        const auto* notify = reinterpret_cast<const LV2_Atom_Sequence*>(notifyStorage.data());
+        LV2_ATOM_SEQUENCE_FOREACH(notify, event) {
+            visit(event->body.type == frameType ? static_cast<std::int32_t>(event->body.size) : -1,
+                  event->time.frames);
+        }
+    }
+    const LV2_Atom_Sequence& notify() const {
+        return *reinterpret_cast<const LV2_Atom_Sequence*>(notifyStorage.data());
+    }
+
+    UridMap urids;
+    float controls[kSlot + 1];
+    std::vector<float> signalA, signalB, outA, outB;
+
+private:
+    void clearControl() {
+        auto* control = reinterpret_cast<LV2_Atom_Sequence*>(controlStorage.data());
+        control->atom.type = urids(LV2_ATOM__Sequence);
+        control->atom.size = sizeof(LV2_Atom_Sequence_Body);
+        control->body.unit = 0;
+        control->body.pad = 0;
+    }
+
+    void* library = nullptr;
+    const LV2_Descriptor* descriptor = nullptr;
+    LV2_Handle handle = nullptr;
+    LV2_URID frameType = 0;
+    std::uint32_t notifyCapacity = 0;
+    std::vector<std::uint64_t> notifyStorage; // 8-byte aligned, as atoms need
+    std::vector<std::uint64_t> controlStorage;
+};
+
+} // namespace vex::test

@@ -1,0 +1,205 @@
+// The plug-in's settings: kept by the DSP as the UI sets them, announced to every UI, saved
+// and restored with the host's state, and never taken when malformed.
+#include "lv2/settings_channel.h"
+#include "lv2/settings_store.h"
+#include "tests/lv2/lv2_instance.h"
+
+#include <lv2/atom/forge.h>
+#include <lv2/patch/patch.h>
+#include <lv2/state/state.h>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace vex::test {
+namespace {
+
+// The settings as the bundle's description states them.
+constexpr char kLabelUri[] = "urn:vex:analyzer#label";
+constexpr std::uint32_t kLabelBytes = 64;
+
+TEST(SettingsStore, TakesOnlyValuesOfTheirKind) {
+    using lv2::SettingKind;
+    const lv2::SettingSpec specs[] = {{"i", SettingKind::kInt, 4},
+                                      {"f", SettingKind::kFloat, 4},
+                                      {"s", SettingKind::kString, 8},
+                                      {"b", SettingKind::kBytes, 5}};
+    lv2::SettingsStore store(specs, 4);
+    const std::int32_t three = 3;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float half = 0.5f;
+    EXPECT_TRUE(store.set(0, &three, 4));
+    EXPECT_FALSE(store.set(0, &three, 2));
+    EXPECT_FALSE(store.set(1, &nan, 4));
+    EXPECT_TRUE(store.set(1, &half, 4));
+    EXPECT_TRUE(store.set(2, "Basse \xC3\xA9", 8)); // UTF-8, exactly the capacity
+    EXPECT_FALSE(store.set(2, "Bass gtr", 9));      // one byte over
+    EXPECT_FALSE(store.set(2, "a\nb", 3));          // a control character
+    EXPECT_FALSE(store.set(2, "\xC3", 1));          // a sequence cut short
+    EXPECT_FALSE(store.set(2, "\xC0\xAF", 2));      // an overlong form
+    EXPECT_FALSE(store.set(2, "\xED\xA0\x80", 3));  // a surrogate
+    EXPECT_FALSE(store.set(3, "123456", 6));
+    EXPECT_FALSE(store.set(4, &three, 4)); // no such setting
+    EXPECT_FALSE(store.has(3));
+
+    std::int32_t intBack = 0;
+    EXPECT_EQ(store.get(0, &intBack, 4), 4u);
+    EXPECT_EQ(intBack, 3);
+    char text[8] = {};
+    EXPECT_EQ(store.get(2, text, sizeof text), 8u);
+    EXPECT_EQ(std::string(text, 8), "Basse \xC3\xA9");
+
+    // An empty value is a value; a cleared setting has none.
+    EXPECT_TRUE(store.set(3, nullptr, 0));
+    bool present = false;
+    EXPECT_EQ(store.get(3, text, sizeof text, &present), 0u);
+    EXPECT_TRUE(present);
+    store.clear(3);
+    EXPECT_FALSE(store.has(3));
+}
+
+// A host's state store: what save stored, under which key and type.
+struct SavedState {
+    struct Entry {
+        std::vector<std::uint8_t> bytes;
+        LV2_URID type;
+        std::uint32_t flags;
+    };
+    std::map<LV2_URID, Entry> entries;
+
+    static LV2_State_Status store(LV2_State_Handle handle, uint32_t key, const void* value,
+                                  size_t size, uint32_t type, uint32_t flags) {
+        const auto* bytes = static_cast<const std::uint8_t*>(value);
+        static_cast<SavedState*>(handle)->entries[key] = {{bytes, bytes + size}, type, flags};
+        return LV2_STATE_SUCCESS;
+    }
+    static const void* retrieve(LV2_State_Handle handle, uint32_t key, size_t* size, uint32_t* type,
+                                uint32_t* flags) {
+        auto& entries = static_cast<SavedState*>(handle)->entries;
+        const auto found = entries.find(key);
+        if (found == entries.end()) {
+            return nullptr;
+        }
+        *size = found->second.bytes.size();
+        *type = found->second.type;
+        *flags = found->second.flags;
+        return found->second.bytes.data();
+    }
+};
+
+// The UI's channel on the test host: what it writes goes to the instance's control port.
+struct UiSide {
+    explicit UiSide(Instance& instance)
+        : plugin(instance), channel(instance.urids.feature, write, this) {}
+    static void write(LV2UI_Controller controller, uint32_t port, uint32_t size, uint32_t,
+                      const void* buffer) {
+        auto* ui = static_cast<UiSide*>(controller);
+        ASSERT_EQ(port, kControl);
+        ASSERT_EQ(size, sizeof(LV2_Atom) + static_cast<const LV2_Atom*>(buffer)->size);
+        ui->plugin.sendAtom(*static_cast<const LV2_Atom*>(buffer));
+    }
+    // The labels the last run announced on the notify port, in order.
+    std::vector<std::string> announced() {
+        std::vector<std::string> labels;
+        LV2_ATOM_SEQUENCE_FOREACH(&plugin.notify(), event) {
+            std::uint32_t which = 0;
+            std::vector<std::uint8_t> value;
+            const auto size = static_cast<std::uint32_t>(sizeof(LV2_Atom) + event->body.size);
+            if (channel.take(event->body, size, which, value)) {
+                EXPECT_EQ(which, lv2::kSettingLabel);
+                labels.emplace_back(value.begin(), value.end());
+            }
+        }
+        return labels;
+    }
+    Instance& plugin;
+    lv2::SettingsChannel channel;
+};
+
+TEST(Lv2Settings, LabelGoesToEveryUiAndIntoTheSavedState) {
+    Instance plugin(48000.0, 65536);
+    ASSERT_TRUE(plugin.ready());
+    UiSide ui(plugin);
+    const auto* state =
+        static_cast<const LV2_State_Interface*>(plugin.extension(LV2_STATE__interface));
+    ASSERT_NE(state, nullptr);
+
+    plugin.sendUiMessage(kUiOpenUri);
+    plugin.run(64);
+    EXPECT_TRUE(ui.announced().empty()); // nothing set yet
+
+    ASSERT_TRUE(ui.channel.send(lv2::kSettingLabel, "Kick", 4));
+    plugin.run(64);
+    EXPECT_EQ(ui.announced(), std::vector<std::string>{"Kick"});
+    plugin.run(64);
+    EXPECT_TRUE(ui.announced().empty()); // said once
+
+    // Malformed sets change nothing: too long, a float for a string, an unknown property.
+    EXPECT_FALSE(ui.channel.send(lv2::kSettingLabel, std::string(kLabelBytes + 1, 'x').data(),
+                                 kLabelBytes + 1));
+    LV2_Atom_Forge forge;
+    lv2_atom_forge_init(&forge, &plugin.urids.feature);
+    std::uint64_t buffer[16];
+    for (const char* property : {kLabelUri, "urn:vex:analyzer#nothing"}) {
+        lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(buffer), sizeof buffer);
+        LV2_Atom_Forge_Frame frame;
+        const LV2_Atom_Forge_Ref set =
+            lv2_atom_forge_object(&forge, &frame, 0, plugin.urids(LV2_PATCH__Set));
+        lv2_atom_forge_key(&forge, plugin.urids(LV2_PATCH__property));
+        lv2_atom_forge_urid(&forge, plugin.urids(property));
+        lv2_atom_forge_key(&forge, plugin.urids(LV2_PATCH__value));
+        lv2_atom_forge_float(&forge, 1.0f);
+        lv2_atom_forge_pop(&forge, &frame);
+        plugin.sendAtom(*lv2_atom_forge_deref(&forge, set));
+    }
+    plugin.run(64);
+    EXPECT_TRUE(ui.announced().empty());
+
+    // A get of every property answers the label as it stands.
+    lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(buffer), sizeof buffer);
+    LV2_Atom_Forge_Frame frame;
+    const LV2_Atom_Forge_Ref get =
+        lv2_atom_forge_object(&forge, &frame, 0, plugin.urids(LV2_PATCH__Get));
+    lv2_atom_forge_pop(&forge, &frame);
+    plugin.sendAtom(*lv2_atom_forge_deref(&forge, get));
+    plugin.run(64);
+    EXPECT_EQ(ui.announced(), std::vector<std::string>{"Kick"});
+
+    SavedState saved;
+    ASSERT_EQ(state->save(plugin.instance(), SavedState::store, &saved, 0, nullptr),
+              LV2_STATE_SUCCESS);
+    ASSERT_EQ(saved.entries.size(), 1u);
+    const auto& entry = saved.entries.begin()->second;
+    EXPECT_EQ(saved.entries.begin()->first, plugin.urids(kLabelUri));
+    EXPECT_EQ(entry.type, plugin.urids(LV2_ATOM__String));
+    EXPECT_EQ(entry.bytes, (std::vector<std::uint8_t>{'K', 'i', 'c', 'k', 0}));
+    EXPECT_TRUE(entry.flags & LV2_STATE_IS_POD);
+
+    // Restored into another instance, the label reaches its UI when it opens.
+    Instance other(48000.0, 65536);
+    ASSERT_TRUE(other.ready());
+    UiSide otherUi(other);
+    ASSERT_EQ(state->restore(other.instance(), SavedState::retrieve, &saved, 0, nullptr),
+              LV2_STATE_SUCCESS);
+    other.sendUiMessage(kUiOpenUri);
+    other.run(64);
+    EXPECT_EQ(otherUi.announced(), std::vector<std::string>{"Kick"});
+
+    // A state without the label, or with a value of another type, leaves none.
+    saved.entries.begin()->second.type = other.urids(LV2_ATOM__Int);
+    ASSERT_EQ(state->restore(other.instance(), SavedState::retrieve, &saved, 0, nullptr),
+              LV2_STATE_SUCCESS);
+    other.run(64);
+    EXPECT_TRUE(otherUi.announced().empty());
+    SavedState resaved;
+    state->save(other.instance(), SavedState::store, &resaved, 0, nullptr);
+    EXPECT_TRUE(resaved.entries.empty());
+}
+
+} // namespace
+} // namespace vex::test
