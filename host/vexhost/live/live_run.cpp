@@ -51,7 +51,10 @@ LiveRun::LiveRun(const SessionOptions& sessionOptions, const DisplayLook& look,
     : options(options), updateRate(sessionOptions.rate), queue(kQueueFrames) {
     openSource(sessionOptions);
     buildEngine(sessionOptions);
-    view = std::make_unique<LiveView>(*factory, options.mode, look, voices, rate);
+    DisplayLook shownLook = look;
+    openGroup(shownLook);
+    view = std::make_unique<LiveView>(*factory, this->options.mode, shownLook,
+                                      group ? group::kSlots : voices, rate);
     view->setPeakHold(options.peakHold);
     window = std::make_unique<LiveWindow>(view->width(), view->height(), view->smallest());
     std::int32_t x = 0;
@@ -71,7 +74,16 @@ LiveRun::~LiveRun() {
 // The module, the inputs when they are files or signals, and the driver that brings the
 // samples and sets the rate and the block size.
 void LiveRun::openSource(const SessionOptions& sessionOptions) {
-    if (!sessionOptions.inputs.empty()) {
+    watchOnly = options.group > 0 && sessionOptions.inputs.empty() && options.jackVoices == 0 &&
+                !options.capture;
+    if (watchOnly) {
+        // Why a silent signal: it paces the window's clock (--after, --duration) as any
+        // source does, and joins no group.
+        SessionOptions silent = sessionOptions;
+        silent.inputs = {"silence"};
+        session = std::make_unique<Session>(silent);
+        factory = &session->factory();
+    } else if (!sessionOptions.inputs.empty()) {
         session = std::make_unique<Session>(sessionOptions);
         factory = &session->factory();
     } else {
@@ -111,6 +123,34 @@ void LiveRun::buildEngine(const SessionOptions& sessionOptions) {
         engine->addVoice(driver->voiceInput(v, std::move(input)));
     }
     feed = std::make_unique<LiveFeed>(std::move(engine), queue);
+}
+
+void LiveRun::openGroup(DisplayLook& look) {
+    if (options.group <= 0) {
+        return;
+    }
+    group = std::make_unique<LiveGroup>(options.group, watchOnly ? 0 : voices, rate);
+    feed->joinGroup(group.get());
+    // Every member is drawn, the highlighted one in the main colours; gates come from the
+    // group, not from the voices.
+    look.follow = true;
+    look.gates.assign(group::kSlots, 0.0f);
+    const std::int32_t chosen = group->groupView();
+    if (chosen >= 0) {
+        options.mode = chosen;
+        feed->requestMode(chosen);
+    } else {
+        group->chooseView(options.mode);
+    }
+}
+
+void LiveRun::showGroup() {
+    const std::int32_t chosen = group->groupView();
+    if (chosen >= 0 && chosen != view->mode()) {
+        feed->requestMode(chosen);
+        view->setMode(chosen);
+    }
+    group->show(*view);
 }
 
 void LiveRun::run(Console& console) {
@@ -168,6 +208,9 @@ bool LiveRun::handleEvents() {
             case SDLK_2:
             case SDLK_3: {
                 const std::int32_t mode = event.key.keysym.sym - SDLK_1;
+                if (group) {
+                    group->chooseView(mode);
+                }
                 feed->requestMode(mode);
                 view->setMode(mode);
                 break;
@@ -209,6 +252,14 @@ bool LiveRun::handleEvents() {
 }
 
 void LiveRun::takeFrames() {
+    if (group) {
+        // The voices' own frames come back through the group with every other member's.
+        while (queue.front() != nullptr) {
+            queue.pop();
+        }
+        showGroup();
+        return;
+    }
     while (const QueuedFrame* frame = queue.front()) {
         if (frame->size == plot::frameSizeOfView(view->mode()) || frame->size == 0) {
             view->take(*frame);
@@ -234,6 +285,11 @@ void LiveRun::report(Console& console) const {
     const std::string reading = view->cursorText();
     if (!reading.empty()) {
         console.out << "cursor: " << reading << "\n";
+    }
+    if (group) {
+        console.out << "group " << options.group << ": " << group->members() << " members";
+        const std::string note = group->note();
+        console.out << (note.empty() ? std::string() : ", " + note) << "\n";
     }
     if (options.stats) {
         const double audioSeconds = static_cast<double>(feed->position()) / rate;

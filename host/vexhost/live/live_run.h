@@ -11,6 +11,7 @@
 #include "host/vexhost/live/frame_queue.h"
 #include "host/vexhost/live/live_command.h"
 #include "host/vexhost/live/live_feed.h"
+#include "host/vexhost/live/live_group.h"
 #include "host/vexhost/live/live_stats.h"
 #include "host/vexhost/live/live_view.h"
 #include "host/vexhost/live/live_window.h"
@@ -61,6 +62,10 @@ private:
     void takeFrames();
     void present(std::int64_t position);
     void writeScreenshot(Console& console);
+    // Joins the group and shows its members, when asked for one.
+    void openGroup(DisplayLook& look);
+    // Follows the group's view and hands the members' new frames to the view.
+    void showGroup();
 
     LiveOptions options;
     std::int32_t updateRate;
@@ -72,6 +77,8 @@ private:
     double rate = 48000.0;
     FrameQueue queue;
     std::unique_ptr<LiveFeed> feed;
+    std::unique_ptr<LiveGroup> group;
+    bool watchOnly = false; // --group without a source: a silent clock, no member
     std::unique_ptr<LiveView> view;
     std::unique_ptr<LiveWindow> window;
     LiveStats stats;

@@ -64,6 +64,11 @@ LiveView::LiveView(FactoryInterface& factory, std::int32_t mode, const DisplayLo
 
 LiveView::~LiveView() = default;
 
+void LiveView::setGate(std::int32_t voice, float gate) {
+    display.setGate(voice, gate);
+    changed = true;
+}
+
 void LiveView::take(const QueuedFrame& frame) {
     if (isFrozen) {
         return;

@@ -27,6 +27,8 @@ public:
     // Hands one frame to the display and the peak hold; while frozen it is dropped.
     void take(const QueuedFrame& frame);
 
+    // A voice's gate (groups: the members present, the highlighted one last).
+    void setGate(std::int32_t voice, float gate);
     void setMode(std::int32_t mode);
     void setSplit(bool split);
     void setFollow(bool follow);

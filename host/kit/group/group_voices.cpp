@@ -1,0 +1,86 @@
+#include "host/kit/group/group_voices.h"
+
+#include "analyzer/display/plot_geometry.h"
+
+#include <cmath>
+
+namespace vex::host::group {
+
+void GroupVoices::update(const GroupReader& reader, std::int32_t view, double sampleRate,
+                         std::int32_t highlight, const VoiceSink& sink) {
+    const auto wanted = static_cast<std::uint32_t>(plot::frameSizeOfView(view));
+    otherRateCount = 0;
+    shownCount = 0;
+    std::array<bool, kSlots> show{};
+    for (std::int32_t s = 0; s < kSlots; ++s) {
+        const MemberState& member = reader.member(s);
+        if (!member.present) {
+            continue;
+        }
+        // Why a tolerance of a thousandth of a hertz: the rate travels as a float.
+        if (std::fabs(static_cast<double>(member.sampleRate) - sampleRate) > 1e-3) {
+            ++otherRateCount;
+            continue;
+        }
+        show[static_cast<std::size_t>(s)] = true;
+        ++shownCount;
+        if (member.fresh && member.bytes == wanted) {
+            sink.frame(s, member.frame.data(), static_cast<std::int32_t>(member.bytes));
+        }
+    }
+    std::int32_t chosen = highlight >= 0 && highlight < kSlots &&
+                                  show[static_cast<std::size_t>(highlight)]
+                              ? highlight
+                              : -1;
+    for (std::int32_t s = 0; s < kSlots && chosen < 0; ++s) {
+        if (show[static_cast<std::size_t>(s)]) {
+            chosen = s;
+        }
+    }
+    bool gatedOn = false;
+    for (std::int32_t s = 0; s < kSlots; ++s) {
+        const auto i = static_cast<std::size_t>(s);
+        if (show[i] != gated[i]) {
+            gated[i] = show[i];
+            gatedOn = gatedOn || show[i];
+            sink.gate(s, show[i] ? 1.0f : 0.0f);
+            if (!show[i]) {
+                sink.frame(s, nullptr, 0); // a member that left draws nothing
+            }
+        }
+    }
+    // The display follows the last voice gated on: the highlighted one goes last.
+    if (chosen >= 0 && (chosen != shownHighlight || gatedOn)) {
+        sink.gate(chosen, 1.0f);
+    }
+    shownHighlight = chosen;
+}
+
+std::int32_t GroupVoices::nextMember(const GroupReader& reader, std::int32_t slot) const {
+    for (std::int32_t step = 1; step <= kSlots; ++step) {
+        const std::int32_t s = ((slot < 0 ? -1 : slot) + step + kSlots) % kSlots;
+        if (reader.member(s).present && gated[static_cast<std::size_t>(s)]) {
+            return s;
+        }
+    }
+    return -1;
+}
+
+std::string GroupVoices::labelOf(const GroupReader& reader, std::int32_t slot) {
+    if (slot < 0 || slot >= kSlots) {
+        return std::string();
+    }
+    const std::string& label = reader.member(slot).label;
+    return label.empty() ? std::to_string(slot) : label;
+}
+
+std::string GroupVoices::note() const {
+    if (otherRateCount == 0) {
+        return std::string();
+    }
+    return std::to_string(otherRateCount) +
+           (otherRateCount == 1 ? " member at another sample rate is" : " members at other sample rates are") +
+           " not shown";
+}
+
+} // namespace vex::host::group
