@@ -56,3 +56,22 @@ void LiveGroup::show(LiveView& view) {
 }
 
 } // namespace vex::host
+
+namespace vex::host {
+
+std::vector<std::string> LiveGroup::caption(std::int32_t number) const {
+    std::vector<std::string> lines;
+    std::string head = "group " + std::to_string(number) + ": " +
+                       std::to_string(reader.memberCount()) + " members";
+    const std::int32_t shown = voices.highlighted();
+    if (shown >= 0) {
+        head += ", highlighted " + group::GroupVoices::labelOf(reader, shown);
+    }
+    lines.push_back(head);
+    if (!voices.note().empty()) {
+        lines.push_back(voices.note());
+    }
+    return lines;
+}
+
+} // namespace vex::host

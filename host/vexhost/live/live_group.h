@@ -42,6 +42,8 @@ public:
     // Window thread: members shown and the note on members left out.
     std::int32_t members() const { return reader.memberCount(); }
     std::string note() const { return voices.note(); }
+    // The caption over the picture: the members, the highlighted one's label, the note.
+    std::vector<std::string> caption(std::int32_t number) const;
 
 private:
     std::unique_ptr<group::GroupSegment> segment;

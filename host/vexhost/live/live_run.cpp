@@ -2,6 +2,8 @@
 // conditions, and the report on quitting.
 #include "host/vexhost/live/live_run.h"
 
+#include "host/kit/group/group_caption.h"
+
 #include "host/vexhost/output/output_files.h"
 #include "host/vexhost/output/png_writer.h"
 #include "host/vexhost/output/render_views.h"
@@ -270,7 +272,11 @@ void LiveRun::takeFrames() {
 }
 
 void LiveRun::present(std::int64_t position) {
-    window->present(view->paint());
+    const PaintSurface& picture = view->paint();
+    if (group) {
+        group::drawCaption(picture, group->caption(options.group));
+    }
+    window->present(picture);
     lastPresent = std::chrono::steady_clock::now();
     stats.presented(position, rate);
 }
