@@ -10,8 +10,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <new>
 
 namespace {
 
@@ -52,9 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ++data;
     --size;
     // The mapping: exactly a segment's bytes, so AddressSanitizer sees any read past it.
-    static std::unique_ptr<std::uint8_t[]> memory(new (std::align_val_t(64))
-                                                      std::uint8_t[kSegmentBytes]);
-    std::uint8_t* bytes = memory.get();
+    alignas(64) static std::uint8_t memory[kSegmentBytes];
+    std::uint8_t* bytes = memory;
     std::memset(bytes, 0, kSegmentBytes);
     auto* segment = reinterpret_cast<Segment*>(bytes);
     const std::size_t at = (flags & 1) != 0 ? sizeof(Header) : 0;

@@ -27,7 +27,8 @@ bool slotIsLive(const Slot& slot, std::int64_t now) {
     }
     const std::int64_t last = slot.lastRun.load(std::memory_order_relaxed);
     // Why both bounds: a garbage time far in the future must not hold a slot for ever.
-    return last <= now + kStaleNanos && now - last <= kStaleNanos;
+    // Why no difference: `last` is anyone's bytes, and now - last may overflow.
+    return last >= now - kStaleNanos && last <= now + kStaleNanos;
 }
 
 std::int32_t countMembers(const Segment& segment, std::int64_t now) {
