@@ -61,9 +61,9 @@ struct Member {
         out.assign(kBlock, 0.0f);
         notify.assign(8192, 0);
         control.assign(8, 0);
-        controls[6] = 2.0f;  // log view
-        controls[7] = 7.0f;  // 40 frames per second
-        controls[8] = 1.0f;  // enabled
+        controls[6] = 2.0f; // log view
+        controls[7] = 7.0f; // 40 frames per second
+        controls[8] = 1.0f; // enabled
         controls[14] = group;
         for (std::uint32_t port = 6; port <= 16; ++port) {
             plugin->connect_port(handle, port, &controls[port]);

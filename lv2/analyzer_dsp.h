@@ -4,8 +4,8 @@
 
 #include "host/kit/block_driver.h"
 #include "host/kit/module_library.h"
-#include "lv2/group_link.h"
 #include "lv2/dsp_settings.h"
+#include "lv2/group_link.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>

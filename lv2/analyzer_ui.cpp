@@ -129,8 +129,7 @@ void AnalyzerUi::portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t
             settingKnown[which] = true;
             dirty = true;
         }
-    } else if ((port == kPortGroup || port == kPortSlot) && format == 0 &&
-               size == sizeof(float)) {
+    } else if ((port == kPortGroup || port == kPortSlot) && format == 0 && size == sizeof(float)) {
         const float value = *static_cast<const float*>(buffer);
         port == kPortGroup ? group.setGroup(value) : group.setSlot(value);
         dirty = true;

@@ -114,8 +114,8 @@ std::vector<std::string> UiGroup::caption() const {
         return lines;
     }
     const std::int32_t shown = voices.highlighted();
-    std::string head = "group " + std::to_string(group) + ": " +
-                       std::to_string(reader.memberCount()) + " members";
+    std::string head =
+        "group " + std::to_string(group) + ": " + std::to_string(reader.memberCount()) + " members";
     if (shown >= 0) {
         head += ", highlighted " + host::group::GroupVoices::labelOf(reader, shown);
         if (shown == slot) {

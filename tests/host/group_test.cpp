@@ -173,8 +173,7 @@ TEST(Group, KilledMemberLeavesAndItsSlotIsTakenAgain) {
         }
     }
     std::int32_t childSlot = -2;
-    ASSERT_EQ(read(ready[0], &childSlot, sizeof childSlot),
-              static_cast<ssize_t>(sizeof childSlot));
+    ASSERT_EQ(read(ready[0], &childSlot, sizeof childSlot), static_cast<ssize_t>(sizeof childSlot));
     close(ready[0]);
     close(ready[1]);
     EXPECT_EQ(childSlot, 0);

@@ -133,9 +133,9 @@ void onTrappedSyscall(int, siginfo_t* info, void* context) {
         ++counts.syscalls;
     }
     auto* registers = static_cast<ucontext_t*>(context)->uc_mcontext.gregs;
-    registers[REG_RAX] = vexRawSyscall(info->si_syscall, registers[REG_RDI], registers[REG_RSI],
-                                       registers[REG_RDX], registers[REG_R10], registers[REG_R8],
-                                       registers[REG_R9]);
+    registers[REG_RAX] =
+        vexRawSyscall(info->si_syscall, registers[REG_RDI], registers[REG_RSI], registers[REG_RDX],
+                      registers[REG_R10], registers[REG_R8], registers[REG_R9]);
 }
 
 // Traps every system call of the calling thread but those made from vexRawSyscall, the

@@ -28,8 +28,7 @@ std::u16string utf16(const std::string& text) {
             code = ((c & 0x1Fu) << 6) | (static_cast<unsigned char>(text[i + 1]) & 0x3Fu);
             length = 2;
         } else if ((c & 0xF0) == 0xE0 && i + 2 < text.size()) {
-            code = ((c & 0x0Fu) << 12) |
-                   ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
+            code = ((c & 0x0Fu) << 12) | ((static_cast<unsigned char>(text[i + 1]) & 0x3Fu) << 6) |
                    (static_cast<unsigned char>(text[i + 2]) & 0x3Fu);
             length = 3;
         }

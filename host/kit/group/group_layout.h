@@ -25,8 +25,7 @@ inline constexpr std::int32_t kSlots = 128; // the display's voices
 inline constexpr std::int32_t kGroups = 16; // groups 1..16; 0 is "alone"
 inline constexpr std::uint32_t kLabelBytes = 64;
 // The largest frame the audio object sends.
-inline constexpr std::uint32_t kFrameCapacity =
-    static_cast<std::uint32_t>(kLongestPayloadSize);
+inline constexpr std::uint32_t kFrameCapacity = static_cast<std::uint32_t>(kLongestPayloadSize);
 // A member that has not run for this long has left (a crashed or frozen process).
 inline constexpr std::int64_t kStaleNanos = 2000000000;
 // The group's view word when no member has chosen one.
@@ -34,9 +33,9 @@ inline constexpr std::uint32_t kNoView = 0;
 
 // What a member publishes with each frame, under the slot's frame sequence lock.
 struct FrameRecord {
-    std::uint32_t bytes;      // frame length, 0..kFrameCapacity
-    float sampleRate;         // the member's sample rate
-    std::uint32_t serial;     // counts the member's frames: a reader sees what is new
+    std::uint32_t bytes;  // frame length, 0..kFrameCapacity
+    float sampleRate;     // the member's sample rate
+    std::uint32_t serial; // counts the member's frames: a reader sees what is new
     std::uint32_t reserved;
     std::uint8_t data[kFrameCapacity];
 };

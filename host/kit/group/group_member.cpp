@@ -46,8 +46,7 @@ std::int32_t groupView(const Segment& segment) {
 
 void setGroupView(Segment& segment, std::int32_t view) {
     if (view >= 0 && view <= 2) {
-        segment.header.view.store(static_cast<std::uint32_t>(view) + 1,
-                                  std::memory_order_relaxed);
+        segment.header.view.store(static_cast<std::uint32_t>(view) + 1, std::memory_order_relaxed);
     }
 }
 

@@ -52,7 +52,8 @@ bool GroupReader::read(const void* memory, std::size_t size, std::int64_t now) {
     const auto* segment = static_cast<const Segment*>(memory);
     const bool whole = memory != nullptr && size >= kSegmentBytes;
     const Header* header = whole ? &segment->header : nullptr;
-    const bool ours = header != nullptr && header->magic.load(std::memory_order_acquire) == kMagic &&
+    const bool ours = header != nullptr &&
+                      header->magic.load(std::memory_order_acquire) == kMagic &&
                       header->version.load(std::memory_order_relaxed) == kVersion &&
                       header->slotCount.load(std::memory_order_relaxed) == kSlots &&
                       header->slotBytes.load(std::memory_order_relaxed) == sizeof(Slot) &&

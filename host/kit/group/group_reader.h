@@ -15,7 +15,7 @@ namespace vex::host::group {
 
 // One member as the last read found it.
 struct MemberState {
-    bool present = false;   // a live member with a whole, valid frame record
+    bool present = false; // a live member with a whole, valid frame record
     std::uint32_t pid = 0;
     std::uint32_t serial = 0; // of the frame below
     bool fresh = false;       // the frame is newer than at the read before

@@ -50,8 +50,7 @@ void writeHeader(Header& header) {
     header.version.store(kVersion, std::memory_order_relaxed);
     header.slotCount.store(static_cast<std::uint32_t>(kSlots), std::memory_order_relaxed);
     header.slotBytes.store(static_cast<std::uint32_t>(sizeof(Slot)), std::memory_order_relaxed);
-    header.segmentBytes.store(static_cast<std::uint32_t>(kSegmentBytes),
-                              std::memory_order_relaxed);
+    header.segmentBytes.store(static_cast<std::uint32_t>(kSegmentBytes), std::memory_order_relaxed);
     header.view.store(kNoView, std::memory_order_relaxed);
     // Why last, with release: a reader that sees the magic sees the rest of the header.
     header.magic.store(kMagic, std::memory_order_release);
@@ -73,8 +72,8 @@ bool headerIsBlank(const Header& header) {
 } // namespace
 
 std::string segmentName(std::int32_t group) {
-    std::string name = "/vex-analyzer-" + std::to_string(geteuid()) + "-group-" +
-                       std::to_string(group);
+    std::string name =
+        "/vex-analyzer-" + std::to_string(geteuid()) + "-group-" + std::to_string(group);
     const char* scope = std::getenv("VEX_GROUP_SCOPE");
     if (validScope(scope)) {
         name += "-";
@@ -130,8 +129,8 @@ std::unique_ptr<GroupSegment> GroupSegment::open(const std::string& name, std::s
                 " bytes, not " + std::to_string(kSegmentBytes) + ")";
         return nullptr;
     }
-    void* memory = mmap(nullptr, kSegmentBytes, PROT_READ | PROT_WRITE,
-                        MAP_SHARED | MAP_POPULATE, file.fd, 0);
+    void* memory =
+        mmap(nullptr, kSegmentBytes, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, file.fd, 0);
     if (memory == MAP_FAILED) {
         error = systemError("cannot map " + name);
         return nullptr;
@@ -148,8 +147,7 @@ std::unique_ptr<GroupSegment> GroupSegment::open(const std::string& name, std::s
     // or of 0 writes without changing what other members wrote.
     auto* bytes = static_cast<std::uint8_t*>(memory);
     for (std::size_t offset = 0; offset < kSegmentBytes; offset += kPage) {
-        __atomic_fetch_or(reinterpret_cast<std::uint32_t*>(bytes + offset), 0u,
-                          __ATOMIC_RELAXED);
+        __atomic_fetch_or(reinterpret_cast<std::uint32_t*>(bytes + offset), 0u, __ATOMIC_RELAXED);
     }
     return std::unique_ptr<GroupSegment>(new GroupSegment(segment));
 }

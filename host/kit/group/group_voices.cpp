@@ -28,10 +28,10 @@ void GroupVoices::update(const GroupReader& reader, std::int32_t view, double sa
             sink.frame(s, member.frame.data(), static_cast<std::int32_t>(member.bytes));
         }
     }
-    std::int32_t chosen = highlight >= 0 && highlight < kSlots &&
-                                  show[static_cast<std::size_t>(highlight)]
-                              ? highlight
-                              : -1;
+    std::int32_t chosen =
+        highlight >= 0 && highlight < kSlots && show[static_cast<std::size_t>(highlight)]
+            ? highlight
+            : -1;
     for (std::int32_t s = 0; s < kSlots && chosen < 0; ++s) {
         if (show[static_cast<std::size_t>(s)]) {
             chosen = s;
@@ -79,7 +79,8 @@ std::string GroupVoices::note() const {
         return std::string();
     }
     return std::to_string(otherRateCount) +
-           (otherRateCount == 1 ? " member at another sample rate is" : " members at other sample rates are") +
+           (otherRateCount == 1 ? " member at another sample rate is"
+                                : " members at other sample rates are") +
            " not shown";
 }
 
