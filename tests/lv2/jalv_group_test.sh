@@ -3,8 +3,8 @@
 # gives this script: member A (jalv's console) hears a 1 kHz sine, member B (jalv.gtk3 with
 # the plug-in's UI) a 5 kHz sine. Each member's members output reads 2; vexhost live
 # --group 2, watching only, shows both peaks on their grid lines, A (the lowest slot) in
-# the main colours and B shaded; B's own window shows its own peak in the main colours and
-# A's shaded.
+# the main colours and B shaded, and names the member whose trace is nearest its pointer;
+# B's own window shows its own peak in the main colours and A's shaded.
 #   jalv_group_test.sh BUILD_DIR SINE_CLIENT VEXHOST PICTURE_CHECK [OUTPUT.png]
 set -u
 . "$(dirname "$0")/host_test_lib.sh"
@@ -19,6 +19,7 @@ export NO_AT_BRIDGE SDL_VIDEODRIVER SDL_AUDIODRIVER VEX_GROUP_SCOPE
 trap 'cleanup; rm -f "/dev/shm/vex-analyzer-$(id -u)-group-2-$VEX_GROUP_SCOPE"' EXIT
 vexhost=$3
 check=$4
+output=${5:-}
 # Grid lines of 1 kHz and 5 kHz across the log view's plot (after its 0.045 offset).
 line1k=0.5595
 line5k=0.7710
@@ -77,6 +78,16 @@ grep -q '^group 2: 2 members' "$work/watch.log" || fail "vexhost did not see two
     fail "vexhost's picture does not show A in the main colours and B shaded"
 cat "$work/check.log"
 
+# The pointer on B's peak names B (slot 1: no label set, so its slot number), on A's A.
+for member in "0.7710 1" "0.5595 0"; do
+    set -- $member
+    x=$(sed -n "s/^line $1 (x = \([0-9]*\),.*/\1/p" "$work/check.log")
+    "$vexhost" live --group 2 --view log --mouse "$x,40" --screenshot "$work/pointer.png" \
+        --after 0.5 >"$work/pointer.log" 2>&1 || fail "vexhost live --group 2 --mouse failed"
+    grep -q "^nearest member: $2\$" "$work/pointer.log" ||
+        fail "the pointer at x = $x names $(grep nearest "$work/pointer.log"), not member $2"
+done
+
 # B's own window: its peak in the main colours, A's shaded.
 find_window() {
     window=$(xwininfo -root -tree 2>/dev/null | grep '"VEX analyzer"' | awk '{ print $1 }' |
@@ -90,4 +101,4 @@ b_shows_group() {
 }
 poll 100 b_shows_group || fail "member B's window does not show B in the main colours and A shaded"
 cat "$work/check.log"
-[ -z "${5:-}" ] || { mkdir -p "$(dirname "$5")" && cp "$work/ui.png" "$5"; }
+[ -z "$output" ] || { mkdir -p "$(dirname "$output")" && cp "$work/ui.png" "$output"; }

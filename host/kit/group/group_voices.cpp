@@ -2,7 +2,9 @@
 
 #include "analyzer/display/plot_geometry.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace vex::host::group {
 
@@ -64,6 +66,36 @@ std::int32_t GroupVoices::nextMember(const GroupReader& reader, std::int32_t slo
         }
     }
     return -1;
+}
+
+std::int32_t GroupVoices::nearestMember(const GroupReader& reader, std::int32_t view,
+                                        std::int32_t signal, double point, double value) const {
+    const auto wanted = static_cast<std::uint32_t>(plot::frameSizeOfView(view));
+    const std::int32_t points = plot::pointsOfView(view);
+    if (!(point >= 0.0) || signal < 0 || signal > 1) {
+        return -1;
+    }
+    const auto index = static_cast<std::int32_t>(
+        std::min(static_cast<double>(points - 1), std::floor(point + 0.5))); // truncates
+    std::int32_t nearest = -1;
+    double distance = 0.0;
+    for (std::int32_t s = 0; s < kSlots; ++s) {
+        const MemberState& member = reader.member(s);
+        if (!gated[static_cast<std::size_t>(s)] || !member.present || member.bytes != wanted ||
+            member.frame[static_cast<std::size_t>(signal)] == 0) {
+            continue;
+        }
+        float level = 0.0f;
+        const std::size_t at = kPayloadHeaderSize + static_cast<std::size_t>(index) * 8u +
+                               static_cast<std::size_t>(signal) * 4u;
+        std::memcpy(&level, member.frame.data() + at, sizeof level);
+        const double gap = std::fabs(static_cast<double>(level) - value);
+        if (std::isfinite(gap) && (nearest < 0 || gap < distance)) {
+            nearest = s;
+            distance = gap;
+        }
+    }
+    return nearest;
 }
 
 std::string GroupVoices::labelOf(const GroupReader& reader, std::int32_t slot) {

@@ -37,6 +37,11 @@ public:
     std::int32_t shown() const { return shownCount; }
     // The next present member after `slot` (wrapping), or -1 when none.
     std::int32_t nextMember(const GroupReader& reader, std::int32_t slot) const;
+    // The shown member whose trace of `signal` (0 A, 1 B) in `view` passes nearest to
+    // `value` (dB in the spectra, the sample value in the scope) at point `point` (a
+    // fractional point index), or -1 when no shown member has such a trace.
+    std::int32_t nearestMember(const GroupReader& reader, std::int32_t view, std::int32_t signal,
+                               double point, double value) const;
     // The label a member shows: its own, or its slot number when it has none.
     static std::string labelOf(const GroupReader& reader, std::int32_t slot);
     // The note the viewer shows when members are left out, or empty.

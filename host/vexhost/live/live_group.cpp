@@ -1,6 +1,7 @@
 #include "host/vexhost/live/live_group.h"
 
 #include "host/kit/host_error.h"
+#include "host/kit/viewer/plot_axes.h"
 #include "host/vexhost/live/live_view.h"
 
 #include <cstring>
@@ -59,6 +60,23 @@ void LiveGroup::show(LiveView& view) {
 
 namespace vex::host {
 
+std::string LiveGroup::nearest(const LiveView& view, std::int32_t x, std::int32_t y) {
+    const PlotLayout layout = plotLayout(view.width(), view.height(), true, view.split());
+    const CursorReading reading = readCursor(view.mode(), layout, view.split(), x, y, rate);
+    pointed.clear();
+    if (!reading.inside) {
+        return pointed;
+    }
+    const PlotPane& pane = reading.signal == 0 ? layout.paneA : layout.paneB;
+    const double point = view.mode() == 0
+                             ? scopeSampleAt(pane, x)
+                             : spectrumPointAt(pane, x, plot::pointsOfView(view.mode()));
+    const std::int32_t slot =
+        voices.nearestMember(reader, view.mode(), reading.signal, point, reading.level);
+    pointed = slot >= 0 ? group::GroupVoices::labelOf(reader, slot) : std::string();
+    return pointed;
+}
+
 std::vector<std::string> LiveGroup::caption(std::int32_t number) const {
     std::vector<std::string> lines;
     std::string head = "group " + std::to_string(number) + ": " +
@@ -68,6 +86,9 @@ std::vector<std::string> LiveGroup::caption(std::int32_t number) const {
         head += ", highlighted " + group::GroupVoices::labelOf(reader, shown);
     }
     lines.push_back(head);
+    if (!pointed.empty()) {
+        lines.push_back("nearest the pointer: " + pointed);
+    }
     if (!voices.note().empty()) {
         lines.push_back(voices.note());
     }

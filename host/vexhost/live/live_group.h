@@ -42,8 +42,12 @@ public:
     // Window thread: members shown and the note on members left out.
     std::int32_t members() const { return reader.memberCount(); }
     std::string note() const { return voices.note(); }
-    // The caption over the picture: the members, the highlighted one's label, the note.
+    // The caption over the picture: the members, the highlighted one's label, the member
+    // nearest the pointer, the note.
     std::vector<std::string> caption(std::int32_t number) const;
+    // Window thread: the label of the member whose trace passes nearest the pointer at
+    // (x, y) of `view`, or empty when the pointer is outside the plot or no member is near.
+    std::string nearest(const LiveView& view, std::int32_t x, std::int32_t y);
 
 private:
     std::unique_ptr<group::GroupSegment> segment;
@@ -52,6 +56,7 @@ private:
     group::GroupReader reader;
     group::GroupVoices voices;
     QueuedFrame scratch; // a member's frame on its way to the view
+    std::string pointed; // the label nearest the pointer, as last found
 };
 
 } // namespace vex::host

@@ -62,6 +62,9 @@ LiveRun::LiveRun(const SessionOptions& sessionOptions, const DisplayLook& look,
     std::int32_t x = 0;
     std::int32_t y = 0;
     if (parsePoint(options.mouse, x, y)) {
+        pointerIn = true;
+        pointerX = x;
+        pointerY = y;
         window->sendPointerTo(x, y);
     }
     frameInterval = std::chrono::nanoseconds(1000000000LL / std::max(1, window->refreshRate()));
@@ -240,11 +243,15 @@ bool LiveRun::handleEvents() {
             }
         } else if (event.type == SDL_MOUSEMOTION) {
             view->pointerAt(event.motion.x, event.motion.y);
+            pointerIn = true;
+            pointerX = event.motion.x;
+            pointerY = event.motion.y;
         } else if (event.type == SDL_WINDOWEVENT) {
             if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
                 view->resize(event.window.data1, event.window.data2);
             } else if (event.window.event == SDL_WINDOWEVENT_LEAVE) {
                 view->pointerLeft();
+                pointerIn = false;
             } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
                 view->setCursorReadout(view->cursorReadout()); // repaint
             }
@@ -260,6 +267,7 @@ void LiveRun::takeFrames() {
             queue.pop();
         }
         showGroup();
+        group->nearest(*view, pointerIn ? pointerX : -1, pointerIn ? pointerY : -1);
         return;
     }
     while (const QueuedFrame* frame = queue.front()) {
@@ -296,6 +304,10 @@ void LiveRun::report(Console& console) const {
         console.out << "group " << options.group << ": " << group->members() << " members";
         const std::string note = group->note();
         console.out << (note.empty() ? std::string() : ", " + note) << "\n";
+        const std::string nearest = pointerIn ? group->nearest(*view, pointerX, pointerY) : "";
+        if (!nearest.empty()) {
+            console.out << "nearest member: " << nearest << "\n";
+        }
     }
     if (options.stats) {
         const double audioSeconds = static_cast<double>(feed->position()) / rate;

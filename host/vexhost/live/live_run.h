@@ -79,6 +79,9 @@ private:
     std::unique_ptr<LiveFeed> feed;
     std::unique_ptr<LiveGroup> group;
     bool watchOnly = false; // --group without a source: a silent clock, no member
+    bool pointerIn = false; // the pointer over the window, for the member nearest it
+    std::int32_t pointerX = 0;
+    std::int32_t pointerY = 0;
     std::unique_ptr<LiveView> view;
     std::unique_ptr<LiveWindow> window;
     LiveStats stats;
