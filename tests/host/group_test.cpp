@@ -4,6 +4,7 @@
 #include "host/kit/group/group_member.h"
 #include "host/kit/group/group_reader.h"
 #include "host/kit/group/group_segment.h"
+#include "host/kit/group/group_voices.h"
 
 #include <gtest/gtest.h>
 
@@ -316,6 +317,84 @@ TEST(Group, SegmentOfAnotherSizeOrModeIsRefused) {
     ASSERT_EQ(fchmod(fd, 0600), 0);
     close(fd);
     EXPECT_TRUE(GroupSegment::open(name.name, error)) << error; // zeros: a blank segment
+}
+
+// A frame of `size` bytes (4100 linear, 4228 log) whose signal A reads `level` dB at every
+// point, signal B absent: a 4-byte header (A present, B absent), then A, B floats per point.
+std::vector<std::uint8_t> flatFrame(std::size_t size, float level) {
+    std::vector<std::uint8_t> frame(size, 0);
+    frame[0] = 1;
+    for (std::size_t at = 4; at + 8 <= size; at += 8) {
+        std::memcpy(&frame[at], &level, 4);
+    }
+    return frame;
+}
+
+// Members become voices: each new frame of the view's kind once, gates on for members
+// present and off (with an empty frame) for those that left, the highlighted member gated
+// last; members at another rate shown in the log view only; the pointer's nearest trace.
+TEST(Group, MembersBecomeVoicesOfTheDisplay) {
+    TestSegment name;
+    auto segment = name.open();
+    ASSERT_TRUE(segment);
+    fakeNow = 9000000000LL;
+    std::vector<std::unique_ptr<GroupMember>> members;
+    const float rates[3] = {48000.0f, 96000.0f, 48000.0f};
+    const float levels[3] = {-10.0f, -40.0f, -70.0f};
+    const auto publish = [&](std::size_t size) {
+        for (std::size_t i = 0; i < members.size(); ++i) {
+            members[i]->beat();
+            const auto frame = flatFrame(size, levels[i]);
+            members[i]->publish(frame.data(), static_cast<std::uint32_t>(size), rates[i]);
+        }
+    };
+    for (int i = 0; i < 3; ++i) {
+        members.push_back(std::make_unique<GroupMember>(segment->segment(), fakeClock, 1));
+        ASSERT_EQ(members.back()->claim(), i);
+    }
+    std::vector<std::string> calls;
+    VoiceSink sink;
+    sink.frame = [&](std::int32_t voice, const std::uint8_t*, std::int32_t size) {
+        calls.push_back("frame " + std::to_string(voice) + " " + std::to_string(size));
+    };
+    sink.gate = [&](std::int32_t voice, float gate) {
+        calls.push_back("gate " + std::to_string(voice) + " " + std::to_string(gate > 0.5f));
+    };
+    GroupReader reader;
+    GroupVoices voices;
+    publish(4228);
+    reader.read(&segment->segment(), kSegmentBytes, fakeNow);
+    voices.update(reader, 2, 48000.0, 1, sink);
+    EXPECT_EQ(calls, (std::vector<std::string>{"frame 0 4228", "frame 1 4228", "frame 2 4228",
+                                               "gate 0 1", "gate 1 1", "gate 2 1", "gate 1 1"}));
+    EXPECT_EQ(voices.otherRates(), 0);
+    // Nearest the pointer at -35 dB on signal A: member 1 (-40); nothing on signal B.
+    EXPECT_EQ(voices.nearestMember(reader, 2, 0, 100.0, -35.0), 1);
+    EXPECT_EQ(voices.nearestMember(reader, 2, 0, 527.4, -65.0), 2);
+    EXPECT_EQ(voices.nearestMember(reader, 2, 1, 100.0, -35.0), -1);
+    EXPECT_EQ(voices.nearestMember(reader, 1, 0, 100.0, -35.0), -1); // no linear frames
+
+    // The linear view: member 1 at 96 kHz leaves the picture; nothing new is sent again.
+    calls.clear();
+    publish(4100);
+    reader.read(&segment->segment(), kSegmentBytes, fakeNow);
+    voices.update(reader, 1, 48000.0, 1, sink);
+    EXPECT_EQ(calls, (std::vector<std::string>{"frame 0 4100", "frame 2 4100", "gate 1 0",
+                                               "frame 1 0", "gate 0 1"}));
+    EXPECT_EQ(voices.otherRates(), 1);
+    EXPECT_EQ(voices.note(), "1 member at another sample rate is not shown");
+    EXPECT_EQ(voices.highlighted(), 0);
+    calls.clear();
+    reader.read(&segment->segment(), kSegmentBytes, fakeNow);
+    voices.update(reader, 1, 48000.0, 1, sink);
+    EXPECT_TRUE(calls.empty());
+
+    // Member 0 leaves: its voice is cleared and the highlight moves to the lowest left.
+    members[0]->release();
+    reader.read(&segment->segment(), kSegmentBytes, fakeNow);
+    voices.update(reader, 1, 48000.0, 0, sink);
+    EXPECT_EQ(calls, (std::vector<std::string>{"gate 0 0", "frame 0 0", "gate 2 1"}));
+    EXPECT_EQ(GroupVoices::labelOf(reader, 2), "2");
 }
 
 } // namespace

@@ -19,8 +19,11 @@ void GroupVoices::update(const GroupReader& reader, std::int32_t view, double sa
         if (!member.present) {
             continue;
         }
-        // Why a tolerance of a thousandth of a hertz: the rate travels as a float.
-        if (std::fabs(static_cast<double>(member.sampleRate) - sampleRate) > 1e-3) {
+        // Why only outside the log view: its band b is centred on 10 * 2^(b/48) Hz at every
+        // sample rate, while a linear bin or a scope sample spans a length that depends on
+        // the rate. Why a tolerance of a thousandth of a hertz: the rate travels as a float.
+        if (view != plot::kLogView &&
+            std::fabs(static_cast<double>(member.sampleRate) - sampleRate) > 1e-3) {
             ++otherRateCount;
             continue;
         }

@@ -2,8 +2,9 @@
 // read hands the display every new frame of the view it shows, gates the members present
 // (the highlighted one last, so the display draws it in the main colours and the others
 // shaded, as it does with followed voices) and clears the voices of members that left.
-// Members at another sample rate than the viewer's are left out and counted: their points
-// stand for other frequencies (or times) than the display's axes say.
+// Members at another sample rate than the viewer's are shown in the log view, whose bands
+// stand for the same frequencies at every rate, and left out (and counted) in the linear
+// spectrum and the scope, whose points stand for other frequencies or times there.
 #pragma once
 
 #include "host/kit/group/group_reader.h"

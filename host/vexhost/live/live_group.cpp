@@ -53,12 +53,16 @@ void LiveGroup::show(LiveView& view) {
         view.take(scratch);
     };
     sink.gate = [&](std::int32_t voice, float gate) { view.setGate(voice, gate); };
-    voices.update(reader, view.mode(), rate, own, sink);
+    voices.update(reader, view.mode(), rate, chosen >= 0 ? chosen : own, sink);
 }
 
 } // namespace vex::host
 
 namespace vex::host {
+
+void LiveGroup::highlightNext() {
+    chosen = voices.nextMember(reader, voices.highlighted());
+}
 
 std::string LiveGroup::nearest(const LiveView& view, std::int32_t x, std::int32_t y) {
     const PlotLayout layout = plotLayout(view.width(), view.height(), true, view.split());

@@ -36,6 +36,8 @@ public:
     // Window thread: reads the segment and hands the members of the view's mode to `view`
     // (the first joined voice highlighted, else the lowest member).
     void show(LiveView& view);
+    // Window thread: highlights the next member (Tab).
+    void highlightNext();
     // Window thread: the group's view (0..2), or -1 when none is chosen.
     std::int32_t groupView() const { return group::groupView(segment->segment()); }
     void chooseView(std::int32_t mode) { group::setGroupView(segment->segment(), mode); }
@@ -55,8 +57,9 @@ private:
     float rate;
     group::GroupReader reader;
     group::GroupVoices voices;
-    QueuedFrame scratch; // a member's frame on its way to the view
-    std::string pointed; // the label nearest the pointer, as last found
+    QueuedFrame scratch;      // a member's frame on its way to the view
+    std::string pointed;      // the label nearest the pointer, as last found
+    std::int32_t chosen = -1; // the member highlighted with Tab, or -1: the window's own
 };
 
 } // namespace vex::host

@@ -220,6 +220,11 @@ bool LiveRun::handleEvents() {
                 view->setMode(mode);
                 break;
             }
+            case SDLK_TAB:
+                if (group) {
+                    group->highlightNext();
+                }
+                break;
             case SDLK_s:
                 view->setSplit(!view->split());
                 break;
