@@ -5,7 +5,8 @@
 # --group 2, watching only, shows both peaks on their grid lines, A (the lowest slot) in
 # the main colours and B shaded, and names the member whose trace is nearest its pointer;
 # B's own window shows its own peak in the main colours and A's shaded.
-#   jalv_group_test.sh BUILD_DIR SINE_CLIENT VEXHOST PICTURE_CHECK [OUTPUT.png]
+# Then B's label, typed in its window, names B for the pointer on its peak.
+#   jalv_group_test.sh BUILD_DIR SINE_CLIENT VEXHOST PICTURE_CHECK X_TYPE [OUTPUT.png]
 set -u
 . "$(dirname "$0")/host_test_lib.sh"
 install_bundle "$1"
@@ -19,7 +20,8 @@ export NO_AT_BRIDGE SDL_VIDEODRIVER SDL_AUDIODRIVER VEX_GROUP_SCOPE
 trap 'cleanup; rm -f "/dev/shm/vex-analyzer-$(id -u)-group-2-$VEX_GROUP_SCOPE"' EXIT
 vexhost=$3
 check=$4
-output=${5:-}
+x_type=$5
+output=${6:-}
 # Grid lines of 1 kHz and 5 kHz across the log view's plot (after its 0.045 offset).
 line1k=0.5595
 line5k=0.7710
@@ -78,15 +80,17 @@ grep -q '^group 2: 2 members' "$work/watch.log" || fail "vexhost did not see two
     fail "vexhost's picture does not show A in the main colours and B shaded"
 cat "$work/check.log"
 
-# The pointer on B's peak names B (slot 1: no label set, so its slot number), on A's A.
-for member in "0.7710 1" "0.5595 0"; do
-    set -- $member
-    x=$(sed -n "s/^line $1 (x = \([0-9]*\),.*/\1/p" "$work/check.log")
-    "$vexhost" live --group 2 --view log --mouse "$x,40" --screenshot "$work/pointer.png" \
+# names X NAME: vexhost's pointer at column X, on the level of the peaks, names NAME.
+names() {
+    "$vexhost" live --group 2 --view log --mouse "$1,40" --screenshot "$work/pointer.png" \
         --after 0.5 >"$work/pointer.log" 2>&1 || fail "vexhost live --group 2 --mouse failed"
-    grep -q "^nearest member: $2\$" "$work/pointer.log" ||
-        fail "the pointer at x = $x names $(grep nearest "$work/pointer.log"), not member $2"
-done
+    grep -q "^nearest member: $2\$" "$work/pointer.log"
+}
+# The pointer on B's peak names B (slot 1: no label set, so its slot number), on A's A.
+x5k=$(sed -n "s/^line $line5k (x = \([0-9]*\),.*/\1/p" "$work/check.log")
+x1k=$(sed -n "s/^line $line1k (x = \([0-9]*\),.*/\1/p" "$work/check.log")
+names "$x5k" 1 || fail "the pointer on B's peak names $(grep nearest "$work/pointer.log")"
+names "$x1k" 0 || fail "the pointer on A's peak names $(grep nearest "$work/pointer.log")"
 
 # B's own window: its peak in the main colours, A's shaded.
 find_window() {
@@ -101,4 +105,13 @@ b_shows_group() {
 }
 poll 100 b_shows_group || fail "member B's window does not show B in the main colours and A shaded"
 cat "$work/check.log"
+
+# B's label typed in its window (Return, the text, Return) goes through the host to B's
+# DSP and into its slot, where vexhost reads it.
+"$x_type" "$window" Return l e a d Return || fail "cannot type in B's window"
+b_is_lead() {
+    names "$x5k" lead
+}
+poll 20 b_is_lead || fail "B's label did not reach its slot: $(grep nearest "$work/pointer.log")"
+echo "B labelled from its window: $(grep nearest "$work/pointer.log")"
 [ -z "$output" ] || { mkdir -p "$(dirname "$output")" && cp "$work/ui.png" "$output"; }
