@@ -47,7 +47,9 @@ bool AnalyzerUi::open(const std::string& bundlePath, Window parent) {
                                  static_cast<unsigned>(height), 0, black, black);
     // The picture covers the whole window: no background repaint before each paint.
     XSetWindowBackgroundPixmap(x, window, None);
-    XSelectInput(x, window, ExposureMask | StructureNotifyMask | ButtonPressMask | KeyPressMask);
+    XSelectInput(x, window,
+                 ExposureMask | StructureNotifyMask | ButtonPressMask | KeyPressMask |
+                     PointerMotionMask | LeaveWindowMask);
     XStoreName(x, window, "VEX analyzer");
     XSizeHints hints{};
     hints.flags = PMinSize | PBaseSize;
@@ -174,6 +176,14 @@ int AnalyzerUi::idle() {
         case KeyPress:
             keyPressed(event.xkey);
             break;
+        case MotionNotify:
+            group.pointerAt(event.xmotion.x, event.xmotion.y);
+            dirty = dirty || group.showing();
+            break;
+        case LeaveNotify:
+            group.pointerAt(-1, -1);
+            dirty = dirty || group.showing();
+            break;
         case ClientMessage:
             if (static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow) {
                 closed = true;
@@ -239,7 +249,7 @@ void AnalyzerUi::paint() {
     } catch (const std::exception&) {
         return; // the display refused to paint: the window keeps its last picture
     }
-    host::group::drawCaption(*surface, group.caption());
+    host::group::drawCaption(*surface, group.caption(mode, width, height));
     std::vector<std::uint32_t> pixels = surface->pixels();
     cairo_surface_t* image =
         cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels.data()),

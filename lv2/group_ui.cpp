@@ -1,6 +1,7 @@
 #include "lv2/group_ui.h"
 
 #include "host/kit/group/group_member.h"
+#include "host/kit/viewer/plot_axes.h"
 
 #include <cmath>
 
@@ -100,7 +101,8 @@ std::string UiGroup::finish() {
     return typed;
 }
 
-std::vector<std::string> UiGroup::caption() const {
+std::vector<std::string> UiGroup::caption(std::int32_t view, std::int32_t width,
+                                          std::int32_t height) const {
     std::vector<std::string> lines;
     if (group > 0 && segment == nullptr) {
         lines.push_back("group " + std::to_string(group) + ": " + error);
@@ -123,6 +125,24 @@ std::vector<std::string> UiGroup::caption() const {
         }
     }
     lines.push_back(head);
+    // The member nearest the pointer, read as the display draws: labels on, one pane.
+    if (pointerX >= 0) {
+        const host::PlotLayout layout = host::plotLayout(width, height, true, false);
+        const auto& own = reader.member(slot);
+        const host::CursorReading reading = host::readCursor(
+            view, layout, false, pointerX, pointerY, own.present ? own.sampleRate : 48000.0);
+        const double point =
+            view == 0 ? host::scopeSampleAt(layout.paneA, pointerX)
+                      : host::spectrumPointAt(layout.paneA, pointerX, plot::pointsOfView(view));
+        const std::int32_t nearest =
+            reading.inside
+                ? voices.nearestMember(reader, view, reading.signal, point, reading.level)
+                : -1;
+        if (nearest >= 0) {
+            lines.push_back(reading.text +
+                            "  nearest: " + host::group::GroupVoices::labelOf(reader, nearest));
+        }
+    }
     if (typing) {
         lines.push_back("label: " + typed + "_  (Return sets, Esc cancels)");
     }

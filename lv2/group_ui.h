@@ -45,8 +45,17 @@ public:
     void cancel() { typing = false; }
     std::string finish();
 
-    // The caption's lines.
-    std::vector<std::string> caption() const;
+    // The pointer over the window at (x, y), or off it (x < 0).
+    void pointerAt(std::int32_t x, std::int32_t y) {
+        pointerX = x;
+        pointerY = y;
+    }
+
+    // The caption's lines, for a `width` x `height` picture of `view`: the members, the
+    // highlighted one, the member whose trace passes nearest the pointer, the label being
+    // typed and the note on members left out.
+    std::vector<std::string> caption(std::int32_t view, std::int32_t width,
+                                     std::int32_t height) const;
 
 private:
     std::int32_t group = 0;
@@ -59,6 +68,8 @@ private:
     host::group::GroupVoices voices;
     bool delivered = false;
     bool typing = false;
+    std::int32_t pointerX = -1;
+    std::int32_t pointerY = -1;
     std::string typed;
 };
 
