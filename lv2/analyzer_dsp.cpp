@@ -37,6 +37,8 @@ AnalyzerDsp* AnalyzerDsp::create(double sampleRate, const char* bundlePath,
     }
     try {
         auto* dsp = new AnalyzerDsp(sampleRate, *map);
+        dsp->group.setWorker(static_cast<const LV2_Worker_Schedule*>(
+            lv2_features_data(features, LV2_WORKER__schedule)));
         std::string path = bundlePath;
         if (!path.empty() && path.back() != '/') {
             path.push_back('/');
@@ -125,12 +127,29 @@ void AnalyzerDsp::connect(std::uint32_t port, void* data) {
     case kPortPeakB:
         peakBOut = static_cast<float*>(data);
         break;
+    case kPortGroup:
+        groupIn = static_cast<const float*>(data);
+        break;
+    case kPortMembers:
+        membersOut = static_cast<float*>(data);
+        break;
+    case kPortSlot:
+        slotOut = static_cast<float*>(data);
+        break;
     default:
         break;
     }
 }
 
+void AnalyzerDsp::labelGroupMember() {
+    char label[host::group::kLabelBytes];
+    const std::uint32_t size = settings.store().get(kSettingLabel, label, sizeof label);
+    group.setLabel(label, size);
+}
+
 void AnalyzerDsp::activate() {
+    group.activate(choice(groupIn, 0, host::group::kGroups));
+    labelGroupMember();
     // Each activation streams into a fresh object, so nothing of an earlier stream shows.
     if (library.factory() == nullptr || !makeObject()) {
         return;
@@ -150,6 +169,7 @@ void AnalyzerDsp::activate() {
 }
 
 void AnalyzerDsp::deactivate() {
+    group.deactivate();
     driver.release();
 }
 
@@ -199,6 +219,7 @@ void AnalyzerDsp::takeFrame(std::int32_t time, const std::uint8_t* data, std::in
     lastPeakB = runningPeakB;
     runningPeakA = runningPeakB = 0.0f;
     framesSent += 1.0;
+    group.publish(data, size, static_cast<float>(rate));
 
     const bool wanted = uiListening || (always != nullptr && *always != 0.0f);
     if (!wanted) {
@@ -236,15 +257,19 @@ void AnalyzerDsp::run(std::uint32_t sampleCount) {
     readControlPort();
     // Why the answers go first: they are events at time 0, and the frames that follow
     // keep the sequence in time order.
-    settings.takeChanged();
+    if ((settings.takeChanged() & (1u << kSettingLabel)) != 0) {
+        labelGroupMember();
+    }
     if (notifyCapacity > 0) {
         settings.writeAnswers(*notify, notifyCapacity, 0);
     }
 
     const auto frames = static_cast<std::int32_t>(std::min<std::uint32_t>(sampleCount, 1u << 30));
     const bool connected = signalA != nullptr && signalB != nullptr;
+    const std::int32_t groupMode =
+        group.run(choice(groupIn, 0, host::group::kGroups), choice(mode, 0, 2), frames, rate);
     if (driver.hasObject() && connected && frames > 0) {
-        const std::int32_t newMode = choice(mode, 0, 2);
+        const std::int32_t newMode = groupMode;
         const std::int32_t newRate = choice(updateRate, 0, 7);
         const float newEnable = enable != nullptr && *enable == 0.0f ? 0.0f : 1.0f;
         if (!started) {
@@ -298,6 +323,12 @@ void AnalyzerDsp::writeOutputs() {
     if (peakBOut != nullptr) {
         *peakBOut = lastPeakB;
     }
+    if (membersOut != nullptr) {
+        *membersOut = static_cast<float>(group.members());
+    }
+    if (slotOut != nullptr) {
+        *slotOut = static_cast<float>(group.slot());
+    }
 }
 
 namespace {
@@ -331,6 +362,19 @@ void cleanup(LV2_Handle instance) {
     delete static_cast<AnalyzerDsp*>(instance);
 }
 
+LV2_Worker_Status work(LV2_Handle instance, LV2_Worker_Respond_Function respond,
+                       LV2_Worker_Respond_Handle handle, uint32_t size, const void* data) {
+    try {
+        return static_cast<AnalyzerDsp*>(instance)->groupLink().work(respond, handle, size, data);
+    } catch (...) {
+        return LV2_WORKER_ERR_UNKNOWN;
+    }
+}
+
+LV2_Worker_Status workResponse(LV2_Handle instance, uint32_t size, const void* data) {
+    return static_cast<AnalyzerDsp*>(instance)->groupLink().response(size, data);
+}
+
 LV2_State_Status saveState(LV2_Handle instance, LV2_State_Store_Function store,
                            LV2_State_Handle handle, uint32_t, const LV2_Feature* const*) {
     try {
@@ -348,6 +392,10 @@ LV2_State_Status restoreState(LV2_Handle instance, LV2_State_Retrieve_Function r
 const LV2_State_Interface stateInterface = {saveState, restoreState};
 
 const void* extensionData(const char* uri) {
+    static const LV2_Worker_Interface worker = {work, workResponse, nullptr};
+    if (uri != nullptr && std::strcmp(uri, LV2_WORKER__interface) == 0) {
+        return &worker;
+    }
     return uri != nullptr && std::strcmp(uri, LV2_STATE__interface) == 0 ? &stateInterface
                                                                          : nullptr;
 }

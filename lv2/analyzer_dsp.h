@@ -5,6 +5,7 @@
 #include "host/kit/block_driver.h"
 #include "host/kit/module_library.h"
 #include "lv2/dsp_settings.h"
+#include "lv2/group_link.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
@@ -33,6 +34,7 @@ public:
     void activate();
     void run(std::uint32_t sampleCount);
     void deactivate();
+    GroupLink& groupLink() { return group; }
 
     // The host's state calls: the settings (save may run beside run; restore never does).
     LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle) const {
@@ -49,6 +51,8 @@ private:
     void takeFrame(std::int32_t time, const std::uint8_t* data, std::int32_t size);
     void scanPeaks(std::int32_t end);
     void writeOutputs();
+    // The label setting into the group's slot (audio or activation thread).
+    void labelGroupMember();
 
     double rate;
     host::ModuleLibrary library;
@@ -77,6 +81,10 @@ private:
     float* framesDroppedOut = nullptr;
     float* peakAOut = nullptr;
     float* peakBOut = nullptr;
+    const float* groupIn = nullptr;
+    float* membersOut = nullptr;
+    float* slotOut = nullptr;
+    GroupLink group;
 
     // Audio-thread state.
     bool started = false; // the stream's first block has gone to the object

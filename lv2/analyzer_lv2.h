@@ -33,7 +33,10 @@ enum Port : std::uint32_t {
     kPortFramesDropped = 11, // control out: frames left out because the notify buffer was full
     kPortPeakA = 12,         // control out: signal A's peak magnitude over the last frame
     kPortPeakB = 13,         // control out: signal B's peak magnitude over the last frame
-    kPortCount = 14,
+    kPortGroup = 14,         // control in: 0 alone, 1..16 member of that group
+    kPortMembers = 15,       // control out: members in the group (0 alone)
+    kPortSlot = 16,          // control out: this member's slot in the group, or -1
+    kPortCount = 17,
 };
 
 // Bytes the notify port asks for: room for fifteen of the largest frames with their event

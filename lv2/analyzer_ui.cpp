@@ -2,10 +2,12 @@
 // the LV2 UI entry points. Everything here runs on the host's UI thread.
 #include "lv2/analyzer_ui.h"
 
+#include "host/kit/group/group_caption.h"
 #include "host/kit/module_objects.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 #include <cairo-xlib.h>
 #include <cairo.h>
 #include <lv2/core/lv2_util.h>
@@ -120,9 +122,12 @@ void AnalyzerUi::portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t
         std::uint32_t which = 0;
         std::vector<std::uint8_t> value;
         if (atom->type == frameType && atom->size <= size - sizeof(LV2_Atom)) {
+            if (group.showing()) {
+                return; // this instance's frames come with the group's, in its slot
+            }
             const auto frameSize = static_cast<std::int32_t>(atom->size);
             const std::uint8_t* bytes =
-                tools.frame(reinterpret_cast<const std::uint8_t*>(atom + 1), frameSize);
+                tools.frame(0, reinterpret_cast<const std::uint8_t*>(atom + 1), frameSize);
             if (bytes != nullptr) {
                 session->deliverFrame(0, bytes, frameSize, 0);
             }
@@ -134,6 +139,10 @@ void AnalyzerUi::portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t
         }
     } else if (port == kPortRate && format == 0 && size == sizeof(float)) {
         tools.rateControl(*static_cast<const float*>(buffer));
+    } else if ((port == kPortGroup || port == kPortSlot) && format == 0 && size == sizeof(float)) {
+        const float value = *static_cast<const float*>(buffer);
+        port == kPortGroup ? group.setGroup(value) : group.setSlot(value);
+        dirty = true;
     } else if (port == kPortMode && format == 0 && size == sizeof(float)) {
         const float value = *static_cast<const float*>(buffer);
         // Why the clamp here: the display's mode pin takes whole numbers; NaN shows 0.
@@ -154,6 +163,16 @@ int AnalyzerUi::idle() {
     while (XPending(x) > 0) {
         XEvent event;
         XNextEvent(x, &event);
+        // The group sees the pointer too (the member nearest it), and a label being typed
+        // takes every key before the tools' keys do.
+        if (event.type == MotionNotify || event.type == LeaveNotify) {
+            const bool left = event.type == LeaveNotify;
+            group.pointerAt(left ? -1 : event.xmotion.x, left ? -1 : event.xmotion.y);
+            dirty = dirty || group.showing();
+        } else if (event.type == KeyPress && group.editing()) {
+            keyPressed(event.xkey);
+            continue;
+        }
         if (tools.event(event)) {
             continue;
         }
@@ -170,9 +189,13 @@ int AnalyzerUi::idle() {
             // A click shows the next view, and the host's mode control follows.
             if (event.xbutton.button == Button1) {
                 showMode((mode + 1) % 3);
+                group.chooseView(mode);
                 const auto shown = static_cast<float>(mode);
                 write(controller, kPortMode, sizeof shown, 0, &shown);
             }
+            break;
+        case KeyPress:
+            keyPressed(event.xkey);
             break;
         case ClientMessage:
             if (static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow) {
@@ -183,10 +206,57 @@ int AnalyzerUi::idle() {
             break;
         }
     }
+    followGroup();
     if (mapped && (dirty || session->invalidated() || tools.dirty())) {
         paint();
     }
     return closed ? 1 : 0;
+}
+
+// The group's members into the display, and the group's view into this UI and the
+// instance's mode control (so the control says what the instance sends).
+void AnalyzerUi::followGroup() {
+    const std::int32_t view = group.update(
+        *session, mode, [this](std::int32_t voice, const std::uint8_t* bytes, std::int32_t size) {
+            return tools.frame(voice, bytes, size);
+        });
+    tools.setHighlighted(group.showing() ? group.highlighted() : 0);
+    if (group.changed()) {
+        dirty = true;
+    }
+    if (view >= 0 && view != mode) {
+        showMode(view);
+        const auto shown = static_cast<float>(mode);
+        write(controller, kPortMode, sizeof shown, 0, &shown);
+    }
+}
+
+// Tab highlights the next member; Return types this instance's label (Return again sets
+// it, Escape cancels).
+void AnalyzerUi::keyPressed(XKeyEvent& event) {
+    char text[16] = {};
+    KeySym key = 0;
+    const int length = XLookupString(&event, text, sizeof text - 1, &key, nullptr);
+    if (!group.showing()) {
+        return;
+    }
+    if (group.editing()) {
+        if (key == XK_Return || key == XK_KP_Enter) {
+            const std::string label = group.finish();
+            settings.send(kSettingLabel, label.data(), static_cast<std::uint32_t>(label.size()));
+        } else if (key == XK_Escape) {
+            group.cancel();
+        } else if (key == XK_BackSpace) {
+            group.erase();
+        } else if (length > 0) {
+            group.type(std::string(text, static_cast<std::size_t>(length)));
+        }
+    } else if (key == XK_Tab) {
+        group.highlightNext();
+    } else if (key == XK_Return || key == XK_KP_Enter) {
+        group.startEditing();
+    }
+    dirty = true;
 }
 
 void AnalyzerUi::paint() {
@@ -197,6 +267,7 @@ void AnalyzerUi::paint() {
     } catch (const std::exception&) {
         return; // the display refused to paint: the window keeps its last picture
     }
+    host::group::drawCaption(*surface, group.caption(mode, width, height));
     std::vector<std::uint32_t> pixels = surface->pixels();
     cairo_surface_t* image =
         cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels.data()),

@@ -7,6 +7,7 @@
 #include "host/kit/module_library.h"
 #include "host/kit/paint_surface.h"
 #include "lv2/analyzer_lv2.h"
+#include "lv2/group_ui.h"
 #include "lv2/settings_channel.h"
 #include "lv2/ui_tools.h"
 
@@ -64,6 +65,8 @@ private:
     void showMode(std::int32_t mode);
     void tellDsp(LV2_URID message);
     void paint();
+    void keyPressed(XKeyEvent& event);
+    void followGroup();
 
     LV2UI_Write_Function write;
     LV2UI_Controller controller;
@@ -83,6 +86,7 @@ private:
     std::unique_ptr<host::DisplaySession> session;
     std::unique_ptr<host::PaintSurface> surface;
     std::int32_t mode = 0;
+    UiGroup group;
 
     Display* x = nullptr;
     Window window = 0;

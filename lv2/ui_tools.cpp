@@ -36,11 +36,12 @@ void UiTools::rateControl(float value) {
     framePeriod = 1.0 / (5.0 * (static_cast<int>(choice + 0.5f) + 1));
 }
 
-const std::uint8_t* UiTools::frame(const std::uint8_t* bytes, std::int32_t size) {
-    if (!tools.frozen()) {
+const std::uint8_t* UiTools::frame(std::int32_t voice, const std::uint8_t* bytes,
+                                   std::int32_t size) {
+    if (!tools.frozen() && voice == highlighted) {
         clock += framePeriod;
     }
-    return tools.take(0, bytes, size, clock);
+    return tools.take(voice, bytes, size, clock);
 }
 
 void UiTools::sendInt(std::uint32_t which, std::int32_t value) {

@@ -28,8 +28,15 @@ public:
     void rateControl(float value);
     void setView(std::int32_t view) { tools.setView(view); }
 
-    // A frame from the DSP: the bytes the display is to get, or null while frozen.
-    const std::uint8_t* frame(const std::uint8_t* bytes, std::int32_t size);
+    // A frame of `voice` (0 alone, a member's slot in a group): the bytes the display is to
+    // get, or null while frozen. The highlighted voice's frames drive the frames' clock.
+    const std::uint8_t* frame(std::int32_t voice, const std::uint8_t* bytes, std::int32_t size);
+    // The voice the display draws with its main pens (0 alone; in a group the member
+    // highlighted).
+    void setHighlighted(std::int32_t voice) {
+        highlighted = voice;
+        tools.setHighlighted(voice);
+    }
     // A setting the DSP announced. A reference that is not one says so on the window and
     // changes nothing.
     void setting(std::uint32_t which, const std::vector<std::uint8_t>& value);
@@ -50,6 +57,7 @@ private:
     host::ViewerTools tools{0, 48000.0};
     double framePeriod = 1.0 / 25.0; // seconds of audio between frames
     double clock = 0.0;
+    std::int32_t highlighted = 0;
 };
 
 } // namespace vex::lv2

@@ -250,6 +250,17 @@ void DisplaySession::setSplit(bool split) {
     deliver(kDisplaySplitPin, 0, &value, 1);
 }
 
+void DisplaySession::setGate(std::int32_t voice, float gate) {
+    if (voice < 0 || voice >= kVoiceSlots) {
+        return;
+    }
+    if (look.gates.size() < static_cast<std::size_t>(kVoiceSlots)) {
+        look.gates.resize(static_cast<std::size_t>(kVoiceSlots), 1.0f);
+    }
+    look.gates[static_cast<std::size_t>(voice)] = gate;
+    deliver(kDisplayGatePin, voice, &gate, 4);
+}
+
 void DisplaySession::setFollow(bool follow) {
     look.follow = follow;
     const std::uint8_t value = follow ? 1 : 0;

@@ -70,6 +70,9 @@ public:
     // Delivers new values of the split and follow inputs.
     void setSplit(bool split);
     void setFollow(bool follow);
+    // Delivers a voice's gate (0..127); with follow on, the voice last gated on is drawn in
+    // the main colours.
+    void setGate(std::int32_t voice, float gate);
 
     // Whether the display asked for a redraw since the last paint.
     bool invalidated() const;

@@ -158,6 +158,12 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
                      "order (a, b of voice 1, then voice 2, ...; an empty PORT skips one) "
                      "before the audio clock of --after and --duration starts")
         ->type_name("PORT[,PORT...]");
+    liveCommand
+        ->add_option("--group", liveOptions.group,
+                     "show every member of group N (1 to 16) of this user, the plug-ins' and "
+                     "other vexhosts', as the display's voices; with a source its voices join "
+                     "too, without one the window only watches")
+        ->check(CLI::Range(1, 16));
     liveCommand->add_flag("--capture", liveOptions.capture,
                           "one voice from the default capture device (channels 1 and 2 as "
                           "signals A and B)");

@@ -36,6 +36,9 @@ enum : std::uint32_t {
     kFramesDropped = 11,
     kPeakA = 12,
     kPeakB = 13,
+    kGroup = 14,
+    kMembers = 15,
+    kSlot = 16,
 };
 constexpr char kUri[] = "urn:vex:analyzer";
 constexpr char kFrameUri[] = "urn:vex:analyzer#Frame";
@@ -63,7 +66,7 @@ struct UridMap {
 // One plug-in instance with every port connected, as a host sets it up.
 class Instance {
 public:
-    Instance(double sampleRate, std::uint32_t notifyBytes)
+    Instance(double sampleRate, std::uint32_t notifyBytes, float group = 0.0f)
         : notifyStorage((notifyBytes + 7) / 8 + 1), controlStorage(8192) {
         // Why: the module stays loaded for the program's life, as in a host's process.
         // Unloading it with the last instance would also unload the drawing libraries it
@@ -96,6 +99,8 @@ public:
         }
         controls[kRate] = 4.0f;
         controls[kEnable] = 1.0f;
+        controls[kGroup] = group;
+        controls[kSlot] = -2.0f;
         signalA.assign(kLargestBlock, 0.0f);
         signalB.assign(kLargestBlock, 0.0f);
         outA.assign(kLargestBlock, 0.0f);
@@ -109,7 +114,7 @@ public:
         connect(kOutB, outB.data());
         connect(kControl, controlStorage.data());
         connect(kNotify, notifyStorage.data());
-        for (std::uint32_t port = kMode; port <= kPeakB; ++port) {
+        for (std::uint32_t port = kMode; port <= kSlot; ++port) {
             connect(port, &controls[port]);
         }
         descriptor->activate(handle);
@@ -174,7 +179,7 @@ public:
     }
 
     UridMap urids;
-    float controls[kPeakB + 1];
+    float controls[kSlot + 1];
     std::vector<float> signalA, signalB, outA, outB;
 
 private:

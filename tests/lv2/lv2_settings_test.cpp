@@ -10,7 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <map>
 #include <string>
@@ -199,6 +204,54 @@ TEST(Lv2Settings, LabelGoesToEveryUiAndIntoTheSavedState) {
     SavedState resaved;
     state->save(other.instance(), SavedState::store, &resaved, 0, nullptr);
     EXPECT_TRUE(resaved.entries.empty());
+}
+
+// The label a member sets reaches its slot in the group's segment, and a restored state
+// labels the slot of the instance it is restored into. The slot's label is read straight
+// from the segment as the design lays it out: 64-byte header, slots of 4352 bytes, the
+// label 28 bytes into a slot.
+TEST(Lv2Settings, LabelNamesTheGroupMember) {
+    const std::string scope = "settings" + std::to_string(getpid());
+    const std::string name = "/vex-analyzer-" + std::to_string(geteuid()) + "-group-4-" + scope;
+    setenv("VEX_GROUP_SCOPE", scope.c_str(), 1);
+    shm_unlink(name.c_str());
+    const auto slotLabel = [&](float slot) {
+        const int fd = shm_open(name.c_str(), O_RDONLY, 0);
+        EXPECT_GE(fd, 0);
+        void* memory = mmap(nullptr, 64 + 128 * 4352, PROT_READ, MAP_SHARED, fd, 0);
+        close(fd);
+        char label[65] = {};
+        std::memcpy(label,
+                    static_cast<const char*>(memory) + 64 + 4352 * static_cast<int>(slot) + 28, 64);
+        munmap(memory, 64 + 128 * 4352);
+        return std::string(label);
+    };
+    SavedState saved;
+    {
+        Instance plugin(48000.0, 65536, 4.0f);
+        ASSERT_TRUE(plugin.ready());
+        UiSide ui(plugin);
+        plugin.run(64);
+        ASSERT_EQ(plugin.controls[kSlot], 0.0f);
+        EXPECT_EQ(slotLabel(0.0f), ""); // none yet: viewers name it by its slot
+        ASSERT_TRUE(ui.channel.send(lv2::kSettingLabel, "Bass \xC3\xA9", 7));
+        plugin.run(64);
+        EXPECT_EQ(slotLabel(0.0f), "Bass \xC3\xA9");
+        const auto* state =
+            static_cast<const LV2_State_Interface*>(plugin.extension(LV2_STATE__interface));
+        ASSERT_EQ(state->save(plugin.instance(), SavedState::store, &saved, 0, nullptr),
+                  LV2_STATE_SUCCESS);
+    }
+    Instance other(48000.0, 65536, 4.0f);
+    ASSERT_TRUE(other.ready());
+    const auto* state =
+        static_cast<const LV2_State_Interface*>(other.extension(LV2_STATE__interface));
+    ASSERT_EQ(state->restore(other.instance(), SavedState::retrieve, &saved, 0, nullptr),
+              LV2_STATE_SUCCESS);
+    other.run(64);
+    EXPECT_EQ(slotLabel(other.controls[kSlot]), "Bass \xC3\xA9");
+    shm_unlink(name.c_str());
+    unsetenv("VEX_GROUP_SCOPE");
 }
 
 } // namespace

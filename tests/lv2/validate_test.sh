@@ -15,7 +15,7 @@ grep -q 'Class: *Analyser Plugin' "$work/lv2info.log" || fail "not listed as an 
 grep -q 'X11UI' "$work/lv2info.log" || fail "no X11 UI listed"
 index=0
 for symbol in signal_a signal_b out_a out_b control notify mode rate enable always \
-    frames_sent frames_dropped peak_a peak_b; do
+    frames_sent frames_dropped peak_a peak_b group members slot; do
     # Each port's block, from its index to the next port's, lists its symbol.
     awk -v port="Port $index:" '$0 ~ /^\tPort [0-9]+:/ { inside = ($1 " " $2 == port) } inside' \
         "$work/lv2info.log" | grep -q "Symbol: *$symbol\$" ||

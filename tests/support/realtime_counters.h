@@ -4,10 +4,12 @@
 // watches pthread mutexes (which also catches allocations and locks made inside the
 // plug-in and the C++ runtime); on Windows it counts through operator new/delete only.
 // On Linux it also counts the page faults of the marked thread: memory touched for the
-// first time stalls it as much as an allocation.
+// first time stalls it as much as an allocation. On Linux x86-64, countOnAudioThread also
+// counts the system calls of a thread of its own.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 namespace vex::test {
 
@@ -16,6 +18,7 @@ struct RealtimeCounts {
     std::int64_t frees = 0;       // operator delete and free of non-null pointers
     std::int64_t locks = 0;       // pthread mutex and read-write locks (native only)
     std::int64_t pageFaults = 0;  // memory first touched (Linux only)
+    std::int64_t syscalls = 0;    // system calls (countOnAudioThread on Linux x86-64 only)
 };
 
 // Counts of the calling thread since it was last reset.
@@ -26,6 +29,17 @@ void resetRealtimeCounts();
 bool countsMallocAndLocks();
 // Whether page faults are counted (Linux).
 bool countsPageFaults();
+
+// Whether countOnAudioThread counts system calls (Linux x86-64, where seccomp filters may
+// be installed).
+bool countsSyscalls();
+
+// Runs `body` on a new thread marked as an audio thread for the whole call and returns
+// that thread's counts. Where countsSyscalls(), every system call the thread makes is
+// trapped by a seccomp filter on that thread alone, counted, and carried out on its
+// behalf (calls that make threads or processes pass uncounted). The vDSO's clock reads
+// are no system calls and pass unseen, as they do for the kernel.
+RealtimeCounts countOnAudioThread(const std::function<void()>& body);
 
 // Marks the calling thread as an audio thread for the scope's life. Page faults are
 // counted over the whole scope.

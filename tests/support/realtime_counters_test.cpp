@@ -8,6 +8,11 @@
 #include <mutex>
 #include <thread>
 
+#ifdef __linux__
+#include <ctime>
+#include <unistd.h>
+#endif
+
 #ifdef VEX_REALTIME_PROBE
 #include <dlfcn.h>
 #endif
@@ -111,6 +116,32 @@ TEST(RealtimeCounters, CountPageFaultsOfTheMarkedScope) {
         }
     }
     EXPECT_GE(realtimeCounts().pageFaults, 32);
+}
+
+// Each system call of the counted thread is seen, carried out with its arguments and
+// result; a clock read through the vDSO is none.
+TEST(RealtimeCounters, CountSystemCallsOfTheCountedThread) {
+    if (!countsSyscalls()) {
+        GTEST_SKIP() << "system calls are counted on Linux x86-64 only";
+    }
+#ifdef __linux__
+    int fds[2] = {-1, -1};
+    ASSERT_EQ(pipe(fds), 0);
+    long written = 0;
+    char back[4] = {};
+    const RealtimeCounts counts = countOnAudioThread([&] {
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+        written = write(fds[1], "abc", 3);
+        (void)!read(fds[0], back, 3);
+    });
+    close(fds[0]);
+    close(fds[1]);
+    EXPECT_EQ(counts.syscalls, 2);
+    EXPECT_EQ(written, 3);
+    EXPECT_STREQ(back, "abc");
+    EXPECT_EQ(countOnAudioThread([] {}).syscalls, 0);
+#endif
 }
 
 } // namespace

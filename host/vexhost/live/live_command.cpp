@@ -11,8 +11,9 @@ int runLive(const SessionOptions& sessionOptions, const DisplayLook& look,
             const LiveOptions& options, Console& console) {
     const int sources = (options.jackVoices > 0 ? 1 : 0) + (options.capture ? 1 : 0) +
                         (sessionOptions.inputs.empty() ? 0 : 1);
-    if (sources != 1) {
-        throw HostError("live takes one source: INPUT..., --jack N or --capture");
+    if (sources > 1 || (sources == 0 && options.group == 0)) {
+        throw HostError("live takes one source: INPUT..., --jack N or --capture (or none with "
+                        "--group N)");
     }
     if (options.play && sessionOptions.inputs.empty()) {
         throw HostError("--play plays INPUT files and signals; JACK and capture play nothing");

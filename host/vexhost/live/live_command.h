@@ -29,6 +29,8 @@ struct LiveOptions {
     // --connect: JACK output ports for the inputs a, b of voice 1, then voice 2, ...,
     // comma-separated; an empty entry skips an input.
     std::string connect;
+    // --group N: show group N's members (1..16); with a source its voices also join.
+    std::int32_t group = 0;
 };
 
 // Runs the window until the user quits (or the screenshot is written). Throws HostError.

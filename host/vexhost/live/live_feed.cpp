@@ -1,5 +1,7 @@
 #include "host/vexhost/live/live_feed.h"
 
+#include "host/vexhost/live/live_group.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstring>
@@ -91,6 +93,9 @@ LiveFeed::LiveFeed(std::unique_ptr<VoiceEngine> engine, FrameQueue& queue)
       runningMode(voices->settings().mode) {
     voices->onFrame = [this](const SentFrame& frame) {
         frames.push(frame.sample, frame.voice, frame.bytes, frame.size, steadyNanos());
+        if (members != nullptr) {
+            members->publish(frame.voice, frame.bytes, frame.size);
+        }
     };
 }
 
@@ -99,6 +104,9 @@ void LiveFeed::run(std::int32_t count) {
     if (mode != runningMode) {
         runningMode = mode;
         voices->setMode(mode);
+    }
+    if (members != nullptr) {
+        members->beat();
     }
     voices->runTo(voices->position() + std::clamp(count, 0, blockSize()));
     published.store(voices->position(), std::memory_order_release);

@@ -14,6 +14,8 @@
 
 namespace vex::host {
 
+class LiveGroup;
+
 // An input whose samples the audio callback hands in before each block: read() copies them
 // from the pointers last given to set() and moves past them. Streams without end.
 class HandedInput final : public InputSource {
@@ -73,6 +75,10 @@ public:
     // Any thread: samples run so far (published after their frames were queued).
     std::int64_t position() const { return published.load(std::memory_order_acquire); }
 
+    // Set-up only, before the audio starts: every voice's frames also go to `group`'s
+    // slots, and each block marks its members alive.
+    void joinGroup(LiveGroup* group) { members = group; }
+
     VoiceEngine& engine() { return *voices; }
     std::int32_t blockSize() const { return voices->settings().blockSize; }
     double sampleRate() const { return voices->settings().sampleRate; }
@@ -83,6 +89,7 @@ private:
     std::atomic<std::int32_t> wantedMode;
     std::int32_t runningMode;
     std::atomic<std::int64_t> published{0};
+    LiveGroup* members = nullptr;
 };
 
 } // namespace vex::host

@@ -2,6 +2,8 @@
 // conditions, and the report on quitting.
 #include "host/vexhost/live/live_run.h"
 
+#include "host/kit/group/group_caption.h"
+
 #include "host/vexhost/output/output_files.h"
 #include "host/vexhost/output/png_writer.h"
 #include "host/vexhost/output/render_views.h"
@@ -58,12 +60,18 @@ LiveRun::LiveRun(const SessionOptions& sessionOptions, const DisplayLook& look,
     }
     openSource(sessionOptions);
     buildEngine(sessionOptions);
-    view = std::make_unique<LiveView>(*factory, options.mode, look, voices, rate);
+    DisplayLook shownLook = look;
+    openGroup(shownLook);
+    view = std::make_unique<LiveView>(*factory, this->options.mode, shownLook,
+                                      group ? group::kSlots : voices, rate);
     setUpTools(view->tools(), options);
     window = std::make_unique<LiveWindow>(view->width(), view->height(), view->smallest());
     std::int32_t x = 0;
     std::int32_t y = 0;
     if (parsePoint(options.mouse, x, y)) {
+        pointerIn = true;
+        pointerX = x;
+        pointerY = y;
         window->sendPointerTo(x, y);
     }
     frameInterval = std::chrono::nanoseconds(1000000000LL / std::max(1, window->refreshRate()));
@@ -78,7 +86,16 @@ LiveRun::~LiveRun() {
 // The module, the inputs when they are files or signals, and the driver that brings the
 // samples and sets the rate and the block size.
 void LiveRun::openSource(const SessionOptions& sessionOptions) {
-    if (!sessionOptions.inputs.empty()) {
+    watchOnly = options.group > 0 && sessionOptions.inputs.empty() && options.jackVoices == 0 &&
+                !options.capture;
+    if (watchOnly) {
+        // Why a silent signal: it paces the window's clock (--after, --duration) as any
+        // source does, and joins no group.
+        SessionOptions silent = sessionOptions;
+        silent.inputs = {"silence"};
+        session = std::make_unique<Session>(silent);
+        factory = &session->factory();
+    } else if (!sessionOptions.inputs.empty()) {
         session = std::make_unique<Session>(sessionOptions);
         factory = &session->factory();
     } else {
@@ -118,6 +135,34 @@ void LiveRun::buildEngine(const SessionOptions& sessionOptions) {
         engine->addVoice(driver->voiceInput(v, std::move(input)));
     }
     feed = std::make_unique<LiveFeed>(std::move(engine), queue);
+}
+
+void LiveRun::openGroup(DisplayLook& look) {
+    if (options.group <= 0) {
+        return;
+    }
+    group = std::make_unique<LiveGroup>(options.group, watchOnly ? 0 : voices, rate);
+    feed->joinGroup(group.get());
+    // Every member is drawn, the highlighted one in the main colours; gates come from the
+    // group, not from the voices.
+    look.follow = true;
+    look.gates.assign(group::kSlots, 0.0f);
+    const std::int32_t chosen = group->groupView();
+    if (chosen >= 0) {
+        options.mode = chosen;
+        feed->requestMode(chosen);
+    } else {
+        group->chooseView(options.mode);
+    }
+}
+
+void LiveRun::showGroup() {
+    const std::int32_t chosen = group->groupView();
+    if (chosen >= 0 && chosen != view->mode()) {
+        feed->requestMode(chosen);
+        view->setMode(chosen);
+    }
+    group->show(*view);
 }
 
 void LiveRun::run(Console& console) {
@@ -175,10 +220,18 @@ bool LiveRun::handleEvents() {
             case SDLK_2:
             case SDLK_3: {
                 const std::int32_t mode = event.key.keysym.sym - SDLK_1;
+                if (group) {
+                    group->chooseView(mode);
+                }
                 feed->requestMode(mode);
                 view->setMode(mode);
                 break;
             }
+            case SDLK_TAB:
+                if (group) {
+                    group->highlightNext();
+                }
+                break;
             case SDLK_s:
                 view->setSplit(!view->split());
                 break;
@@ -197,11 +250,15 @@ bool LiveRun::handleEvents() {
             }
         } else if (event.type == SDL_MOUSEMOTION) {
             view->pointerAt(event.motion.x, event.motion.y);
+            pointerIn = true;
+            pointerX = event.motion.x;
+            pointerY = event.motion.y;
         } else if (event.type == SDL_WINDOWEVENT) {
             if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
                 view->resize(event.window.data1, event.window.data2);
             } else if (event.window.event == SDL_WINDOWEVENT_LEAVE) {
                 view->pointerLeft();
+                pointerIn = false;
             } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
                 view->setCursorReadout(view->cursorReadout()); // repaint
             }
@@ -211,6 +268,15 @@ bool LiveRun::handleEvents() {
 }
 
 void LiveRun::takeFrames() {
+    if (group) {
+        // The voices' own frames come back through the group with every other member's.
+        while (queue.front() != nullptr) {
+            queue.pop();
+        }
+        showGroup();
+        group->nearest(*view, pointerIn ? pointerX : -1, pointerIn ? pointerY : -1);
+        return;
+    }
     while (const QueuedFrame* frame = queue.front()) {
         if (frame->size == plot::frameSizeOfView(view->mode()) || frame->size == 0) {
             view->take(*frame);
@@ -221,7 +287,11 @@ void LiveRun::takeFrames() {
 }
 
 void LiveRun::present(std::int64_t position) {
-    window->present(view->paint());
+    const PaintSurface& picture = view->paint();
+    if (group) {
+        group::drawCaption(picture, group->caption(options.group));
+    }
+    window->present(picture);
     lastPresent = std::chrono::steady_clock::now();
     stats.presented(position, rate);
 }
@@ -257,6 +327,15 @@ void LiveRun::report(Console& console) const {
     const std::string reading = view->cursorText();
     if (!reading.empty()) {
         console.out << "cursor: " << reading << "\n";
+    }
+    if (group) {
+        console.out << "group " << options.group << ": " << group->members() << " members";
+        const std::string note = group->note();
+        console.out << (note.empty() ? std::string() : ", " + note) << "\n";
+        const std::string nearest = pointerIn ? group->nearest(*view, pointerX, pointerY) : "";
+        if (!nearest.empty()) {
+            console.out << "nearest member: " << nearest << "\n";
+        }
     }
     if (options.stats) {
         const double audioSeconds = static_cast<double>(feed->position()) / rate;

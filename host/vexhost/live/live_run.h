@@ -11,6 +11,7 @@
 #include "host/vexhost/live/frame_queue.h"
 #include "host/vexhost/live/live_command.h"
 #include "host/vexhost/live/live_feed.h"
+#include "host/vexhost/live/live_group.h"
 #include "host/vexhost/live/live_stats.h"
 #include "host/vexhost/live/live_view.h"
 #include "host/vexhost/live/live_window.h"
@@ -66,6 +67,10 @@ private:
     void writeScreenshot(Console& console);
     // The tools as the options set them, with the reference read at set-up.
     void setUpTools(ViewerTools& tools, const LiveOptions& given) const;
+    // Joins the group and shows its members, when asked for one.
+    void openGroup(DisplayLook& look);
+    // Follows the group's view and hands the members' new frames to the view.
+    void showGroup();
 
     LiveOptions options;
     ReferenceTrace reference; // --reference's, read before anything opens
@@ -78,6 +83,11 @@ private:
     double rate = 48000.0;
     FrameQueue queue;
     std::unique_ptr<LiveFeed> feed;
+    std::unique_ptr<LiveGroup> group;
+    bool watchOnly = false; // --group without a source: a silent clock, no member
+    bool pointerIn = false; // the pointer over the window, for the member nearest it
+    std::int32_t pointerX = 0;
+    std::int32_t pointerY = 0;
     std::unique_ptr<LiveView> view;
     std::unique_ptr<LiveWindow> window;
     LiveStats stats;

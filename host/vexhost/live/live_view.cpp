@@ -36,6 +36,19 @@ std::int32_t LiveView::highlightedVoice() const {
     return 0;
 }
 
+void LiveView::setGate(std::int32_t voice, float gate) {
+    display.setGate(voice, gate);
+    if (voice >= 0 && voice < voiceCount) {
+        // Voices past the look's gates are gated 1, as the display was given them.
+        if (look.gates.size() <= static_cast<std::size_t>(voice)) {
+            look.gates.resize(static_cast<std::size_t>(voice) + 1, 1.0f);
+        }
+        look.gates[static_cast<std::size_t>(voice)] = gate;
+        viewerTools.setHighlighted(highlightedVoice());
+    }
+    changed = true;
+}
+
 void LiveView::take(const QueuedFrame& frame) {
     const double seconds = static_cast<double>(frame.sample) / sampleRate;
     const std::uint8_t* bytes = viewerTools.take(frame.voice, frame.bytes, frame.size, seconds);

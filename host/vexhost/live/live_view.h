@@ -27,6 +27,8 @@ public:
     // Hands one frame through the tools to the display; while frozen it is dropped.
     void take(const QueuedFrame& frame);
 
+    // A voice's gate (groups: the members present, the highlighted one last).
+    void setGate(std::int32_t voice, float gate);
     void setMode(std::int32_t mode);
     void setSplit(bool split);
     void setFollow(bool follow);

@@ -1,0 +1,65 @@
+// `vexhost live --group N`: the window shows every member of group N as a voice (host kit
+// groups), and with a source each of vexhost's voices also joins the group as a member.
+// The group's view is the window's: keys 1 2 3 choose it for every member, and a member
+// that chooses another switches the window.
+#pragma once
+
+#include "host/kit/group/group_member.h"
+#include "host/kit/group/group_reader.h"
+#include "host/kit/group/group_segment.h"
+#include "host/kit/group/group_voices.h"
+#include "host/vexhost/live/frame_queue.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vex::host {
+
+class LiveView;
+
+class LiveGroup {
+public:
+    // Set-up (main thread): maps group `group`'s segment and claims a slot for each of
+    // `joining` voices (0: the window only watches). Throws HostError when the segment is
+    // refused.
+    LiveGroup(std::int32_t group, std::int32_t joining, double sampleRate);
+    LiveGroup(const LiveGroup&) = delete;
+    LiveGroup& operator=(const LiveGroup&) = delete;
+
+    // Audio thread, once per block: the joined voices are alive. No system call.
+    void beat();
+    // Audio thread: voice `voice`'s frame into its slot.
+    void publish(std::int32_t voice, const std::uint8_t* bytes, std::int32_t size);
+
+    // Window thread: reads the segment and hands the members of the view's mode to `view`
+    // (the first joined voice highlighted, else the lowest member).
+    void show(LiveView& view);
+    // Window thread: highlights the next member (Tab).
+    void highlightNext();
+    // Window thread: the group's view (0..2), or -1 when none is chosen.
+    std::int32_t groupView() const { return group::groupView(segment->segment()); }
+    void chooseView(std::int32_t mode) { group::setGroupView(segment->segment(), mode); }
+    // Window thread: members shown and the note on members left out.
+    std::int32_t members() const { return reader.memberCount(); }
+    std::string note() const { return voices.note(); }
+    // The caption over the picture: the members, the highlighted one's label, the member
+    // nearest the pointer, the note.
+    std::vector<std::string> caption(std::int32_t number) const;
+    // Window thread: the label of the member whose trace passes nearest the pointer at
+    // (x, y) of `view`, or empty when the pointer is outside the plot or no member is near.
+    std::string nearest(const LiveView& view, std::int32_t x, std::int32_t y);
+
+private:
+    std::unique_ptr<group::GroupSegment> segment;
+    std::vector<std::unique_ptr<group::GroupMember>> joined;
+    float rate;
+    group::GroupReader reader;
+    group::GroupVoices voices;
+    QueuedFrame scratch;      // a member's frame on its way to the view
+    std::string pointed;      // the label nearest the pointer, as last found
+    std::int32_t chosen = -1; // the member highlighted with Tab, or -1: the window's own
+};
+
+} // namespace vex::host
