@@ -1,6 +1,6 @@
 // The shared-memory segment of a group: the analyzers of one user that show as the voices
 // of one display. One segment per group and user, fixed in size: a header, then one slot
-// per possible member (the display's voice count). Every field lives in relaxed atomic
+// per possible member (the display's voice count). Every field lives in atomic
 // words, so members in several processes write and read it without locks, and the frame
 // and the label sit under sequence locks (host/kit/seqlock.h).
 //
