@@ -226,8 +226,9 @@ public:
 
 private:
     bool instantiate() {
-        static const double kRates[] = {8000.0,   11025.0,  22050.0,  44100.0, 48000.0, 96000.0,
-                                        192000.0, 384000.0, 768000.0, 1.0,     0.0,     -48000.0};
+        static const double kRates[] = {8000.0,  11025.0,  22050.0,  44100.0,  48000.0,
+                                        96000.0, 192000.0, 384000.0, 768000.0, 1.0,
+                                        0.0,     -48000.0, 1e12,     HUGE_VAL};
         double rate = data.ConsumeBool() ? data.PickValueInArray(kRates)
                                          : data.ConsumeFloatingPoint<double>();
         if (data.ConsumeIntegralInRange<int>(0, 31) == 0) {
