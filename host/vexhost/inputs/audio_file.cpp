@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 #ifdef VEX_HAVE_SNDFILE
@@ -122,7 +123,10 @@ public:
             throw HostError("cannot read '" + path + "': not an audio file (" + kind + ")");
         }
         open();
-        std::int64_t promised = info.frames == SF_COUNT_MAX ? -1 : info.frames;
+        // libsndfile gives the largest count for a stream whose end it could not find (an
+        // Ogg file without its closing page).
+        const bool endless = info.frames == SF_COUNT_MAX;
+        std::int64_t promised = endless ? -1 : info.frames;
         frames = info.frames;
         if (!lastFrameReadable()) {
             // Why afresh: a decoder that failed to seek may read nothing more.
@@ -130,22 +134,18 @@ public:
             frames = countReadable();
             reopen();
         }
-        promised = std::max(promised, chunkPromise(file, info, frames));
+        promised = std::max(promised, chunkPromise(file.get(), info, frames));
         if (frames <= 0) {
-            sf_close(file);
             throw HostError("cannot read '" + path + "': it holds no sample frames" +
                             (promised > 0
                                  ? " of the " + std::to_string(promised) + " its header promises"
                                  : std::string()));
         }
-        if (warning != nullptr && promised != frames) {
+        if (warning != nullptr && (promised > frames || endless)) {
             *warning =
                 "'" + path + "' is cut short: " + cutShort(promised) + "; read as far as it goes";
         }
     }
-    ~AudioFileInput() override { sf_close(file); }
-    AudioFileInput(const AudioFileInput&) = delete;
-    AudioFileInput& operator=(const AudioFileInput&) = delete;
 
     double nativeRate() const override { return info.samplerate; }
     std::int64_t length() const override { return frames; }
@@ -176,19 +176,17 @@ public:
 private:
     void open() {
         info = SF_INFO{};
-        file = sf_open(name.c_str(), SFM_READ, &info);
+        file.reset(sf_open(name.c_str(), SFM_READ, &info));
         if (file == nullptr) {
             throw HostError("cannot read '" + name + "': " + openFailure(name));
         }
         if (info.channels < 1 || info.samplerate <= 0) {
-            sf_close(file);
             throw HostError("cannot read '" + name + "': no audio channels");
         }
     }
 
     void reopen() {
-        sf_close(file);
-        file = nullptr;
+        file.reset();
         open();
     }
 
@@ -199,8 +197,9 @@ private:
             return false;
         }
         std::vector<float> frame(static_cast<std::size_t>(info.channels));
-        return sf_seek(file, info.frames - 1, SEEK_SET) == info.frames - 1 &&
-               sf_readf_float(file, frame.data(), 1) == 1 && sf_seek(file, 0, SEEK_SET) == 0;
+        return sf_seek(file.get(), info.frames - 1, SEEK_SET) == info.frames - 1 &&
+               sf_readf_float(file.get(), frame.data(), 1) == 1 &&
+               sf_seek(file.get(), 0, SEEK_SET) == 0;
     }
 
     // The frames that can be read from the start of a file just opened, up to the first
@@ -210,7 +209,7 @@ private:
         std::vector<float> buffer(static_cast<std::size_t>(kStep) *
                                   static_cast<std::size_t>(info.channels));
         std::int64_t count = 0;
-        for (sf_count_t got = 0; (got = sf_readf_float(file, buffer.data(), kStep)) > 0;) {
+        for (sf_count_t got = 0; (got = sf_readf_float(file.get(), buffer.data(), kStep)) > 0;) {
             count += got;
         }
         return count;
@@ -242,9 +241,9 @@ private:
         interleaved.resize(static_cast<std::size_t>(kChunkFrames) *
                            static_cast<std::size_t>(info.channels));
         const sf_count_t wanted = std::min<sf_count_t>(kChunkFrames, frames - position);
-        const sf_count_t got = sf_readf_float(file, interleaved.data(), wanted);
-        if (got < 0 || (got < wanted && sf_error(file) != SF_ERR_NO_ERROR)) {
-            throw HostError("cannot read '" + name + "': " + sf_strerror(file));
+        const sf_count_t got = sf_readf_float(file.get(), interleaved.data(), wanted);
+        if (got < 0 || (got < wanted && sf_error(file.get()) != SF_ERR_NO_ERROR)) {
+            throw HostError("cannot read '" + name + "': " + sf_strerror(file.get()));
         }
         position += got;
         available = static_cast<int>(got);
@@ -253,7 +252,7 @@ private:
 
     std::string name;
     SF_INFO info{};
-    SNDFILE* file = nullptr;
+    std::unique_ptr<SNDFILE, int (*)(SNDFILE*)> file{nullptr, sf_close};
     std::int64_t frames = 0;        // frames that can be read
     sf_count_t position = 0;        // frames read from the file
     std::vector<float> interleaved; // the chunk read last
