@@ -3,13 +3,15 @@
 // connected in any order and again between runs, inputs and outputs sharing buffers
 // (in place, crossed); activate, runs and deactivate in cycles, cleanup at the end; blocks of
 // 0 to 8192 samples of NaN, infinities, denormals, full-scale squares or any bits; control
-// values of any float; atoms of any type and size on the control port among the UI's
-// messages; a notify buffer of any capacity.
+// values of any float; on the control port the UI's messages among objects of any type
+// the host's map knows (with properties of any key and value) and atoms of any type and
+// size; a notify buffer of any capacity.
 //
 // Checked after every run: the outputs hold the inputs bit for bit; the notify port holds
-// a well-formed sequence of whole frames within its capacity, exactly the frames sent and
-// not dropped while they are wanted and none otherwise; the counters are whole numbers that
-// only grow within an activation, and never more dropped than sent; peaks are not negative.
+// a well-formed sequence of whole frames (and objects) within its capacity, exactly the
+// frames sent and not dropped while they are wanted and none otherwise; the counters are whole
+// numbers that only grow within an activation, and never more dropped than sent; peaks are not
+// negative.
 #include "lv2/analyzer_lv2.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -160,6 +162,12 @@ struct Host {
     LV2_URID frameType = urids(kFrameTypeUri);
     LV2_URID uiOpen = urids(kUiOpenUri);
     LV2_URID uiClosed = urids(kUiClosedUri);
+    // Atom types a value may take.
+    std::vector<LV2_URID> valueTypes = {
+        urids(LV2_ATOM__Bool),   urids(LV2_ATOM__Int),    urids(LV2_ATOM__Long),
+        urids(LV2_ATOM__Float),  urids(LV2_ATOM__Double), urids(LV2_ATOM__URID),
+        urids(LV2_ATOM__String), urids(LV2_ATOM__Path),   urids(LV2_ATOM__Chunk),
+        urids(LV2_ATOM__Tuple),  urids(LV2_ATOM__Vector), urids(LV2_ATOM__Object)};
 
     // Buffers: audio 0..3 (signal A, signal B, out A, out B), the atom ports, controls.
     std::vector<float> audio[4];
@@ -277,8 +285,36 @@ private:
         }
     }
 
-    // The control port's events for one run: the UI's messages and atoms of any type and
-    // size. Follows whether a UI listens after them.
+    // An object of any type the host's map knows (the plug-in's own among them), with
+    // properties of any known key and values of any atom type, size and content.
+    std::vector<std::uint8_t> anyObject() {
+        const auto known = static_cast<LV2_URID>(host.urids.uris.size());
+        const auto anyUrid = [&] { return data.ConsumeIntegralInRange<LV2_URID>(1, known); };
+        std::vector<std::uint8_t> body(8, 0);
+        const LV2_URID otype = anyUrid();
+        std::memcpy(&body[4], &otype, 4);
+        const auto properties = data.ConsumeIntegralInRange<int>(0, 3);
+        for (int p = 0; p < properties; ++p) {
+            const LV2_URID key = anyUrid();
+            const LV2_URID type = data.ConsumeBool()
+                                      ? host.valueTypes[data.ConsumeIntegralInRange<std::size_t>(
+                                            0, host.valueTypes.size() - 1)]
+                                      : anyUrid();
+            const auto size = data.ConsumeBool()
+                                  ? data.PickValueInArray({0u, 4u, 8u})
+                                  : data.ConsumeIntegralInRange<std::uint32_t>(0, 40);
+            const std::uint32_t head[4] = {key, 0, size, type};
+            const auto at = body.size();
+            body.resize(at + sizeof head + lv2_atom_pad_size(size), 0);
+            std::memcpy(&body[at], head, sizeof head);
+            const std::vector<std::uint8_t> value = data.ConsumeBytes<std::uint8_t>(size);
+            std::copy(value.begin(), value.end(), body.begin() + at + sizeof head);
+        }
+        return body;
+    }
+
+    // The control port's events for one run: the UI's messages, objects of any type and
+    // atoms of any type and size. Follows whether a UI listens after them.
     void writeControl() {
         LV2_Atom_Sequence* sequence = host.controlSequence();
         sequence->atom.type = host.atomSequence;
@@ -288,56 +324,51 @@ private:
         const auto events = data.ConsumeIntegralInRange<int>(0, 4);
         std::int64_t time = 0;
         for (int e = 0; e < events; ++e) {
-            const std::int64_t left = std::int64_t{kControlBytes} - std::int64_t{sizeof(LV2_Atom)} -
+            const std::int64_t room = std::int64_t{kControlBytes} - std::int64_t{sizeof(LV2_Atom)} -
                                       sequence->atom.size - std::int64_t{sizeof(LV2_Atom_Event)};
-            if (left < 8) {
+            LV2_URID type = host.atomObject;
+            std::vector<std::uint8_t> body;
+            switch (data.ConsumeIntegralInRange<int>(0, 5)) {
+            case 0: // a UI's message
+            case 1: {
+                type = data.ConsumeBool() ? host.atomObject : host.atomBlank;
+                const LV2_URID otype = data.ConsumeBool() ? host.uiOpen : host.uiClosed;
+                body.assign(8, 0);
+                std::memcpy(&body[4], &otype, 4);
                 break;
             }
-            const auto room = static_cast<std::uint32_t>(left);
-            const int kind = data.ConsumeIntegralInRange<int>(0, 4);
-            std::uint32_t size = kind <= 1 ? sizeof(LV2_Atom_Object_Body)
-                                           : data.ConsumeIntegralInRange<std::uint32_t>(0, 64);
-            if (kind == 4) {
-                size = data.ConsumeIntegralInRange<std::uint32_t>(0, room);
+            case 2: // an object too short to be one
+                body = data.ConsumeBytes<std::uint8_t>(data.ConsumeIntegralInRange<int>(0, 7));
+                break;
+            case 3:
+                type = data.ConsumeBool() ? host.atomObject : host.atomBlank;
+                body = anyObject();
+                break;
+            default: {
+                type = data.ConsumeBool() ? data.ConsumeIntegral<LV2_URID>()
+                                          : host.urids(LV2_ATOM__Chunk);
+                const auto most = static_cast<std::size_t>(std::max<std::int64_t>(room, 0));
+                body = data.ConsumeBytes<std::uint8_t>(
+                    data.ConsumeIntegralInRange<std::size_t>(0, data.ConsumeBool() ? 64 : most));
+                break;
             }
-            if (lv2_atom_pad_size(size) > room) {
+            }
+            if (static_cast<std::int64_t>(lv2_atom_pad_size(body.size())) > room) {
                 break;
             }
             auto* event = reinterpret_cast<LV2_Atom_Event*>(
                 reinterpret_cast<std::uint8_t*>(sequence) + sizeof(LV2_Atom) + sequence->atom.size);
             time += data.ConsumeIntegralInRange<std::int64_t>(0, 100);
             event->time.frames = time;
-            auto* body = reinterpret_cast<std::uint8_t*>(event + 1);
-            std::memset(body, 0, lv2_atom_pad_size(size));
-            const std::vector<std::uint8_t> bytes = data.ConsumeBytes<std::uint8_t>(size);
-            std::copy(bytes.begin(), bytes.end(), body);
-            LV2_URID otype = 0;
-            switch (kind) {
-            case 0: // a UI's message
-            case 1: {
-                event->body.type = data.ConsumeBool() ? host.atomObject : host.atomBlank;
-                otype = data.ConsumeBool() ? host.uiOpen : host.uiClosed;
-                if (data.ConsumeIntegralInRange<int>(0, 7) == 0) {
-                    otype = data.ConsumeIntegral<LV2_URID>();
-                }
-                std::memcpy(body + 4, &otype, 4);
-                break;
-            }
-            case 2: // an object too short to be one
-                event->body.type = host.atomObject;
-                size = std::min<std::uint32_t>(size, 7);
-                break;
-            default:
-                event->body.type = data.ConsumeBool() ? data.ConsumeIntegral<LV2_URID>()
-                                                      : host.urids(LV2_ATOM__Chunk);
-                break;
-            }
-            event->body.size = size;
-            sequence->atom.size += lv2_atom_pad_size(sizeof(LV2_Atom_Event) + size);
-            const bool object =
-                event->body.type == host.atomObject || event->body.type == host.atomBlank;
-            if (object && size >= sizeof(LV2_Atom_Object_Body)) {
-                std::memcpy(&otype, body + 4, 4);
+            event->body.type = type;
+            event->body.size = static_cast<std::uint32_t>(body.size());
+            auto* bytes = reinterpret_cast<std::uint8_t*>(event + 1);
+            std::memset(bytes, 0, lv2_atom_pad_size(event->body.size));
+            std::copy(body.begin(), body.end(), bytes);
+            sequence->atom.size += lv2_atom_pad_size(sizeof(LV2_Atom_Event) + event->body.size);
+            if ((type == host.atomObject || type == host.atomBlank) && body.size() >= 8) {
+                LV2_URID otype = 0;
+                std::memcpy(&otype, &body[4], 4);
                 uiListening = otype == host.uiOpen     ? true
                               : otype == host.uiClosed ? false
                                                        : uiListening;
@@ -404,9 +435,14 @@ private:
             check(notify->atom.size <= capacity);
             LV2_ATOM_SEQUENCE_FOREACH(notify, event) {
                 const std::uint32_t size = event->body.size;
-                check(event->body.type == host.frameType);
-                check(size == 0 || size == 1604 || size == 4100 || size == 4228);
                 check(event->time.frames >= 0 && event->time.frames <= frames);
+                if (event->body.type != host.frameType) {
+                    // Anything else the plug-in says is an object.
+                    check(event->body.type == host.atomObject &&
+                          size >= sizeof(LV2_Atom_Object_Body));
+                    continue;
+                }
+                check(size == 0 || size == 1604 || size == 4100 || size == 4228);
                 ++events;
             }
         }
