@@ -7,7 +7,9 @@
 //   streaming noise) per mode against the floor: a plain loop that scans both input
 //   buffers for the first sample <= 0 and copies them;
 // - 1, 16 and 128 analyzer objects processing side by side (log mode), for the cost per
-//   voice.
+//   voice;
+// - process on denormal input (the same noise scaled to below the smallest normal float)
+//   against process on that noise, per mode.
 // Ends with the ratios between them.
 #include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_audio_module.h"
@@ -20,6 +22,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -43,15 +46,36 @@ const std::vector<float>& inputB() {
     return b;
 }
 
+// The same noise scaled by 2^-130: every sample but the zeros is denormal.
+std::vector<float> denormal(const std::vector<float>& in) {
+    std::vector<float> out(in.size());
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        out[i] = std::ldexp(in[i], -130);
+    }
+    return out;
+}
+const std::vector<float>& denormalA() {
+    static const std::vector<float> a = denormal(inputA());
+    return a;
+}
+const std::vector<float>& denormalB() {
+    static const std::vector<float> b = denormal(inputB());
+    return b;
+}
+
 // An opened module on a host that only counts what it receives, fed from the shared
-// inputs starting at `offset`, one block per step().
+// inputs (or the denormal ones) starting at `offset`, one block per step().
 struct Voice {
     vex::host::RecordingHost host;
     vex::AnalyzerAudioModule* module = nullptr;
     std::int64_t framesSent = 0;
     std::size_t offset;
+    const std::vector<float>& a;
+    const std::vector<float>& b;
 
-    explicit Voice(std::size_t startOffset, std::int32_t mode) : offset(startOffset) {
+    explicit Voice(std::size_t startOffset, std::int32_t mode, bool denormalInput = false)
+        : offset(startOffset), a(denormalInput ? denormalA() : inputA()),
+          b(denormalInput ? denormalB() : inputB()) {
         host.sampleRate = kRate;
         host.recordSends = false;
         host.onPinSend = [this](std::int32_t, std::int32_t pin, const void*, std::int32_t size) {
@@ -77,9 +101,8 @@ struct Voice {
     Voice& operator=(const Voice&) = delete;
 
     void step(const vex::PinEvent* events = nullptr) {
-        const std::vector<float>& a = inputA();
-        module->setBuffer(vex::kAudioSignalAPin, const_cast<float*>(inputA().data() + offset));
-        module->setBuffer(vex::kAudioSignalBPin, const_cast<float*>(inputB().data() + offset));
+        module->setBuffer(vex::kAudioSignalAPin, const_cast<float*>(a.data() + offset));
+        module->setBuffer(vex::kAudioSignalBPin, const_cast<float*>(b.data() + offset));
         module->process(kBlock, events);
         offset = (offset + kBlock) % (a.size() - kBlock);
     }
@@ -174,8 +197,8 @@ void processFloor(benchmark::State& state) {
 }
 BENCHMARK(processFloor);
 
-void process(benchmark::State& state) {
-    Voice voice(0, static_cast<std::int32_t>(state.range(0)));
+void runProcess(benchmark::State& state, bool denormalInput) {
+    Voice voice(0, static_cast<std::int32_t>(state.range(0)), denormalInput);
     for (int i = 0; i < 48000 / kBlock; ++i) { // one second to reach steady state
         voice.step();
     }
@@ -189,7 +212,15 @@ void process(benchmark::State& state) {
     state.counters["frames_per_s"] = static_cast<double>(voice.framesSent - framesBefore) * kRate /
                                      static_cast<double>(samples > 0 ? samples : 1);
 }
+void process(benchmark::State& state) {
+    runProcess(state, false);
+}
 BENCHMARK(process)->ArgName("mode")->Arg(kScope)->Arg(kLinear)->Arg(kLog);
+
+void processDenormal(benchmark::State& state) {
+    runProcess(state, true);
+}
+BENCHMARK(processDenormal)->ArgName("mode")->Arg(kScope)->Arg(kLinear)->Arg(kLog);
 
 // ---- Voices side by side (log mode): one iteration is one block for every voice, each
 // voice reading the inputs from its own starting point so their frames fall apart.
@@ -223,18 +254,22 @@ BENCHMARK(voices)->ArgName("count")->Arg(1)->Arg(16)->Arg(128);
 int main(int argc, char** argv) {
     using vex::bench::Ratio;
     const std::string fftw = "fftwRealPower1024";
-    return vex::bench::runWithRatios(argc, argv,
-                                     {
-                                         Ratio{"sendFrame/mode:2/signals:1", fftw, 1, 1, 11.0},
-                                         Ratio{"sendFrame/mode:2/signals:2", fftw, 2, 1, 11.0},
-                                         Ratio{"sendFrame/mode:1/signals:1", fftw, 1, 1, 9.0},
-                                         Ratio{"sendFrame/mode:1/signals:2", fftw, 2, 1, 9.0},
-                                         Ratio{"plainLevels/mode:2", fftw},
-                                         Ratio{"plainLevels/mode:1", fftw},
-                                         Ratio{"process/mode:2", "processFloor", 1, 1, 20.0},
-                                         Ratio{"process/mode:1", "processFloor"},
-                                         Ratio{"process/mode:0", "processFloor"},
-                                         Ratio{"voices/count:16", "voices/count:1", 16},
-                                         Ratio{"voices/count:128", "voices/count:1", 128},
-                                     });
+    return vex::bench::runWithRatios(
+        argc, argv,
+        {
+            Ratio{"sendFrame/mode:2/signals:1", fftw, 1, 1, 11.0},
+            Ratio{"sendFrame/mode:2/signals:2", fftw, 2, 1, 11.0},
+            Ratio{"sendFrame/mode:1/signals:1", fftw, 1, 1, 9.0},
+            Ratio{"sendFrame/mode:1/signals:2", fftw, 2, 1, 9.0},
+            Ratio{"plainLevels/mode:2", fftw},
+            Ratio{"plainLevels/mode:1", fftw},
+            Ratio{"process/mode:2", "processFloor", 1, 1, 20.0},
+            Ratio{"process/mode:1", "processFloor"},
+            Ratio{"process/mode:0", "processFloor"},
+            Ratio{"voices/count:16", "voices/count:1", 16},
+            Ratio{"voices/count:128", "voices/count:1", 128},
+            Ratio{"processDenormal/mode:0", "process/mode:0", 1, 1, 1.5},
+            Ratio{"processDenormal/mode:1", "process/mode:1", 1, 1, 1.5},
+            Ratio{"processDenormal/mode:2", "process/mode:2", 1, 1, 1.5},
+        });
 }

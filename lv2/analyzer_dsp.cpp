@@ -297,9 +297,12 @@ void AnalyzerDsp::run(std::uint32_t sampleCount) {
     }
 
     if (connected && outA != nullptr && outB != nullptr && frames > 0) {
-        // Why this order: a host may hand one input's buffer as the other output.
+        // Why this order: a host may hand one input's buffer as the other output, or each
+        // input's buffer as the other output (crossed), where only an exchange keeps both.
         const auto n = static_cast<std::size_t>(frames);
-        if (outA == signalB) {
+        if (outA == signalB && outB == signalA && outA != outB) {
+            std::swap_ranges(outA, outA + n, outB);
+        } else if (outA == signalB) {
             std::memmove(outB, signalB, n * sizeof(float));
             std::memmove(outA, signalA, n * sizeof(float));
         } else {

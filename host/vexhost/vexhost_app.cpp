@@ -263,6 +263,7 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
         return 2;
     }
 
+    session.warnings = &console.err;
     try {
         if (infoCommand->parsed()) {
             return info(session.modulePath, console);

@@ -68,28 +68,6 @@ std::vector<std::vector<Row>> framesOfKind(const std::vector<std::vector<Row>>& 
     return out;
 }
 
-// A 32-bit float WAV file, written by hand so the test needs no audio library.
-void writeWav(const std::string& path, std::int32_t rate, std::int32_t channels,
-              const std::vector<float>& interleaved) {
-    std::ofstream out(std::filesystem::u8path(path), std::ios::binary);
-    const auto put32 = [&](std::uint32_t v) { out.write(reinterpret_cast<const char*>(&v), 4); };
-    const auto put16 = [&](std::uint16_t v) { out.write(reinterpret_cast<const char*>(&v), 2); };
-    const auto bytes = static_cast<std::uint32_t>(interleaved.size() * 4);
-    out.write("RIFF", 4);
-    put32(36 + bytes);
-    out.write("WAVEfmt ", 8);
-    put32(16);
-    put16(3); // IEEE float
-    put16(static_cast<std::uint16_t>(channels));
-    put32(static_cast<std::uint32_t>(rate));
-    put32(static_cast<std::uint32_t>(rate * channels * 4));
-    put16(static_cast<std::uint16_t>(channels * 4));
-    put16(32);
-    out.write("data", 4);
-    put32(bytes);
-    out.write(reinterpret_cast<const char*>(interleaved.data()), bytes);
-}
-
 std::vector<float> tone(std::int32_t rate, double seconds, std::int32_t channels) {
     const auto frames = static_cast<std::size_t>(rate * seconds);
     std::vector<float> samples(frames * channels);

@@ -8,9 +8,11 @@ namespace vex::host {
 
 namespace {
 
+// Anything at the path counts as a file here, so that a folder or a device is refused as no
+// audio file rather than as a missing one.
 bool isFile(const std::string& path) {
     std::error_code ignored;
-    return std::filesystem::is_regular_file(std::filesystem::u8path(path), ignored);
+    return std::filesystem::exists(std::filesystem::u8path(path), ignored);
 }
 
 std::string rateText(double rate) {
@@ -33,7 +35,11 @@ Session::Session(const SessionOptions& sessionOptions) : given(sessionOptions) {
         if (!specs.back().isFile) {
             continue;
         }
-        const auto source = openAudioFile(text);
+        std::string warning;
+        const auto source = openAudioFile(text, &warning);
+        if (!warning.empty() && given.warnings != nullptr) {
+            *given.warnings << "vexhost: warning: " << warning << "\n";
+        }
         if (fileRate == 0.0) {
             fileRate = source->nativeRate();
             firstFile = text;

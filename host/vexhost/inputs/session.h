@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ struct SessionOptions {
     std::int32_t blockSize = 128;
     std::int32_t rate = 4;
     double duration = 0.0; // seconds; 0: not given
+    // Where warnings about the inputs go (a file cut short); nowhere when null.
+    std::ostream* warnings = nullptr;
 };
 
 // The display has 128 voice slots; vexhost runs at most that many inputs.

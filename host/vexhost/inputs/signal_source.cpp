@@ -8,10 +8,6 @@
 #include <cstdlib>
 #include <vector>
 
-#ifdef VEX_HAVE_SNDFILE
-#include <sndfile.h>
-#endif
-
 namespace vex::host {
 
 namespace {
@@ -241,82 +237,6 @@ private:
     bool bStreams;
 };
 
-#ifdef VEX_HAVE_SNDFILE
-class AudioFileInput final : public InputSource {
-public:
-    explicit AudioFileInput(const std::string& path) : name(path) {
-        file = sf_open(path.c_str(), SFM_READ, &info);
-        if (file == nullptr) {
-            throw HostError("cannot read '" + path + "': " + sf_strerror(nullptr));
-        }
-        if (info.channels < 1 || info.samplerate <= 0) {
-            sf_close(file);
-            throw HostError("cannot read '" + path + "': no audio channels");
-        }
-    }
-    ~AudioFileInput() override { sf_close(file); }
-    AudioFileInput(const AudioFileInput&) = delete;
-    AudioFileInput& operator=(const AudioFileInput&) = delete;
-
-    double nativeRate() const override { return info.samplerate; }
-    std::int64_t length() const override { return info.frames; }
-    bool streamsA() const override { return info.frames > 0; }
-    bool streamsB() const override { return info.frames > 0 && info.channels >= 2; }
-    void read(float* a, float* b, int frames) override {
-        const int channels = info.channels;
-        int done = 0;
-        while (done < frames) {
-            if (offset == available && !refill()) {
-                break;
-            }
-            const int count = std::min(frames - done, available - offset);
-            for (int i = 0; i < count; ++i) {
-                const std::size_t base = static_cast<std::size_t>(offset + i) * channels;
-                a[done + i] = interleaved[base];
-                b[done + i] = channels >= 2 ? interleaved[base + 1] : 0.0f;
-            }
-            offset += count;
-            done += count;
-        }
-        for (int i = done; i < frames; ++i) { // past the end: silence
-            a[i] = 0.0f;
-            b[i] = 0.0f;
-        }
-    }
-
-private:
-    // Reads the next chunk of the file into `interleaved`; false at the end of the file.
-    // Why chunks: a block of a few hundred frames per read made a system call per voice
-    // and block.
-    bool refill() {
-        constexpr int kChunkFrames = 16384;
-        offset = 0;
-        available = 0;
-        if (position >= info.frames) {
-            return false;
-        }
-        interleaved.resize(static_cast<std::size_t>(kChunkFrames) *
-                           static_cast<std::size_t>(info.channels));
-        const sf_count_t got = sf_readf_float(file, interleaved.data(), kChunkFrames);
-        if (got < 0 || (got < kChunkFrames && position + got < info.frames &&
-                        sf_error(file) != SF_ERR_NO_ERROR)) {
-            throw HostError("cannot read '" + name + "': " + sf_strerror(file));
-        }
-        position += got;
-        available = static_cast<int>(got);
-        return available > 0;
-    }
-
-    std::string name;
-    SF_INFO info{};
-    SNDFILE* file = nullptr;
-    sf_count_t position = 0;        // frames read from the file
-    std::vector<float> interleaved; // the chunk read last
-    int available = 0;              // frames in it
-    int offset = 0;                 // frames of it handed out
-};
-#endif
-
 } // namespace
 
 InputSpec parseInput(const std::string& text,
@@ -348,23 +268,6 @@ const char* signalHelp() {
            "sweep:F1-F2, silence. FREQ takes a k suffix (1.5k). Append @AMP for the peak "
            "value (default 0.8) and +SIGNAL for signal B, e.g. sine:440@0.5+noise@0.1. "
            "Each INPUT is one voice.";
-}
-
-bool audioFilesSupported() {
-#ifdef VEX_HAVE_SNDFILE
-    return true;
-#else
-    return false;
-#endif
-}
-
-std::unique_ptr<InputSource> openAudioFile(const std::string& path) {
-#ifdef VEX_HAVE_SNDFILE
-    return std::make_unique<AudioFileInput>(path);
-#else
-    throw HostError("cannot read '" + path +
-                    "': this build reads no audio files; use a built-in signal");
-#endif
 }
 
 std::unique_ptr<InputSource> makeBuiltinInput(const InputSpec& spec, double sampleRate,

@@ -41,9 +41,11 @@ InputSpec parseInput(const std::string& text,
 // Text for --help listing the built-in signals.
 const char* signalHelp();
 
-// Opens an audio file. Throws HostError when it is missing or unreadable, or when this
-// build reads no files.
-std::unique_ptr<InputSource> openAudioFile(const std::string& path);
+// Opens an audio file. Throws HostError when it is missing or unreadable, no audio file
+// (a folder, a device, other contents), empty or malformed, or when this build reads no
+// files. A file cut short is read as far as it goes: `warning`, when given, then says how
+// much of what its header promises is there (and stays untouched for a whole file).
+std::unique_ptr<InputSource> openAudioFile(const std::string& path, std::string* warning = nullptr);
 
 // Whether this build reads audio files.
 bool audioFilesSupported();
