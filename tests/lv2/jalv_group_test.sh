@@ -22,6 +22,11 @@ vexhost=$3
 check=$4
 x_type=$5
 output=${6:-}
+# bounded COMMAND...: COMMAND, ended after 30 s, so that a program that hangs fails the test
+# with its logs instead of running into the test's time limit.
+bounded() {
+    timeout -k 5 30 "$@"
+}
 # Grid lines of 1 kHz and 5 kHz across the log view's plot (after its 0.045 offset).
 line1k=0.5595
 line5k=0.7710
@@ -73,7 +78,7 @@ two_members() {
 poll 200 two_members || fail "member A counts $(monitor members) members, not 2"
 
 # The watching window: both peaks, A highlighted.
-"$vexhost" live --group 2 --view log --no-peak-hold --screenshot "$work/watch.png" --after 1 \
+bounded "$vexhost" live --group 2 --view log --no-peak-hold --screenshot "$work/watch.png" --after 1 \
     >"$work/watch.log" 2>&1 || fail "vexhost live --group 2 failed"
 grep -q '^group 2: 2 members' "$work/watch.log" || fail "vexhost did not see two members"
 "$check" "$work/watch.png" "$line1k:main" "$line5k:shaded" >"$work/check.log" 2>&1 ||
@@ -82,7 +87,7 @@ cat "$work/check.log"
 
 # names X NAME: vexhost's pointer at column X, on the level of the peaks, names NAME.
 names() {
-    "$vexhost" live --group 2 --view log --mouse "$1,40" --screenshot "$work/pointer.png" \
+    bounded "$vexhost" live --group 2 --view log --mouse "$1,40" --screenshot "$work/pointer.png" \
         --after 0.5 >"$work/pointer.log" 2>&1 || fail "vexhost live --group 2 --mouse failed"
     grep -q "^nearest member: $2\$" "$work/pointer.log"
 }
@@ -94,13 +99,13 @@ names "$x1k" 0 || fail "the pointer on A's peak names $(grep nearest "$work/poin
 
 # B's own window: its peak in the main colours, A's shaded.
 find_window() {
-    window=$(xwininfo -root -tree 2>/dev/null | grep '"VEX analyzer"' | awk '{ print $1 }' |
+    window=$(bounded xwininfo -root -tree 2>/dev/null | grep '"VEX analyzer"' | awk '{ print $1 }' |
         head -n 1)
     [ -n "$window" ]
 }
 poll 400 find_window || fail "no window of member B's UI"
 b_shows_group() {
-    import -window "$window" "$work/ui.png" 2>>"$work/import.log" &&
+    bounded import -window "$window" "$work/ui.png" 2>>"$work/import.log" &&
         "$check" "$work/ui.png" "$line5k:main" "$line1k:shaded" >"$work/check.log" 2>&1
 }
 poll 100 b_shows_group || fail "member B's window does not show B in the main colours and A shaded"
@@ -108,7 +113,7 @@ cat "$work/check.log"
 
 # B's label typed in its window (Return, the text, Return) goes through the host to B's
 # DSP and into its slot, where vexhost reads it.
-"$x_type" "$window" Return l e a d Return || fail "cannot type in B's window"
+bounded "$x_type" "$window" Return l e a d Return || fail "cannot type in B's window"
 b_is_lead() {
     names "$x5k" lead
 }
