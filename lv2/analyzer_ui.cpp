@@ -26,8 +26,8 @@ bool AnalyzerUi::open(const std::string& bundlePath, Window parent) {
         return false;
     }
     host::startGdiplus();
-    session = std::make_unique<host::DisplaySession>(*library.factory(), mode, host::defaultLook(),
-                                                     1, 48000.0);
+    session = std::make_unique<host::DisplaySession>(*library.factory(), ports.mode(),
+                                                     host::defaultLook(), 1, 48000.0);
     // Why only the lower limit: the display's measure clamps both sides to 15..100, and a
     // picture of at most 100 x 100 pixels cannot show the analysis; the window follows
     // the host's size down to the display's smallest.
@@ -104,58 +104,10 @@ void AnalyzerUi::applySize(std::int32_t newWidth, std::int32_t newHeight) {
     dirty = true;
 }
 
-void AnalyzerUi::showMode(std::int32_t newMode) {
-    session->setMode(newMode);
-    const std::int32_t shown = session->modeShown();
-    mode = shown >= 0 ? shown : newMode;
-    tools.setView(mode);
-    dirty = true;
-}
-
 void AnalyzerUi::portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t format,
                            const void* buffer) {
-    if (buffer == nullptr) {
-        return;
-    }
-    if (port == kPortNotify && format == eventTransfer && size >= sizeof(LV2_Atom)) {
-        const auto* atom = static_cast<const LV2_Atom*>(buffer);
-        std::uint32_t which = 0;
-        std::vector<std::uint8_t> value;
-        if (atom->type == frameType && atom->size <= size - sizeof(LV2_Atom)) {
-            if (group.showing()) {
-                return; // this instance's frames come with the group's, in its slot
-            }
-            const auto frameSize = static_cast<std::int32_t>(atom->size);
-            const std::uint8_t* bytes =
-                tools.frame(0, reinterpret_cast<const std::uint8_t*>(atom + 1), frameSize);
-            if (bytes != nullptr) {
-                session->deliverFrame(0, bytes, frameSize, 0);
-            }
-        } else if (settings.take(*atom, size, which, value)) {
-            tools.setting(which, value);
-            settingValues[which] = std::move(value);
-            settingKnown[which] = true;
-            dirty = true;
-        }
-    } else if (port == kPortRate && format == 0 && size == sizeof(float)) {
-        tools.rateControl(*static_cast<const float*>(buffer));
-    } else if ((port == kPortGroup || port == kPortSlot) && format == 0 && size == sizeof(float)) {
-        const float value = *static_cast<const float*>(buffer);
-        port == kPortGroup ? group.setGroup(value) : group.setSlot(value);
+    if (ports.portEvent(*session, port, size, format, buffer)) {
         dirty = true;
-    } else if (port == kPortMode && format == 0 && size == sizeof(float)) {
-        const float value = *static_cast<const float*>(buffer);
-        // Why the clamp here: the display's mode pin takes whole numbers; NaN shows 0.
-        const std::int32_t wanted =
-            value >= 0.0f ? static_cast<std::int32_t>(std::min(value, 1000.0f) + 0.5f) : 0;
-        if (wanted != mode || session->modeShown() < 0) {
-            showMode(wanted);
-        }
-        // The control follows the mode the display shows, should the host's differ.
-        const auto shown = static_cast<float>(mode);
-        if (shown != value) {
-            write(controller, kPortMode, sizeof shown, 0, &shown);
-        }
     }
 }
 
@@ -188,10 +140,9 @@ int AnalyzerUi::idle() {
         case ButtonPress:
             // A click shows the next view, and the host's mode control follows.
             if (event.xbutton.button == Button1) {
-                showMode((mode + 1) % 3);
-                group.chooseView(mode);
-                const auto shown = static_cast<float>(mode);
-                write(controller, kPortMode, sizeof shown, 0, &shown);
+                ports.showMode(*session, (ports.mode() + 1) % 3, true);
+                group.chooseView(ports.mode());
+                dirty = true;
             }
             break;
         case KeyPress:
@@ -206,29 +157,13 @@ int AnalyzerUi::idle() {
             break;
         }
     }
-    followGroup();
+    if (ports.followGroup(*session)) {
+        dirty = true;
+    }
     if (mapped && (dirty || session->invalidated() || tools.dirty())) {
         paint();
     }
     return closed ? 1 : 0;
-}
-
-// The group's members into the display, and the group's view into this UI and the
-// instance's mode control (so the control says what the instance sends).
-void AnalyzerUi::followGroup() {
-    const std::int32_t view = group.update(
-        *session, mode, [this](std::int32_t voice, const std::uint8_t* bytes, std::int32_t size) {
-            return tools.frame(voice, bytes, size);
-        });
-    tools.setHighlighted(group.showing() ? group.highlighted() : 0);
-    if (group.changed()) {
-        dirty = true;
-    }
-    if (view >= 0 && view != mode) {
-        showMode(view);
-        const auto shown = static_cast<float>(mode);
-        write(controller, kPortMode, sizeof shown, 0, &shown);
-    }
 }
 
 // Tab highlights the next member; Return types this instance's label (Return again sets
@@ -267,7 +202,7 @@ void AnalyzerUi::paint() {
     } catch (const std::exception&) {
         return; // the display refused to paint: the window keeps its last picture
     }
-    host::group::drawCaption(*surface, group.caption(mode, width, height));
+    host::group::drawCaption(*surface, group.caption(ports.mode(), width, height));
     std::vector<std::uint32_t> pixels = surface->pixels();
     cairo_surface_t* image =
         cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(pixels.data()),

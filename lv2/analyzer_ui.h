@@ -9,6 +9,7 @@
 #include "lv2/analyzer_lv2.h"
 #include "lv2/group_ui.h"
 #include "lv2/settings_channel.h"
+#include "lv2/ui_ports.h"
 #include "lv2/ui_tools.h"
 
 #include <X11/Xlib.h>
@@ -33,8 +34,8 @@ public:
     AnalyzerUi(LV2UI_Write_Function writeFunction, LV2UI_Controller hostController,
                LV2_URID_Map& map, const LV2UI_Resize* hostResize)
         : write(writeFunction), controller(hostController), resizeHost(hostResize),
-          settings(map, writeFunction, hostController) {
-        frameType = map.map(map.handle, kFrameTypeUri);
+          settings(map, writeFunction, hostController),
+          ports(map, writeFunction, hostController, settings, tools, group) {
         uiOpen = map.map(map.handle, kUiOpenUri);
         uiClosed = map.map(map.handle, kUiClosedUri);
         atomObject = map.map(map.handle, LV2_ATOM__Object);
@@ -62,21 +63,17 @@ public:
 
 private:
     void applySize(std::int32_t width, std::int32_t height);
-    void showMode(std::int32_t mode);
     void tellDsp(LV2_URID message);
     void paint();
     void keyPressed(XKeyEvent& event);
-    void followGroup();
 
     LV2UI_Write_Function write;
     LV2UI_Controller controller;
     const LV2UI_Resize* resizeHost;
     SettingsChannel settings;
-    // The settings as the DSP last announced them (empty and not known until it does).
-    std::vector<std::uint8_t> settingValues[kSettingCount];
-    bool settingKnown[kSettingCount] = {};
     UiTools tools{settings};
-    LV2_URID frameType = 0;
+    UiGroup group;
+    UiPorts ports;
     LV2_URID uiOpen = 0;
     LV2_URID uiClosed = 0;
     LV2_URID atomObject = 0;
@@ -85,8 +82,6 @@ private:
     host::ModuleLibrary library;
     std::unique_ptr<host::DisplaySession> session;
     std::unique_ptr<host::PaintSurface> surface;
-    std::int32_t mode = 0;
-    UiGroup group;
 
     Display* x = nullptr;
     Window window = 0;

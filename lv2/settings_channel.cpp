@@ -6,6 +6,7 @@
 #include <lv2/atom/util.h>
 #include <lv2/patch/patch.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace vex::lv2 {
@@ -104,7 +105,10 @@ bool SettingsChannel::take(const LV2_Atom& atom, std::uint32_t size, std::uint32
         } else if (prop->key == patchValue) {
             entry = &prop->value;
         }
-        at += lv2_atom_pad_size(static_cast<std::uint32_t>(sizeof(*prop) + prop->value.size));
+        // Why the least of the two: the object may end inside the last value's padding.
+        at += std::min<std::size_t>(
+            lv2_atom_pad_size(static_cast<std::uint32_t>(sizeof(*prop) + prop->value.size)),
+            static_cast<std::size_t>(end - at));
     }
     if (property == nullptr || entry == nullptr || property->type != atomUrid ||
         property->size != sizeof(LV2_URID)) {

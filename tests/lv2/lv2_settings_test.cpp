@@ -68,6 +68,52 @@ TEST(SettingsStore, TakesOnlyValuesOfTheirKind) {
     EXPECT_FALSE(store.has(3));
 }
 
+// An object may end inside its last property's padding: the walk over its properties
+// stops at its end. The event lies against a page the test cannot read, so a read past
+// the object is a fault, not a guess.
+TEST(Lv2Settings, ObjectEndingUnpaddedIsReadToItsEndOnly) {
+    UridMap urids;
+    lv2::SettingsChannel channel(urids.feature, nullptr, nullptr);
+    // The atom's header (set below) and the object's body, patch:property with its URID
+    // padded to 8 bytes, patch:value's header.
+    const std::uint32_t head[] = {0,
+                                  0,
+                                  0,
+                                  urids(LV2_PATCH__Set),
+                                  urids(LV2_PATCH__property),
+                                  0,
+                                  4,
+                                  urids(LV2_ATOM__URID),
+                                  urids(kLabelUri),
+                                  0,
+                                  urids(LV2_PATCH__value),
+                                  0,
+                                  3,
+                                  urids(LV2_ATOM__String)};
+    // 59 bytes: "abc" without terminator or padding, then one byte of the host's buffer.
+    const std::uint32_t size = 60;
+    const long page = sysconf(_SC_PAGESIZE);
+    void* pages = mmap(nullptr, 2 * static_cast<std::size_t>(page), PROT_READ | PROT_WRITE,
+                       MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(pages, MAP_FAILED);
+    ASSERT_EQ(mprotect(static_cast<std::uint8_t*>(pages) + page, static_cast<std::size_t>(page),
+                       PROT_NONE),
+              0);
+    auto* event = static_cast<std::uint8_t*>(pages) + page - size;
+    std::memcpy(event, head, sizeof head);
+    std::memcpy(event + sizeof head, "abc", 3);
+    auto* atom = reinterpret_cast<LV2_Atom*>(event);
+    atom->size = 51;
+    atom->type = urids(LV2_ATOM__Object);
+
+    std::uint32_t which = 0;
+    std::vector<std::uint8_t> value;
+    ASSERT_TRUE(channel.take(*atom, size, which, value));
+    EXPECT_EQ(which, lv2::kSettingLabel);
+    EXPECT_EQ(std::string(value.begin(), value.end()), "abc");
+    munmap(pages, 2 * static_cast<std::size_t>(page));
+}
+
 // A host's state store: what save stored, under which key and type.
 struct SavedState {
     struct Entry {
