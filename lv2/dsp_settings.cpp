@@ -1,5 +1,7 @@
 #include "lv2/dsp_settings.h"
 
+#include "lv2/patch_entries.h"
+
 #include <lv2/atom/util.h>
 #include <lv2/patch/patch.h>
 
@@ -76,7 +78,9 @@ bool DspSettings::take(const LV2_Atom_Object& message) {
     }
     const LV2_Atom* property = nullptr;
     const LV2_Atom* value = nullptr;
-    lv2_atom_object_get(&message, patchProperty, &property, patchValue, &value, 0);
+    if (!findPatchEntries(message, patchProperty, patchValue, property, value)) {
+        return true; // a patch message, malformed: nothing to take from it
+    }
     LV2_URID key = 0;
     if (property != nullptr && property->type == atomUrid && property->size == sizeof(LV2_URID)) {
         key = reinterpret_cast<const LV2_Atom_URID*>(property)->body;

@@ -1,6 +1,7 @@
 #include "lv2/settings_channel.h"
 
 #include "lv2/analyzer_lv2.h"
+#include "lv2/patch_entries.h"
 
 #include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
@@ -89,26 +90,8 @@ bool SettingsChannel::take(const LV2_Atom& atom, std::uint32_t size, std::uint32
     }
     const LV2_Atom* property = nullptr;
     const LV2_Atom* entry = nullptr;
-    // Why not lv2_atom_object_get: its walk trusts every entry's size; this one checks
-    // that each entry lies inside the object.
-    const auto* begin = reinterpret_cast<const std::uint8_t*>(&object.body);
-    const std::uint8_t* end = begin + object.atom.size;
-    const std::uint8_t* at = begin + sizeof(LV2_Atom_Object_Body);
-    while (static_cast<std::size_t>(end - at) >= sizeof(LV2_Atom_Property_Body)) {
-        const auto* prop = reinterpret_cast<const LV2_Atom_Property_Body*>(at);
-        const std::size_t room = static_cast<std::size_t>(end - at) - sizeof(*prop);
-        if (prop->value.size > room) {
-            return false;
-        }
-        if (prop->key == patchProperty) {
-            property = &prop->value;
-        } else if (prop->key == patchValue) {
-            entry = &prop->value;
-        }
-        // Why the least of the two: the object may end inside the last value's padding.
-        at += std::min<std::size_t>(
-            lv2_atom_pad_size(static_cast<std::uint32_t>(sizeof(*prop) + prop->value.size)),
-            static_cast<std::size_t>(end - at));
+    if (!findPatchEntries(object, patchProperty, patchValue, property, entry)) {
+        return false;
     }
     if (property == nullptr || entry == nullptr || property->type != atomUrid ||
         property->size != sizeof(LV2_URID)) {

@@ -1,5 +1,6 @@
 // The plug-in's settings: kept by the DSP as the UI sets them, announced to every UI, saved
 // and restored with the host's state, and never taken when malformed.
+#include "lv2/patch_entries.h"
 #include "lv2/settings_channel.h"
 #include "lv2/settings_store.h"
 #include "tests/lv2/lv2_instance.h"
@@ -112,6 +113,43 @@ TEST(Lv2Settings, ObjectEndingUnpaddedIsReadToItsEndOnly) {
     EXPECT_EQ(which, lv2::kSettingLabel);
     EXPECT_EQ(std::string(value.begin(), value.end()), "abc");
     munmap(pages, 2 * static_cast<std::size_t>(page));
+}
+
+// A patch message whose declared size ends inside its value entry has no entries: the walk
+// reads nothing past the object's end (LV2's own walk would take the value there).
+TEST(PatchEntries, AnEntryRunningPastTheObjectIsNone) {
+    UridMap urids;
+    LV2_Atom_Forge forge;
+    lv2_atom_forge_init(&forge, &urids.feature);
+    std::uint64_t buffer[16] = {};
+    lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(buffer), sizeof buffer);
+    LV2_Atom_Forge_Frame frame;
+    const LV2_Atom_Forge_Ref ref = lv2_atom_forge_object(&forge, &frame, 0, urids(LV2_PATCH__Set));
+    lv2_atom_forge_key(&forge, urids(LV2_PATCH__property));
+    lv2_atom_forge_urid(&forge, urids(kLabelUri));
+    lv2_atom_forge_key(&forge, urids(LV2_PATCH__value));
+    lv2_atom_forge_string(&forge, "Drum", 4);
+    lv2_atom_forge_pop(&forge, &frame);
+    auto* object = reinterpret_cast<LV2_Atom_Object*>(lv2_atom_forge_deref(&forge, ref));
+    // Body 8, the property entry 16 + 8, the value entry 16 + 8 ("Drum" and its terminator).
+    ASSERT_EQ(object->atom.size, 56u);
+
+    const LV2_Atom* property = nullptr;
+    const LV2_Atom* value = nullptr;
+    ASSERT_TRUE(lv2::findPatchEntries(*object, urids(LV2_PATCH__property), urids(LV2_PATCH__value),
+                                      property, value));
+    ASSERT_NE(value, nullptr);
+    EXPECT_STREQ(reinterpret_cast<const char*>(value + 1), "Drum");
+
+    object->atom.size = 48; // the value entry's header inside, its string outside
+    EXPECT_FALSE(lv2::findPatchEntries(*object, urids(LV2_PATCH__property), urids(LV2_PATCH__value),
+                                       property, value));
+    EXPECT_EQ(value, nullptr);
+    EXPECT_EQ(property, nullptr);
+    object->atom.size = 53; // ending inside the value's padding: the value is whole
+    EXPECT_TRUE(lv2::findPatchEntries(*object, urids(LV2_PATCH__property), urids(LV2_PATCH__value),
+                                      property, value));
+    EXPECT_NE(value, nullptr);
 }
 
 // A host's state store: what save stored, under which key and type.
