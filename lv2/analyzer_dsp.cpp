@@ -7,6 +7,7 @@
 #include <lv2/core/lv2_util.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -32,7 +33,9 @@ std::int32_t choice(const float* port, std::int32_t lo, std::int32_t hi) {
 AnalyzerDsp* AnalyzerDsp::create(double sampleRate, const char* bundlePath,
                                  const LV2_Feature* const* features) {
     auto* map = static_cast<LV2_URID_Map*>(lv2_features_data(features, LV2_URID__map));
-    if (map == nullptr || bundlePath == nullptr || !(sampleRate > 0.0)) {
+    // Why the upper bound: the rate travels to the module and the group as a float.
+    if (map == nullptr || bundlePath == nullptr || !(sampleRate > 0.0) ||
+        !(sampleRate <= static_cast<double>(FLT_MAX))) {
         return nullptr;
     }
     try {

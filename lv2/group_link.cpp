@@ -37,6 +37,15 @@ namespace {
 constexpr double kCountSeconds = 0.1;
 constexpr double kClaimSeconds = 1.0;
 
+// Samples in `seconds` at `sampleRate`, at least 1. Why bounded: a host may state any rate,
+// and a count beyond a 64-bit integer is undefined to convert; a day of samples at the
+// highest rate any host runs is far below the bound.
+std::int64_t samplesIn(double seconds, double sampleRate) {
+    const double samples = seconds * sampleRate;
+    constexpr double kMost = 1e15;
+    return samples >= 1.0 ? static_cast<std::int64_t>(samples < kMost ? samples : kMost) : 1;
+}
+
 } // namespace
 
 GroupLink::~GroupLink() {
@@ -153,7 +162,7 @@ std::int32_t GroupLink::run(std::int32_t wanted, std::int32_t ownMode, std::int3
         member.release(); // lock-free; the worker (or the next activate) does the rest
     } else if (member.slot() < 0) {
         samplesSinceClaim += samples;
-        if (samplesSinceClaim >= static_cast<std::int64_t>(kClaimSeconds * sampleRate)) {
+        if (samplesSinceClaim >= samplesIn(kClaimSeconds, sampleRate)) {
             samplesSinceClaim = 0;
             if (member.claim() >= 0) {
                 member.setLabel(label, labelSize);
@@ -163,7 +172,7 @@ std::int32_t GroupLink::run(std::int32_t wanted, std::int32_t ownMode, std::int3
     member.beat();
     host::group::Segment& segment = current->segment->segment();
     samplesSinceCount += samples;
-    if (samplesSinceCount >= static_cast<std::int64_t>(kCountSeconds * sampleRate)) {
+    if (samplesSinceCount >= samplesIn(kCountSeconds, sampleRate)) {
         samplesSinceCount = 0;
         memberCount = host::group::countMembers(segment, member.now());
     }
