@@ -3,7 +3,6 @@
 #include "lv2/patch_entries.h"
 
 #include <lv2/atom/util.h>
-#include <lv2/patch/patch.h>
 
 #include <cstring>
 #include <vector>
@@ -21,49 +20,12 @@ std::uint32_t stringLength(const void* body, std::uint32_t size) {
 
 } // namespace
 
-DspSettings::DspSettings(LV2_URID_Map& map) {
-    for (std::uint32_t i = 0; i < kSettingCount; ++i) {
-        uris[i] = map.map(map.handle, kSettings[i].uri);
-    }
-    patchSet = map.map(map.handle, LV2_PATCH__Set);
-    patchGet = map.map(map.handle, LV2_PATCH__Get);
-    patchProperty = map.map(map.handle, LV2_PATCH__property);
-    patchValue = map.map(map.handle, LV2_PATCH__value);
-    atomInt = map.map(map.handle, LV2_ATOM__Int);
-    atomFloat = map.map(map.handle, LV2_ATOM__Float);
-    atomString = map.map(map.handle, LV2_ATOM__String);
-    atomChunk = map.map(map.handle, LV2_ATOM__Chunk);
-    atomUrid = map.map(map.handle, LV2_ATOM__URID);
-    atomObject = map.map(map.handle, LV2_ATOM__Object);
-}
-
-std::uint32_t DspSettings::settingOf(LV2_URID property) const {
-    for (std::uint32_t i = 0; i < kSettingCount; ++i) {
-        if (uris[i] == property && property != 0) {
-            return i;
-        }
-    }
-    return kSettingCount;
-}
-
-LV2_URID DspSettings::typeOf(SettingKind kind) const {
-    switch (kind) {
-    case SettingKind::kInt:
-        return atomInt;
-    case SettingKind::kFloat:
-        return atomFloat;
-    case SettingKind::kString:
-        return atomString;
-    case SettingKind::kBytes:
-        return atomChunk;
-    }
-    return 0;
-}
+DspSettings::DspSettings(LV2_URID_Map& map) : urids(map) {}
 
 bool DspSettings::setFromAtom(std::uint32_t which, LV2_URID type, const void* body,
                               std::uint32_t size) {
     const SettingKind kind = kSettings[which].kind;
-    if (type != typeOf(kind) || (size > 0 && body == nullptr)) {
+    if (type != urids.typeOf(kind) || (size > 0 && body == nullptr)) {
         return false;
     }
     if (kind == SettingKind::kString) {
@@ -73,28 +35,24 @@ bool DspSettings::setFromAtom(std::uint32_t which, LV2_URID type, const void* bo
 }
 
 bool DspSettings::take(const LV2_Atom_Object& message) {
-    if (message.body.otype != patchSet && message.body.otype != patchGet) {
+    if (message.body.otype != urids.patchSet && message.body.otype != urids.patchGet) {
         return false;
     }
     const LV2_Atom* property = nullptr;
     const LV2_Atom* value = nullptr;
-    if (!findPatchEntries(message, patchProperty, patchValue, property, value)) {
+    if (!findPatchEntries(message, urids.patchProperty, urids.patchValue, property, value)) {
         return true; // a patch message, malformed: nothing to take from it
     }
-    LV2_URID key = 0;
-    if (property != nullptr && property->type == atomUrid && property->size == sizeof(LV2_URID)) {
-        key = reinterpret_cast<const LV2_Atom_URID*>(property)->body;
-    }
-    if (message.body.otype == patchGet) {
+    const std::uint32_t which = urids.settingOf(property);
+    if (message.body.otype == urids.patchGet) {
         // Why every setting for a get without a property: that asks for all of them.
         if (property == nullptr) {
             announceAll();
-        } else if (const std::uint32_t which = settingOf(key); which < kSettingCount) {
+        } else if (which < kSettingCount) {
             answerPending |= 1u << which;
         }
         return true;
     }
-    const std::uint32_t which = settingOf(key);
     if (which < kSettingCount && value != nullptr &&
         setFromAtom(which, value->type, value + 1, value->size)) {
         changed |= 1u << which;
@@ -146,13 +104,13 @@ void DspSettings::writeAnswers(LV2_Atom_Sequence& notify, std::uint32_t capacity
             body[size++] = '\0';
         }
         std::memset(body + size, 0, lv2_atom_pad_size(size) - size);
-        *key = LV2_Atom_Property_Body{patchProperty, 0, {sizeof(LV2_URID), atomUrid}};
-        *keyValue = uris[which];
+        *key = LV2_Atom_Property_Body{urids.patchProperty, 0, {sizeof(LV2_URID), urids.atomUrid}};
+        *keyValue = urids.settings[which];
         std::memset(keyValue + 1, 0, lv2_atom_pad_size(sizeof(LV2_URID)) - sizeof(LV2_URID));
-        *entry = LV2_Atom_Property_Body{patchValue, 0, {size, typeOf(spec.kind)}};
+        *entry = LV2_Atom_Property_Body{urids.patchValue, 0, {size, urids.typeOf(spec.kind)}};
         object->body.id = 0;
-        object->body.otype = patchSet;
-        object->atom.type = atomObject;
+        object->body.otype = urids.patchSet;
+        object->atom.type = urids.atomObject;
         object->atom.size = static_cast<std::uint32_t>(
             sizeof(LV2_Atom_Object_Body) + 2 * sizeof(LV2_Atom_Property_Body) +
             lv2_atom_pad_size(sizeof(LV2_URID)) + lv2_atom_pad_size(size));
@@ -173,8 +131,8 @@ LV2_State_Status DspSettings::save(LV2_State_Store_Function store, LV2_State_Han
             value[size++] = 0; // a saved string keeps its terminator
         }
         const LV2_State_Status status =
-            store(handle, uris[which], value.data(), size, typeOf(kSettings[which].kind),
-                  LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+            store(handle, urids.settings[which], value.data(), size,
+                  urids.typeOf(kSettings[which].kind), LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
         if (status != LV2_STATE_SUCCESS) {
             return status;
         }
@@ -189,7 +147,7 @@ LV2_State_Status DspSettings::restore(LV2_State_Retrieve_Function retrieve,
         std::size_t size = 0;
         std::uint32_t type = 0;
         std::uint32_t flags = 0;
-        const void* value = retrieve(handle, uris[which], &size, &type, &flags);
+        const void* value = retrieve(handle, urids.settings[which], &size, &type, &flags);
         // Why a value that does not fit clears the setting: a restore means "become this
         // state", and a default is closer to it than what was there before.
         if (value == nullptr || size > 0xFFFFFFFFu ||

@@ -2,6 +2,7 @@
 // their answers on the notify port, and the settings in the host's saved state.
 #pragma once
 
+#include "lv2/setting_urids.h"
 #include "lv2/settings_store.h"
 
 #include <lv2/atom/atom.h>
@@ -41,25 +42,12 @@ public:
 private:
     static constexpr std::uint32_t allSettings() { return (1u << kSettingCount) - 1u; }
     static_assert(kSettingCount <= 32, "one bit per setting");
-    std::uint32_t settingOf(LV2_URID property) const;
-    // The atom type of `kind`'s values.
-    LV2_URID typeOf(SettingKind kind) const;
     // Stores a value as it arrived in an atom (or a saved state) of `type`; false when it
     // is not a value of the setting.
     bool setFromAtom(std::uint32_t which, LV2_URID type, const void* body, std::uint32_t size);
 
     SettingsStore settings;
-    LV2_URID uris[kSettingCount] = {};
-    LV2_URID patchSet = 0;
-    LV2_URID patchGet = 0;
-    LV2_URID patchProperty = 0;
-    LV2_URID patchValue = 0;
-    LV2_URID atomInt = 0;
-    LV2_URID atomFloat = 0;
-    LV2_URID atomString = 0;
-    LV2_URID atomChunk = 0;
-    LV2_URID atomUrid = 0;
-    LV2_URID atomObject = 0;
+    SettingUrids urids;
 
     std::uint32_t answerPending = 0;            // audio thread
     std::uint32_t changed = 0;                  // audio thread

@@ -5,7 +5,6 @@
 
 #include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
-#include <lv2/patch/patch.h>
 
 #include <algorithm>
 #include <cstring>
@@ -14,34 +13,8 @@ namespace vex::lv2 {
 
 SettingsChannel::SettingsChannel(LV2_URID_Map& hostMap, LV2UI_Write_Function writeFunction,
                                  LV2UI_Controller hostController)
-    : map(hostMap), write(writeFunction), controller(hostController) {
-    for (std::uint32_t i = 0; i < kSettingCount; ++i) {
-        uris[i] = hostMap.map(hostMap.handle, kSettings[i].uri);
-    }
-    patchSet = hostMap.map(hostMap.handle, LV2_PATCH__Set);
-    patchProperty = hostMap.map(hostMap.handle, LV2_PATCH__property);
-    patchValue = hostMap.map(hostMap.handle, LV2_PATCH__value);
-    atomInt = hostMap.map(hostMap.handle, LV2_ATOM__Int);
-    atomFloat = hostMap.map(hostMap.handle, LV2_ATOM__Float);
-    atomString = hostMap.map(hostMap.handle, LV2_ATOM__String);
-    atomChunk = hostMap.map(hostMap.handle, LV2_ATOM__Chunk);
-    atomUrid = hostMap.map(hostMap.handle, LV2_ATOM__URID);
-    atomObject = hostMap.map(hostMap.handle, LV2_ATOM__Object);
+    : map(hostMap), write(writeFunction), controller(hostController), urids(hostMap) {
     eventTransfer = hostMap.map(hostMap.handle, LV2_ATOM__eventTransfer);
-}
-
-LV2_URID SettingsChannel::typeOf(SettingKind kind) const {
-    switch (kind) {
-    case SettingKind::kInt:
-        return atomInt;
-    case SettingKind::kFloat:
-        return atomFloat;
-    case SettingKind::kString:
-        return atomString;
-    case SettingKind::kBytes:
-        return atomChunk;
-    }
-    return 0;
 }
 
 bool SettingsChannel::send(std::uint32_t which, const void* data, std::uint32_t size) {
@@ -59,11 +32,11 @@ bool SettingsChannel::send(std::uint32_t which, const void* data, std::uint32_t 
     lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(buffer.data()),
                               buffer.size() * sizeof(std::uint64_t));
     LV2_Atom_Forge_Frame frame;
-    lv2_atom_forge_object(&forge, &frame, 0, patchSet);
-    lv2_atom_forge_key(&forge, patchProperty);
-    lv2_atom_forge_urid(&forge, uris[which]);
-    lv2_atom_forge_key(&forge, patchValue);
-    lv2_atom_forge_atom(&forge, valueSize, typeOf(kSettings[which].kind));
+    lv2_atom_forge_object(&forge, &frame, 0, urids.patchSet);
+    lv2_atom_forge_key(&forge, urids.patchProperty);
+    lv2_atom_forge_urid(&forge, urids.settings[which]);
+    lv2_atom_forge_key(&forge, urids.patchValue);
+    lv2_atom_forge_atom(&forge, valueSize, urids.typeOf(kSettings[which].kind));
     if (size > 0) {
         lv2_atom_forge_raw(&forge, data, size);
     }
@@ -80,27 +53,22 @@ bool SettingsChannel::send(std::uint32_t which, const void* data, std::uint32_t 
 
 bool SettingsChannel::take(const LV2_Atom& atom, std::uint32_t size, std::uint32_t& which,
                            std::vector<std::uint8_t>& value) const {
-    if (atom.type != atomObject || size < sizeof(LV2_Atom_Object) ||
+    if (atom.type != urids.atomObject || size < sizeof(LV2_Atom_Object) ||
         atom.size > size - sizeof(LV2_Atom) || atom.size < sizeof(LV2_Atom_Object_Body)) {
         return false;
     }
     const auto& object = reinterpret_cast<const LV2_Atom_Object&>(atom);
-    if (object.body.otype != patchSet) {
+    if (object.body.otype != urids.patchSet) {
         return false;
     }
     const LV2_Atom* property = nullptr;
     const LV2_Atom* entry = nullptr;
-    if (!findPatchEntries(object, patchProperty, patchValue, property, entry)) {
+    if (!findPatchEntries(object, urids.patchProperty, urids.patchValue, property, entry)) {
         return false;
     }
-    if (property == nullptr || entry == nullptr || property->type != atomUrid ||
-        property->size != sizeof(LV2_URID)) {
-        return false;
-    }
-    const LV2_URID key = reinterpret_cast<const LV2_Atom_URID*>(property)->body;
-    for (which = 0; which < kSettingCount && uris[which] != key; ++which) {
-    }
-    if (which == kSettingCount || entry->type != typeOf(kSettings[which].kind)) {
+    which = urids.settingOf(property);
+    if (which == kSettingCount || entry == nullptr ||
+        entry->type != urids.typeOf(kSettings[which].kind)) {
         return false;
     }
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(entry + 1);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "lv2/plugin_settings.h"
+#include "lv2/setting_urids.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/ui/ui.h>
@@ -31,21 +32,10 @@ public:
               std::vector<std::uint8_t>& value) const;
 
 private:
-    LV2_URID typeOf(SettingKind kind) const;
-
     LV2_URID_Map& map;
     LV2UI_Write_Function write;
     LV2UI_Controller controller;
-    LV2_URID uris[kSettingCount] = {};
-    LV2_URID patchSet = 0;
-    LV2_URID patchProperty = 0;
-    LV2_URID patchValue = 0;
-    LV2_URID atomInt = 0;
-    LV2_URID atomFloat = 0;
-    LV2_URID atomString = 0;
-    LV2_URID atomChunk = 0;
-    LV2_URID atomUrid = 0;
-    LV2_URID atomObject = 0;
+    SettingUrids urids;
     LV2_URID eventTransfer = 0;
 };
 
