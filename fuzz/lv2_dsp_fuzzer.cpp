@@ -12,7 +12,7 @@
 // frames sent and not dropped while they are wanted and none otherwise; the counters are whole
 // numbers that only grow within an activation, and never more dropped than sent; peaks are not
 // negative.
-#include "host/kit/group/group_segment.h"
+#include "fuzz/private_groups.h"
 #include "lv2/analyzer_lv2.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -54,22 +54,7 @@ constexpr ControlPort kControlPorts[] = {
     {kPortSlot, false, 0.0f, 0.0f},
 };
 
-// The groups the instances join are this process's own (never a user's session), removed
-// when the process ends.
-struct PrivateGroups {
-    PrivateGroups() {
-        const std::string scope = "fuzz" + std::to_string(getpid());
-        setenv("VEX_GROUP_SCOPE", scope.c_str(), 1);
-    }
-    ~PrivateGroups() {
-        for (std::int32_t group = 1; group <= vex::host::group::kGroups; ++group) {
-            shm_unlink(vex::host::group::segmentName(group).c_str());
-        }
-    }
-    PrivateGroups(const PrivateGroups&) = delete;
-    PrivateGroups& operator=(const PrivateGroups&) = delete;
-};
-const PrivateGroups privateGroups;
+const PrivateGroups privateGroups("fuzz");
 
 constexpr std::uint32_t kLargestBlock = 8192;
 constexpr std::uint32_t kNotifyBytes = 70000;

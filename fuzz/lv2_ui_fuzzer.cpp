@@ -11,9 +11,9 @@
 // size given); the view shown stays a whole number within the mode control's range; every
 // value the UI writes back is a mode control of a shown view or a well-formed atom message
 // on the control port.
+#include "fuzz/private_groups.h"
 #include "host/kit/display_session.h"
 #include "host/kit/group/group_caption.h"
-#include "host/kit/group/group_segment.h"
 #include "host/kit/module_library.h"
 #include "host/kit/paint_surface.h"
 #include "lv2/analyzer_lv2.h"
@@ -41,22 +41,7 @@ using namespace vex::lv2;
 using vex::host::DisplaySession;
 using vex::host::PaintSurface;
 
-// The groups the UI maps are this process's own (never a user's session), removed when the
-// process ends.
-struct PrivateGroups {
-    PrivateGroups() {
-        const std::string scope = "fuzzui" + std::to_string(getpid());
-        setenv("VEX_GROUP_SCOPE", scope.c_str(), 1);
-    }
-    ~PrivateGroups() {
-        for (std::int32_t group = 1; group <= vex::host::group::kGroups; ++group) {
-            shm_unlink(vex::host::group::segmentName(group).c_str());
-        }
-    }
-    PrivateGroups(const PrivateGroups&) = delete;
-    PrivateGroups& operator=(const PrivateGroups&) = delete;
-};
-const PrivateGroups privateGroups;
+const PrivateGroups privateGroups("fuzzui");
 
 constexpr std::int32_t kMostActions = 48;
 // Bounds the pixels of the picture, so that a paint stays quick.
