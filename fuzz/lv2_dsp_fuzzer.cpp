@@ -14,6 +14,7 @@
 // negative.
 #include "fuzz/private_groups.h"
 #include "lv2/analyzer_lv2.h"
+#include "tests/support/urid_map.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <lv2/atom/atom.h>
@@ -69,21 +70,7 @@ void check(bool ok) {
     }
 }
 
-// The host's URID map.
-struct UridMap {
-    std::vector<std::string> uris;
-    LV2_URID_Map feature{this, map};
-    static LV2_URID map(LV2_URID_Map_Handle handle, const char* uri) {
-        auto& all = static_cast<UridMap*>(handle)->uris;
-        const auto found = std::find(all.begin(), all.end(), uri);
-        if (found != all.end()) {
-            return static_cast<LV2_URID>(found - all.begin() + 1);
-        }
-        all.emplace_back(uri);
-        return static_cast<LV2_URID>(all.size());
-    }
-    LV2_URID operator()(const char* uri) { return map(this, uri); }
-};
+using vex::test::UridMap;
 
 float anyFloat(FuzzedDataProvider& data) {
     static const float kSpecial[] = {

@@ -8,6 +8,8 @@
 #include <lv2/core/lv2.h>
 #include <lv2/urid/urid.h>
 
+#include "tests/support/urid_map.h"
+
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -45,23 +47,6 @@ constexpr char kFrameUri[] = "urn:vex:analyzer#Frame";
 constexpr char kUiOpenUri[] = "urn:vex:analyzer#UiOpen";
 constexpr char kUiClosedUri[] = "urn:vex:analyzer#UiClosed";
 constexpr std::uint32_t kLargestBlock = 8192;
-
-// The host's URID map: called at instantiation only.
-struct UridMap {
-    std::vector<std::string> uris;
-    LV2_URID_Map feature{this, map};
-
-    static LV2_URID map(LV2_URID_Map_Handle handle, const char* uri) {
-        auto& uris = static_cast<UridMap*>(handle)->uris;
-        const auto found = std::find(uris.begin(), uris.end(), uri);
-        if (found != uris.end()) {
-            return static_cast<LV2_URID>(found - uris.begin() + 1);
-        }
-        uris.emplace_back(uri);
-        return static_cast<LV2_URID>(uris.size());
-    }
-    LV2_URID operator()(const char* uri) { return map(this, uri); }
-};
 
 // One plug-in instance with every port connected, as a host sets it up.
 class Instance {
