@@ -31,6 +31,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,7 +105,10 @@ float anyFloat(FuzzedDataProvider& data) {
 
 // One block of one input: NaN, infinities, denormals, a full-scale square, silence, or any
 // bits.
-void fillSignal(FuzzedDataProvider& data, float* out, std::uint32_t frames) {
+// Why no coverage here: the loops write every sample, and their traced comparisons cost a
+// tenth of each execution while telling the fuzzer nothing about the plug-in.
+__attribute__((no_sanitize("coverage"))) void fillSignal(FuzzedDataProvider& data, float* out,
+                                                         std::uint32_t frames) {
     switch (data.ConsumeIntegralInRange<int>(0, 6)) {
     case 0:
         std::fill_n(out, frames, std::numeric_limits<float>::quiet_NaN());
@@ -148,6 +152,17 @@ void fillSignal(FuzzedDataProvider& data, float* out, std::uint32_t frames) {
     }
 }
 
+// A block of zeroed values. Why not std::vector: its fill, value by value with every
+// comparison traced for the fuzzer, took a tenth of each execution; this is one memset.
+template <typename T> class Zeroed {
+public:
+    explicit Zeroed(std::size_t count) : values(new T[count]()) {}
+    T* data() { return values.get(); }
+
+private:
+    std::unique_ptr<T[]> values;
+};
+
 struct Host {
     UridMap urids;
     LV2_URID atomObject = urids(LV2_ATOM__Object);
@@ -164,19 +179,15 @@ struct Host {
         urids(LV2_ATOM__Tuple),  urids(LV2_ATOM__Vector), urids(LV2_ATOM__Object)};
 
     // Buffers: audio 0..3 (signal A, signal B, out A, out B), the atom ports, controls.
-    std::vector<float> audio[4];
-    std::vector<std::uint64_t> control = std::vector<std::uint64_t>(kControlBytes / 8);
-    std::vector<std::uint64_t> notify = std::vector<std::uint64_t>(kNotifyBytes / 8 + 1);
+    Zeroed<float> audio[4] = {Zeroed<float>(kLargestBlock), Zeroed<float>(kLargestBlock),
+                              Zeroed<float>(kLargestBlock), Zeroed<float>(kLargestBlock)};
+    Zeroed<std::uint64_t> control = Zeroed<std::uint64_t>(kControlBytes / 8);
+    Zeroed<std::uint64_t> notify = Zeroed<std::uint64_t>(kNotifyBytes / 8 + 1);
     float controls[kPortCount] = {};
     // Where each audio port is connected (an index into `audio`), -1: not yet.
     int audioPort[4] = {-1, -1, -1, -1};
     bool connected[kPortCount] = {};
 
-    Host() {
-        for (auto& buffer : audio) {
-            buffer.assign(kLargestBlock, 0.0f);
-        }
-    }
     LV2_Atom_Sequence* controlSequence() {
         return reinterpret_cast<LV2_Atom_Sequence*>(control.data());
     }
@@ -392,8 +403,8 @@ private:
         for (int buffer = 2; buffer < 4; ++buffer) {
             std::fill_n(host.audio[buffer].data(), frames, 12345.0f);
         }
-        const std::vector<float> inA(host.audio[0].begin(), host.audio[0].begin() + frames);
-        const std::vector<float> inB(host.audio[1].begin(), host.audio[1].begin() + frames);
+        const std::vector<float> inA(host.audio[0].data(), host.audio[0].data() + frames);
+        const std::vector<float> inB(host.audio[1].data(), host.audio[1].data() + frames);
         for (const ControlPort& port : kControlPorts) {
             host.controls[port.index] = port.input ? anyFloat(data) : -7.0f;
         }
