@@ -4,6 +4,7 @@
 // The DSP library is loaded from the assembled bundle, as a host loads it; the group's
 // segment is one of this run alone (VEX_GROUP_SCOPE), removed at the end.
 #include "bench/ratio_reporter.h"
+#include "tests/support/urid_map.h"
 
 #include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
@@ -27,17 +28,7 @@ constexpr int kMembers = 16;
 constexpr std::uint32_t kBlock = 128;
 constexpr int kGroup = 9;
 
-std::vector<std::string> uris;
-LV2_URID mapUri(LV2_URID_Map_Handle, const char* uri) {
-    for (std::size_t i = 0; i < uris.size(); ++i) {
-        if (uris[i] == uri) {
-            return static_cast<LV2_URID>(i + 1);
-        }
-    }
-    uris.emplace_back(uri);
-    return static_cast<LV2_URID>(uris.size());
-}
-LV2_URID_Map uridMap{nullptr, mapUri};
+vex::test::UridMap uridMap;
 
 const LV2_Descriptor* descriptor() {
     static void* library = dlopen(VEX_LV2_BUNDLE_DIR "/vex_analyzer_dsp.so", RTLD_NOW);
@@ -51,7 +42,7 @@ const LV2_Descriptor* descriptor() {
 // One instance with its ports, a 1 kHz sine plus its own offset on both inputs.
 struct Member {
     Member(float group, int index) {
-        const LV2_Feature mapFeature{LV2_URID__map, &uridMap};
+        const LV2_Feature mapFeature{LV2_URID__map, &uridMap.feature};
         const LV2_Feature* features[] = {&mapFeature, nullptr};
         plugin = descriptor();
         handle = plugin->instantiate(plugin, 48000.0, VEX_LV2_BUNDLE_DIR "/", features);
@@ -74,7 +65,7 @@ struct Member {
         plugin->connect_port(handle, 5, notify.data());
         auto* sequence = reinterpret_cast<LV2_Atom_Sequence*>(control.data());
         sequence->atom.size = sizeof(LV2_Atom_Sequence_Body);
-        sequence->atom.type = mapUri(nullptr, LV2_ATOM__Sequence);
+        sequence->atom.type = uridMap(LV2_ATOM__Sequence);
         plugin->activate(handle);
     }
     ~Member() {

@@ -18,6 +18,7 @@
 #include "host/kit/paint_surface.h"
 #include "lv2/analyzer_lv2.h"
 #include "lv2/ui_ports.h"
+#include "tests/support/urid_map.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 #include <lv2/atom/atom.h>
@@ -58,26 +59,14 @@ void check(bool ok) {
     }
 }
 
-// The host's URID map: every URI it is asked for, numbered from 1.
-std::vector<std::string>& uris() {
-    static auto* const known = new std::vector<std::string>;
-    return *known;
+// The host's URID map, kept for the process (the UI's URIDs stay valid across inputs).
+vex::test::UridMap& uridMap() {
+    static auto* const map = new vex::test::UridMap;
+    return *map;
 }
-
-LV2_URID mapUri(LV2_URID_Map_Handle, const char* uri) {
-    auto& known = uris();
-    const auto at = std::find(known.begin(), known.end(), uri);
-    if (at != known.end()) {
-        return static_cast<LV2_URID>(at - known.begin() + 1);
-    }
-    known.emplace_back(uri);
-    return static_cast<LV2_URID>(known.size());
-}
-
-LV2_URID_Map theMap{nullptr, mapUri};
 
 LV2_URID urid(const char* uri) {
-    return mapUri(nullptr, uri);
+    return uridMap()(uri);
 }
 
 vex::FactoryInterface& factory() {
@@ -133,7 +122,8 @@ float anyFloat(FuzzedDataProvider& data, float hi) {
 
 // A URID the map knows (or one past them, or 0).
 LV2_URID anyUrid(FuzzedDataProvider& data) {
-    return data.ConsumeIntegralInRange<LV2_URID>(0, static_cast<LV2_URID>(uris().size() + 1));
+    return data.ConsumeIntegralInRange<LV2_URID>(0,
+                                                 static_cast<LV2_URID>(uridMap().uris.size() + 1));
 }
 
 void put(std::vector<std::uint8_t>& bytes, const void* data, std::size_t size) {
@@ -228,10 +218,10 @@ void resize(DisplaySession& session, Picture& window, std::int32_t width, std::i
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
     FuzzedDataProvider data(input, size);
     vex::FactoryInterface& modules = factory();
-    SettingsChannel settings(theMap, written, nullptr);
+    SettingsChannel settings(uridMap().feature, written, nullptr);
     UiTools tools(settings);
     UiGroup group;
-    UiPorts ports(theMap, written, nullptr, settings, tools, group);
+    UiPorts ports(uridMap().feature, written, nullptr, settings, tools, group);
     current = &ports;
     DisplaySession session(modules, ports.mode(), vex::host::defaultLook(), 1, 48000.0);
     Picture window;
