@@ -19,7 +19,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace {

@@ -33,7 +33,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace {
