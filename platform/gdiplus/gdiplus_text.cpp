@@ -285,48 +285,79 @@ cairo_scaled_font_t* makeScaledFont(cairo_font_face_t* face, double pixelSize, b
     return font;
 }
 
-// Draws `utf8` with its baseline-left pen origin at the whole pixel (ox, oy).
-// Why the mask: GDI+ renders glyph coverage in 65 levels; FreeType's 256 levels are mapped
-// onto them (c -> 4 L - 1, L = (65 c) >> 8) before the brush colour is blended through it.
-void drawGlyphs(GraphicsObject* g, const FontObject* font, const std::string& utf8, int ox, int oy,
-                ARGB colour) {
+// Renders `utf8`'s coverage, placed from the pen origin, or gives an empty mask for a
+// string without ink. Why the levels: GDI+ renders glyph coverage in 65 levels; FreeType's
+// 256 levels are mapped onto them (c -> 4 L - 1, L = (65 c) >> 8).
+GlyphMask renderMask(const FontObject* font, const std::string& utf8) {
+    GlyphMask made;
+    made.text = utf8;
     cairo_text_extents_t ink;
     cairo_scaled_font_text_extents(font->glyphs, utf8.c_str(), &ink);
     if (ink.width <= 0.0 || ink.height <= 0.0) {
-        return;
+        return made;
     }
     const int margin = 2;
-    const int left = ox + static_cast<int>(std::floor(ink.x_bearing)) - margin;
-    const int top = oy + static_cast<int>(std::floor(ink.y_bearing)) - margin;
+    made.left = static_cast<int>(std::floor(ink.x_bearing)) - margin;
+    made.top = static_cast<int>(std::floor(ink.y_bearing)) - margin;
     const int maskWidth = static_cast<int>(std::ceil(ink.width)) + 2 * margin + 1;
     const int maskHeight = static_cast<int>(std::ceil(ink.height)) + 2 * margin + 1;
-    if (left >= g->width || top >= g->height || left + maskWidth <= 0 || top + maskHeight <= 0) {
-        return;
-    }
-    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, maskWidth, maskHeight);
+    made.coverage.reset(cairo_image_surface_create(CAIRO_FORMAT_A8, maskWidth, maskHeight));
+    cairo_surface_t* mask = made.coverage.get();
     cairo_t* mcr = cairo_create(mask);
     cairo_set_scaled_font(mcr, font->glyphs);
-    cairo_move_to(mcr, ox - left, oy - top);
+    cairo_move_to(mcr, -made.left, -made.top);
     cairo_show_text(mcr, utf8.c_str());
     cairo_destroy(mcr);
     cairo_surface_flush(mask);
     unsigned char* data = cairo_image_surface_get_data(mask);
+    if (data == nullptr) {
+        made.coverage.reset();
+        return made;
+    }
     const int stride = cairo_image_surface_get_stride(mask);
-    if (data != nullptr) {
-        for (int y = 0; y < maskHeight; ++y) {
-            for (int x = 0; x < maskWidth; ++x) {
-                unsigned char& c = data[y * stride + x];
-                if (c != 0) {
-                    const int levels = (c * 65) >> 8;
-                    c = static_cast<unsigned char>(std::max(4 * levels - 1, 0));
-                }
+    for (int y = 0; y < maskHeight; ++y) {
+        for (int x = 0; x < maskWidth; ++x) {
+            unsigned char& c = data[y * stride + x];
+            if (c != 0) {
+                const int levels = (c * 65) >> 8;
+                c = static_cast<unsigned char>(std::max(4 * levels - 1, 0));
             }
         }
-        cairo_surface_mark_dirty(mask);
-        setSourceArgb(g->cr, colour);
-        cairo_mask_surface(g->cr, mask, left, top);
     }
-    cairo_surface_destroy(mask);
+    cairo_surface_mark_dirty(mask);
+    return made;
+}
+
+// Draws `utf8` with its baseline-left pen origin at the whole pixel (ox, oy), its brush
+// colour blended through the mask.
+void drawGlyphs(GraphicsObject* g, const FontObject* font, const std::string& utf8, int ox, int oy,
+                ARGB colour) {
+    const auto kept = std::find_if(font->masks.begin(), font->masks.end(),
+                                   [&](const GlyphMask& mask) { return mask.text == utf8; });
+    GlyphMask rendered;
+    const GlyphMask* mask = nullptr;
+    if (kept != font->masks.end()) {
+        mask = &*kept;
+    } else {
+        rendered = renderMask(font, utf8);
+        mask = &rendered;
+        if (font->masks.size() < FontObject::kMostMasks) {
+            font->masks.push_back(std::move(rendered));
+            mask = &font->masks.back();
+        }
+    }
+    if (mask->coverage == nullptr) {
+        return;
+    }
+    const int left = ox + mask->left;
+    const int top = oy + mask->top;
+    if (left >= g->width || top >= g->height ||
+        left + cairo_image_surface_get_width(mask->coverage.get()) <= 0 ||
+        top + cairo_image_surface_get_height(mask->coverage.get()) <= 0) {
+        return;
+    }
+    setSourceArgb(g->cr, colour);
+    cairo_mask_surface(g->cr, mask->coverage.get(), left, top);
 }
 
 } // namespace

@@ -5,9 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <set>
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace vex {
 namespace {
@@ -142,6 +145,44 @@ TEST_F(StandInTest, TextOfAnyUtf16IsDrawnAndBadArgumentsAnswerInvalidParameter) 
     EXPECT_EQ(first, second);
     EXPECT_EQ(gdip::GdipCreateFont(second, 9.0f, 0, gdip::UnitPixel, &font), gdip::Ok);
     gdip::GdipDeleteFont(font);
+}
+
+// A font draws a string it has drawn before, anywhere and among many others, pixel for
+// pixel as a font drawing it for the first time.
+TEST(StandInText, StringsDrawnAgainMatchTheirFirstDrawing) {
+    gdip::GpFontFamily* family = nullptr;
+    ASSERT_EQ(gdip::GdipCreateFontFamilyFromName(u"Liberation Sans", nullptr, &family), gdip::Ok);
+    gdip::GpFont* used = nullptr;
+    gdip::GpFont* fresh = nullptr;
+    ASSERT_EQ(gdip::GdipCreateFont(family, 9.0f, gdip::FontStyleBold, gdip::UnitPixel, &used),
+              gdip::Ok);
+    gdip::GpSolidFill* brush = nullptr;
+    ASSERT_EQ(gdip::GdipCreateSolidFill(0xffc0e0ffu, &brush), gdip::Ok);
+    const auto draw = [&](gdip::GpFont* font, const std::u16string& text, float x, float y) {
+        host::PaintSurface surface{60, 24};
+        gdip::GpGraphics* graphics = nullptr;
+        EXPECT_EQ(gdip::GdipCreateFromHDC(surface.dc(), &graphics), gdip::Ok);
+        const gdip::RectF at{x, y, 0.0f, 0.0f};
+        EXPECT_EQ(gdip::GdipDrawString(graphics, text.c_str(), -1, font, &at, nullptr, brush),
+                  gdip::Ok);
+        gdip::GdipDeleteGraphics(graphics);
+        return surface.pixels();
+    };
+    for (int n = 0; n < 150; ++n) {
+        std::u16string text = u"-0a dB";
+        text[1] = static_cast<char16_t>(text[1] + n % 10);
+        text[2] = static_cast<char16_t>(text[2] + n / 10);
+        draw(used, text, 1.0f, 1.0f);
+        ASSERT_EQ(gdip::GdipCreateFont(family, 9.0f, gdip::FontStyleBold, gdip::UnitPixel, &fresh),
+                  gdip::Ok);
+        const std::vector<std::uint32_t> first = draw(fresh, text, 7.0f, -3.0f);
+        gdip::GdipDeleteFont(fresh);
+        EXPECT_NE(std::count(first.begin(), first.end(), 0u), static_cast<long>(first.size()));
+        ASSERT_EQ(draw(used, text, 7.0f, -3.0f), first) << n;
+    }
+    gdip::GdipDeleteBrush(brush);
+    gdip::GdipDeleteFont(used);
+    gdip::GdipDeleteFontFamily(family);
 }
 
 } // namespace
