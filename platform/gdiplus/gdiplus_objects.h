@@ -6,9 +6,7 @@
 
 #include <cairo.h>
 
-#include <memory>
 #include <string>
-#include <vector>
 
 namespace vex::platform {
 
@@ -35,18 +33,6 @@ struct FontFamilyObject : GpFontFamily {
     bool shared = false; // the process-wide generic family: never deleted
 };
 
-struct SurfaceRelease {
-    void operator()(cairo_surface_t* surface) const { cairo_surface_destroy(surface); }
-};
-
-// A string's glyph coverage as drawn (GDI+'s levels), placed from the pen origin.
-struct GlyphMask {
-    std::string text; // UTF-8
-    int left = 0;
-    int top = 0;
-    std::unique_ptr<cairo_surface_t, SurfaceRelease> coverage;
-};
-
 struct FontObject : GpFont {
     std::string family;
     INT style = 0;
@@ -54,10 +40,6 @@ struct FontObject : GpFont {
     double ascent = 0.0;                   // unhinted, pixels
     double lineSpacing = 0.0;              // unhinted, pixels
     cairo_scaled_font_t* glyphs = nullptr; // hinted, for drawing
-    // The masks of strings drawn so far (a display draws the same labels on every paint),
-    // up to kMostMasks; strings past them are rendered on every call.
-    static constexpr std::size_t kMostMasks = 64;
-    mutable std::vector<GlyphMask> masks;
 };
 
 // Sets `cr`'s source to `colour` pre-rounded to the 8-bit premultiplied value GDI+ blends

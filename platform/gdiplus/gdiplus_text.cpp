@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <new>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -285,12 +287,21 @@ cairo_scaled_font_t* makeScaledFont(cairo_font_face_t* face, double pixelSize, b
     return font;
 }
 
-// Renders `utf8`'s coverage, placed from the pen origin, or gives an empty mask for a
-// string without ink. Why the levels: GDI+ renders glyph coverage in 65 levels; FreeType's
-// 256 levels are mapped onto them (c -> 4 L - 1, L = (65 c) >> 8).
+// A string's glyph coverage in GDI+'s levels, placed from the pen origin; no bytes for a
+// string without ink.
+struct GlyphMask {
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+    int stride = 0;
+    std::vector<unsigned char> coverage;
+};
+
+// Renders `utf8`'s mask. Why the levels: GDI+ renders glyph coverage in 65 levels;
+// FreeType's 256 levels are mapped onto them (c -> 4 L - 1, L = (65 c) >> 8).
 GlyphMask renderMask(const FontObject* font, const std::string& utf8) {
     GlyphMask made;
-    made.text = utf8;
     cairo_text_extents_t ink;
     cairo_scaled_font_text_extents(font->glyphs, utf8.c_str(), &ink);
     if (ink.width <= 0.0 || ink.height <= 0.0) {
@@ -299,65 +310,85 @@ GlyphMask renderMask(const FontObject* font, const std::string& utf8) {
     const int margin = 2;
     made.left = static_cast<int>(std::floor(ink.x_bearing)) - margin;
     made.top = static_cast<int>(std::floor(ink.y_bearing)) - margin;
-    const int maskWidth = static_cast<int>(std::ceil(ink.width)) + 2 * margin + 1;
-    const int maskHeight = static_cast<int>(std::ceil(ink.height)) + 2 * margin + 1;
-    made.coverage.reset(cairo_image_surface_create(CAIRO_FORMAT_A8, maskWidth, maskHeight));
-    cairo_surface_t* mask = made.coverage.get();
+    made.width = static_cast<int>(std::ceil(ink.width)) + 2 * margin + 1;
+    made.height = static_cast<int>(std::ceil(ink.height)) + 2 * margin + 1;
+    cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, made.width, made.height);
     cairo_t* mcr = cairo_create(mask);
     cairo_set_scaled_font(mcr, font->glyphs);
     cairo_move_to(mcr, -made.left, -made.top);
     cairo_show_text(mcr, utf8.c_str());
     cairo_destroy(mcr);
     cairo_surface_flush(mask);
-    unsigned char* data = cairo_image_surface_get_data(mask);
-    if (data == nullptr) {
-        made.coverage.reset();
-        return made;
-    }
-    const int stride = cairo_image_surface_get_stride(mask);
-    for (int y = 0; y < maskHeight; ++y) {
-        for (int x = 0; x < maskWidth; ++x) {
-            unsigned char& c = data[y * stride + x];
+    const unsigned char* data = cairo_image_surface_get_data(mask);
+    if (data != nullptr) {
+        made.stride = cairo_image_surface_get_stride(mask);
+        made.coverage.assign(data, data + static_cast<std::size_t>(made.stride) * made.height);
+        for (unsigned char& c : made.coverage) {
             if (c != 0) {
                 const int levels = (c * 65) >> 8;
                 c = static_cast<unsigned char>(std::max(4 * levels - 1, 0));
             }
         }
     }
-    cairo_surface_mark_dirty(mask);
+    cairo_surface_destroy(mask);
     return made;
 }
 
-// Draws `utf8` with its baseline-left pen origin at the whole pixel (ox, oy), its brush
-// colour blended through the mask.
-void drawGlyphs(GraphicsObject* g, const FontObject* font, const std::string& utf8, int ox, int oy,
-                ARGB colour) {
-    const auto kept = std::find_if(font->masks.begin(), font->masks.end(),
-                                   [&](const GlyphMask& mask) { return mask.text == utf8; });
-    GlyphMask rendered;
-    const GlyphMask* mask = nullptr;
-    if (kept != font->masks.end()) {
-        mask = &*kept;
-    } else {
-        rendered = renderMask(font, utf8);
-        mask = &rendered;
-        if (font->masks.size() < FontObject::kMostMasks) {
-            font->masks.push_back(std::move(rendered));
-            mask = &font->masks.back();
+// The masks of the strings drawn so far, kept for the process per font family, style and
+// size. Why: every display draws the same labels on every paint, and rendering them cost
+// more than the rest of a small paint. Any thread may draw; a mask kept never changes, and
+// each drawing wraps it in a surface of its own. Bounded: past kMostKept strings, the others
+// are rendered on every call.
+class GlyphMasks {
+public:
+    static GlyphMasks& get() {
+        static GlyphMasks masks;
+        return masks;
+    }
+
+    std::shared_ptr<const GlyphMask> find(const FontObject& font, const std::string& utf8) {
+        const std::lock_guard<std::mutex> hold(lock);
+        const auto kept = masks.find(Key{font.family, font.style, font.pixelSize, utf8});
+        return kept == masks.end() ? nullptr : kept->second;
+    }
+
+    void keep(const FontObject& font, const std::string& utf8,
+              std::shared_ptr<const GlyphMask> mask) {
+        const std::lock_guard<std::mutex> hold(lock);
+        if (masks.size() < kMostKept) {
+            masks.emplace(Key{font.family, font.style, font.pixelSize, utf8}, std::move(mask));
         }
     }
-    if (mask->coverage == nullptr) {
-        return;
+
+private:
+    static constexpr std::size_t kMostKept = 512;
+    using Key = std::tuple<std::string, INT, REAL, std::string>;
+    std::mutex lock;
+    std::map<Key, std::shared_ptr<const GlyphMask>> masks;
+};
+
+// Draws `utf8` with its baseline-left pen origin at the whole pixel (ox, oy), the brush
+// colour blended through its mask.
+void drawGlyphs(GraphicsObject* g, const FontObject* font, const std::string& utf8, int ox, int oy,
+                ARGB colour) {
+    std::shared_ptr<const GlyphMask> mask = GlyphMasks::get().find(*font, utf8);
+    if (mask == nullptr) {
+        mask = std::make_shared<const GlyphMask>(renderMask(font, utf8));
+        GlyphMasks::get().keep(*font, utf8, mask);
     }
     const int left = ox + mask->left;
     const int top = oy + mask->top;
-    if (left >= g->width || top >= g->height ||
-        left + cairo_image_surface_get_width(mask->coverage.get()) <= 0 ||
-        top + cairo_image_surface_get_height(mask->coverage.get()) <= 0) {
+    if (mask->coverage.empty() || left >= g->width || top >= g->height || left + mask->width <= 0 ||
+        top + mask->height <= 0) {
         return;
     }
+    // Cairo only reads a mask's pixels.
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        const_cast<unsigned char*>(mask->coverage.data()), CAIRO_FORMAT_A8, mask->width,
+        mask->height, mask->stride);
     setSourceArgb(g->cr, colour);
-    cairo_mask_surface(g->cr, mask->coverage.get(), left, top);
+    cairo_mask_surface(g->cr, surface, left, top);
+    cairo_surface_destroy(surface);
 }
 
 } // namespace

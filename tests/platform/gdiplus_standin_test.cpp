@@ -147,15 +147,16 @@ TEST_F(StandInTest, TextOfAnyUtf16IsDrawnAndBadArgumentsAnswerInvalidParameter) 
     gdip::GdipDeleteFont(font);
 }
 
-// A font draws a string it has drawn before, anywhere and among many others, pixel for
-// pixel as a font drawing it for the first time.
+// A string drawn again, by the same font or another of the same family, style and size,
+// anywhere and among hundreds of others, matches its first drawing pixel for pixel.
 TEST(StandInText, StringsDrawnAgainMatchTheirFirstDrawing) {
     gdip::GpFontFamily* family = nullptr;
     ASSERT_EQ(gdip::GdipCreateFontFamilyFromName(u"Liberation Sans", nullptr, &family), gdip::Ok);
-    gdip::GpFont* used = nullptr;
-    gdip::GpFont* fresh = nullptr;
-    ASSERT_EQ(gdip::GdipCreateFont(family, 9.0f, gdip::FontStyleBold, gdip::UnitPixel, &used),
-              gdip::Ok);
+    gdip::GpFont* fonts[2] = {};
+    for (gdip::GpFont*& font : fonts) {
+        ASSERT_EQ(gdip::GdipCreateFont(family, 9.0f, gdip::FontStyleBold, gdip::UnitPixel, &font),
+                  gdip::Ok);
+    }
     gdip::GpSolidFill* brush = nullptr;
     ASSERT_EQ(gdip::GdipCreateSolidFill(0xffc0e0ffu, &brush), gdip::Ok);
     const auto draw = [&](gdip::GpFont* font, const std::u16string& text, float x, float y) {
@@ -168,20 +169,21 @@ TEST(StandInText, StringsDrawnAgainMatchTheirFirstDrawing) {
         gdip::GdipDeleteGraphics(graphics);
         return surface.pixels();
     };
-    for (int n = 0; n < 150; ++n) {
-        std::u16string text = u"-0a dB";
-        text[1] = static_cast<char16_t>(text[1] + n % 10);
-        text[2] = static_cast<char16_t>(text[2] + n / 10);
-        draw(used, text, 1.0f, 1.0f);
-        ASSERT_EQ(gdip::GdipCreateFont(family, 9.0f, gdip::FontStyleBold, gdip::UnitPixel, &fresh),
-                  gdip::Ok);
-        const std::vector<std::uint32_t> first = draw(fresh, text, 7.0f, -3.0f);
-        gdip::GdipDeleteFont(fresh);
+    for (int n = 0; n < 600; ++n) {
+        std::u16string text = u"-000 dB";
+        text[1] = static_cast<char16_t>(text[1] + n / 100);
+        text[2] = static_cast<char16_t>(text[2] + n / 10 % 10);
+        text[3] = static_cast<char16_t>(text[3] + n % 10);
+        const std::vector<std::uint32_t> first = draw(fonts[0], text, 7.0f, -3.0f);
         EXPECT_NE(std::count(first.begin(), first.end(), 0u), static_cast<long>(first.size()));
-        ASSERT_EQ(draw(used, text, 7.0f, -3.0f), first) << n;
+        draw(fonts[0], text, 1.0f, 1.0f);
+        ASSERT_EQ(draw(fonts[0], text, 7.0f, -3.0f), first) << n;
+        ASSERT_EQ(draw(fonts[1], text, 7.0f, -3.0f), first) << n;
     }
     gdip::GdipDeleteBrush(brush);
-    gdip::GdipDeleteFont(used);
+    for (gdip::GpFont* font : fonts) {
+        gdip::GdipDeleteFont(font);
+    }
     gdip::GdipDeleteFontFamily(family);
 }
 
