@@ -131,6 +131,41 @@ void fillPixels(GraphicsObject* g, ARGB colour) {
                                        bottom - top + 1);
 }
 
+} // namespace
+
+void blendThroughMask(GraphicsObject* g, ARGB colour, const unsigned char* mask, int width,
+                      int height, int stride, int left, int top) {
+    const int x0 = std::max(left, 0);
+    const int y0 = std::max(top, 0);
+    const int x1 = std::min<std::int64_t>(std::int64_t{left} + width, g->width);
+    const int y1 = std::min<std::int64_t>(std::int64_t{top} + height, g->height);
+    int rowBytes = 0;
+    auto* data = reinterpret_cast<unsigned char*>(pixelsOf(g, rowBytes));
+    if (data == nullptr || x0 >= x1 || y0 >= y1 || (colour >> 24) == 0) {
+        return;
+    }
+    const std::uint32_t source = premultiplied(colour);
+    for (int y = y0; y < y1; ++y) {
+        auto* row =
+            reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * rowBytes);
+        const unsigned char* coverage = mask + static_cast<std::ptrdiff_t>(y - top) * stride - left;
+        for (int x = x0; x < x1; ++x) {
+            const std::uint32_t m = coverage[x];
+            if (m == 0) {
+                continue;
+            }
+            std::uint32_t masked = 0;
+            for (int shift = 0; shift <= 24; shift += 8) {
+                masked |= multiplyBytes((source >> shift) & 0xffu, m) << shift;
+            }
+            row[x] = blendOver(row[x], masked, 255u - (masked >> 24));
+        }
+    }
+    cairo_surface_mark_dirty_rectangle(cairo_get_target(g->cr), x0, y0, x1 - x0, y1 - y0);
+}
+
+namespace {
+
 // Which pixels the shape being drawn has lit already, so that a translucent polyline
 // blends each pixel of its union once, in a single pass: a pixel is lit when its mark
 // equals the current shape's number.

@@ -46,6 +46,13 @@ struct FontObject : GpFont {
 // with, so Cairo's OVER gives round(C A / 255) + round(D (255 - A) / 255) per channel.
 void setSourceArgb(cairo_t* cr, ARGB colour);
 
+// Blends `colour` over the pixels of `g` through a coverage mask of `width` x `height` bytes
+// (rows `stride` apart) whose top left is at (left, top), clipped to the surface: per
+// channel S' = round(S M / 255) of the premultiplied colour S and mask byte M, then
+// S' + round(D (255 - A') / 255), as Cairo's OVER through an 8-bit mask.
+void blendThroughMask(GraphicsObject* g, ARGB colour, const unsigned char* mask, int width,
+                      int height, int stride, int left, int top);
+
 // Pixels per `unit` at 96 dots per inch (world and pixel units are pixels); false for a unit
 // that is not a length. The display unit is left to the caller: pens and fonts differ on it.
 bool pixelsPerUnit(GpUnit unit, double& scale);

@@ -367,6 +367,16 @@ private:
     std::map<Key, std::shared_ptr<const GlyphMask>> masks;
 };
 
+// The whole pixel nearest `at`; a coordinate past a billion pixels, or not a number, is
+// taken as a billion pixels away (off any surface either way).
+int nearestPixel(double at) {
+    constexpr double kFar = 1e9;
+    if (!(at > -kFar)) {
+        return -static_cast<int>(kFar);
+    }
+    return static_cast<int>(std::floor(std::min(at, kFar) + 0.5));
+}
+
 // Draws `utf8` with its baseline-left pen origin at the whole pixel (ox, oy), the brush
 // colour blended through its mask.
 void drawGlyphs(GraphicsObject* g, const FontObject* font, const std::string& utf8, int ox, int oy,
@@ -376,19 +386,11 @@ void drawGlyphs(GraphicsObject* g, const FontObject* font, const std::string& ut
         mask = std::make_shared<const GlyphMask>(renderMask(font, utf8));
         GlyphMasks::get().keep(*font, utf8, mask);
     }
-    const int left = ox + mask->left;
-    const int top = oy + mask->top;
-    if (mask->coverage.empty() || left >= g->width || top >= g->height || left + mask->width <= 0 ||
-        top + mask->height <= 0) {
+    if (mask->coverage.empty()) {
         return;
     }
-    // Cairo only reads a mask's pixels.
-    cairo_surface_t* surface = cairo_image_surface_create_for_data(
-        const_cast<unsigned char*>(mask->coverage.data()), CAIRO_FORMAT_A8, mask->width,
-        mask->height, mask->stride);
-    setSourceArgb(g->cr, colour);
-    cairo_mask_surface(g->cr, surface, left, top);
-    cairo_surface_destroy(surface);
+    blendThroughMask(g, colour, mask->coverage.data(), mask->width, mask->height, mask->stride,
+                     ox + mask->left, oy + mask->top);
 }
 
 } // namespace
@@ -532,8 +534,8 @@ GpStatus GdipDrawString(GpGraphics* graphics, const WCHAR* text, INT length, con
         // pixels below the layout's top, rounded to the pixel grid.
         const double padded = static_cast<double>(layout->X) + f->pixelSize / 6.0;
         const double baseline = static_cast<double>(layout->Y) + std::round(f->ascent);
-        const int ox = static_cast<int>(std::floor(padded + 0.5));
-        const int oy = static_cast<int>(std::floor(baseline + 0.5));
+        const int ox = nearestPixel(padded);
+        const int oy = nearestPixel(baseline);
         drawGlyphs(g, f, toUtf8(text, count), ox, oy,
                    static_cast<const SolidFillObject*>(brush)->colour);
         return Ok;

@@ -3,10 +3,13 @@
 #include "host/kit/paint_surface.h"
 #include "platform/gdiplus.h"
 
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
+#include <limits>
 #include <set>
 #include <string>
 #include <utility>
@@ -122,6 +125,12 @@ TEST_F(StandInTest, TextOfAnyUtf16IsDrawnAndBadArgumentsAnswerInvalidParameter) 
     const gdip::RectF away{1e9f, -1e9f, 0.0f, 0.0f};
     surface.fill(0);
     EXPECT_EQ(gdip::GdipDrawString(graphics, u"12", 2, font, &away, nullptr, brush), gdip::Ok);
+    for (const float far : {3e38f, -3e38f, std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::infinity()}) {
+        const gdip::RectF nowhere{far, far, 0.0f, 0.0f};
+        EXPECT_EQ(gdip::GdipDrawString(graphics, u"12", 2, font, &nowhere, nullptr, brush),
+                  gdip::Ok);
+    }
     EXPECT_TRUE(lit(surface).empty());
     EXPECT_EQ(gdip::GdipDrawString(graphics, u"12", 0, font, &at, nullptr, brush), gdip::Ok);
     EXPECT_EQ(gdip::GdipCreateFont(family, 0.0f, 0, gdip::UnitPixel, &font),
@@ -184,6 +193,85 @@ TEST(StandInText, StringsDrawnAgainMatchTheirFirstDrawing) {
     for (gdip::GpFont* font : fonts) {
         gdip::GdipDeleteFont(font);
     }
+    gdip::GdipDeleteFontFamily(family);
+}
+
+// Text in any colour over any pixels blends as Cairo's OVER through the text's coverage,
+// taken from the same string drawn white on black.
+TEST(StandInText, TextBlendsAsCairoThroughItsCoverage) {
+    constexpr int kWidth = 70;
+    constexpr int kHeight = 16;
+    gdip::GpFontFamily* family = nullptr;
+    ASSERT_EQ(gdip::GdipCreateFontFamilyFromName(u"Liberation Sans", nullptr, &family), gdip::Ok);
+    gdip::GpFont* font = nullptr;
+    ASSERT_EQ(gdip::GdipCreateFont(family, 9.0f, gdip::FontStyleBold, gdip::UnitPixel, &font),
+              gdip::Ok);
+    const auto drawOver = [&](host::PaintSurface& surface, std::uint32_t colour) {
+        gdip::GpGraphics* graphics = nullptr;
+        gdip::GpSolidFill* brush = nullptr;
+        ASSERT_EQ(gdip::GdipCreateFromHDC(surface.dc(), &graphics), gdip::Ok);
+        ASSERT_EQ(gdip::GdipCreateSolidFill(colour, &brush), gdip::Ok);
+        const gdip::RectF at{-1.0f, 1.0f, 0.0f, 0.0f};
+        EXPECT_EQ(gdip::GdipDrawString(graphics, u"-48 dB 10k", -1, font, &at, nullptr, brush),
+                  gdip::Ok);
+        gdip::GdipDeleteBrush(brush);
+        gdip::GdipDeleteGraphics(graphics);
+    };
+    host::PaintSurface white{kWidth, kHeight};
+    white.fill(0xff000000u);
+    drawOver(white, 0xffffffffu);
+    std::vector<unsigned char> coverage(static_cast<std::size_t>(kWidth) * kHeight);
+    for (int y = 0; y < kHeight; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            coverage[static_cast<std::size_t>(y * kWidth + x)] = (white.pixel(x, y) >> 16) & 0xffu;
+        }
+    }
+    ASSERT_GT(
+        std::count_if(coverage.begin(), coverage.end(), [](int m) { return m > 0 && m < 255; }),
+        10);
+
+    // Premultiplied backgrounds: opaque, translucent and clear pixels.
+    std::vector<std::uint32_t> background(coverage.size());
+    for (std::size_t i = 0; i < background.size(); ++i) {
+        const std::uint32_t alpha = i % 3 == 0 ? 255u : (i % 3 == 1 ? 200u : 0u);
+        const std::uint32_t bits = static_cast<std::uint32_t>(i) * 2654435761u;
+        std::uint32_t pixel = alpha << 24;
+        for (int shift = 0; shift < 24; shift += 8) {
+            pixel |= (((bits >> shift) & 0xffu) * alpha / 255u) << shift;
+        }
+        background[i] = pixel;
+    }
+    for (const std::uint32_t colour : {0xff00c800u, 0x80c0e0ffu, 0x3fff0000u, 0xc8123456u}) {
+        host::PaintSurface drawn{kWidth, kHeight};
+        std::copy(background.begin(), background.end(), drawn.pixelsToWrite());
+        drawOver(drawn, colour);
+
+        std::vector<std::uint32_t> expected = background;
+        cairo_surface_t* target =
+            cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(expected.data()),
+                                                CAIRO_FORMAT_ARGB32, kWidth, kHeight, kWidth * 4);
+        const int maskStride = cairo_format_stride_for_width(CAIRO_FORMAT_A8, kWidth);
+        std::vector<unsigned char> maskBytes(static_cast<std::size_t>(maskStride) * kHeight);
+        for (int y = 0; y < kHeight; ++y) {
+            std::copy_n(&coverage[static_cast<std::size_t>(y * kWidth)], kWidth,
+                        &maskBytes[static_cast<std::size_t>(y * maskStride)]);
+        }
+        cairo_surface_t* mask = cairo_image_surface_create_for_data(
+            maskBytes.data(), CAIRO_FORMAT_A8, kWidth, kHeight, maskStride);
+        cairo_t* cr = cairo_create(target);
+        // The colour premultiplied to 8 bits first, round(C A / 255), as Cairo keeps it.
+        const double alpha = colour >> 24;
+        const auto channel = [&](int shift) {
+            return std::round(((colour >> shift) & 0xffu) * alpha / 255.0) / alpha;
+        };
+        cairo_set_source_rgba(cr, channel(16), channel(8), channel(0), alpha / 255.0);
+        cairo_mask_surface(cr, mask, 0, 0);
+        cairo_destroy(cr);
+        cairo_surface_destroy(mask);
+        cairo_surface_destroy(target);
+        EXPECT_EQ(drawn.pixels(), expected) << std::hex << colour;
+    }
+    gdip::GdipDeleteFont(font);
     gdip::GdipDeleteFontFamily(family);
 }
 
