@@ -336,9 +336,9 @@ GlyphMask renderMask(const FontObject* font, const std::string& utf8) {
 
 // The masks of the strings drawn so far, kept for the process per font family, style and
 // size. Why: every display draws the same labels on every paint, and rendering them cost
-// more than the rest of a small paint. Any thread may draw; a mask kept never changes, and
-// each drawing wraps it in a surface of its own. Bounded: past kMostKept strings, the others
-// are rendered on every call.
+// more than the rest of a small paint. Any thread may draw; a mask kept never changes and
+// is only read. Bounded: past kMostKept strings, the others are rendered on every call, as
+// is a string whose mask is over kMostBytes.
 class GlyphMasks {
 public:
     static GlyphMasks& get() {
@@ -355,13 +355,14 @@ public:
     void keep(const FontObject& font, const std::string& utf8,
               std::shared_ptr<const GlyphMask> mask) {
         const std::lock_guard<std::mutex> hold(lock);
-        if (masks.size() < kMostKept) {
+        if (masks.size() < kMostKept && mask->coverage.size() <= kMostBytes) {
             masks.emplace(Key{font.family, font.style, font.pixelSize, utf8}, std::move(mask));
         }
     }
 
 private:
     static constexpr std::size_t kMostKept = 512;
+    static constexpr std::size_t kMostBytes = 16384; // a label's mask is well under 1 KB
     using Key = std::tuple<std::string, INT, REAL, std::string>;
     std::mutex lock;
     std::map<Key, std::shared_ptr<const GlyphMask>> masks;
