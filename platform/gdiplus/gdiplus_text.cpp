@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -348,7 +349,8 @@ public:
 
     std::shared_ptr<const GlyphMask> find(const FontObject& font, const std::string& utf8) {
         const std::lock_guard<std::mutex> hold(lock);
-        const auto kept = masks.find(Key{font.family, font.style, font.pixelSize, utf8});
+        // Looked up by reference: no copy of the names on every drawing.
+        const auto kept = masks.find(std::tie(font.family, font.style, font.pixelSize, utf8));
         return kept == masks.end() ? nullptr : kept->second;
     }
 
@@ -365,7 +367,7 @@ private:
     static constexpr std::size_t kMostBytes = 16384; // a label's mask is well under 1 KB
     using Key = std::tuple<std::string, INT, REAL, std::string>;
     std::mutex lock;
-    std::map<Key, std::shared_ptr<const GlyphMask>> masks;
+    std::map<Key, std::shared_ptr<const GlyphMask>, std::less<>> masks;
 };
 
 // The whole pixel nearest `at`; a coordinate past a billion pixels, or not a number, is
@@ -382,10 +384,11 @@ int nearestPixel(double at) {
 // colour blended through its mask.
 void drawGlyphs(GraphicsObject* g, const FontObject* font, const std::string& utf8, int ox, int oy,
                 ARGB colour) {
-    std::shared_ptr<const GlyphMask> mask = GlyphMasks::get().find(*font, utf8);
+    GlyphMasks& masks = GlyphMasks::get();
+    std::shared_ptr<const GlyphMask> mask = masks.find(*font, utf8);
     if (mask == nullptr) {
         mask = std::make_shared<const GlyphMask>(renderMask(font, utf8));
-        GlyphMasks::get().keep(*font, utf8, mask);
+        masks.keep(*font, utf8, mask);
     }
     if (mask->coverage.empty()) {
         return;
