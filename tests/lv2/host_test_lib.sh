@@ -115,6 +115,8 @@ jack_up() {
 # server skips a late client's cycle, and the plug-in would then see less audio than the
 # sine client played. Why one name per test and build folder: JACK keeps eight server
 # slots per user and frees a killed server's slot only for a server of the same name.
+# Private servers do not keep clients apart by name (see tests/lv2/CMakeLists.txt on
+# the jack_clients lock that every test calling this takes).
 start_jack() {
     JACK_DEFAULT_SERVER="vex-$test_name-$(echo "$build_dir" | cksum | cut -d' ' -f1)"
     JACK_NO_START_SERVER=1
