@@ -12,7 +12,7 @@
 #include "analyzer/display/analyzer_display.h"
 #include "analyzer/display/spectrum_renderer.h"
 #include "bench/ratio_reporter.h"
-#include "host/kit/paint_surface.h"
+#include "host/kit/view/paint_surface.h"
 #include "tests/support/recording_host.h"
 
 #include <benchmark/benchmark.h>

@@ -13,7 +13,7 @@
 // numbers that only grow within an activation, and never more dropped than sent; peaks are not
 // negative.
 #include "fuzz/private_groups.h"
-#include "lv2/analyzer_lv2.h"
+#include "lv2/common/analyzer_lv2.h"
 #include "tests/support/urid_map.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

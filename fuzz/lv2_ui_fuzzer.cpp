@@ -1,5 +1,5 @@
 // Drives the LV2 UI's port events as any host could hand them, without a window: the UI's
-// own port handling (lv2/ui_ports.h) with its tools, settings channel and group, over a
+// own port handling (lv2/ui/ui_ports.h) with its tools, settings channel and group, over a
 // display session made from the module built beside it and painted between events. Events
 // of any port, size and format: frames of any declared and real size, patch:Set objects
 // with any properties (keys, value types and sizes, padding or none, sizes that overrun
@@ -12,12 +12,12 @@
 // value the UI writes back is a mode control of a shown view or a well-formed atom message
 // on the control port.
 #include "fuzz/private_groups.h"
-#include "host/kit/display_session.h"
-#include "host/kit/group/group_caption.h"
+#include "host/kit/view/display_session.h"
+#include "host/kit/view/group_caption.h"
 #include "host/kit/module_library.h"
-#include "host/kit/paint_surface.h"
-#include "lv2/analyzer_lv2.h"
-#include "lv2/ui_ports.h"
+#include "host/kit/view/paint_surface.h"
+#include "lv2/common/analyzer_lv2.h"
+#include "lv2/ui/ui_ports.h"
 #include "tests/support/urid_map.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

@@ -2,7 +2,7 @@
 // reads past the input, and a reference it takes encodes back to the same bytes (apart from
 // an absent signal's values and the reserved bytes, which are written 0) and draws finite
 // values only.
-#include "host/kit/viewer/reference_trace.h"
+#include "host/kit/view/reference_trace.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 // the command line fills them in. The command line itself is in vexhost_app.cpp.
 #pragma once
 
-#include "host/kit/display_session.h"
+#include "host/kit/view/display_session.h"
 #include "host/vexhost/inputs/session.h"
 #include "host/vexhost/output/console.h"
 

@@ -2,7 +2,7 @@
 
 #include "analyzer/display/plot_geometry.h"
 #include "host/kit/host_error.h"
-#include "host/kit/viewer/reference_trace.h"
+#include "host/kit/view/reference_trace.h"
 #include "host/vexhost/commands.h"
 #include "host/vexhost/output/offline_run.h"
 #include "host/vexhost/output/progress.h"

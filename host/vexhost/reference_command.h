@@ -1,5 +1,5 @@
 // `vexhost reference`: a reference trace for the live window and the LV2 plug-in's UI
-// made from any input without a window (the file format: host/kit/viewer/reference_trace.h).
+// made from any input without a window (the file format: host/kit/view/reference_trace.h).
 #pragma once
 
 #include "host/vexhost/inputs/session.h"

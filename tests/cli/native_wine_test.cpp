@@ -2,7 +2,7 @@
 // under wine, with the real GDI+: grid, frame and trace pixels must be identical; the
 // labels, drawn by two font engines, are compared by the boxes their ink covers.
 #include "cli_test_support.h"
-#include "host/kit/paint_surface.h"
+#include "host/kit/view/paint_surface.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // `vexhost render`, `animate` and `demo` against the real plug-in: the pictures' sizes, the
 // colours the display was told, which voices are drawn, and identical output every run.
 #include "cli_test_support.h"
-#include "host/kit/paint_surface.h"
+#include "host/kit/view/paint_surface.h"
 
 #include <gtest/gtest.h>
 

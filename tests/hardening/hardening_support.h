@@ -7,7 +7,7 @@
 #include "framework/audio/audio_module_interface.h"
 #include "framework/audio/factory_interface.h"
 #include "framework/display/display_module_interfaces.h"
-#include "host/kit/paint_surface.h"
+#include "host/kit/view/paint_surface.h"
 #include "tests/support/recording_host.h"
 
 #include <gtest/gtest.h>

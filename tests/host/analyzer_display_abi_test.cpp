@@ -4,7 +4,7 @@
 #include "framework/display/display_module_interfaces.h"
 #include "framework/display/host_display_interfaces.h"
 #include "host/kit/module_library.h"
-#include "host/kit/paint_surface.h"
+#include "host/kit/view/paint_surface.h"
 #include "tests/support/recording_host.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The display half of the host: the order in which the display is told its look, frame
 // delivery, the replay of voice activity in session time, and the colour texts it accepts.
-#include "host/kit/display_session.h"
+#include "host/kit/view/display_session.h"
 
 #include "fake_module.h"
 #include "host/kit/host_error.h"

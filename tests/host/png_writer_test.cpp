@@ -1,6 +1,6 @@
 // The PNG writer, read back by the platform's own PNG reader (Cairo natively, GDI+ on
 // Windows), and its deflate stream on inputs that exercise literals and long matches.
-#include "host/kit/paint_surface.h"
+#include "host/kit/view/paint_surface.h"
 #include "host/vexhost/output/png_writer.h"
 #include "tests/support/temp_paths.h"
 

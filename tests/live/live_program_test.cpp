@@ -2,8 +2,8 @@
 // 1 kHz sine, the cursor readout of a pointer position sent to the window, the capture
 // device, and a JACK graph's signal client connected to vexhost:a at start through a
 // private JACK server.
-#include "host/kit/paint_surface.h"
-#include "host/kit/viewer/plot_axes.h"
+#include "host/kit/view/paint_surface.h"
+#include "host/kit/view/plot_axes.h"
 #include "tests/support/temp_paths.h"
 
 #include <gtest/gtest.h>

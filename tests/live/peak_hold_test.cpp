@@ -1,6 +1,6 @@
 // Peak hold: the highest level of each point is kept after the signal falls and then falls
 // at 10 dB per second of session time (the frames' own clock, not the wall clock).
-#include "host/kit/viewer/peak_hold.h"
+#include "host/kit/view/peak_hold.h"
 
 #include <gtest/gtest.h>
 

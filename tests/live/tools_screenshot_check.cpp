@@ -7,9 +7,9 @@
 // the peak hold's colour in their gaps; with a pointer, the crosshair's column and the
 // readout's dark box in the pane's top right corner. Status 0 when all hold; prints what it
 // found either way.
-#include "host/kit/paint_surface.h"
-#include "host/kit/viewer/plot_axes.h"
-#include "host/kit/viewer/reference_trace.h"
+#include "host/kit/view/paint_surface.h"
+#include "host/kit/view/plot_axes.h"
+#include "host/kit/view/reference_trace.h"
 
 #include <cmath>
 #include <cstdio>

@@ -5,7 +5,7 @@
 // 0.5595). A member's peak is the highest pixel of its colour within 5 pixels of its line,
 // and must stand in the upper quarter of the picture; the highest pixel of each colour
 // anywhere must lie beside one of that colour's lines. Prints what it found either way.
-#include "host/kit/paint_surface.h"
+#include "host/kit/view/paint_surface.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,8 +1,8 @@
 // The plug-in's settings: kept by the DSP as the UI sets them, announced to every UI, saved
 // and restored with the host's state, and never taken when malformed.
-#include "lv2/patch_entries.h"
-#include "lv2/settings_channel.h"
-#include "lv2/settings_store.h"
+#include "lv2/common/patch_entries.h"
+#include "lv2/ui/settings_channel.h"
+#include "lv2/dsp/settings_store.h"
 #include "tests/lv2/lv2_instance.h"
 
 #include <lv2/atom/forge.h>

@@ -6,7 +6,7 @@
 // declarations use as names.
 #include <gtest/gtest.h>
 
-#include "lv2/ui_tools.h"
+#include "lv2/ui/ui_tools.h"
 #include "tests/lv2/lv2_instance.h"
 
 #include <lv2/state/state.h>

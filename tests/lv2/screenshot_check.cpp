@@ -5,7 +5,7 @@
 // the frame, the labels and the background are equal), and, in the logarithmic spectrum,
 // the trace's peak stands on the 1 kHz grid line; with --scope, when the screenshot shows
 // a trace at all. Prints what it found either way.
-#include "host/kit/paint_surface.h"
+#include "host/kit/view/paint_surface.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,6 +1,6 @@
 // The GDI+ stand-in at the edges of its input range: coordinates anywhere in 32 bits,
 // malformed text, objects that never existed.
-#include "host/kit/paint_surface.h"
+#include "host/kit/view/paint_surface.h"
 #include "platform/gdiplus.h"
 
 #include <cairo.h>

@@ -1,7 +1,7 @@
 // Thin polylines are written straight into the surface's pixels. They must light exactly
 // the pixels of the plain path (each segment's pixel set, united) and blend a translucent
 // colour once per pixel of that union, however often the polyline crosses itself.
-#include "host/kit/paint_surface.h"
+#include "host/kit/view/paint_surface.h"
 #include "platform/gdiplus.h"
 #include "platform/gdiplus/pixel_spans.h"
 

@@ -2,7 +2,7 @@
 // capture device, or files and built-in signals played at real-time pace.
 #pragma once
 
-#include "host/kit/display_session.h"
+#include "host/kit/view/display_session.h"
 #include "host/vexhost/inputs/session.h"
 #include "host/vexhost/output/console.h"
 

@@ -1,7 +1,7 @@
 #include "host/vexhost/live/live_group.h"
 
 #include "host/kit/host_error.h"
-#include "host/kit/viewer/plot_axes.h"
+#include "host/kit/view/plot_axes.h"
 #include "host/vexhost/live/live_view.h"
 
 #include <cstring>

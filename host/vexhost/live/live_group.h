@@ -7,7 +7,7 @@
 #include "host/kit/group/group_member.h"
 #include "host/kit/group/group_reader.h"
 #include "host/kit/group/group_segment.h"
-#include "host/kit/group/group_voices.h"
+#include "host/kit/view/group_voices.h"
 #include "host/vexhost/live/frame_queue.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // conditions, and the report on quitting.
 #include "host/vexhost/live/live_run.h"
 
-#include "host/kit/group/group_caption.h"
+#include "host/kit/view/group_caption.h"
 
 #include "host/vexhost/output/output_files.h"
 #include "host/vexhost/output/png_writer.h"

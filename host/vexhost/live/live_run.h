@@ -4,7 +4,7 @@
 // only the feed.
 #pragma once
 
-#include "host/kit/display_session.h"
+#include "host/kit/view/display_session.h"
 #include "host/kit/module_library.h"
 #include "host/vexhost/inputs/session.h"
 #include "host/vexhost/live/audio_driver.h"

@@ -1,12 +1,12 @@
 // What the live window shows: the display object's paint of the frames taken so far, with
 // the viewer's tools drawn over it (peak hold, the cursor readout, the reference trace,
-// tilt, smoothing, freeze, help; host/kit/viewer/viewer_tools.h).
+// tilt, smoothing, freeze, help; host/kit/view/viewer_tools.h).
 // Runs on the window thread; nothing here is shared with the audio thread.
 #pragma once
 
-#include "host/kit/display_session.h"
-#include "host/kit/paint_surface.h"
-#include "host/kit/viewer/viewer_tools.h"
+#include "host/kit/view/display_session.h"
+#include "host/kit/view/paint_surface.h"
+#include "host/kit/view/viewer_tools.h"
 #include "host/vexhost/live/frame_queue.h"
 
 #include <cstdint>

@@ -2,8 +2,8 @@
 // for the process. SDL itself stays out of this header.
 #pragma once
 
-#include "host/kit/display_session.h"
-#include "host/kit/paint_surface.h"
+#include "host/kit/view/display_session.h"
+#include "host/kit/view/paint_surface.h"
 #include "host/vexhost/output/render_views.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 // and a numbered image sequence at the module's frame rate.
 #pragma once
 
-#include "host/kit/display_session.h"
+#include "host/kit/view/display_session.h"
 #include "host/vexhost/inputs/session.h"
 #include "host/vexhost/output/output_files.h"
 #include "host/vexhost/output/progress.h"

@@ -3,7 +3,7 @@
 #include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_messages.h"
 #include "analyzer/display/analyzer_display.h"
-#include "host/kit/paint_surface.h"
+#include "host/kit/view/paint_surface.h"
 #include "tests/analyzer/display/pixel_helpers.h"
 #include "tests/support/recording_host.h"
 

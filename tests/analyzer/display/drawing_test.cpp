@@ -2,7 +2,7 @@
 // blends, where text lands, and the wrappers' status on failure. The same expectations
 // hold for our stand-in and for the system's gdiplus under wine.
 #include "analyzer/display/drawing_resources.h"
-#include "host/kit/paint_surface.h"
+#include "host/kit/view/paint_surface.h"
 #include "tests/analyzer/display/pixel_helpers.h"
 #include "tests/support/temp_paths.h"
 

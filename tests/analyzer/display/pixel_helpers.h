@@ -1,7 +1,7 @@
 // Reading drawn pixels back for tests.
 #pragma once
 
-#include "host/kit/paint_surface.h"
+#include "host/kit/view/paint_surface.h"
 
 #include <algorithm>
 #include <cstdint>

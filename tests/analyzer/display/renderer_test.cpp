@@ -3,7 +3,7 @@
 #include "analyzer/audio/analyzer_messages.h"
 #include "analyzer/display/scope_renderer.h"
 #include "analyzer/display/spectrum_renderer.h"
-#include "host/kit/paint_surface.h"
+#include "host/kit/view/paint_surface.h"
 #include "tests/analyzer/display/pixel_helpers.h"
 
 #include <gtest/gtest.h>

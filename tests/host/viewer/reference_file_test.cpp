@@ -1,7 +1,7 @@
 // The reference file against its layout stated here byte by byte, every way a file can be
 // bad (truncated anywhere, another format or version, non-finite levels), and where a
 // reference of another sample rate lies on this display's points.
-#include "host/kit/viewer/reference_trace.h"
+#include "host/kit/view/reference_trace.h"
 
 #include <gtest/gtest.h>
 

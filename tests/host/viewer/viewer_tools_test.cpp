@@ -1,7 +1,7 @@
 // The tools' arithmetic against values worked out by hand: tilt per octave around 1 kHz,
 // exponential smoothing over seconds of audio, freeze, and the reference taken from the
 // highlighted voice before the tilt.
-#include "host/kit/viewer/viewer_tools.h"
+#include "host/kit/view/viewer_tools.h"
 
 #include <gtest/gtest.h>
 

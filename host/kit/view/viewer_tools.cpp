@@ -1,0 +1,216 @@
+// The tools' state and the frame path; their drawing is in viewer_overlay.cpp.
+#include "host/kit/view/viewer_tools.h"
+
+#include "analyzer/display/plot_geometry.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vex::host {
+
+ViewerTools::ViewerTools(std::int32_t view, double sampleRate)
+    : shownView(view), rate(sampleRate), hold(plot::frameSizeOfView(view)) {
+    copy.reserve(static_cast<std::size_t>(kLongestPayloadSize));
+    lastFrame.reserve(static_cast<std::size_t>(kLongestPayloadSize));
+    restartHistory();
+}
+
+void ViewerTools::restartHistory() {
+    ++referenceGeneration;
+    hold.reset(plot::frameSizeOfView(shownView));
+    tiltTable.set(shownView, rate, tiltSetting);
+    smoother.set(shownView, smoother.smoothing());
+    lastFrame.clear();
+    changed = true;
+}
+
+const std::uint8_t* ViewerTools::take(std::int32_t voice, const std::uint8_t* bytes,
+                                      std::int32_t size, double seconds) {
+    if (isFrozen) {
+        return nullptr;
+    }
+    const std::uint8_t* handed = bytes;
+    const bool spectrum = size == plot::frameSizeOfView(shownView) && shownView != 0;
+    if (bytes != nullptr && spectrum &&
+        (tiltTable.active() || smoother.smoothing() != Smoothing::kOff)) {
+        copy.assign(bytes, bytes + size);
+        smoother.apply(voice, copy.data(), size, seconds);
+        handed = copy.data();
+    }
+    if (voice == highlighted && bytes != nullptr && size > 0) {
+        lastFrame.assign(handed, handed + size);
+    }
+    if (handed == copy.data()) {
+        tiltTable.apply(copy.data(), size);
+    }
+    if (peakHoldOn) {
+        hold.add(handed, size, seconds);
+    }
+    return handed;
+}
+
+void ViewerTools::setView(std::int32_t view) {
+    if (view == shownView) {
+        return;
+    }
+    shownView = view;
+    restartHistory();
+}
+
+void ViewerTools::setSampleRate(double sampleRate) {
+    if (sampleRate == rate) {
+        return;
+    }
+    rate = sampleRate;
+    restartHistory();
+}
+
+void ViewerTools::setPeakHold(bool on) {
+    peakHoldOn = on;
+    if (!on) {
+        hold.reset(plot::frameSizeOfView(shownView));
+    }
+    changed = true;
+}
+
+void ViewerTools::setReadout(bool on) {
+    readoutOn = on;
+    changed = true;
+}
+
+void ViewerTools::setTilt(Tilt tilt) {
+    if (tilt == tiltSetting) {
+        return;
+    }
+    tiltSetting = tilt;
+    tiltTable.set(shownView, rate, tilt);
+    ++referenceGeneration;
+    // Why: what is held was drawn with the other tilt.
+    hold.reset(plot::frameSizeOfView(shownView));
+    changed = true;
+}
+
+void ViewerTools::setSmoothing(Smoothing smoothing) {
+    if (smoothing == smoother.smoothing()) {
+        return;
+    }
+    smoother.set(shownView, smoothing);
+    changed = true;
+}
+
+void ViewerTools::setFrozen(bool frozen) {
+    isFrozen = frozen;
+    changed = true;
+}
+
+void ViewerTools::setHelp(bool shown) {
+    helpShown = shown;
+    changed = true;
+}
+
+void ViewerTools::setStripShown(bool shown) {
+    changed = changed || shown != stripShown;
+    stripShown = shown;
+}
+
+bool ViewerTools::storeReference() {
+    ReferenceTrace taken;
+    if (lastFrame.empty() ||
+        !referenceFromFrame(lastFrame.data(), static_cast<std::int32_t>(lastFrame.size()), rate,
+                            taken)) {
+        return false;
+    }
+    setReference(taken);
+    return true;
+}
+
+void ViewerTools::clearReference() {
+    referenceTrace = ReferenceTrace{};
+    ++referenceGeneration;
+    changed = true;
+}
+
+void ViewerTools::setReference(const ReferenceTrace& trace) {
+    referenceTrace = trace;
+    ++referenceGeneration;
+    changed = true;
+}
+
+void ViewerTools::setMessage(const std::string& text) {
+    messageText = text;
+    changed = true;
+}
+
+ToolChange ViewerTools::key(char c) {
+    switch (c) {
+    case 'p':
+        setPeakHold(!peakHoldOn);
+        return ToolChange::kPeakHold;
+    case 'c':
+        setReadout(!readoutOn);
+        return ToolChange::kReadout;
+    case 't':
+        setTilt(nextTilt(tiltSetting));
+        return ToolChange::kTilt;
+    case 'a':
+        setSmoothing(nextSmoothing(smoother.smoothing()));
+        return ToolChange::kSmoothing;
+    case ' ':
+        setFrozen(!isFrozen);
+        return ToolChange::kFreeze;
+    case 'r':
+        if (!storeReference()) {
+            setMessage("no frame of this view to keep as the reference yet");
+            return ToolChange::kNone;
+        }
+        setMessage(std::string());
+        return ToolChange::kReference;
+    case 'x':
+        clearReference();
+        return ToolChange::kReference;
+    case 'h':
+    case '?':
+        setHelp(!helpShown);
+        return ToolChange::kHelp;
+    default:
+        return ToolChange::kNone;
+    }
+}
+
+bool ViewerTools::onStrip(std::int32_t x, std::int32_t y) const {
+    return stripButtonAt(x, y) >= 0;
+}
+
+std::int32_t ViewerTools::stripButtonAt(std::int32_t x, std::int32_t y) const {
+    if (!stripShown) {
+        return -1;
+    }
+    for (std::int32_t i = 0; i < static_cast<std::int32_t>(StripButton::kCount); ++i) {
+        const PlotPane at = stripButton(static_cast<StripButton>(i), drawnHeight);
+        if (x >= at.left && x < at.right && y >= at.top && y < at.bottom) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+ToolChange ViewerTools::click(std::int32_t x, std::int32_t y) {
+    static constexpr char kKeys[] = {'p', 'c', 't', 'a', ' ', 'r', 'x', 'h'};
+    static_assert(sizeof kKeys == static_cast<std::size_t>(StripButton::kCount));
+    const std::int32_t button = stripButtonAt(x, y);
+    return button >= 0 ? key(kKeys[button]) : ToolChange::kNone;
+}
+
+void ViewerTools::pointerAt(std::int32_t x, std::int32_t y) {
+    changed = changed || readoutOn || !pointerInside;
+    pointerInside = true;
+    pointerX = x;
+    pointerY = y;
+}
+
+void ViewerTools::pointerLeft() {
+    changed = changed || pointerInside;
+    pointerInside = false;
+}
+
+} // namespace vex::host

@@ -1,0 +1,161 @@
+// The tools a window offers over the display, in one place for every host that shows it:
+// peak hold, the cursor readout, freeze, a reference trace, tilt, smoothing over time, the
+// help over the picture and a strip of buttons for hosts that keep the keyboard from
+// their plug-ins' windows. The host hands every frame through take() (which gives the
+// bytes the display is to get, or none while frozen), forwards keys, clicks and the
+// pointer, and calls draw() after the display's paint. Everything runs on the thread that
+// shows the display; nothing here is shared with the audio thread.
+#pragma once
+
+#include "host/kit/view/paint_surface.h"
+#include "host/kit/view/peak_hold.h"
+#include "host/kit/view/plot_axes.h"
+#include "host/kit/view/reference_trace.h"
+#include "host/kit/view/spectrum_tools.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vex::host {
+
+// What a key or a click on the strip did, for the host to act on (keep a setting, tell
+// the user) besides redrawing.
+enum class ToolChange : std::int32_t {
+    kNone = 0,
+    kPeakHold,
+    kReadout,
+    kTilt,
+    kSmoothing,
+    kFreeze,
+    kReference, // stored, cleared or replaced
+    kHelp,
+};
+
+// The strip's buttons, left to right.
+enum class StripButton : std::int32_t {
+    kPeakHold = 0,
+    kReadout,
+    kTilt,
+    kSmoothing,
+    kFreeze,
+    kStoreReference,
+    kClearReference,
+    kHelp,
+    kCount,
+};
+
+class ViewerTools {
+public:
+    // Frames of view `view` (0..2) of audio at `sampleRate`.
+    ViewerTools(std::int32_t view, double sampleRate);
+
+    // The frame of `voice` sent at `seconds` of audio: the bytes the display is to get
+    // (the frame itself, or a tilted or smoothed copy valid until the next call), or null
+    // while frozen (the frame is dropped). Peak hold and the reference see what the
+    // display gets; the reference is kept untilted.
+    const std::uint8_t* take(std::int32_t voice, const std::uint8_t* bytes, std::int32_t size,
+                             double seconds);
+
+    void setView(std::int32_t view);
+    void setSampleRate(double sampleRate);
+    // The voice the display draws with its main pens (the reference is taken from it).
+    void setHighlighted(std::int32_t voice) { highlighted = voice; }
+    void setPeakHold(bool on);
+    void setReadout(bool on);
+    void setTilt(Tilt tilt);
+    void setSmoothing(Smoothing smoothing);
+    void setFrozen(bool frozen);
+    void setHelp(bool shown);
+    // The strip is drawn and takes clicks only while shown (the host shows it while the
+    // pointer is over its window).
+    void setStripShown(bool shown);
+    // Stores the highlighted voice's last frame as the reference; false when there is none.
+    bool storeReference();
+    void clearReference();
+    void setReference(const ReferenceTrace& trace);
+    // A line shown over the picture until replaced (empty clears it): what went wrong.
+    void setMessage(const std::string& text);
+
+    // A key as its character ('p', ' ', '?'): what it changed, kNone for keys not ours.
+    // Keys: p peak hold, c readout, t tilt, a smoothing, space freeze, r store reference,
+    // x clear reference, h or ? help.
+    ToolChange key(char c);
+    // A click at (x, y) of the window: what it changed, kNone when not on the strip.
+    ToolChange click(std::int32_t x, std::int32_t y);
+    // Whether (x, y) is on a button of the shown strip.
+    bool onStrip(std::int32_t x, std::int32_t y) const;
+    void pointerAt(std::int32_t x, std::int32_t y);
+    void pointerLeft();
+
+    // Draws the tools over the display's picture in `surface`, at `seconds` of audio (the
+    // peak hold's clock), for a display of `layout` (its panes) in view `view`.
+    void draw(PaintSurface& surface, const PlotLayout& layout, bool split, double seconds);
+    // Whether anything drawn changed since the last draw.
+    bool dirty() const { return changed; }
+
+    bool peakHold() const { return peakHoldOn; }
+    bool readout() const { return readoutOn; }
+    Tilt tilt() const { return tiltSetting; }
+    Smoothing smoothing() const { return smoother.smoothing(); }
+    bool frozen() const { return isFrozen; }
+    bool help() const { return helpShown; }
+    const ReferenceTrace& reference() const { return referenceTrace; }
+    const PeakHold& peaks() const { return hold; }
+    const std::string& message() const { return messageText; }
+    // The cursor's reading as drawn (tilted levels say so), or empty when the pointer is
+    // outside the plot or the readout is off.
+    std::string cursorText(const PlotLayout& layout, bool split) const;
+    // Where button `button` lies in a window `height` pixels high: left and top inclusive,
+    // right and bottom exclusive. The clicks use the height of the last draw.
+    static PlotPane stripButton(StripButton button, std::int32_t height);
+    // The status line's text: which tilt, smoothing, freeze and reference are on.
+    std::string statusText() const;
+
+private:
+    void restartHistory();
+    std::int32_t stripButtonAt(std::int32_t x, std::int32_t y) const;
+    // A box of text in its background colour, drawn once and kept while it is shown.
+    const PaintSurface& textBox(const std::vector<std::string>& lines, std::int32_t width,
+                                std::int32_t height, std::uint32_t back);
+
+    std::int32_t shownView;
+    double rate;
+    std::int32_t highlighted = 0;
+    bool peakHoldOn = true;
+    bool readoutOn = true;
+    Tilt tiltSetting = Tilt::kOff;
+    bool isFrozen = false;
+    bool helpShown = false;
+    bool stripShown = false;
+    bool pointerInside = false;
+    std::int32_t pointerX = 0;
+    std::int32_t pointerY = 0;
+    bool changed = true;
+    std::int32_t drawnHeight = 0;
+    std::string messageText;
+
+    PeakHold hold;
+    TiltTable tiltTable;
+    SpectrumSmoother smoother;
+    ReferenceTrace referenceTrace;
+    std::vector<std::uint8_t> copy;      // the frame handed on, when a tool changed it
+    std::vector<std::uint8_t> lastFrame; // the highlighted voice's last frame, untilted
+    std::map<std::string, std::unique_ptr<PaintSurface>> textBoxes;
+    // The reference's rows as last drawn (kNotDrawn where it has no value), worked out
+    // again when the reference, the view, the tilt, the rate or the panes change.
+    static constexpr std::int32_t kNotDrawn = -1;
+    std::uint32_t referenceGeneration = 0;
+    std::uint32_t drawnGeneration = ~0u;
+    PlotPane drawnPanes[2];
+    std::vector<std::int32_t> referenceRows[2];
+    // The points' columns as last drawn (the panes share their left and right edges).
+    std::int32_t columnsLeft = 0;
+    std::int32_t columnsRight = 0;
+    std::int32_t columnsView = -1;
+    std::vector<std::int32_t> columns;
+};
+
+} // namespace vex::host

@@ -1,0 +1,106 @@
+// The DSP half of the LV2 plug-in: one audio object of the module, created through the
+// module's factory and driven through its interface block by block, as a host drives it.
+#pragma once
+
+#include "host/kit/block_driver.h"
+#include "host/kit/module_library.h"
+#include "lv2/dsp/dsp_settings.h"
+#include "lv2/dsp/group_link.h"
+
+#include <lv2/atom/atom.h>
+#include <lv2/core/lv2.h>
+#include <lv2/state/state.h>
+#include <lv2/urid/urid.h>
+
+#include <cstdint>
+#include <string>
+
+namespace vex::lv2 {
+
+// One plug-in instance. Construction, activate and deactivate run on the host's
+// instantiation thread; connect and run on its audio thread, which run keeps free of
+// allocation, locks and I/O.
+class AnalyzerDsp {
+public:
+    // Loads the module from the bundle folder and creates an audio object. Null (with
+    // nothing left loaded) when the module or the host's URID map is missing.
+    static AnalyzerDsp* create(double sampleRate, const char* bundlePath,
+                               const LV2_Feature* const* features);
+    ~AnalyzerDsp();
+    AnalyzerDsp(const AnalyzerDsp&) = delete;
+    AnalyzerDsp& operator=(const AnalyzerDsp&) = delete;
+
+    void connect(std::uint32_t port, void* data);
+    void activate();
+    void run(std::uint32_t sampleCount);
+    void deactivate();
+    GroupLink& groupLink() { return group; }
+
+    // The host's state calls: the settings (save may run beside run; restore never does).
+    LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle) const {
+        return settings.save(store, handle);
+    }
+    LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle) {
+        return settings.restore(retrieve, handle);
+    }
+
+private:
+    AnalyzerDsp(double sampleRate, LV2_URID_Map& map);
+    bool makeObject();
+    void readControlPort();
+    void takeFrame(std::int32_t time, const std::uint8_t* data, std::int32_t size);
+    void scanPeaks(std::int32_t end);
+    void writeOutputs();
+    // The label setting into the group's slot (audio or activation thread).
+    void labelGroupMember();
+
+    double rate;
+    host::ModuleLibrary library;
+    host::BlockDriver driver;
+    DspSettings settings;
+
+    LV2_URID frameType = 0;
+    LV2_URID uiOpen = 0;
+    LV2_URID uiClosed = 0;
+    LV2_URID atomObject = 0;
+    LV2_URID atomBlank = 0;
+    LV2_URID atomSequence = 0;
+
+    // Ports, as the host connected them.
+    const float* signalA = nullptr;
+    const float* signalB = nullptr;
+    float* outA = nullptr;
+    float* outB = nullptr;
+    const LV2_Atom_Sequence* control = nullptr;
+    LV2_Atom_Sequence* notify = nullptr;
+    const float* mode = nullptr;
+    const float* updateRate = nullptr;
+    const float* enable = nullptr;
+    const float* always = nullptr;
+    float* framesSentOut = nullptr;
+    float* framesDroppedOut = nullptr;
+    float* peakAOut = nullptr;
+    float* peakBOut = nullptr;
+    const float* groupIn = nullptr;
+    float* membersOut = nullptr;
+    float* slotOut = nullptr;
+    GroupLink group;
+
+    // Audio-thread state.
+    bool started = false; // the stream's first block has gone to the object
+    bool opening = false; // what open sends is not the host's
+    bool uiListening = false;
+    std::int32_t sentMode = 0;
+    std::int32_t sentRate = 0;
+    float sentEnable = 1.0f;
+    std::uint32_t notifyCapacity = 0; // bytes of the notify buffer, header included
+    std::int32_t scanned = 0;         // samples of this block already in the running peaks
+    float runningPeakA = 0.0f;
+    float runningPeakB = 0.0f;
+    float lastPeakA = 0.0f;
+    float lastPeakB = 0.0f;
+    double framesSent = 0.0;
+    double framesDropped = 0.0;
+};
+
+} // namespace vex::lv2

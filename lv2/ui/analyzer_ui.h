@@ -1,0 +1,100 @@
+// The UI half of the LV2 plug-in: an X11 window showing the module's display object,
+// created through the module's factory, fed the frames the DSP sends on its notify port,
+// and painted through the drawing stand-in.
+#pragma once
+
+#include "host/kit/view/display_session.h"
+#include "host/kit/module_library.h"
+#include "host/kit/view/paint_surface.h"
+#include "lv2/common/analyzer_lv2.h"
+#include "lv2/ui/group_ui.h"
+#include "lv2/ui/settings_channel.h"
+#include "lv2/ui/ui_ports.h"
+#include "lv2/ui/ui_tools.h"
+
+#include <X11/Xlib.h>
+#include <lv2/atom/atom.h>
+#include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vex::lv2 {
+
+// vexhost's default picture size; the host may size the window otherwise.
+inline constexpr std::int32_t kDefaultWidth = 640;
+inline constexpr std::int32_t kDefaultHeight = 360;
+
+// One UI instance. Every operation runs on the host's UI thread.
+class AnalyzerUi {
+public:
+    AnalyzerUi(LV2UI_Write_Function writeFunction, LV2UI_Controller hostController,
+               LV2_URID_Map& map, const LV2UI_Resize* hostResize)
+        : write(writeFunction), controller(hostController), resizeHost(hostResize),
+          settings(map, writeFunction, hostController),
+          ports(map, writeFunction, hostController, settings, tools, group) {
+        uiOpen = map.map(map.handle, kUiOpenUri);
+        uiClosed = map.map(map.handle, kUiClosedUri);
+        atomObject = map.map(map.handle, LV2_ATOM__Object);
+        eventTransfer = map.map(map.handle, LV2_ATOM__eventTransfer);
+    }
+    ~AnalyzerUi();
+    AnalyzerUi(const AnalyzerUi&) = delete;
+    AnalyzerUi& operator=(const AnalyzerUi&) = delete;
+
+    // Loads the module, creates the display object and the window (inside `parent` when
+    // the host gives one). False when any of them cannot be made.
+    bool open(const std::string& bundlePath, Window parent);
+    Window widget() const { return window; }
+    // The host's options the tools read (the sample rate).
+    void readOptions(const LV2_Feature* const* features, LV2_URID_Map& map) {
+        tools.readOptions(features, map);
+    }
+
+    void portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t format,
+                   const void* buffer);
+    int idle();
+    int show();
+    int hide();
+    int resize(int width, int height);
+
+private:
+    void applySize(std::int32_t width, std::int32_t height);
+    void tellDsp(LV2_URID message);
+    void paint();
+    void keyPressed(XKeyEvent& event);
+
+    LV2UI_Write_Function write;
+    LV2UI_Controller controller;
+    const LV2UI_Resize* resizeHost;
+    SettingsChannel settings;
+    UiTools tools{settings};
+    UiGroup group;
+    UiPorts ports;
+    LV2_URID uiOpen = 0;
+    LV2_URID uiClosed = 0;
+    LV2_URID atomObject = 0;
+    LV2_URID eventTransfer = 0;
+
+    host::ModuleLibrary library;
+    std::unique_ptr<host::DisplaySession> session;
+    std::unique_ptr<host::PaintSurface> surface;
+
+    Display* x = nullptr;
+    Window window = 0;
+    Atom deleteWindow = 0;
+    bool embedded = false;
+    bool mapped = false;
+    bool listening = false;
+    bool dirty = true;
+    bool closed = false;
+    std::int32_t width = kDefaultWidth;
+    std::int32_t height = kDefaultHeight;
+    std::int32_t minimumWidth = 1;
+    std::int32_t minimumHeight = 1;
+};
+
+} // namespace vex::lv2

@@ -1,0 +1,90 @@
+#include "lv2/ui/settings_channel.h"
+
+#include "lv2/common/analyzer_lv2.h"
+#include "lv2/common/patch_entries.h"
+
+#include <lv2/atom/forge.h>
+#include <lv2/atom/util.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace vex::lv2 {
+
+SettingsChannel::SettingsChannel(LV2_URID_Map& hostMap, LV2UI_Write_Function writeFunction,
+                                 LV2UI_Controller hostController)
+    : map(hostMap), write(writeFunction), controller(hostController), urids(hostMap) {
+    eventTransfer = hostMap.map(hostMap.handle, LV2_ATOM__eventTransfer);
+}
+
+bool SettingsChannel::send(std::uint32_t which, const void* data, std::uint32_t size) {
+    if (which >= kSettingCount || (size > 0 && data == nullptr) ||
+        !settingSizeFits(kSettings[which].kind, kSettings[which].capacity, size)) {
+        return false;
+    }
+    const bool text = kSettings[which].kind == SettingKind::kString;
+    const std::uint32_t valueSize = size + (text ? 1u : 0u);
+    // The message: the object's header and body, two property entries, the URID, the value.
+    std::vector<std::uint64_t> buffer(
+        (sizeof(LV2_Atom_Object) + 2 * sizeof(LV2_Atom_Property_Body) + 8 + valueSize + 7) / 8 + 1);
+    LV2_Atom_Forge forge;
+    lv2_atom_forge_init(&forge, &map);
+    lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(buffer.data()),
+                              buffer.size() * sizeof(std::uint64_t));
+    LV2_Atom_Forge_Frame frame;
+    lv2_atom_forge_object(&forge, &frame, 0, urids.patchSet);
+    lv2_atom_forge_key(&forge, urids.patchProperty);
+    lv2_atom_forge_urid(&forge, urids.settings[which]);
+    lv2_atom_forge_key(&forge, urids.patchValue);
+    lv2_atom_forge_atom(&forge, valueSize, urids.typeOf(kSettings[which].kind));
+    if (size > 0) {
+        lv2_atom_forge_raw(&forge, data, size);
+    }
+    if (text) {
+        lv2_atom_forge_raw(&forge, "", 1);
+    }
+    lv2_atom_forge_pad(&forge, valueSize);
+    lv2_atom_forge_pop(&forge, &frame);
+    const auto* object = reinterpret_cast<const LV2_Atom*>(buffer.data());
+    write(controller, kPortControl, static_cast<std::uint32_t>(sizeof(LV2_Atom) + object->size),
+          eventTransfer, object);
+    return true;
+}
+
+bool SettingsChannel::take(const LV2_Atom& atom, std::uint32_t size, std::uint32_t& which,
+                           std::vector<std::uint8_t>& value) const {
+    if (atom.type != urids.atomObject || size < sizeof(LV2_Atom_Object) ||
+        atom.size > size - sizeof(LV2_Atom) || atom.size < sizeof(LV2_Atom_Object_Body)) {
+        return false;
+    }
+    const auto& object = reinterpret_cast<const LV2_Atom_Object&>(atom);
+    if (object.body.otype != urids.patchSet) {
+        return false;
+    }
+    const LV2_Atom* property = nullptr;
+    const LV2_Atom* entry = nullptr;
+    if (!findPatchEntries(object, urids.patchProperty, urids.patchValue, property, entry)) {
+        return false;
+    }
+    which = urids.settingOf(property);
+    if (which == kSettingCount || entry == nullptr ||
+        entry->type != urids.typeOf(kSettings[which].kind)) {
+        return false;
+    }
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(entry + 1);
+    std::uint32_t length = entry->size;
+    if (kSettings[which].kind == SettingKind::kString) {
+        const void* terminator = std::memchr(bytes, 0, length);
+        if (terminator != nullptr) {
+            length =
+                static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(terminator) - bytes);
+        }
+    }
+    if (!settingSizeFits(kSettings[which].kind, kSettings[which].capacity, length)) {
+        return false;
+    }
+    value.assign(bytes, bytes + length);
+    return true;
+}
+
+} // namespace vex::lv2
