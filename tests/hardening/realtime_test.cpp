@@ -237,8 +237,7 @@ TEST(RealtimeSafety, AMillionProcessCallsAllocateFreeAndLockNothing) {
                 static_cast<long long>(tally.frames[1]), static_cast<long long>(tally.frames[2]),
                 static_cast<long long>(tally.empty), static_cast<long long>(counts.allocations),
                 static_cast<long long>(counts.frees), static_cast<long long>(counts.locks),
-                static_cast<long long>(counts.pageFaults),
-                countsMallocAndLocks() ? "malloc family and locks" : "operator new and delete");
+                static_cast<long long>(counts.pageFaults), countingMethod());
 }
 
 } // namespace

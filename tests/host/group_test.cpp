@@ -49,7 +49,22 @@ std::int64_t fakeClock() {
     return fakeNow;
 }
 
-TEST(Group, SegmentNameModeAndLayoutAreAsDesigned) {
+// Each test opens its segment under a umask that would take the owner's write bit.
+class Group : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const mode_t oldMask = umask(0277);
+        segment = name.open();
+        umask(oldMask);
+        ASSERT_TRUE(segment);
+    }
+    Segment& shared() { return segment->segment(); }
+
+    TestSegment name;
+    std::unique_ptr<GroupSegment> segment;
+};
+
+TEST_F(Group, SegmentNameModeAndLayoutAreAsDesigned) {
     // The name carries the user and the group; the scope word sets tests apart.
     unsetenv("VEX_GROUP_SCOPE");
     EXPECT_EQ(segmentName(3), "/vex-analyzer-" + std::to_string(geteuid()) + "-group-3");
@@ -62,11 +77,6 @@ TEST(Group, SegmentNameModeAndLayoutAreAsDesigned) {
     EXPECT_FALSE(GroupSegment::openGroup(0, error));
     EXPECT_FALSE(GroupSegment::openGroup(17, error));
 
-    TestSegment name;
-    const mode_t oldMask = umask(0277); // a umask that would take the owner's write bit
-    auto segment = name.open();
-    umask(oldMask);
-    ASSERT_TRUE(segment);
     const int fd = shm_open(name.name.c_str(), O_RDONLY, 0);
     ASSERT_GE(fd, 0);
     struct stat status {};
@@ -74,28 +84,55 @@ TEST(Group, SegmentNameModeAndLayoutAreAsDesigned) {
     close(fd);
     EXPECT_EQ(status.st_mode & 07777, 0600u);
     EXPECT_EQ(status.st_uid, geteuid());
-    // 128 slots of a 64-byte-aligned record each holding the largest (log) frame of 4228
-    // bytes behind a 16-byte head, and a 64-byte label.
-    EXPECT_EQ(sizeof(Segment) % 64, 0u);
-    EXPECT_GE(sizeof(Slot), 4228u + 16u + 64u);
-    EXPECT_EQ(static_cast<std::size_t>(status.st_size), 64u + 128u * sizeof(Slot));
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&segment->segment());
+
+    // The layout as designed: a 64-byte header, then 128 slots of 4352 bytes (a 64-bit
+    // claim, a 64-bit last run, the pid, the frame and label counters, a 64-byte label at
+    // 28, and at 92 a frame record: length, rate, serial, a spare word and 4228 bytes of
+    // frame; 4336 bytes rounded up to 64).
+    constexpr std::size_t kHeader = 64, kSlot = 4352, kLabelAt = 28, kRecordAt = 92;
+    EXPECT_EQ(static_cast<std::size_t>(status.st_size), kHeader + 128 * kSlot);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&shared());
+    const auto word = [&](std::size_t at) {
+        std::uint32_t value = 0;
+        std::memcpy(&value, bytes + at, sizeof value);
+        return value;
+    };
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes), 4), "VEXG");
-    std::uint32_t words[5];
-    std::memcpy(words, bytes + 4, sizeof words);
-    EXPECT_EQ(words[0], 1u);   // version
-    EXPECT_EQ(words[1], 128u); // slots
-    EXPECT_EQ(words[2], sizeof(Slot));
-    EXPECT_EQ(words[3], static_cast<std::uint32_t>(status.st_size));
-    EXPECT_EQ(words[4], 0u); // no view chosen
+    EXPECT_EQ(word(4), 1u);   // version
+    EXPECT_EQ(word(8), 128u); // slots
+    EXPECT_EQ(word(12), kSlot);
+    EXPECT_EQ(word(16), static_cast<std::uint32_t>(status.st_size));
+    EXPECT_EQ(word(20), 0u); // no view chosen
+
+    fakeNow = 0x0102030405060708LL;
+    GroupMember first(shared(), fakeClock, 11);
+    GroupMember second(shared(), fakeClock, 0xABCD);
+    ASSERT_EQ(first.claim(), 0);
+    ASSERT_EQ(second.claim(), 1);
+    second.setLabel("Kick", 4);
+    const std::uint8_t frame[4] = {9, 8, 7, 6};
+    second.publish(frame, sizeof frame, 48000.0f);
+    const std::size_t slot = kHeader + kSlot; // the second slot
+    std::int64_t lastRun = 0;
+    std::memcpy(&lastRun, bytes + slot + 8, sizeof lastRun);
+    EXPECT_EQ(lastRun, fakeNow);
+    EXPECT_NE(word(slot) | word(slot + 4), 0u); // claimed
+    EXPECT_EQ(word(slot + 16), 0xABCDu);
+    EXPECT_EQ(word(slot + 20), 2u); // one whole frame write
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes + slot + kLabelAt)), "Kick");
+    EXPECT_EQ(word(slot + kRecordAt), 4u);
+    float rate = 0.0f;
+    std::memcpy(&rate, bytes + slot + kRecordAt + 4, sizeof rate);
+    EXPECT_EQ(rate, 48000.0f);
+    EXPECT_EQ(word(slot + kRecordAt + 8), 1u); // serial
+    EXPECT_EQ(bytes[slot + kRecordAt + 16], 9);
+    EXPECT_EQ(bytes[slot + kRecordAt + 19], 6);
 }
 
 // 10 processes of 16 members each start at once: 128 claims succeed, each on its own slot,
 // and 32 find the group full.
-TEST(Group, ClaimsRacingInManyProcessesNeverShareASlot) {
-    TestSegment name;
-    auto segment = name.open();
-    ASSERT_TRUE(segment);
+TEST_F(Group, ClaimsRacingInManyProcessesNeverShareASlot) {
+    fakeNow = 7000000000LL; // the children's clock, copied by fork: a stall costs no slot
     int results[2];
     ASSERT_EQ(pipe(results), 0);
     int start[2];
@@ -111,7 +148,7 @@ TEST(Group, ClaimsRacingInManyProcessesNeverShareASlot) {
             std::int32_t slots[16];
             for (std::int32_t& slot : slots) {
                 members.push_back(std::make_unique<GroupMember>(
-                    segment->segment(), monotonicNanos, static_cast<std::uint32_t>(getpid())));
+                    shared(), fakeClock, static_cast<std::uint32_t>(getpid())));
                 slot = members.back()->claim();
                 members.back()->beat();
             }
@@ -149,22 +186,19 @@ TEST(Group, ClaimsRacingInManyProcessesNeverShareASlot) {
     }
     EXPECT_EQ(taken.size(), 128u);
     EXPECT_EQ(refused, 32);
-    EXPECT_EQ(countMembers(segment->segment(), monotonicNanos()), 128);
+    EXPECT_EQ(countMembers(shared(), fakeNow), 128);
 }
 
 // A member killed with SIGKILL leaves no trace but its last run time: 2 s after it, its
 // slot counts as free and the next member takes it. The clock is moved, not waited for.
-TEST(Group, KilledMemberLeavesAndItsSlotIsTakenAgain) {
-    TestSegment name;
-    auto segment = name.open();
-    ASSERT_TRUE(segment);
+TEST_F(Group, KilledMemberLeavesAndItsSlotIsTakenAgain) {
+    fakeNow = 3000000000000LL; // the child's clock, copied by fork
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-        GroupMember member(segment->segment(), monotonicNanos,
-                           static_cast<std::uint32_t>(getpid()));
+        GroupMember member(shared(), fakeClock, static_cast<std::uint32_t>(getpid()));
         const std::int32_t slot = member.claim();
         member.beat();
         (void)!write(ready[1], &slot, sizeof slot);
@@ -174,43 +208,41 @@ TEST(Group, KilledMemberLeavesAndItsSlotIsTakenAgain) {
         }
     }
     std::int32_t childSlot = -2;
-    ASSERT_EQ(read(ready[0], &childSlot, sizeof childSlot), static_cast<ssize_t>(sizeof childSlot));
+    const ssize_t got = read(ready[0], &childSlot, sizeof childSlot);
     close(ready[0]);
     close(ready[1]);
-    EXPECT_EQ(childSlot, 0);
-    EXPECT_EQ(countMembers(segment->segment(), monotonicNanos()), 1);
-    kill(child, SIGKILL);
+    EXPECT_EQ(countMembers(shared(), fakeNow), 1);
+    kill(child, SIGKILL); // before any assertion, so that none leaves it running
     waitpid(child, nullptr, 0);
-    const std::int64_t killedAt = monotonicNanos();
+    ASSERT_EQ(got, static_cast<ssize_t>(sizeof childSlot));
+    EXPECT_EQ(childSlot, 0);
+    const std::int64_t killedAt = fakeNow;
 
     fakeNow = killedAt + 1900000000; // within 2 s of its last run: still a member
     GroupReader reader;
-    ASSERT_TRUE(reader.read(&segment->segment(), kSegmentBytes, fakeNow));
-    EXPECT_EQ(countMembers(segment->segment(), fakeNow), 1);
+    ASSERT_TRUE(reader.read(&shared(), kSegmentBytes, fakeNow));
+    EXPECT_EQ(countMembers(shared(), fakeNow), 1);
     fakeNow = killedAt + 3000000000LL; // 3 s on: gone, and its slot is the first free one
-    EXPECT_EQ(countMembers(segment->segment(), fakeNow), 0);
-    GroupMember next(segment->segment(), fakeClock, 1);
+    EXPECT_EQ(countMembers(shared(), fakeNow), 0);
+    GroupMember next(shared(), fakeClock, 1);
     EXPECT_EQ(next.claim(), 0);
     next.beat();
-    EXPECT_EQ(countMembers(segment->segment(), fakeNow), 1);
+    EXPECT_EQ(countMembers(shared(), fakeNow), 1);
 }
 
 // A member frozen past 2 s loses its slot to a newcomer and learns so at its next run; a
 // member that left frees its slot at once; the 129th member finds none.
-TEST(Group, FrozenMemberYieldsItsSlotAndAFullGroupRefuses) {
-    TestSegment name;
-    auto segment = name.open();
-    ASSERT_TRUE(segment);
+TEST_F(Group, FrozenMemberYieldsItsSlotAndAFullGroupRefuses) {
     fakeNow = 1000000000000LL;
     std::vector<std::unique_ptr<GroupMember>> members;
     for (int i = 0; i < 128; ++i) {
-        members.push_back(std::make_unique<GroupMember>(segment->segment(), fakeClock, 7));
+        members.push_back(std::make_unique<GroupMember>(shared(), fakeClock, 7));
         ASSERT_EQ(members.back()->claim(), i);
     }
-    GroupMember extra(segment->segment(), fakeClock, 8);
+    GroupMember extra(shared(), fakeClock, 8);
     EXPECT_EQ(extra.claim(), -1);
     members[5]->release();
-    EXPECT_EQ(countMembers(segment->segment(), fakeNow), 127);
+    EXPECT_EQ(countMembers(shared(), fakeNow), 127);
     EXPECT_EQ(extra.claim(), 5);
     extra.release();
     EXPECT_EQ(members[5]->claim(), 5);
@@ -219,23 +251,20 @@ TEST(Group, FrozenMemberYieldsItsSlotAndAFullGroupRefuses) {
     for (int i = 0; i < 10; ++i) {
         members[static_cast<std::size_t>(i)]->beat();
     }
-    EXPECT_EQ(countMembers(segment->segment(), fakeNow), 10);
+    EXPECT_EQ(countMembers(shared(), fakeNow), 10);
     EXPECT_EQ(extra.claim(), 10);
     members[10]->beat(); // the frozen holder of slot 10 finds it gone
     EXPECT_EQ(members[10]->slot(), -1);
     EXPECT_EQ(extra.slot(), 10);
     members[10]->release(); // and leaving does not free the newcomer's slot
-    EXPECT_TRUE(slotIsLive(segment->segment().slots[10], fakeNow));
+    EXPECT_TRUE(slotIsLive(shared().slots[10], fakeNow));
 }
 
 // Frames and labels come through whole with the member's rate; a spoiled segment (another
 // version, garbage in slots, a writer stopped mid-frame) never yields a bad member.
-TEST(Group, ReaderTakesWholeFramesAndSkipsSpoiledSlots) {
-    TestSegment name;
-    auto segment = name.open();
-    ASSERT_TRUE(segment);
+TEST_F(Group, ReaderTakesWholeFramesAndSkipsSpoiledSlots) {
     fakeNow = 5000000000LL;
-    GroupMember member(segment->segment(), fakeClock, 42);
+    GroupMember member(shared(), fakeClock, 42);
     ASSERT_EQ(member.claim(), 0);
     member.beat();
     member.setLabel("Bass \xC3\xA9", 7);
@@ -244,10 +273,10 @@ TEST(Group, ReaderTakesWholeFramesAndSkipsSpoiledSlots) {
         frame[i] = static_cast<std::uint8_t>(i * 7);
     }
     GroupReader reader;
-    ASSERT_TRUE(reader.read(&segment->segment(), kSegmentBytes, fakeNow));
+    ASSERT_TRUE(reader.read(&shared(), kSegmentBytes, fakeNow));
     EXPECT_FALSE(reader.member(0).present); // nothing sent yet
     member.publish(frame.data(), 4228, 44100.0f);
-    ASSERT_TRUE(reader.read(&segment->segment(), kSegmentBytes, fakeNow));
+    ASSERT_TRUE(reader.read(&shared(), kSegmentBytes, fakeNow));
     const MemberState& got = reader.member(0);
     ASSERT_TRUE(got.present);
     EXPECT_TRUE(got.fresh);
@@ -257,13 +286,13 @@ TEST(Group, ReaderTakesWholeFramesAndSkipsSpoiledSlots) {
     EXPECT_EQ(got.pid, 42u);
     EXPECT_TRUE(std::equal(frame.begin(), frame.end(), got.frame.begin()));
     EXPECT_EQ(reader.memberCount(), 1);
-    reader.read(&segment->segment(), kSegmentBytes, fakeNow);
+    reader.read(&shared(), kSegmentBytes, fakeNow);
     EXPECT_FALSE(reader.member(0).fresh);
 
     // A writer stopped inside a frame: the reader keeps the last whole one.
-    Slot& slot = segment->segment().slots[0];
+    Slot& slot = shared().slots[0];
     slot.frameSequence.fetch_add(1);
-    reader.read(&segment->segment(), kSegmentBytes, fakeNow);
+    reader.read(&shared(), kSegmentBytes, fakeNow);
     EXPECT_TRUE(reader.member(0).present);
     EXPECT_FALSE(reader.member(0).fresh);
     EXPECT_GT(reader.busy(), 0);
@@ -272,17 +301,17 @@ TEST(Group, ReaderTakesWholeFramesAndSkipsSpoiledSlots) {
     // Garbage written over every slot by another process: no member with a bad length,
     // rate or label, and nothing read outside the segment (the sanitizers check).
     std::mt19937 random(23);
-    auto* raw = reinterpret_cast<std::uint32_t*>(&segment->segment().slots[0]);
+    auto* raw = reinterpret_cast<std::uint32_t*>(&shared().slots[0]);
     for (std::size_t i = 0; i < sizeof(Slot) * kSlots / 4; ++i) {
         raw[i] = random();
     }
     for (std::int32_t s = 0; s < kSlots; s += 2) { // half the slots look live, even counters
-        Slot& spoiled = segment->segment().slots[s];
+        Slot& spoiled = shared().slots[s];
         spoiled.lastRun.store(fakeNow);
         spoiled.frameSequence.store(2);
         spoiled.labelSequence.store(4);
     }
-    ASSERT_TRUE(reader.read(&segment->segment(), kSegmentBytes, fakeNow));
+    ASSERT_TRUE(reader.read(&shared(), kSegmentBytes, fakeNow));
     for (std::int32_t s = 0; s < kSlots; ++s) {
         const MemberState& state = reader.member(s);
         if (state.present) {
@@ -292,18 +321,19 @@ TEST(Group, ReaderTakesWholeFramesAndSkipsSpoiledSlots) {
         }
     }
     // Another version's header: nothing is read, and no member opens it.
-    segment->segment().header.version.store(2);
-    EXPECT_FALSE(reader.read(&segment->segment(), kSegmentBytes, fakeNow));
+    shared().header.version.store(2);
+    EXPECT_FALSE(reader.read(&shared(), kSegmentBytes, fakeNow));
     EXPECT_EQ(reader.memberCount(), 0);
-    EXPECT_FALSE(reader.read(&segment->segment(), kSegmentBytes - 1, fakeNow));
+    EXPECT_FALSE(reader.read(&shared(), kSegmentBytes - 1, fakeNow));
     std::string error;
     EXPECT_FALSE(GroupSegment::open(name.name, error));
     EXPECT_NE(error.find("another version"), std::string::npos) << error;
 }
 
 // A segment of another size or mode is refused before it is mapped.
-TEST(Group, SegmentOfAnotherSizeOrModeIsRefused) {
-    TestSegment name;
+TEST_F(Group, SegmentOfAnotherSizeOrModeIsRefused) {
+    segment.reset();
+    shm_unlink(name.name.c_str());
     int fd = shm_open(name.name.c_str(), O_RDWR | O_CREAT, 0600);
     ASSERT_GE(fd, 0);
     ASSERT_EQ(ftruncate(fd, 4096), 0);
@@ -333,10 +363,7 @@ std::vector<std::uint8_t> flatFrame(std::size_t size, float level) {
 // Members become voices: each new frame of the view's kind once, gates on for members
 // present and off (with an empty frame) for those that left, the highlighted member gated
 // last; members at another rate shown in the log view only; the pointer's nearest trace.
-TEST(Group, MembersBecomeVoicesOfTheDisplay) {
-    TestSegment name;
-    auto segment = name.open();
-    ASSERT_TRUE(segment);
+TEST_F(Group, MembersBecomeVoicesOfTheDisplay) {
     fakeNow = 9000000000LL;
     std::vector<std::unique_ptr<GroupMember>> members;
     const float rates[3] = {48000.0f, 96000.0f, 48000.0f};
@@ -349,7 +376,7 @@ TEST(Group, MembersBecomeVoicesOfTheDisplay) {
         }
     };
     for (int i = 0; i < 3; ++i) {
-        members.push_back(std::make_unique<GroupMember>(segment->segment(), fakeClock, 1));
+        members.push_back(std::make_unique<GroupMember>(shared(), fakeClock, 1));
         ASSERT_EQ(members.back()->claim(), i);
     }
     std::vector<std::string> calls;
@@ -363,7 +390,7 @@ TEST(Group, MembersBecomeVoicesOfTheDisplay) {
     GroupReader reader;
     GroupVoices voices;
     publish(4228);
-    reader.read(&segment->segment(), kSegmentBytes, fakeNow);
+    reader.read(&shared(), kSegmentBytes, fakeNow);
     voices.update(reader, 2, 48000.0, 1, sink);
     EXPECT_EQ(calls, (std::vector<std::string>{"frame 0 4228", "frame 1 4228", "frame 2 4228",
                                                "gate 0 1", "gate 1 1", "gate 2 1", "gate 1 1"}));
@@ -377,7 +404,7 @@ TEST(Group, MembersBecomeVoicesOfTheDisplay) {
     // The linear view: member 1 at 96 kHz leaves the picture; nothing new is sent again.
     calls.clear();
     publish(4100);
-    reader.read(&segment->segment(), kSegmentBytes, fakeNow);
+    reader.read(&shared(), kSegmentBytes, fakeNow);
     voices.update(reader, 1, 48000.0, 1, sink);
     EXPECT_EQ(calls, (std::vector<std::string>{"frame 0 4100", "frame 2 4100", "gate 1 0",
                                                "frame 1 0", "gate 0 1"}));
@@ -385,13 +412,13 @@ TEST(Group, MembersBecomeVoicesOfTheDisplay) {
     EXPECT_EQ(voices.note(), "1 member at another sample rate is not shown");
     EXPECT_EQ(voices.highlighted(), 0);
     calls.clear();
-    reader.read(&segment->segment(), kSegmentBytes, fakeNow);
+    reader.read(&shared(), kSegmentBytes, fakeNow);
     voices.update(reader, 1, 48000.0, 1, sink);
     EXPECT_TRUE(calls.empty());
 
     // Member 0 leaves: its voice is cleared and the highlight moves to the lowest left.
     members[0]->release();
-    reader.read(&segment->segment(), kSegmentBytes, fakeNow);
+    reader.read(&shared(), kSegmentBytes, fakeNow);
     voices.update(reader, 1, 48000.0, 0, sink);
     EXPECT_EQ(calls, (std::vector<std::string>{"gate 0 0", "frame 0 0", "gate 2 1"}));
     EXPECT_EQ(GroupVoices::labelOf(reader, 2), "2");

@@ -7,32 +7,27 @@
 # NaN level) each end the run with status 2 and a message saying what is wrong.
 #   live_tools_test.sh VEXHOST CHECK
 set -u
-work=$(mktemp -d "${TMPDIR:-/tmp}/vex-live-tools-XXXXXX") || exit 1
-trap 'rm -rf "$work"' EXIT
+. "$(dirname "$0")/../lv2/host_test_lib.sh"
 vexhost=$1
 check=$2
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
 SDL_VIDEODRIVER=offscreen
 SDL_AUDIODRIVER=dummy
 export SDL_VIDEODRIVER SDL_AUDIODRIVER
 
 signal=sine:1k@0.5+sine:1k@0.5
-"$vexhost" reference -q "$signal" --view log --at 1 -o "$work/ref.vxrf" >"$work/ref.log" 2>&1 ||
+bounded "$vexhost" reference -q "$signal" --view log --at 1 -o "$work/ref.vxrf" >"$work/ref.log" 2>&1 ||
     fail "vexhost reference: $(cat "$work/ref.log")"
-"$vexhost" live "$signal" --reference "$work/ref.vxrf" --tilt 3 --mouse 200,150 \
+bounded "$vexhost" live "$signal" --reference "$work/ref.vxrf" --tilt 3 --mouse 200,150 \
     --save-reference "$work/saved.vxrf" --screenshot "$work/shot.png" --after 1.5 \
     >"$work/live.log" 2>&1 || fail "vexhost live: $(cat "$work/live.log")"
 grep -q '(tilted 3)' "$work/live.log" || fail "the readout does not say it is tilted: $(cat "$work/live.log")"
-"$check" "$work/shot.png" "$work/ref.vxrf" --tilt 3 --pointer 200,150 ||
+bounded "$check" "$work/shot.png" "$work/ref.vxrf" --tilt 3 --pointer 200,150 ||
     fail "the screenshot does not show the tools where the display puts them"
 cmp -s "$work/ref.vxrf" "$work/saved.vxrf" || fail "the saved reference differs from the loaded one"
 
 # bad NAME EXPECTED: the reference file $work/NAME ends live with status 2 naming EXPECTED.
 bad() {
-    "$vexhost" live "$signal" --reference "$work/$1" --screenshot "$work/bad.png" --after 0.1 \
+    bounded "$vexhost" live "$signal" --reference "$work/$1" --screenshot "$work/bad.png" --after 0.1 \
         >"$work/bad.log" 2>&1
     status=$?
     [ "$status" -eq 2 ] || fail "$1: status $status, not 2"

@@ -1,15 +1,14 @@
 // Checks a screenshot of a window showing the log view of a steady signal with the tools
 // on, against a reference file of that signal's levels made by vexhost:
 //   vex_tools_screenshot_check SHOT.png REFERENCE --tilt SLOPE [--pointer X,Y] [--no-peaks]
-// Where the display's own arithmetic puts level L of band k (x of the point, y of L plus
-// the tilt, slope * log2(f / 1 kHz) with f = 10 * 2^(k / 48) Hz), the screenshot must show
+// Where the display puts level L of band k (x of the point, y of L plus the tilt,
+// slope * log2(f / 1 kHz) with f = 10 * 2^(k / 48) Hz), the screenshot must show
 // the reference's colour on the dashes (4 columns on, 4 off from the pane's left edge) and
 // the peak hold's colour in their gaps; with a pointer, the crosshair's column and the
 // readout's dark box in the pane's top right corner. Status 0 when all hold; prints what it
 // found either way.
-#include "host/kit/view/paint_surface.h"
-#include "host/kit/view/plot_axes.h"
 #include "host/kit/view/reference_trace.h"
+#include "tests/support/screenshot.h"
 
 #include <cmath>
 #include <cstdio>
@@ -25,16 +24,24 @@ namespace {
 constexpr std::uint32_t kReference = 0xE040E0;
 constexpr std::uint32_t kPeak = 0xC8D4E8;
 
-struct Image {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::vector<std::uint32_t> pixels;
-    std::uint32_t rgb(std::int32_t x, std::int32_t y) const {
-        if (x < 0 || y < 0 || x >= width || y >= height) {
-            return 0;
-        }
-        return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFFu;
+// The log view's plot in a window of W x H with labels, one pane, as the display's geometry
+// states it: 20 pixels left and above for the labels, 5 right and below; 528 points, point
+// k at x = left + 1 + k (w - 1) / 528; level v at y = top + 1 - trunc((v - 7) h / 77),
+// clamped into [top, bottom - 1] (the constant 1/77 is the 32-bit float 0.012987013).
+struct Plot {
+    std::int32_t left, top, right, bottom;
+    Plot(std::int32_t width, std::int32_t height)
+        : left(20), top(20), right(width - 5), bottom(height - 5) {}
+    std::int32_t pointX(std::int32_t k) const { return left + 1 + k * (right - left - 1) / 528; }
+    std::int32_t levelY(double level) const {
+        const double h = bottom - top;
+        const double below = (level - 7.0) * static_cast<double>(0.012987013f) * h;
+        const std::int32_t y = top + 1 - static_cast<std::int32_t>(below);
+        return y < top ? top : y > bottom - 1 ? bottom - 1 : y;
     }
+};
+
+struct Image : vex::test::Screenshot {
     // The colour within one pixel of (x, y).
     bool near(std::int32_t x, std::int32_t y, std::uint32_t colour) const {
         for (std::int32_t v = y - 1; v <= y + 1; ++v) {
@@ -77,8 +84,7 @@ int main(int argc, char** argv) {
         }
     }
     Image shot;
-    if (!vex::host::readPng(argv[1], shot.width, shot.height, shot.pixels)) {
-        std::fprintf(stderr, "cannot read %s\n", argv[1]);
+    if (!shot.load(argv[1])) {
         return 2;
     }
     vex::host::ReferenceTrace reference;
@@ -88,17 +94,15 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    // The window's plot with labels, one pane.
-    const vex::plot::Layout layout = vex::plot::layout(0, 0, shot.width, shot.height, true, false);
-    const vex::plot::Pane& pane = layout.paneA;
+    const Plot pane(shot.width, shot.height);
     std::int32_t dashes = 0, dashHits = 0, tiltedDashes = 0, tiltedHits = 0, gaps = 0, gapHits = 0;
     for (std::int32_t k = 0; k < 528; ++k) {
         const double hz = 10.0 * std::pow(2.0, k / 48.0);
         const double level = reference.values[0][static_cast<std::size_t>(k)];
-        const std::int32_t x = vex::plot::spectrumPointX(pane, k, 528);
-        const std::int32_t y = vex::plot::spectrumLevelY(
-            pane, static_cast<float>(level + slope * std::log2(std::max(hz, 10.0) / 1000.0)));
-        const std::int32_t flat = vex::plot::spectrumLevelY(pane, static_cast<float>(level));
+        const std::int32_t x = pane.pointX(k);
+        const std::int32_t y =
+            pane.levelY(static_cast<float>(level + slope * std::log2(hz / 1000.0)));
+        const std::int32_t flat = pane.levelY(static_cast<float>(level));
         if (((x - pane.left) / 4) % 2 == 0) {
             ++dashes;
             dashHits += shot.near(x, y, kReference) ? 1 : 0;

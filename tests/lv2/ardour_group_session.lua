@@ -2,28 +2,15 @@
 -- SinGen script Ardour ships; 100 Hz, 1 kHz and 5 kHz at -6 dBFS) then the plug-in in
 -- group 1. Each member's members output must read 3, each track's meter must hold the same
 -- largest sample with the plug-in as without, and while the members run a file
--- READY_FILE appears, then the session waits (up to a minute of audio) for DONE_FILE,
--- for a viewer of the group outside Ardour. Waits count the engine's samples.
+-- READY_FILE appears, a line "HERTZ SLOT" a track, then the session waits (up to a minute
+-- of audio) for DONE_FILE, for a viewer of the group outside Ardour. The three members
+-- must hold three different slots. Waits count the engine's samples.
 -- Arguments: the session folder, READY_FILE, DONE_FILE. Prints "ardour: ok" when every
 -- check holds.
+local lib = dofile(debug.getinfo(1, "S").source:match("^@(.*/)") .. "ardour_lib.lua")
+local run_for, control = lib.run_for, lib.control
 local folder, ready, done = arg[1], arg[2], arg[3]
-local backend = AudioEngine:set_backend("None (Dummy)", "", "")
-assert(backend, "no dummy backend")
-backend:set_device_name("Silence")
-local session = create_session(folder, "vex-group", 48000)
-assert(session, "no session")
-assert(AudioEngine:running(), "the engine does not run")
-
-local function run_for(samples)
-    local target = AudioEngine:processed_samples() + samples
-    for _ = 1, 6000 do
-        if AudioEngine:processed_samples() >= target then
-            return
-        end
-        ARDOUR.LuaAPI.usleep(10000)
-    end
-    error("the engine stopped processing")
-end
+local session = lib.open_session(folder, "vex-group", "Silence")
 
 local frequencies = { 100, 1000, 5000 }
 local tracks = {}
@@ -55,8 +42,7 @@ end
 run_for(48000) -- the generators' gain settles
 local without = largest()
 
--- The plug-in's control ports in order: mode, rate, enable, always, frames sent, frames
--- dropped, peak A, peak B, group, members, slot.
+-- The view (control 0) on the log spectrum, the group (control 8) on 1.
 local inserts = {}
 for i, track in ipairs(tracks) do
     local processor = ARDOUR.LuaAPI.new_plugin(session, "urn:vex:analyzer", ARDOUR.PluginType.LV2, "")
@@ -65,11 +51,6 @@ for i, track in ipairs(tracks) do
     inserts[i] = processor:to_insert()
     assert(ARDOUR.LuaAPI.set_plugin_insert_param(inserts[i], 0, 2), "cannot set the log view")
     assert(ARDOUR.LuaAPI.set_plugin_insert_param(inserts[i], 8, 1), "cannot set the group")
-end
-local function control(insert, n)
-    local value, refs = ARDOUR.LuaAPI.get_plugin_insert_param(insert, n, false)
-    assert(refs[3], "no control " .. n)
-    return value
 end
 local function all_three()
     for _, insert in ipairs(inserts) do
@@ -96,13 +77,21 @@ print(string.format("ardour: members %d %d %d, slots %d %d %d; meters without %.
                     without[1], without[2], without[3], with[1], with[2], with[3]))
 for i = 1, 3 do
     assert(members[i] == 3, "a member counts " .. members[i] .. " members, not 3")
+    assert(slots[i] >= 0 and slots[i] <= 127, "track " .. i .. " holds no slot")
+    for j = 1, i - 1 do
+        assert(slots[i] ~= slots[j], "tracks " .. j .. " and " .. i .. " share slot " .. slots[i])
+    end
     assert(without[i] > -10 and without[i] < -5, "no -6 dBFS sine on track " .. i)
     assert(math.abs(with[i] - without[i]) < 0.001, "the meter reads otherwise with the plug-in")
 end
 
-local file = io.open(ready, "w")
-file:write("ready\n")
+-- Why written whole under another name, then renamed: the test reads it once it exists.
+local file = io.open(ready .. ".part", "w")
+for i, hz in ipairs(frequencies) do
+    file:write(string.format("%d %d\n", hz, slots[i]))
+end
 file:close()
+assert(os.rename(ready .. ".part", ready), "cannot write " .. ready)
 for _ = 1, 600 do
     local seen = io.open(done, "r")
     if seen then

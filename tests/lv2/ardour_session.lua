@@ -4,31 +4,14 @@
 -- same with it as without, and the plug-in's peaks must be that sample. Waits count the
 -- engine's samples, not wall-clock time.
 -- Arguments: the session folder. Prints "ardour: ok ..." when every check holds.
-local folder = arg[1]
-local backend = AudioEngine:set_backend("None (Dummy)", "", "")
-assert(backend, "no dummy backend")
-backend:set_device_name("Sine Wave")
-local session = create_session(folder, "vex-lv2", 48000)
-assert(session, "no session")
-assert(AudioEngine:running(), "the engine does not run")
+local lib = dofile(debug.getinfo(1, "S").source:match("^@(.*/)") .. "ardour_lib.lua")
+local run_for, control = lib.run_for, lib.control
+local session = lib.open_session(arg[1], "vex-lv2", "Sine Wave")
 
 local track = session:new_audio_track(2, 2, nil, 1, "Sine", -1, ARDOUR.TrackMode.Normal, true):front()
 assert(track, "no track")
 track:monitoring_control():set_value(ARDOUR.MonitorChoice.MonitorInput,
                                      PBD.GroupControlDisposition.NoGroup)
-
--- Runs until the engine has processed `samples` more samples: audio time, however fast this
--- machine runs the engine. The bound of a minute only ends a hang.
-local function run_for(samples)
-    local target = AudioEngine:processed_samples() + samples
-    for _ = 1, 6000 do
-        if AudioEngine:processed_samples() >= target then
-            return
-        end
-        ARDOUR.LuaAPI.usleep(10000)
-    end
-    error("the engine stopped processing")
-end
 
 -- The largest sample of each channel over a second of audio, in dBFS, as the track's peak
 -- meter holds it since a reset. Why not the meter's current peak: that is the largest
@@ -52,28 +35,21 @@ local insert = processor:to_insert()
 assert(insert:active(), "the plug-in is not active")
 assert(insert:plugin(0):unique_id() == "urn:vex:analyzer", "another plug-in was inserted")
 
--- The plug-in's control ports in order: mode, rate, enable, always, then the outputs
--- frames sent, frames dropped, peak A, peak B.
-local function control(n)
-    local value, refs = ARDOUR.LuaAPI.get_plugin_insert_param(insert, n, false)
-    assert(refs[3], "no control " .. n)
-    return value
-end
 -- Five frames a second: each frame's peaks then cover the samples since the frame before,
 -- more than 9600 of them, so more than a whole table of the backend's sine.
 assert(ARDOUR.LuaAPI.set_plugin_insert_param(insert, 1, 0), "cannot set the rate")
 run_for(4096) -- the new rate reaches the plug-in with a period that starts after this call
-local before = control(4)
+local before = control(insert, 4)
 
 local with = largest()
 -- The frame after next is the first whose peaks span a whole hold-off at the new rate.
 for _ = 1, 100 do
-    if control(4) >= before + 2 then
+    if control(insert, 4) >= before + 2 then
         break
     end
     run_for(4800)
 end
-local sent, peakA, peakB = control(4), control(6), control(7)
+local sent, peakA, peakB = control(insert, 4), control(insert, 6), control(insert, 7)
 print(string.format("ardour: meter without %.4f %.4f dBFS, with %.4f %.4f dBFS; plug-in sent %d frames, peaks %.6f %.6f",
                     without[1], without[2], with[1], with[2], sent, peakA, peakB))
 assert(without[1] > -60 and without[2] > -60, "no signal on the track")

@@ -12,7 +12,7 @@ export XDG_CONFIG_HOME XDG_CACHE_HOME
 ardour7-lua "$(dirname "$0")/ardour_session.lua" "$work/session" >"$work/ardour.log" 2>&1 &
 ardour=$!
 started_pid $ardour
-wait $ardour
+wait_for $ardour
 started="" # ended and reaped: its id may belong to another process now
 grep '^ardour: meter' "$work/ardour.log"
 grep -q '^ardour: ok' "$work/ardour.log" || fail "Ardour's session did not pass"

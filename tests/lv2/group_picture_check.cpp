@@ -1,12 +1,16 @@
 // Checks a picture of a group in the log view at the default look: each member's peak
-// stands on the grid line of its frequency, in the main colours or shaded.
-//   vex_group_picture_check PICTURE.png FRACTION:main|shaded ...
-// FRACTION is the grid line's place across the plot, as the test states it (1 kHz at
-// 0.5595). A member's peak is the highest pixel of its colour within 5 pixels of its line,
+// stands where the view puts its frequency, in the main colours or shaded.
+//   vex_group_picture_check PICTURE.png HERTZ:main|shaded ...
+// The log view's 528 points span 11 octaves from 10 Hz, 48 to an octave: a frequency f is at
+// point k = 48 log2(f / 10 Hz), drawn at x = left + 1 + k (w - 1) / 528 in a plot of width
+// w. The analysis resolves a frequency to a bin of 48000 / 1024 Hz at the tests' 48 kHz, so
+// a member's peak is the highest pixel of its colour in the columns of f - 46.875 Hz to
+// f + 46.875 Hz, widened by 5 pixels for the drawing (wide at 100 Hz, 3 pixels at 1 kHz),
 // and must stand in the upper quarter of the picture; the highest pixel of each colour
-// anywhere must lie beside one of that colour's lines. Prints what it found either way.
-#include "host/kit/view/paint_surface.h"
+// anywhere must lie in one of that colour's ranges. Prints what it found either way.
+#include "tests/support/screenshot.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -20,15 +24,7 @@ namespace {
 // The grid's colour in vexhost's default look: RGB(46,56,76).
 constexpr std::uint32_t kGrid = 0x2E384C;
 
-struct Picture {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::vector<std::uint32_t> pixels;
-    std::uint32_t rgb(std::int32_t x, std::int32_t y) const {
-        return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
-                      static_cast<std::size_t>(x)] &
-               0xFFFFFFu;
-    }
+struct Picture : vex::test::Screenshot {
     // Signal A's green in the main pen (green above 180) or shaded (green 90..160), both
     // far greener than the blue-grey panel.
     int kind(std::int32_t x, std::int32_t y) const {
@@ -42,9 +38,10 @@ struct Picture {
 };
 
 struct Line {
-    double fraction;
-    int kind; // 1 main, 2 shaded
-    std::int32_t x = 0;
+    double hertz;
+    int kind;           // 1 main, 2 shaded
+    std::int32_t x = 0; // where f is drawn
+    std::int32_t from = 0, to = 0;
 };
 
 // The topmost row in columns [from, to] holding a pixel of `kind`, or -1.
@@ -76,8 +73,11 @@ int main(int argc, char** argv) {
         const std::string kind = colon + 1;
         lines.push_back({std::atof(argv[i]), kind == "main" ? 1 : kind == "shaded" ? 2 : 0});
     }
-    if (argc < 3 || !vex::host::readPng(argv[1], picture.width, picture.height, picture.pixels)) {
-        std::fprintf(stderr, "usage: %s PICTURE.png FRACTION:main|shaded ...\n", argv[0]);
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: %s PICTURE.png HERTZ:main|shaded ...\n", argv[0]);
+        return 2;
+    }
+    if (!picture.load(argv[1])) {
         return 2;
     }
     // The plot's frame: the outermost columns in the grid colour over most of the height.
@@ -95,12 +95,18 @@ int main(int argc, char** argv) {
     const std::int32_t pane = right - left;
     bool pass = left >= 0 && pane > picture.width / 2;
     for (Line& line : lines) {
-        line.x = static_cast<std::int32_t>(
-            left + std::trunc(pane * line.fraction + pane * static_cast<double>(0.045f)));
+        const auto column = [&](double hertz) {
+            const double point = 48.0 * std::log2(std::max(hertz, 10.0) / 10.0);
+            return left + 1 + static_cast<std::int32_t>(point * (pane - 1) / 528.0);
+        };
+        const double bin = 48000.0 / 1024.0;
+        line.x = column(line.hertz);
+        line.from = column(line.hertz - bin) - 5;
+        line.to = column(line.hertz + bin) + 5;
         std::int32_t at = -1;
-        const std::int32_t y = topmost(picture, line.x - 5, line.x + 5, line.kind, &at);
+        const std::int32_t y = topmost(picture, line.from, line.to, line.kind, &at);
         const bool ok = line.kind != 0 && y >= 0 && y < picture.height / 4;
-        std::printf("line %.4f (x = %d, %s): peak at x = %d, y = %d%s\n", line.fraction, line.x,
+        std::printf("%.0f Hz (x = %d, %s): peak at x = %d, y = %d%s\n", line.hertz, line.x,
                     line.kind == 1 ? "main" : "shaded", at, y, ok ? "" : "  <- wrong");
         pass = pass && ok;
     }
@@ -110,7 +116,7 @@ int main(int argc, char** argv) {
         bool beside = false, expected = false;
         for (const Line& line : lines) {
             expected = expected || line.kind == kind;
-            beside = beside || (line.kind == kind && std::abs(at - line.x) <= 5);
+            beside = beside || (line.kind == kind && at >= line.from && at <= line.to);
         }
         std::printf("highest %s pixel at x = %d, y = %d\n", kind == 1 ? "main" : "shaded", at, y);
         pass = pass && (expected ? beside : y < 0 || y >= picture.height / 4);

@@ -26,7 +26,7 @@ for library in vex_analyzer_dsp.so VEX_ANALYZER.sem; do
     grep -q " $(cd "$bundle" && pwd -P)/$library\$" "/proc/$jalv_pid/maps" ||
         fail "jalv has not loaded $bundle/$library"
 done
-start_sine "$2" 1000 0.5 vexa:signal_a vexa:signal_b
+start_sine sine "$2" 1000 0.5 vexa:signal_a vexa:signal_b
 
 # monitor SYMBOL: the value jalv's monitors command shows now.
 monitor() {

@@ -6,30 +6,19 @@
 # the main colours and B shaded, and names the member whose trace is nearest its pointer;
 # B's own window shows its own peak in the main colours and A's shaded.
 # Then B's label, typed in its window, names B for the pointer on its peak.
-#   jalv_group_test.sh BUILD_DIR SINE_CLIENT VEXHOST PICTURE_CHECK X_TYPE [OUTPUT.png]
+#   jalv_group_test.sh BUILD_DIR SINE_CLIENT VEXHOST PICTURE_CHECK X_SEND [OUTPUT.png]
 set -u
 . "$(dirname "$0")/host_test_lib.sh"
 install_bundle "$1"
 start_jack
-NO_AT_BRIDGE=1
+private_group 2
 SDL_VIDEODRIVER=offscreen
 SDL_AUDIODRIVER=dummy
-# The group's segment is this test's alone, and removed when it ends.
-VEX_GROUP_SCOPE="$test_name-$$"
-export NO_AT_BRIDGE SDL_VIDEODRIVER SDL_AUDIODRIVER VEX_GROUP_SCOPE
-trap 'cleanup; rm -f "/dev/shm/vex-analyzer-$(id -u)-group-2-$VEX_GROUP_SCOPE"' EXIT
+export SDL_VIDEODRIVER SDL_AUDIODRIVER
 vexhost=$3
 check=$4
-x_type=$5
+x_send=$5
 output=${6:-}
-# bounded COMMAND...: COMMAND, ended after 30 s, so that a program that hangs fails the test
-# with its logs instead of running into the test's time limit.
-bounded() {
-    timeout -k 5 30 "$@"
-}
-# Grid lines of 1 kHz and 5 kHz across the log view's plot (after its 0.045 offset).
-line1k=0.5595
-line5k=0.7710
 
 # A first, so that it takes the lowest slot; jalv quits when its standard input closes.
 mkfifo "$work/jalv.in"
@@ -52,25 +41,9 @@ a_in_slot_0() {
 }
 poll 200 a_in_slot_0 || fail "member A holds no slot"
 
-jalv.gtk3 -n memberb -c group=2 -c mode=2 urn:vex:analyzer >"$work/jalv-gtk.log" 2>&1 &
-started_pid $!
-poll 400 has_port memberb:signal_b || fail "jalv.gtk3 did not start member B"
-
-# tone NAME FREQUENCY PORT...: a sine client of its own, its standard input held open.
-tone() {
-    name=$1
-    shift
-    mkfifo "$work/$name.in"
-    "$client" "$@" <"$work/$name.in" >"$work/$name.log" 2>&1 &
-    started_pid $!
-    eval "exec $fd>\"$work/$name.in\""
-    fd=$((fd + 1))
-    poll 400 grep -q '^connected' "$work/$name.log" || fail "the $name sine did not connect"
-}
-client=$2
-fd=4
-tone tonea 1000 0.5 membera:signal_a membera:signal_b
-tone toneb 5000 0.5 memberb:signal_a memberb:signal_b
+start_ui memberb -c group=2 -c mode=2
+start_sine tonea "$2" 1000 0.5 membera:signal_a membera:signal_b
+start_sine toneb "$2" 5000 0.5 memberb:signal_a memberb:signal_b
 
 two_members() {
     [ "$(monitor members)" = 2 ]
@@ -81,7 +54,7 @@ poll 200 two_members || fail "member A counts $(monitor members) members, not 2"
 bounded "$vexhost" live --group 2 --view log --no-peak-hold --screenshot "$work/watch.png" --after 1 \
     >"$work/watch.log" 2>&1 || fail "vexhost live --group 2 failed"
 grep -q '^group 2: 2 members' "$work/watch.log" || fail "vexhost did not see two members"
-"$check" "$work/watch.png" "$line1k:main" "$line5k:shaded" >"$work/check.log" 2>&1 ||
+bounded "$check" "$work/watch.png" 1000:main 5000:shaded >"$work/check.log" 2>&1 ||
     fail "vexhost's picture does not show A in the main colours and B shaded"
 cat "$work/check.log"
 
@@ -92,28 +65,23 @@ names() {
     grep -q "^nearest member: $2\$" "$work/pointer.log"
 }
 # The pointer on B's peak names B (slot 1: no label set, so its slot number), on A's A.
-x5k=$(sed -n "s/^line $line5k (x = \([0-9]*\),.*/\1/p" "$work/check.log")
-x1k=$(sed -n "s/^line $line1k (x = \([0-9]*\),.*/\1/p" "$work/check.log")
+x5k=$(sed -n "s/^5000 Hz (x = \([0-9]*\),.*/\1/p" "$work/check.log")
+x1k=$(sed -n "s/^1000 Hz (x = \([0-9]*\),.*/\1/p" "$work/check.log")
 names "$x5k" 1 || fail "the pointer on B's peak names $(grep nearest "$work/pointer.log")"
 names "$x1k" 0 || fail "the pointer on A's peak names $(grep nearest "$work/pointer.log")"
 
 # B's own window: its peak in the main colours, A's shaded.
-find_window() {
-    window=$(bounded xwininfo -root -tree 2>/dev/null | grep '"VEX analyzer"' | awk '{ print $1 }' |
-        head -n 1)
-    [ -n "$window" ]
-}
 poll 400 find_window || fail "no window of member B's UI"
 b_shows_group() {
     bounded import -window "$window" "$work/ui.png" 2>>"$work/import.log" &&
-        "$check" "$work/ui.png" "$line5k:main" "$line1k:shaded" >"$work/check.log" 2>&1
+        bounded "$check" "$work/ui.png" 5000:main 1000:shaded >"$work/check.log" 2>&1
 }
 poll 100 b_shows_group || fail "member B's window does not show B in the main colours and A shaded"
 cat "$work/check.log"
 
 # B's label typed in its window (Return, the text, Return) goes through the host to B's
 # DSP and into its slot, where vexhost reads it.
-bounded "$x_type" "$window" Return l e a d Return || fail "cannot type in B's window"
+bounded "$x_send" "$window" keys Return l e a d Return || fail "cannot type in B's window"
 b_is_lead() {
     names "$x5k" lead
 }

@@ -10,27 +10,15 @@ set -u
 . "$(dirname "$0")/host_test_lib.sh"
 install_bundle "$1"
 start_jack
-NO_AT_BRIDGE=1
-export NO_AT_BRIDGE
-
-"$3" reference -q sine:1k@0.5+sine:1k@0.5 --view log --at 1 -o "$work/ref.vxrf" \
+bounded "$3" reference -q sine:1k@0.5+sine:1k@0.5 --view log --at 1 -o "$work/ref.vxrf" \
     >"$work/reference.log" 2>&1 || fail "vexhost could not make the reference"
-
-jalv.gtk3 -n vextools -c mode=2 urn:vex:analyzer >"$work/jalv.log" 2>&1 &
-started_pid $!
-poll 400 has_port vextools:signal_b || fail "jalv.gtk3 did not start the plug-in"
-start_sine "$2" 1000 0.5 vextools:signal_a vextools:signal_b
-
-find_window() {
-    window=$(xwininfo -root -tree 2>/dev/null | grep '"VEX analyzer"' | awk '{ print $1 }' |
-        head -n 1)
-    [ -n "$window" ]
-}
+start_ui vextools -c mode=2
+start_sine sine "$2" 1000 0.5 vextools:signal_a vextools:signal_b
 poll 400 find_window || fail "no window of the plug-in's UI"
 # The window's height, for the strip: buttons of 46 x 16 pixels, 2 apart, from x = 24,
 # their bottom 8 pixels above the window's; peak hold is the first, tilt the third, the
 # reference the sixth.
-height=$(xwininfo -id "$window" | awk '/Height:/ { print $2 }')
+height=$(bounded xwininfo -id "$window" | awk '/Height:/ { print $2 }')
 [ -n "$height" ] || fail "no height of the window"
 strip_y=$((height - 8 - 8))
 
@@ -38,13 +26,14 @@ strip_y=$((height - 8 - 8))
 # none to keep), a screenshot passes the check (frames take a moment to come through the
 # host, and the peak hold of the sine's onset a moment to fall).
 shows() {
-    "$5" "$window" click $((24 + 5 * 48 + 23)) "$strip_y" || return 1
-    import -window "$window" "$work/shot.png" 2>>"$work/import.log" || return 1
-    "$4" "$work/shot.png" "$work/ref.vxrf" --tilt 3 --pointer 200,150 >"$work/check.log" 2>&1
+    bounded "$5" "$window" click $((24 + 5 * 48 + 23)) "$strip_y" || return 1
+    bounded import -window "$window" "$work/shot.png" 2>>"$work/import.log" || return 1
+    bounded "$4" "$work/shot.png" "$work/ref.vxrf" --tilt 3 --pointer 200,150 >"$work/check.log" 2>&1
 }
 played >/dev/null
-"$5" "$window" enter 200 150 || fail "cannot move the pointer into the window"
-"$5" "$window" click $((24 + 0 * 48 + 23)) "$strip_y" || fail "cannot click the peak button"
-"$5" "$window" click $((24 + 2 * 48 + 23)) "$strip_y" || fail "cannot click the tilt button"
+poll 200 painted || fail "the window was never drawn"
+bounded "$5" "$window" enter 200 150 || fail "cannot move the pointer into the window"
+bounded "$5" "$window" click $((24 + 0 * 48 + 23)) "$strip_y" || fail "cannot click the peak button"
+bounded "$5" "$window" click $((24 + 2 * 48 + 23)) "$strip_y" || fail "cannot click the tilt button"
 poll 200 shows "$@" || fail "the window does not show the tools where the display puts them"
 cat "$work/check.log"

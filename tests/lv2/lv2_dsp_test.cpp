@@ -126,15 +126,14 @@ TEST(Lv2Dsp, RunIsRealtimeSafeOverManyBlocks) {
                 static_cast<long long>(sizes[2]), static_cast<long long>(sizes[3]),
                 static_cast<long long>(sizes[0]), static_cast<long long>(counts.allocations),
                 static_cast<long long>(counts.frees), static_cast<long long>(counts.locks),
-                static_cast<long long>(counts.pageFaults),
-                countsMallocAndLocks() ? "malloc family and locks" : "operator new and delete");
+                static_cast<long long>(counts.pageFaults), countingMethod());
 }
 
 // The counters see allocations made inside the dlopened libraries, so the zero above is
 // not blindness: instantiation allocates there.
 TEST(Lv2Dsp, CountersSeeTheLibrariesAllocations) {
-    if (!countsMallocAndLocks()) {
-        GTEST_SKIP() << "this build counts operator new and delete of the program only";
+    if (!countsLibraryAllocations()) {
+        GTEST_SKIP() << "this build counts " << countingMethod();
     }
     resetRealtimeCounts();
     RealtimeCounts counts;

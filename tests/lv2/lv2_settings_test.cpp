@@ -1,8 +1,8 @@
 // The plug-in's settings: kept by the DSP as the UI sets them, announced to every UI, saved
 // and restored with the host's state, and never taken when malformed.
 #include "lv2/common/patch_entries.h"
-#include "lv2/ui/settings_channel.h"
 #include "lv2/dsp/settings_store.h"
+#include "lv2/ui/settings_channel.h"
 #include "tests/lv2/lv2_instance.h"
 
 #include <lv2/atom/forge.h>
@@ -295,15 +295,35 @@ TEST(Lv2Settings, LabelGoesToEveryUiAndIntoTheSavedState) {
 // from the segment as the design lays it out: 64-byte header, slots of 4352 bytes, the
 // label 28 bytes into a slot.
 TEST(Lv2Settings, LabelNamesTheGroupMember) {
-    const std::string scope = "settings" + std::to_string(getpid());
-    const std::string name = "/vex-analyzer-" + std::to_string(geteuid()) + "-group-4-" + scope;
-    setenv("VEX_GROUP_SCOPE", scope.c_str(), 1);
-    shm_unlink(name.c_str());
-    const auto slotLabel = [&](float slot) {
+    // The test's own segment, removed on every way out (a failed assertion returns early).
+    struct Scope {
+        std::string word = "settings" + std::to_string(getpid());
+        std::string name = "/vex-analyzer-" + std::to_string(geteuid()) + "-group-4-" + word;
+        Scope() {
+            setenv("VEX_GROUP_SCOPE", word.c_str(), 1);
+            shm_unlink(name.c_str());
+        }
+        ~Scope() {
+            shm_unlink(name.c_str());
+            unsetenv("VEX_GROUP_SCOPE");
+        }
+    } scope;
+    const std::string& name = scope.name;
+    const auto slotLabel = [&](float slot) -> std::string {
         const int fd = shm_open(name.c_str(), O_RDONLY, 0);
-        EXPECT_GE(fd, 0);
+        if (fd < 0 || !(slot >= 0.0f && slot < 128.0f)) {
+            ADD_FAILURE() << "no segment, or no slot (" << slot << ")";
+            if (fd >= 0) {
+                close(fd);
+            }
+            return "";
+        }
         void* memory = mmap(nullptr, 64 + 128 * 4352, PROT_READ, MAP_SHARED, fd, 0);
         close(fd);
+        if (memory == MAP_FAILED) {
+            ADD_FAILURE() << "cannot map " << name;
+            return "";
+        }
         char label[65] = {};
         std::memcpy(label,
                     static_cast<const char*>(memory) + 64 + 4352 * static_cast<int>(slot) + 28, 64);
@@ -334,8 +354,6 @@ TEST(Lv2Settings, LabelNamesTheGroupMember) {
               LV2_STATE_SUCCESS);
     other.run(64);
     EXPECT_EQ(slotLabel(other.controls[kSlot]), "Bass \xC3\xA9");
-    shm_unlink(name.c_str());
-    unsetenv("VEX_GROUP_SCOPE");
 }
 
 } // namespace

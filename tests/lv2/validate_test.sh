@@ -6,11 +6,11 @@ set -u
 . "$(dirname "$0")/host_test_lib.sh"
 install_bundle "$1"
 
-lv2_validate "$bundle"/*.ttl >"$work/validate.log" 2>&1
+bounded lv2_validate "$bundle"/*.ttl >"$work/validate.log" 2>&1
 grep -q 'Found 0 errors' "$work/validate.log" || fail "lv2_validate reported errors"
 grep -v 'Found 0 errors' "$work/validate.log" | grep -qi 'error' && fail "lv2_validate reported errors"
 
-lv2info urn:vex:analyzer >"$work/lv2info.log" 2>&1 || fail "lv2info failed"
+bounded lv2info urn:vex:analyzer >"$work/lv2info.log" 2>&1 || fail "lv2info failed"
 grep -q 'Class: *Analyser Plugin' "$work/lv2info.log" || fail "not listed as an analyser"
 grep -q 'X11UI' "$work/lv2info.log" || fail "no X11 UI listed"
 index=0

@@ -21,8 +21,8 @@
 #endif
 
 // Why not under the sanitizers: their runtime owns malloc and free, and a replacement here
-// would hand it memory it never saw. There the count goes through operator new as on
-// Windows.
+// would hand it memory it never saw. There the sanitizer's allocation hooks count every
+// allocation and free of the process, a loaded library's too; locks are not counted.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 #define VEX_SANITIZED_BUILD 1
 #elif defined(__has_feature)
@@ -72,6 +72,45 @@ bool countsMallocAndLocks() {
     return false;
 #endif
 }
+
+#if defined(VEX_SANITIZED_BUILD) && !defined(_WIN32)
+} // namespace vex::test
+
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void*,
+                                                                  std::size_t),
+                                                         void (*)(const volatile void*));
+
+namespace vex::test {
+namespace {
+
+void onSanitizerMalloc(const volatile void*, std::size_t) {
+    countAllocation();
+}
+void onSanitizerFree(const volatile void* pointer) {
+    countFree(const_cast<const void*>(pointer));
+}
+// Installed before main: the counts start with the first allocation.
+const bool hooked =
+    __sanitizer_install_malloc_and_free_hooks(onSanitizerMalloc, onSanitizerFree) != 0;
+
+} // namespace
+
+bool countsLibraryAllocations() {
+    return hooked;
+}
+const char* countingMethod() {
+    return hooked ? "the sanitizer's allocation hooks; locks not counted"
+                  : "nothing: the sanitizer refused its allocation hooks";
+}
+#else
+bool countsLibraryAllocations() {
+    return countsMallocAndLocks();
+}
+const char* countingMethod() {
+    return countsMallocAndLocks() ? "malloc family and locks"
+                                  : "operator new and delete of the program only";
+}
+#endif
 
 namespace {
 
@@ -294,48 +333,22 @@ VEX_REPLACEMENT void free(void* pointer) {
     __libc_free(pointer);
 }
 
-using MutexFunction = int (*)(pthread_mutex_t*);
-MutexFunction realFunction(const char* name) {
-    return reinterpret_cast<MutexFunction>(dlsym(RTLD_NEXT, name));
+// Why a macro: the four replacements differ only in name and lock type.
+#define VEX_COUNTED_LOCK(name, type)                                                               \
+    VEX_REPLACEMENT int name(type* lock) {                                                         \
+        static const auto real = reinterpret_cast<int (*)(type*)>(dlsym(RTLD_NEXT, #name));        \
+        if (vex::test::armed) {                                                                    \
+            ++vex::test::counts.locks;                                                             \
+        }                                                                                          \
+        return real(lock);                                                                         \
+    }
+VEX_COUNTED_LOCK(pthread_mutex_lock, pthread_mutex_t)
+VEX_COUNTED_LOCK(pthread_mutex_trylock, pthread_mutex_t)
+VEX_COUNTED_LOCK(pthread_rwlock_rdlock, pthread_rwlock_t)
+VEX_COUNTED_LOCK(pthread_rwlock_wrlock, pthread_rwlock_t)
 }
 
-VEX_REPLACEMENT int pthread_mutex_lock(pthread_mutex_t* mutex) {
-    static const MutexFunction real = realFunction("pthread_mutex_lock");
-    if (vex::test::armed) {
-        ++vex::test::counts.locks;
-    }
-    return real(mutex);
-}
-VEX_REPLACEMENT int pthread_mutex_trylock(pthread_mutex_t* mutex) {
-    static const MutexFunction real = realFunction("pthread_mutex_trylock");
-    if (vex::test::armed) {
-        ++vex::test::counts.locks;
-    }
-    return real(mutex);
-}
-
-using RwlockFunction = int (*)(pthread_rwlock_t*);
-RwlockFunction realRwlock(const char* name) {
-    return reinterpret_cast<RwlockFunction>(dlsym(RTLD_NEXT, name));
-}
-
-VEX_REPLACEMENT int pthread_rwlock_rdlock(pthread_rwlock_t* lock) {
-    static const RwlockFunction real = realRwlock("pthread_rwlock_rdlock");
-    if (vex::test::armed) {
-        ++vex::test::counts.locks;
-    }
-    return real(lock);
-}
-VEX_REPLACEMENT int pthread_rwlock_wrlock(pthread_rwlock_t* lock) {
-    static const RwlockFunction real = realRwlock("pthread_rwlock_wrlock");
-    if (vex::test::armed) {
-        ++vex::test::counts.locks;
-    }
-    return real(lock);
-}
-}
-
-#else
+#elif !defined(VEX_SANITIZED_BUILD)
 // operator new and delete only: every C++ allocation of this program goes through them.
 void* operator new(std::size_t size) {
     countAllocation();

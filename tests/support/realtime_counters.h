@@ -2,7 +2,9 @@
 // marked as an audio thread. Linked into test programs that prove the audio path
 // real-time safe. Natively it replaces operator new/delete and the malloc family and
 // watches pthread mutexes (which also catches allocations and locks made inside the
-// plug-in and the C++ runtime); on Windows it counts through operator new/delete only.
+// plug-in and the C++ runtime); under a sanitizer it counts every allocation and free
+// through the sanitizer's hooks but no locks; on Windows it counts through operator
+// new/delete only.
 // On Linux it also counts the page faults of the marked thread: memory touched for the
 // first time stalls it as much as an allocation. On Linux x86-64, countOnAudioThread also
 // counts the system calls of a thread of its own.
@@ -27,6 +29,12 @@ void resetRealtimeCounts();
 
 // Whether this build counts malloc-family calls and locks too (native, no sanitizer).
 bool countsMallocAndLocks();
+// Whether allocations made inside loaded libraries are counted (natively through the
+// malloc family, under a sanitizer through its allocation hooks; not on Windows).
+bool countsLibraryAllocations();
+// What the counts cover, for a test's output: a check the build cannot make is named so,
+// never passed silently.
+const char* countingMethod();
 // Whether page faults are counted (Linux).
 bool countsPageFaults();
 

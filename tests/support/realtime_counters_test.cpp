@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -77,8 +79,8 @@ TEST(RealtimeCounters, CountMallocAndLocksNatively) {
 // Calls made inside a loaded library reach the counters too: the program exports every
 // replacement, so the library's references bind to them rather than to the C library.
 TEST(RealtimeCounters, CountMallocAndLocksInsideALoadedLibrary) {
-    if (!countsMallocAndLocks()) {
-        GTEST_SKIP() << "this build counts through operator new only";
+    if (!countsLibraryAllocations()) {
+        GTEST_SKIP() << "this build counts " << countingMethod();
     }
     void* library = dlopen(VEX_REALTIME_PROBE, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(library, nullptr) << dlerror();
@@ -95,9 +97,15 @@ TEST(RealtimeCounters, CountMallocAndLocksInsideALoadedLibrary) {
     EXPECT_EQ(result, 0);
     // malloc, realloc, calloc, aligned_alloc, memalign, posix_memalign; five blocks freed;
     // a mutex locked and tried, a read-write lock taken for reading and for writing.
-    EXPECT_EQ(realtimeCounts().allocations, 6);
-    EXPECT_EQ(realtimeCounts().frees, 5);
-    EXPECT_EQ(realtimeCounts().locks, 4);
+    if (countsMallocAndLocks()) {
+        EXPECT_EQ(realtimeCounts().allocations, 6);
+        EXPECT_EQ(realtimeCounts().frees, 5);
+        EXPECT_EQ(realtimeCounts().locks, 4);
+    } else { // a sanitizer's hooks: its realloc may move the block (a free more)
+        EXPECT_EQ(realtimeCounts().allocations, 6);
+        EXPECT_GE(realtimeCounts().frees, 5);
+        std::printf("counted: %s\n", countingMethod());
+    }
     dlclose(library);
 }
 #endif

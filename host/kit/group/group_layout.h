@@ -72,4 +72,14 @@ struct alignas(64) Segment {
 
 inline constexpr std::size_t kSegmentBytes = sizeof(Segment);
 
+// Whether `header` is this build's: the magic (loaded with acquire, as it is stored last),
+// version, slot count and sizes all as written here.
+inline bool headerIsOurs(const Header& header) {
+    return header.magic.load(std::memory_order_acquire) == kMagic &&
+           header.version.load(std::memory_order_relaxed) == kVersion &&
+           header.slotCount.load(std::memory_order_relaxed) == kSlots &&
+           header.slotBytes.load(std::memory_order_relaxed) == sizeof(Slot) &&
+           header.segmentBytes.load(std::memory_order_relaxed) == kSegmentBytes;
+}
+
 } // namespace vex::host::group

@@ -2,41 +2,17 @@
 
 #include "host/kit/group/group_member.h"
 #include "host/kit/seqlock.h"
+#include "host/kit/utf8.h"
 
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 namespace vex::host::group {
 
 namespace {
 
 constexpr std::size_t kRecordHead = offsetof(FrameRecord, data);
-
-// Keeps a label's printable UTF-8 up to the first NUL; any other byte ends it.
-std::string cleanLabel(const char* raw) {
-    std::string text;
-    for (std::uint32_t i = 0; i < kLabelBytes - 1 && raw[i] != '\0'; ++i) {
-        const auto c = static_cast<unsigned char>(raw[i]);
-        if (c < 0x20 || c == 0x7f) {
-            break;
-        }
-        text.push_back(static_cast<char>(c));
-    }
-    // Why: a multi-byte character cut at the end would be invalid UTF-8.
-    std::size_t end = text.size();
-    std::size_t start = end;
-    while (start > 0 && (static_cast<unsigned char>(text[start - 1]) & 0xC0) == 0x80) {
-        --start;
-    }
-    if (start > 0 && static_cast<unsigned char>(text[start - 1]) >= 0xC0) {
-        const auto lead = static_cast<unsigned char>(text[start - 1]);
-        const std::size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
-        if (end - (start - 1) < need) {
-            text.resize(start - 1);
-        }
-    }
-    return text;
-}
 
 } // namespace
 
@@ -52,13 +28,7 @@ bool GroupReader::read(const void* memory, std::size_t size, std::int64_t now) {
     const auto* segment = static_cast<const Segment*>(memory);
     const bool whole = memory != nullptr && size >= kSegmentBytes;
     const Header* header = whole ? &segment->header : nullptr;
-    const bool ours = header != nullptr &&
-                      header->magic.load(std::memory_order_acquire) == kMagic &&
-                      header->version.load(std::memory_order_relaxed) == kVersion &&
-                      header->slotCount.load(std::memory_order_relaxed) == kSlots &&
-                      header->slotBytes.load(std::memory_order_relaxed) == sizeof(Slot) &&
-                      header->segmentBytes.load(std::memory_order_relaxed) == kSegmentBytes;
-    if (!ours) {
+    if (header == nullptr || !headerIsOurs(*header)) {
         for (MemberState& state : members) {
             state.present = false;
             state.fresh = false;
@@ -92,7 +62,9 @@ void GroupReader::readSlot(const Slot& slot, MemberState& state, std::int64_t no
     }
     char label[kLabelBytes] = {};
     if (seqlockRead(slot.labelSequence, slot.labelWords, label, sizeof label)) {
-        state.label = cleanLabel(label);
+        // Printable UTF-8 up to the first NUL or other byte that is not, never a split
+        // character.
+        state.label = utf8::printablePrefix(std::string_view(label, sizeof label), kLabelBytes - 1);
     }
     state.pid = slot.pid.load(std::memory_order_relaxed);
     if (state.present && head.serial == state.serial) {

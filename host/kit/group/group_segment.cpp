@@ -56,14 +56,6 @@ void writeHeader(Header& header) {
     header.magic.store(kMagic, std::memory_order_release);
 }
 
-bool headerIsOurs(const Header& header) {
-    return header.magic.load(std::memory_order_acquire) == kMagic &&
-           header.version.load(std::memory_order_relaxed) == kVersion &&
-           header.slotCount.load(std::memory_order_relaxed) == kSlots &&
-           header.slotBytes.load(std::memory_order_relaxed) == sizeof(Slot) &&
-           header.segmentBytes.load(std::memory_order_relaxed) == kSegmentBytes;
-}
-
 bool headerIsBlank(const Header& header) {
     return header.magic.load(std::memory_order_acquire) == 0 &&
            header.version.load(std::memory_order_relaxed) == 0;

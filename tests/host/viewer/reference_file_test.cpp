@@ -2,6 +2,7 @@
 // bad (truncated anywhere, another format or version, non-finite levels), and where a
 // reference of another sample rate lies on this display's points.
 #include "host/kit/view/reference_trace.h"
+#include "tests/support/temp_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -84,8 +85,8 @@ TEST(ReferenceFile, BadFilesSayWhatIsWrongAndChangeNothing) {
     EXPECT_EQ(kept.view, 0);
     EXPECT_TRUE(kept.values[0].empty());
 
-    const std::string path = ::testing::TempDir() + "vex-reference-" +
-                             ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const vex::test::TempPath file("vex-reference", ".vxrf");
+    const std::string path = file.u8string();
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(good.data()), 100);
     EXPECT_FALSE(loadReference(path, kept, error));
     EXPECT_EQ(error.rfind(path + ": truncated", 0), 0u) << error;
@@ -95,13 +96,13 @@ TEST(ReferenceFile, BadFilesSayWhatIsWrongAndChangeNothing) {
 }
 
 TEST(ReferenceFile, SavedWholeAndAlignedByFrequency) {
-    const std::string path = ::testing::TempDir() + "vex-reference-saved.vxrf";
+    const vex::test::TempPath file("vex-reference", ".vxrf");
+    const std::string path = file.u8string();
     std::string error;
     ASSERT_TRUE(saveReference(path, logTrace(), error)) << error;
     ReferenceTrace read;
     ASSERT_TRUE(loadReference(path, read, error)) << error;
     EXPECT_EQ(read.values[0][527], -100.0f + 0.125f * 527.0f);
-    std::remove(path.c_str());
 
     // Linear: bin j of a 96 kHz reference is j * 93.75 Hz, so bin k of a 48 kHz display
     // (k * 46.875 Hz) lies at j = k / 2. Scope: sample j at 96 kHz is j / 96000 s, so
