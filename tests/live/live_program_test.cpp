@@ -2,8 +2,7 @@
 // 1 kHz sine, the cursor readout of a pointer position sent to the window, the capture
 // device, and a JACK graph's signal client connected to vexhost:a at start through a
 // private JACK server.
-#include "host/kit/view/paint_surface.h"
-#include "host/kit/view/plot_axes.h"
+#include "tests/support/screenshot.h"
 #include "tests/support/temp_paths.h"
 
 #include <gtest/gtest.h>
@@ -110,21 +109,14 @@ template <typename Condition> bool poll(std::chrono::milliseconds limit, Conditi
 
 const std::vector<std::string> kHeadless = {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=dummy"};
 
-// The default trace colour of signal A, opaque.
-constexpr std::uint32_t kTraceA = 0xFF48E6A0u;
+// The default trace colour of signal A.
+constexpr std::uint32_t kTraceA = 0x48E6A0u;
 
-struct Picture {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::vector<std::uint32_t> pixels;
-    std::uint32_t at(std::int32_t x, std::int32_t y) const {
-        return pixels[static_cast<std::size_t>(y) * width + x];
-    }
-};
+using Picture = test::Screenshot;
 
 Picture load(const std::string& path) {
     Picture picture;
-    EXPECT_TRUE(readPng(path, picture.width, picture.height, picture.pixels)) << path;
+    EXPECT_TRUE(picture.load(path.c_str())) << path;
     return picture;
 }
 
@@ -139,7 +131,7 @@ TraceTop traceTop(const Picture& picture) {
     TraceTop top;
     for (std::int32_t y = 0; y < picture.height && top.columns.empty(); ++y) {
         for (std::int32_t x = 0; x < picture.width; ++x) {
-            if (picture.at(x, y) == kTraceA) {
+            if (picture.rgb(x, y) == kTraceA) {
                 top.columns.push_back(x);
                 top.row = y;
             }
@@ -148,28 +140,57 @@ TraceTop traceTop(const Picture& picture) {
     return top;
 }
 
-// Signal A's pane in the 640 x 360 window the tests open: labels on, signals not split.
-PlotPane windowPane() {
-    return plotLayout(640, 360, true, false).paneA;
+// Signal A's pane in the 640 x 360 window the tests open, labels on, signals not split: 20
+// pixels left and above for the labels, 5 right and below.
+struct Pane {
+    std::int32_t left = 20, top = 20, right = 635, bottom = 355;
+};
+constexpr Pane kPane;
+
+// The column of `hertz` in the log view: its 528 points span 11 octaves from 10 Hz, point k
+// at x = left + 1 + k (w - 1) / 528.
+std::int32_t logColumn(double hertz) {
+    const double point = 48.0 * std::log2(hertz / 10.0);
+    return kPane.left + 1 + static_cast<std::int32_t>(point * (kPane.right - kPane.left - 1) / 528);
+}
+
+// A folder of the test's own, with the places of its screenshot and log.
+struct Folder {
+    Folder() { std::filesystem::create_directories(folder.path); }
+    test::TempPath folder{"vex-live"};
+    std::string dir = folder.path.string();
+    std::string shot = dir + "/shot.png";
+    std::string log = dir + "/live.log";
+};
+
+// Waits up to 60 s for `process` to end; a failure, with its log, unless it ended with
+// `status`.
+::testing::AssertionResult endsWith(Process& process, const std::string& log, int status) {
+    if (!process.waitFor(std::chrono::seconds(60))) {
+        return ::testing::AssertionFailure() << "still running after 60 s\n" << readText(log);
+    }
+    if (process.exitStatus() != status) {
+        return ::testing::AssertionFailure()
+               << "status " << process.exitStatus() << ", not " << status << "\n"
+               << readText(log);
+    }
+    return ::testing::AssertionSuccess();
 }
 
 TEST(LiveProgram, AfterOneSecondOfAKilohertzSineThePeakStandsOnTheKilohertzLine) {
-    test::TempPath folder("vex-live");
-    std::filesystem::create_directories(folder.path);
-    const std::string shot = (folder.path / "shot.png").string();
-    const std::string log = (folder.path / "live.log").string();
+    const Folder folder;
+    const std::string& shot = folder.shot;
+    const std::string& log = folder.log;
     Process live({VEX_VEXHOST, "live", "sine:1000@0.5", "--view", "log", "--no-peak-hold",
                   "--screenshot", shot, "--after", "1"},
                  kHeadless, log);
-    ASSERT_TRUE(live.waitFor(std::chrono::seconds(60))) << readText(log);
-    ASSERT_EQ(live.exitStatus(), 0) << readText(log);
+    ASSERT_TRUE(endsWith(live, log, 0));
     const Picture picture = load(shot);
     ASSERT_EQ(picture.width, 640);
     ASSERT_EQ(picture.height, 360);
     const auto [top, columns] = traceTop(picture);
-    const PlotPane pane = windowPane();
-    // The 1 kHz grid line is line 17 of the log axis.
-    const std::int32_t kilohertz = logGridX(pane, 17);
+    const Pane pane = kPane;
+    const std::int32_t kilohertz = logColumn(1000.0);
     ASSERT_GE(top, pane.top) << "no trace drawn";
     EXPECT_LT(top, pane.top + (pane.bottom - pane.top) / 3) << "the peak is too low";
     EXPECT_LE(columns.front(), kilohertz + 1);
@@ -178,25 +199,23 @@ TEST(LiveProgram, AfterOneSecondOfAKilohertzSineThePeakStandsOnTheKilohertzLine)
 }
 
 TEST(LiveProgram, APointerPositionSentToTheWindowReadsHertzNoteAndLevel) {
-    test::TempPath folder("vex-live");
-    std::filesystem::create_directories(folder.path);
-    const std::string shot = (folder.path / "shot.png").string();
-    const std::string log = (folder.path / "live.log").string();
+    const Folder folder;
+    const std::string& shot = folder.shot;
+    const std::string& log = folder.log;
     // Column 391, row 130 of a 640 x 360 log view: worked out in the axes test. The scene
     // (a sweep with its peak-hold trail, a second voice) is the README's picture.
     Process live({VEX_VEXHOST, "live", "sweep:100-10k@0.5", "sine:3000@0.2", "--follow",
                   "--duration", "2", "--screenshot", shot, "--after", "0.8", "--mouse", "391,130"},
                  kHeadless, log);
-    ASSERT_TRUE(live.waitFor(std::chrono::seconds(60))) << readText(log);
-    ASSERT_EQ(live.exitStatus(), 0) << readText(log);
+    ASSERT_TRUE(endsWith(live, log, 0));
     EXPECT_NE(readText(log).find("cursor: 1001 Hz  B5 +24c  -18.2 dB\n"), std::string::npos)
         << readText(log);
     // The crosshair runs along the pointer's row, which is the -20 grid line's: that line
     // reads lighter than the -40 line (row 20 + trunc(2 * 335 * 0.27027026 + 335 * 0.06)
     // = 221) in the same column, away from any trace.
     const Picture picture = load(shot);
-    EXPECT_NE(picture.at(100, 130), picture.at(100, 221));
-    EXPECT_EQ(picture.at(100, 221), picture.at(100, 311)); // -40 and -60: plain grid
+    EXPECT_NE(picture.rgb(100, 130), picture.rgb(100, 221));
+    EXPECT_EQ(picture.rgb(100, 221), picture.rgb(100, 311)); // -40 and -60: plain grid
     // The README's picture of the live window is this screenshot
     // (VEX_DOCS_SCREENSHOT=docs/live.png to refresh it).
     if (const char* docs = std::getenv("VEX_DOCS_SCREENSHOT")) {
@@ -205,23 +224,20 @@ TEST(LiveProgram, APointerPositionSentToTheWindowReadsHertzNoteAndLevel) {
 }
 
 TEST(LiveProgram, AScreenshotThatCannotBeWrittenIsAnErrorWhileTheAudioRuns) {
-    test::TempPath folder("vex-live");
-    std::filesystem::create_directories(folder.path);
-    const std::string log = (folder.path / "live.log").string();
-    const std::string shot = (folder.path / "missing" / "shot.png").string();
+    const Folder folder;
+    const std::string& log = folder.log;
+    const std::string shot = folder.dir + "/missing/shot.png";
     Process live({VEX_VEXHOST, "live", "sine:1000", "--screenshot", shot, "--after", "0.1"},
                  kHeadless, log);
-    ASSERT_TRUE(live.waitFor(std::chrono::seconds(60))) << readText(log);
-    EXPECT_EQ(live.exitStatus(), 2) << readText(log);
+    ASSERT_TRUE(endsWith(live, log, 2));
     EXPECT_NE(readText(log).find("vexhost: error: "), std::string::npos) << readText(log);
 }
 
 TEST(LiveProgram, TheCaptureDeviceFeedsSignalAFromItsFirstChannel) {
-    test::TempPath folder("vex-live");
-    std::filesystem::create_directories(folder.path);
-    const std::string shot = (folder.path / "shot.png").string();
-    const std::string log = (folder.path / "live.log").string();
-    const std::string input = (folder.path / "capture.raw").string();
+    const Folder folder;
+    const std::string& shot = folder.shot;
+    const std::string& log = folder.log;
+    const std::string input = folder.dir + "/capture.raw";
     // What SDL's disk driver captures: 32-bit floats, two channels interleaved, 48 kHz; a
     // 1 kHz sine on the first channel, silence on the second. Why ten seconds: SDL reads
     // the file at its own pace, so a window thread that a busy machine holds back for
@@ -237,14 +253,13 @@ TEST(LiveProgram, TheCaptureDeviceFeedsSignalAFromItsFirstChannel) {
     Process live(
         {VEX_VEXHOST, "live", "--capture", "--no-peak-hold", "--screenshot", shot, "--after", "1"},
         {"SDL_VIDEODRIVER=offscreen", "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILEIN=" + input}, log);
-    ASSERT_TRUE(live.waitFor(std::chrono::seconds(60))) << readText(log);
-    ASSERT_EQ(live.exitStatus(), 0) << readText(log);
+    ASSERT_TRUE(endsWith(live, log, 0));
     const auto [top, columns] = traceTop(load(shot));
-    const PlotPane pane = windowPane();
+    const Pane pane = kPane;
     ASSERT_GE(top, pane.top) << "no trace drawn";
     EXPECT_LT(top, pane.top + (pane.bottom - pane.top) / 3) << "the peak is too low";
-    EXPECT_LE(columns.front(), logGridX(pane, 17) + 1);
-    EXPECT_GE(columns.back(), logGridX(pane, 17) - 1);
+    EXPECT_LE(columns.front(), logColumn(1000.0) + 1);
+    EXPECT_GE(columns.back(), logColumn(1000.0) - 1);
 }
 
 // The JACK server name of the running test in this build tree. Why not the process id: a
@@ -292,9 +307,8 @@ struct JackServer {
 };
 
 TEST(LiveProgram, AJackSignalClientConnectedToPortAShowsInThePicture) {
-    test::TempPath folder("vex-live");
-    std::filesystem::create_directories(folder.path);
-    const std::string dir = folder.path.string();
+    const Folder folder;
+    const std::string& dir = folder.dir;
     JackServer jack(dir);
     ASSERT_TRUE(jack.ready()) << readText(dir + "/jackd.log");
 
@@ -317,22 +331,20 @@ TEST(LiveProgram, AJackSignalClientConnectedToPortAShowsInThePicture) {
     Process live({VEX_VEXHOST, "live", "--jack", "1", "--connect", "jack_simple_client:output1",
                   "--no-peak-hold", "--screenshot", shot, "--after", "2"},
                  environment, log);
-    ASSERT_TRUE(live.waitFor(std::chrono::seconds(60))) << readText(log);
-    ASSERT_EQ(live.exitStatus(), 0) << readText(log);
+    ASSERT_TRUE(endsWith(live, log, 0));
 
     const auto [top, columns] = traceTop(load(shot));
-    const PlotPane pane = windowPane();
+    const Pane pane = kPane;
     ASSERT_GE(top, pane.top) << "no trace drawn";
     EXPECT_LT(top, pane.top + (pane.bottom - pane.top) / 2) << "no tone in the picture";
-    // 240 Hz lies between the 200 Hz and 300 Hz lines (log lines 9 and 10).
-    EXPECT_GT(columns.front(), logGridX(pane, 9));
-    EXPECT_LT(columns.back(), logGridX(pane, 10));
+    // 240 Hz lies between the columns of 200 Hz and 300 Hz.
+    EXPECT_GT(columns.front(), logColumn(200.0));
+    EXPECT_LT(columns.back(), logColumn(300.0));
 }
 
 TEST(LiveProgram, APortToConnectThatTheJackGraphLacksIsAnError) {
-    test::TempPath folder("vex-live");
-    std::filesystem::create_directories(folder.path);
-    const std::string dir = folder.path.string();
+    const Folder folder;
+    const std::string& dir = folder.dir;
     JackServer jack(dir);
     ASSERT_TRUE(jack.ready()) << readText(dir + "/jackd.log");
     std::vector<std::string> environment = jack.environment;
@@ -341,8 +353,7 @@ TEST(LiveProgram, APortToConnectThatTheJackGraphLacksIsAnError) {
     Process live(
         {VEX_VEXHOST, "live", "--jack", "1", "--connect", ",nobody:out", "--duration", "1"},
         environment, log);
-    ASSERT_TRUE(live.waitFor(std::chrono::seconds(60))) << readText(log);
-    EXPECT_EQ(live.exitStatus(), 2) << readText(log);
+    ASSERT_TRUE(endsWith(live, log, 2));
     EXPECT_NE(readText(log).find("no port 'nobody:out'"), std::string::npos) << readText(log);
 }
 
