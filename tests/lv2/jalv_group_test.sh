@@ -1,6 +1,6 @@
 #!/bin/sh
-# Two jalv processes in group 2 under a private JACK server, under the X server xvfb-run
-# gives this script: member A (jalv's console) hears a 1 kHz sine, member B (jalv.gtk3 with
+# Two jalv processes in group 2 under a private JACK server and the X server that
+# cmake/xvfb-run.sh gives this script: member A (jalv's console) hears a 1 kHz sine, member B (jalv.gtk3 with
 # the plug-in's UI) a 5 kHz sine. Each member's members output reads 2; vexhost live
 # --group 2, watching only, shows both peaks on their grid lines, A (the lowest slot) in
 # the main colours and B shaded, and names the member whose trace is nearest its pointer;

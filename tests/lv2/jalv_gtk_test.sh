@@ -1,6 +1,6 @@
 #!/bin/sh
-# jalv.gtk3 with the plug-in's UI, under the X server xvfb-run gives this script, and a
-# private JACK server: a 1 kHz sine at 0.5 in both inputs, the mode control on the log
+# jalv.gtk3 with the plug-in's UI, under the X server that cmake/xvfb-run.sh gives this
+# script and a private JACK server: a 1 kHz sine at 0.5 in both inputs, the mode control on the log
 # view. A screenshot of the plug-in's window must show the peak on the 1 kHz grid line,
 # with the grid, frame and labels equal to vexhost's render of the same view and size.
 # Then a click on the window shows the scope: the UI moves the mode control, the DSP sends
