@@ -1,11 +1,12 @@
 #!/bin/sh
 # Two jalv processes in group 2 under a private JACK server and the X server that
-# cmake/xvfb-run.sh gives this script: member A (jalv's console) hears a 1 kHz sine, member B (jalv.gtk3 with
-# the plug-in's UI) a 5 kHz sine. Each member's members output reads 2; vexhost live
-# --group 2, watching only, shows both peaks on their grid lines, A (the lowest slot) in
-# the main colours and B shaded, and names the member whose trace is nearest its pointer;
-# B's own window shows its own peak in the main colours and A's shaded.
-# Then B's label, typed in its window, names B for the pointer on its peak.
+# cmake/xvfb-run.sh gives this script: member A (jalv's console) hears a 1 kHz sine,
+# member B (jalv.gtk3 with the plug-in's UI) a 5 kHz sine. Each member's members output
+# reads 2; vexhost live --group 2, watching only, shows both peaks where the view puts
+# their frequencies, A (the lowest slot) in the main colours and B shaded, and names the
+# member whose trace is nearest its pointer; B's own window shows its own peak in the main
+# colours and A's shaded. Then B's label, typed in its window, names B for the pointer on
+# its peak.
 #   jalv_group_test.sh BUILD_DIR SINE_CLIENT VEXHOST PICTURE_CHECK X_SEND [OUTPUT.png]
 set -u
 . "$(dirname "$0")/host_test_lib.sh"

@@ -1,10 +1,11 @@
 #!/bin/sh
 # The tools in the plug-in's window, in jalv.gtk3 under the X server that cmake/xvfb-run.sh
-# gives this script and a private JACK server: a 1 kHz sine at 0.5 in both inputs, the log view. The
-# pointer enters the window (the strip shows, the readout follows it); clicks on the strip
-# turn peak hold on, set a 3 dB/oct tilt and keep the reference. A screenshot must then show the reference,
-# the peak hold, the crosshair and the readout where the display's own arithmetic puts
-# them for the sine's levels (made by vexhost from the same sine).
+# gives this script and a private JACK server: a 1 kHz sine at 0.5 in both inputs, the log
+# view. Once the window has been drawn, the pointer enters it (the strip shows, the
+# readout follows it); clicks on the strip turn peak hold on, set a 3 dB/oct tilt and keep
+# the reference. A screenshot must then show the reference, the peak hold, the crosshair
+# and the readout where the display's geometry puts them for the sine's levels (made by
+# vexhost from the same sine).
 #   jalv_tools_test.sh BUILD_DIR SINE_CLIENT VEXHOST TOOLS_CHECK X_SEND
 set -u
 . "$(dirname "$0")/host_test_lib.sh"
