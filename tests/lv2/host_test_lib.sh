@@ -105,7 +105,8 @@ private_group() {
 # install_bundle BUILD_DIR: cmake --install into the test's prefix; sets LV2_PATH to it
 # and to the system's LV2 folder (the core vocabulary bundles lv2_validate reads).
 install_bundle() {
-    bounded cmake --install "$1" --prefix "$work/prefix" --component lv2 >"$work/install.log" 2>&1 ||
+    bounded cmake --install "$1" --prefix "$work/prefix" --component lv2 \
+        >"$work/install.log" 2>&1 ||
         fail "cmake --install failed"
     bundle="$work/prefix/lib/lv2/vex-analyzer.lv2"
     [ -f "$bundle/manifest.ttl" ] || fail "no bundle at $bundle"
@@ -150,9 +151,12 @@ bundle_in_home() {
 jack_up() {
     bounded jack_lsp >/dev/null 2>&1 || return 1
     socket="/dev/shm/jack_${JACK_DEFAULT_SERVER}_$(id -u)_0"
-    inode=$(awk -v path="$socket" '$8 == path && $4 == "00010000" { print $7 }' /proc/net/unix)
-    [ -n "$inode" ] && ls -l "/proc/$jack_pid/fd" 2>/dev/null | grep -q "socket:\[$inode\]" ||
-        fail "the server answering as $JACK_DEFAULT_SERVER is not the one this test started (process $jack_pid)"
+    for inode in $(awk -v path="$socket" '$8 == path && $4 == "00010000" { print $7 }' \
+        /proc/net/unix); do
+        ls -l "/proc/$jack_pid/fd" 2>/dev/null | grep -q "socket:\[$inode\]" && return 0
+    done
+    fail "the server answering as $JACK_DEFAULT_SERVER is not the one this test started" \
+        "(process $jack_pid)"
 }
 
 # start_jack: a private JACK server on the dummy driver, 48 kHz, 256-sample periods;
