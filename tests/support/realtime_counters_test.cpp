@@ -101,8 +101,11 @@ TEST(RealtimeCounters, CountMallocAndLocksInsideALoadedLibrary) {
         EXPECT_EQ(realtimeCounts().allocations, 6);
         EXPECT_EQ(realtimeCounts().frees, 5);
         EXPECT_EQ(realtimeCounts().locks, 4);
-    } else { // a sanitizer's hooks: its realloc may move the block (a free more)
-        EXPECT_EQ(realtimeCounts().allocations, 6);
+    } else {
+        // A sanitizer's hooks: malloc, realloc and calloc at least (ThreadSanitizer's miss
+        // the aligned allocations); its realloc may move the block, a free more.
+        EXPECT_GE(realtimeCounts().allocations, 3);
+        EXPECT_LE(realtimeCounts().allocations, 6);
         EXPECT_GE(realtimeCounts().frees, 5);
         std::printf("counted: %s\n", countingMethod());
     }
