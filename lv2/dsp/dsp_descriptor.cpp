@@ -1,7 +1,7 @@
 // The DSP library's LV2 entry points: the descriptor, and the state and worker interfaces,
 // each handing the call to its instance (lv2/dsp/analyzer_dsp.h). No exception leaves them.
-#include "lv2/dsp/analyzer_dsp.h"
 #include "lv2/common/analyzer_lv2.h"
+#include "lv2/dsp/analyzer_dsp.h"
 
 #include <lv2/core/lv2.h>
 #include <lv2/state/state.h>

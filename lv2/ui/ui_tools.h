@@ -6,6 +6,7 @@
 #pragma once
 
 #include "host/kit/view/viewer_tools.h"
+#include "lv2/common/urids.h"
 #include "lv2/ui/settings_channel.h"
 
 #include <X11/Xlib.h>
@@ -23,14 +24,17 @@ public:
     explicit UiTools(SettingsChannel& channel) : settings(channel) { tools.setPeakHold(false); }
 
     // The sample rate from the host's options (param:sampleRate), when it gives one.
-    void readOptions(const LV2_Feature* const* features, LV2_URID_Map& map);
+    void readOptions(const LV2_Feature* const* features, const Urids& urids);
     // The update-rate control's value (0..7: 5 to 40 frames a second).
     void rateControl(float value);
     void setView(std::int32_t view) { tools.setView(view); }
 
-    // A frame of `voice` (0 alone, a member's slot in a group): the bytes the display is to
-    // get, or null while frozen. The highlighted voice's frames drive the frames' clock.
-    const std::uint8_t* frame(std::int32_t voice, const std::uint8_t* bytes, std::int32_t size);
+    // A frame of `voice` (0 alone, a member's slot in a group) sent at `sampleTime` samples
+    // of `sampleRate` (a negative time: not known): the bytes the display is to get, or null
+    // while frozen. The highlighted voice's frames drive the frames' clock, by their times
+    // where known, else by the update rate.
+    const std::uint8_t* frame(std::int32_t voice, const std::uint8_t* bytes, std::int32_t size,
+                              std::int64_t sampleTime = -1, double sampleRate = 0.0);
     // The voice the display draws with its main pens (0 alone; in a group the member
     // highlighted).
     void setHighlighted(std::int32_t voice) {
@@ -57,6 +61,7 @@ private:
     host::ViewerTools tools{0, 48000.0};
     double framePeriod = 1.0 / 25.0; // seconds of audio between frames
     double clock = 0.0;
+    std::int64_t lastTime = -1; // the last frame's time in samples, -1: none
     std::int32_t highlighted = 0;
 };
 
