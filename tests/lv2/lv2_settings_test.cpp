@@ -19,6 +19,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -412,6 +413,47 @@ TEST(Lv2Settings, StateWithAValueOfTheWrongKindIsRefusedWhole) {
             EXPECT_EQ(after.entries[key].type, value.type) << entry.uri;
         }
     }
+}
+
+// The settings a host is told of go out after a restore; the reference, which hosts are
+// not told of, only once the plug-in's own UI opens.
+TEST(Lv2Settings, TheReferenceGoesToThePluginsUiAlone) {
+    Instance plugin(48000.0, 65536);
+    ASSERT_TRUE(plugin.ready());
+    const auto* state =
+        static_cast<const LV2_State_Interface*>(plugin.extension(LV2_STATE__interface));
+    ASSERT_NE(state, nullptr);
+    const std::int32_t one = 1;
+    const auto* tilt = reinterpret_cast<const std::uint8_t*>(&one);
+    SavedState saved;
+    saved.entries[plugin.urids("urn:vex:analyzer#tilt")] = {
+        {tilt, tilt + 4}, plugin.urids(LV2_ATOM__Int), 0};
+    saved.entries[plugin.urids("urn:vex:analyzer#reference")] = {
+        {'R', 'E', 'F'}, plugin.urids(LV2_ATOM__Chunk), 0};
+    ASSERT_EQ(state->restore(plugin.instance(), SavedState::retrieve, &saved, 0, nullptr),
+              LV2_STATE_SUCCESS);
+    // The properties the last run announced.
+    const auto announced = [&plugin] {
+        std::set<std::string> properties;
+        LV2_ATOM_SEQUENCE_FOREACH(&plugin.notify(), event) {
+            const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
+            const LV2_Atom* property = nullptr;
+            if (object->body.otype == plugin.urids(LV2_PATCH__Set)) {
+                lv2_atom_object_get(object, plugin.urids(LV2_PATCH__property), &property, 0);
+            }
+            if (property != nullptr && property->type == plugin.urids(LV2_ATOM__URID)) {
+                properties.insert(
+                    plugin.urids.uris[reinterpret_cast<const LV2_Atom_URID*>(property)->body - 1]);
+            }
+        }
+        return properties;
+    };
+    plugin.run(64);
+    EXPECT_EQ(announced(), std::set<std::string>{"urn:vex:analyzer#tilt"});
+    plugin.sendUiMessage(kUiOpenUri);
+    plugin.run(64);
+    EXPECT_EQ(announced(),
+              (std::set<std::string>{"urn:vex:analyzer#tilt", "urn:vex:analyzer#reference"}));
 }
 
 } // namespace
