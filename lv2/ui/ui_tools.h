@@ -1,8 +1,9 @@
 // The viewer's tools in the plug-in's window: the X11 events they take (keys, clicks on
-// the strip, the pointer), the frames' clock (the UI gets frames without their time; they
-// come at the update rate the rate control sets, in seconds of audio), and the settings
-// the plug-in keeps in its state (peak hold, readout, tilt, smoothing, the reference),
-// sent to the DSP on every change and taken back when it announces them. UI thread only.
+// the strip, the pointer), the frames' clock (in seconds of audio: the DSP's frames state
+// their times; the group's frames come without, at the update rate the rate control sets),
+// and the settings the plug-in keeps in its state (peak hold, readout, tilt, smoothing,
+// the reference), sent to the DSP on every change and taken back when it announces them.
+// UI thread only.
 #pragma once
 
 #include "host/kit/view/viewer_tools.h"
