@@ -170,14 +170,14 @@ void AnalyzerDsp::takeFrame(std::int32_t time, const std::uint8_t* data, std::in
     }
 }
 
-// The notify buffer arrives with its capacity in the header's size field; the forge
-// writes a sequence into it (or, without room for one, nothing this block).
+// The notify buffer arrives with the room for its body in the header's size field; the
+// forge writes a sequence into it (or, without room for one, nothing this block).
 void AnalyzerDsp::startNotify() {
     auto* notify = static_cast<LV2_Atom_Sequence*>(connected[kPortNotify]);
     forge.buf = nullptr;
     if (notify != nullptr && notify->atom.size >= sizeof(LV2_Atom_Sequence_Body)) {
         lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(notify),
-                                  notify->atom.size);
+                                  sizeof(LV2_Atom) + notify->atom.size);
         lv2_atom_forge_sequence_head(&forge, &sequence, 0);
     }
 }
