@@ -57,11 +57,7 @@ LV2_Worker_Status workResponse(LV2_Handle instance, uint32_t size, const void* d
 
 LV2_State_Status saveState(LV2_Handle instance, LV2_State_Store_Function store,
                            LV2_State_Handle handle, uint32_t, const LV2_Feature* const*) {
-    try {
-        return static_cast<const AnalyzerDsp*>(instance)->save(store, handle);
-    } catch (...) {
-        return LV2_STATE_ERR_UNKNOWN; // out of memory for the copy of a value
-    }
+    return static_cast<const AnalyzerDsp*>(instance)->save(store, handle);
 }
 
 LV2_State_Status restoreState(LV2_Handle instance, LV2_State_Retrieve_Function retrieve,
