@@ -15,7 +15,9 @@ namespace vex::lv2 {
 SettingsChannel::SettingsChannel(LV2_URID_Map& hostMap, const Urids& uiUrids,
                                  LV2UI_Write_Function writeFunction,
                                  LV2UI_Controller hostController)
-    : map(hostMap), write(writeFunction), controller(hostController), urids(uiUrids) {}
+    : write(writeFunction), controller(hostController), urids(uiUrids) {
+    lv2_atom_forge_init(&forge, &hostMap);
+}
 
 bool SettingsChannel::send(std::uint32_t which, const void* data, std::uint32_t size) {
     if (which >= kSettingCount || (size > 0 && data == nullptr) ||
@@ -26,8 +28,6 @@ bool SettingsChannel::send(std::uint32_t which, const void* data, std::uint32_t 
     // and a string's terminator.
     std::vector<std::uint64_t> buffer(
         (sizeof(LV2_Atom_Object) + 2 * sizeof(LV2_Atom_Property_Body) + 8 + size + 1 + 7) / 8 + 1);
-    LV2_Atom_Forge forge;
-    lv2_atom_forge_init(&forge, &map);
     lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(buffer.data()),
                               buffer.size() * sizeof(std::uint64_t));
     forgeSetting(forge, urids, which, data, size);

@@ -7,6 +7,7 @@
 #include "lv2/common/urids.h"
 
 #include <lv2/atom/atom.h>
+#include <lv2/atom/forge.h>
 #include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
@@ -34,10 +35,10 @@ public:
               std::vector<std::uint8_t>& value) const;
 
 private:
-    LV2_URID_Map& map;
     LV2UI_Write_Function write;
     LV2UI_Controller controller;
     const Urids& urids;
+    LV2_Atom_Forge forge; // its own URIDs mapped once, with the channel
 };
 
 } // namespace vex::lv2
