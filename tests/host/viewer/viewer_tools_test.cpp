@@ -149,10 +149,12 @@ TEST(ViewerTools, StripButtonsAreTheKeys) {
     ViewerTools tools(1, 48000.0);
     PaintSurface surface(640, 360);
     const PlotLayout layout = plotLayout(640, 360, true, false);
-    // Buttons of 46 x 16 pixels, 2 apart, from x = 24, their bottom 8 above the window's.
-    const PlotPane tilt = ViewerTools::stripButton(StripButton::kTilt, 360);
+    // Buttons 16 pixels high, 2 apart, from x = 24, their bottom 8 above the window's; at
+    // least 46 wide, and 7 pixels a character and 3 on each side for their longest text
+    // ("tilt 4.5": 62).
+    const PlotPane tilt = ViewerTools::stripButton(StripButton::kTilt, 640, 360);
     EXPECT_EQ(tilt.left, 24 + 2 * 48);
-    EXPECT_EQ(tilt.right, 24 + 2 * 48 + 46);
+    EXPECT_EQ(tilt.right, 24 + 2 * 48 + 62);
     EXPECT_EQ(tilt.top, 360 - 8 - 16);
     EXPECT_EQ(tilt.bottom, 352);
     tools.draw(surface, layout, false, 0.0);
@@ -163,7 +165,7 @@ TEST(ViewerTools, StripButtonsAreTheKeys) {
     EXPECT_EQ(tools.click(tilt.right - 1, tilt.bottom - 1), ToolChange::kTilt);
     EXPECT_EQ(tools.tilt(), Tilt::kFourAndHalf);
     EXPECT_EQ(tools.click(tilt.right, tilt.top), ToolChange::kNone) << "the gap";
-    const PlotPane smoothing = ViewerTools::stripButton(StripButton::kSmoothing, 360);
+    const PlotPane smoothing = ViewerTools::stripButton(StripButton::kSmoothing, 640, 360);
     EXPECT_EQ(tools.click(smoothing.left + 5, smoothing.top + 5), ToolChange::kSmoothing);
     EXPECT_EQ(tools.smoothing(), Smoothing::kFast);
 }
