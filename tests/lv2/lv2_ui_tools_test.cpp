@@ -44,7 +44,7 @@ struct Saved {
 // plug-in announces.
 struct Window {
     explicit Window(Instance& instance)
-        : plugin(instance), channel(instance.urids.feature, write, this), tools(channel) {}
+        : plugin(instance), channel(instance.urids.feature, write, this), tools(channel, pane) {}
     static void write(LV2UI_Controller controller, uint32_t, uint32_t, uint32_t,
                       const void* buffer) {
         static_cast<Window*>(controller)->plugin.sendAtom(*static_cast<const LV2_Atom*>(buffer));
@@ -66,8 +66,13 @@ struct Window {
         event.xbutton.button = Button1;
         tools.event(event);
     }
+    // Draws the tools over `surface` as the window's pane does.
+    void draw(host::PaintSurface& surface) {
+        pane.tools().draw(surface, host::plotLayout(640, 360, true, false), false, 0.0);
+    }
     Instance& plugin;
     lv2::SettingsChannel channel;
+    host::ViewerPane pane{0, 48000.0};
     lv2::UiTools tools;
 };
 
@@ -77,11 +82,12 @@ TEST(Lv2UiTools, StripClicksAreKeptInTheStateAndABadReferenceIsSaid) {
     Window window(plugin);
     host::PaintSurface surface(640, 360);
     window.send(EnterNotify, 300, 150); // the strip shows
-    window.tools.draw(surface, 640, 360, true);
-    // The strip's buttons: 46 x 16 pixels, 2 apart, from x = 24, bottom 8 pixels up.
-    window.send(ButtonPress, 24 + 2 * 48 + 10, 360 - 8 - 5); // tilt: 3 dB/oct
-    window.send(ButtonPress, 24 + 3 * 48 + 10, 360 - 8 - 5); // smoothing: fast
-    window.send(ButtonPress, 24 + 0 * 48 + 10, 360 - 8 - 5); // peak hold: on
+    window.draw(surface);
+    // The strip's buttons: 16 pixels high, 2 apart, from x = 24, bottom 8 pixels up; peak,
+    // read 46 wide, tilt 62 (for "tilt 4.5"), smoothing 46.
+    window.send(ButtonPress, 24 + 2 * 48 + 10, 360 - 8 - 5);      // tilt: 3 dB/oct
+    window.send(ButtonPress, 24 + 2 * 48 + 64 + 10, 360 - 8 - 5); // smoothing: fast
+    window.send(ButtonPress, 24 + 0 * 48 + 10, 360 - 8 - 5);      // peak hold: on
     plugin.run(64);
 
     const auto* state =
@@ -121,7 +127,7 @@ TEST(Lv2UiTools, StripClicksAreKeptInTheStateAndABadReferenceIsSaid) {
     EXPECT_EQ(reopened.tools.viewer().reference().view, 2);
     // On the window: the message's red box under the status line, at the plot's left.
     host::PaintSurface shown(640, 360);
-    reopened.tools.draw(shown, 640, 360, true);
+    reopened.draw(shown);
     const std::uint32_t pixel = shown.pixel(20 + 1 + 2, 20 + 1 + 18 + 2);
     EXPECT_GT((pixel >> 16) & 0xFF, 2 * ((pixel >> 8) & 0xFF)) << std::hex << pixel;
 }
