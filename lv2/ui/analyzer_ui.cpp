@@ -66,7 +66,7 @@ bool AnalyzerUi::open(const std::string& bundlePath, Window parent) {
 
 AnalyzerUi::~AnalyzerUi() {
     if (listening) {
-        tellDsp(uiClosed);
+        tellDsp(urids.uiClosed);
     }
     if (x != nullptr) {
         if (window != 0) {
@@ -77,13 +77,13 @@ AnalyzerUi::~AnalyzerUi() {
 }
 
 void AnalyzerUi::tellDsp(LV2_URID message) {
-    LV2_Atom_Object object{};
-    object.atom.type = atomObject;
-    object.atom.size = sizeof(LV2_Atom_Object_Body);
-    object.body.id = 0;
-    object.body.otype = message;
-    write(controller, kPortControl, sizeof object, eventTransfer, &object);
-    listening = message == uiOpen;
+    LV2_Atom_Object object;
+    lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(&object), sizeof object);
+    LV2_Atom_Forge_Frame frame;
+    lv2_atom_forge_object(&forge, &frame, 0, message);
+    lv2_atom_forge_pop(&forge, &frame);
+    write(controller, kPortControl, sizeof object, urids.eventTransfer, &object);
+    listening = message == urids.uiOpen;
 }
 
 void AnalyzerUi::applySize(std::int32_t newWidth, std::int32_t newHeight) {
@@ -223,7 +223,7 @@ int AnalyzerUi::show() {
         dirty = true;
     }
     if (!listening) {
-        tellDsp(uiOpen);
+        tellDsp(urids.uiOpen);
     }
     return 0;
 }
@@ -235,7 +235,7 @@ int AnalyzerUi::hide() {
         mapped = false;
     }
     if (listening) {
-        tellDsp(uiClosed);
+        tellDsp(urids.uiClosed);
     }
     return 0;
 }

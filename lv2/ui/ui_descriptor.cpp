@@ -26,7 +26,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
         static_cast<const LV2UI_Resize*>(lv2_features_data(features, LV2_UI__resize));
     try {
         auto ui = std::make_unique<AnalyzerUi>(write, controller, *map, hostResize);
-        ui->readOptions(features, *map);
+        ui->readOptions(features);
         if (!ui->open(bundlePath, parent)) {
             return nullptr;
         }

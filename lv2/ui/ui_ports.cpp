@@ -1,22 +1,22 @@
+// Why first: X11's headers define Bool, a name LV2's forge uses.
+#include "lv2/common/frame_event.h"
+
 #include "lv2/ui/ui_ports.h"
 
 #include "lv2/common/analyzer_lv2.h"
+#include "lv2/common/control_choice.h"
 
 #include <lv2/atom/atom.h>
 
-#include <algorithm>
 #include <vector>
 
 namespace vex::lv2 {
 
-UiPorts::UiPorts(LV2_URID_Map& map, LV2UI_Write_Function writeFunction,
+UiPorts::UiPorts(const Urids& uiUrids, LV2UI_Write_Function writeFunction,
                  LV2UI_Controller hostController, SettingsChannel& channel, UiTools& uiTools,
                  UiGroup& uiGroup)
     : write(writeFunction), controller(hostController), settings(channel), tools(uiTools),
-      group(uiGroup) {
-    frameType = map.map(map.handle, kFrameTypeUri);
-    eventTransfer = map.map(map.handle, LV2_ATOM__eventTransfer);
-}
+      group(uiGroup), urids(uiUrids) {}
 
 void UiPorts::sendMode() {
     const auto shown = static_cast<float>(view);
@@ -35,28 +35,24 @@ bool UiPorts::portEvent(host::ViewerPane& pane, std::uint32_t port, std::uint32_
     if (buffer == nullptr || !pane.opened()) {
         return false;
     }
-    if (port == kPortNotify && format == eventTransfer && size >= sizeof(LV2_Atom)) {
+    if (port == kPortNotify && format == urids.eventTransfer && size >= sizeof(LV2_Atom)) {
         const auto* atom = static_cast<const LV2_Atom*>(buffer);
         std::uint32_t which = 0;
         std::vector<std::uint8_t> value;
-        if (atom->type == frameType && atom->size <= size - sizeof(LV2_Atom)) {
-            // The frame's session sample. Why counted here: the frame event carries no
-            // time yet; this is where the sent time takes its place.
-            const std::int64_t sample = tools.untimedFrameSample();
+        FrameEvent frame;
+        if (frameFromAtom(urids, *atom, size, frame)) {
+            const std::int64_t sample = tools.frameSample(frame.time, frame.sampleRate);
             if (group.showing()) {
-                // This instance's frames come with the group's, in its slot; they keep
-                // the clock.
+                // This instance's frames come with the group's, in its slot; their times
+                // keep the clock.
                 pane.advanceTo(sample);
                 return false;
             }
-            pane.take(0, reinterpret_cast<const std::uint8_t*>(atom + 1),
-                      static_cast<std::int32_t>(atom->size), sample);
+            pane.take(0, frame.bytes, static_cast<std::int32_t>(frame.size), sample);
         } else if (settings.take(*atom, size, which, value)) {
             tools.setting(which, value);
             return true;
         }
-    } else if (port == kPortRate && format == 0 && size == sizeof(float)) {
-        tools.rateControl(*static_cast<const float*>(buffer));
     } else if ((port == kPortGroup || port == kPortSlot) && format == 0 && size == sizeof(float)) {
         const float value = *static_cast<const float*>(buffer);
         port == kPortGroup ? group.setGroup(value) : group.setSlot(value);
@@ -64,8 +60,7 @@ bool UiPorts::portEvent(host::ViewerPane& pane, std::uint32_t port, std::uint32_
     } else if (port == kPortMode && format == 0 && size == sizeof(float)) {
         const float value = *static_cast<const float*>(buffer);
         // Why the clamp here: the display's mode pin takes whole numbers; NaN shows 0.
-        const std::int32_t wanted =
-            value >= 0.0f ? static_cast<std::int32_t>(std::min(value, 1000.0f) + 0.5f) : 0;
+        const std::int32_t wanted = controlChoice(value, 0, 1000);
         const bool changed = wanted != view || pane.session().modeShown() < 0;
         if (changed) {
             showMode(pane, wanted, false);

@@ -3,23 +3,21 @@
 #include <X11/Xutil.h>
 #include <lv2/core/lv2_util.h>
 #include <lv2/options/options.h>
-#include <lv2/parameters/parameters.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace vex::lv2 {
 
-void UiTools::readOptions(const LV2_Feature* const* features, LV2_URID_Map& map) {
+void UiTools::readOptions(const LV2_Feature* const* features, const Urids& urids) {
     const auto* options =
         static_cast<const LV2_Options_Option*>(lv2_features_data(features, LV2_OPTIONS__options));
     if (options == nullptr) {
         return;
     }
-    const LV2_URID sampleRate = map.map(map.handle, LV2_PARAMETERS__sampleRate);
-    const LV2_URID atomFloat = map.map(map.handle, LV2_ATOM__Float);
     for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o) {
-        if (o->key == sampleRate && o->type == atomFloat && o->size == sizeof(float) &&
+        if (o->key == urids.sampleRate && o->type == urids.atomFloat && o->size == sizeof(float) &&
             o->value != nullptr) {
             float rate = 0.0f;
             std::memcpy(&rate, o->value, sizeof rate);
@@ -31,15 +29,14 @@ void UiTools::readOptions(const LV2_Feature* const* features, LV2_URID_Map& map)
     }
 }
 
-void UiTools::rateControl(float value) {
-    // The control's choices 0..7 are 5, 10, ..., 40 frames a second; NaN reads 0.
-    const float choice = value >= 0.0f ? (value <= 7.0f ? value : 7.0f) : 0.0f;
-    framePeriod = 1.0 / (5.0 * (static_cast<int>(choice + 0.5f) + 1));
-}
-
-std::int64_t UiTools::untimedFrameSample() {
-    untimedClock += framePeriod;
-    return std::llround(untimedClock * pane.sampleRate());
+std::int64_t UiTools::frameSample(std::int64_t sampleTime, double sampleRate) {
+    if (sampleTime > lastTime && lastTime >= 0 && sampleRate > 0.0 && std::isfinite(sampleRate)) {
+        clock += static_cast<double>(sampleTime - lastTime) / sampleRate;
+    }
+    lastTime = sampleTime;
+    // Why the bound: the times come from the host's events; no clock overflows a sample
+    // count (4e18 samples are 2.6 million years at 48 kHz).
+    return std::llround(std::min(clock * pane.sampleRate(), 4e18));
 }
 
 void UiTools::sendInt(std::uint32_t which, std::int32_t value) {

@@ -1,11 +1,12 @@
 // The viewer's tools in the plug-in's window (the pane's, host/kit/view/viewer_pane.h): the
 // X11 events they take (keys, clicks on the strip, the pointer), the host's sample rate,
-// and the settings the plug-in keeps in its state (peak hold, readout, tilt, smoothing,
-// the reference), sent to the DSP on every change and taken back when it announces them.
-// UI thread only.
+// the frames' clock (their times, as the DSP states them), and the settings the plug-in keeps in
+// its state (peak hold, readout, tilt, smoothing, the reference), sent to the DSP on every change
+// and taken back when it announces them. UI thread only.
 #pragma once
 
 #include "host/kit/view/viewer_pane.h"
+#include "lv2/common/urids.h"
 #include "lv2/ui/settings_channel.h"
 
 #include <X11/Xlib.h>
@@ -25,12 +26,11 @@ public:
     }
 
     // The sample rate from the host's options (param:sampleRate), when it gives one.
-    void readOptions(const LV2_Feature* const* features, LV2_URID_Map& map);
-    // The update-rate control's value (0..7: 5 to 40 frames a second).
-    void rateControl(float value);
-    // The session sample of a frame that came without its time: one update-rate period
-    // after the last. Why: a seam for the frames of a DSP that does not send their time.
-    std::int64_t untimedFrameSample();
+    void readOptions(const LV2_Feature* const* features, const Urids& urids);
+    // The pane's clock, in samples of its rate, at a frame the DSP sent at `sampleTime`
+    // samples of `sampleRate` since its activation. Why a clock of its own: it runs on
+    // across an activation, which starts the times at 0 again (that frame moves it by 0).
+    std::int64_t frameSample(std::int64_t sampleTime, double sampleRate);
 
     // A setting the DSP announced. A reference that is not one says so on the window and
     // changes nothing.
@@ -48,8 +48,8 @@ private:
 
     SettingsChannel& settings;
     host::ViewerPane& pane;
-    double framePeriod = 1.0 / 25.0; // seconds of audio between frames
-    double untimedClock = 0.0;       // seconds of the frames counted without their time
+    double clock = 0.0;         // seconds of audio since the first frame
+    std::int64_t lastTime = -1; // the last frame's time in samples, -1: none
 };
 
 } // namespace vex::lv2

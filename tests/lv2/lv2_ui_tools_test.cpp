@@ -44,7 +44,8 @@ struct Saved {
 // plug-in announces.
 struct Window {
     explicit Window(Instance& instance)
-        : plugin(instance), channel(instance.urids.feature, write, this), tools(channel, pane) {}
+        : plugin(instance), urids(instance.urids.feature),
+          channel(instance.urids.feature, urids, write, this), tools(channel, pane) {}
     static void write(LV2UI_Controller controller, uint32_t, uint32_t, uint32_t,
                       const void* buffer) {
         static_cast<Window*>(controller)->plugin.sendAtom(*static_cast<const LV2_Atom*>(buffer));
@@ -71,6 +72,7 @@ struct Window {
         pane.tools().draw(surface, host::plotLayout(640, 360, true, false), false, 0.0);
     }
     Instance& plugin;
+    lv2::Urids urids;
     lv2::SettingsChannel channel;
     host::ViewerPane pane{0, 48000.0};
     lv2::UiTools tools;
