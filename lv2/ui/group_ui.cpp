@@ -43,7 +43,7 @@ void UiGroup::chooseView(std::int32_t view) {
 
 void UiGroup::startEditing() {
     typing = true;
-    typed = shown.read().member(slot).label;
+    typed = showing() ? shown.read().member(slot).label : std::string();
 }
 
 void UiGroup::type(const std::string& text) {

@@ -6,6 +6,7 @@
 // declarations use as names.
 #include <gtest/gtest.h>
 
+#include "lv2/ui/group_ui.h"
 #include "lv2/ui/ui_tools.h"
 #include "tests/lv2/lv2_instance.h"
 
@@ -132,6 +133,38 @@ TEST(Lv2UiTools, StripClicksAreKeptInTheStateAndABadReferenceIsSaid) {
     reopened.draw(shown);
     const std::uint32_t pixel = shown.pixel(20 + 1 + 2, 20 + 1 + 18 + 2);
     EXPECT_GT((pixel >> 16) & 0xFF, 2 * ((pixel >> 8) & 0xFF)) << std::hex << pixel;
+}
+
+// The frames' clock: their times in samples, stepping on across an activation (which starts
+// the times at 0 again) by nothing. 48000 samples at 48 kHz are a second; the pane counts
+// at the host's 44.1 kHz.
+TEST(Lv2UiTools, TheClockRunsOnTheFramesTimes) {
+    Instance plugin(48000.0, 65536);
+    ASSERT_TRUE(plugin.ready());
+    Window window(plugin);
+    window.pane.setSampleRate(44100.0);
+    EXPECT_EQ(window.tools.frameSample(96000, 48000.0), 0) << "the first frame starts it";
+    EXPECT_EQ(window.tools.frameSample(144000, 48000.0), 44100);
+    EXPECT_EQ(window.tools.frameSample(0, 48000.0), 44100) << "activated again";
+    EXPECT_EQ(window.tools.frameSample(24000, 48000.0), 66150);
+}
+
+// A label typed in the window: whole characters of at most 63 bytes, and Backspace takes
+// the last character whatever its length.
+TEST(Lv2UiGroup, ALabelIsCutAtWholeCharacters) {
+    lv2::UiGroup group;
+    group.startEditing();
+    group.type(std::string(61, 'a') + "\xC3\xA9"); // 61 + 2 bytes: all of it
+    EXPECT_EQ(group.typedLabel().size(), 63u);
+    group.type("b");
+    EXPECT_EQ(group.typedLabel().size(), 63u) << "a 64th byte";
+    group.erase();
+    EXPECT_EQ(group.typedLabel(), std::string(61, 'a')) << "both bytes of the e acute";
+    group.type("\xF0\x9F\x98\x80"); // 4 bytes: 65 in all
+    EXPECT_EQ(group.typedLabel(), std::string(61, 'a'));
+    group.type("\xC3"); // the start of a character alone
+    EXPECT_EQ(group.typedLabel(), std::string(61, 'a'));
+    EXPECT_EQ(group.finish(), std::string(61, 'a'));
 }
 
 } // namespace

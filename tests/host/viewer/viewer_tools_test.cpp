@@ -1,6 +1,8 @@
 // The tools' arithmetic against values worked out by hand: tilt per octave around 1 kHz,
 // exponential smoothing over seconds of audio, freeze, and the reference taken from the
 // highlighted voice before the tilt.
+#include "host/kit/view/group_caption.h"
+#include "host/kit/view/viewer_pane.h"
 #include "host/kit/view/viewer_tools.h"
 
 #include <gtest/gtest.h>
@@ -168,6 +170,34 @@ TEST(ViewerTools, StripButtonsAreTheKeys) {
     const PlotPane smoothing = ViewerTools::stripButton(StripButton::kSmoothing, 640, 360);
     EXPECT_EQ(tools.click(smoothing.left + 5, smoothing.top + 5), ToolChange::kSmoothing);
     EXPECT_EQ(tools.smoothing(), Smoothing::kFast);
+}
+
+// A character of 4 bytes in a caption is one character, drawn as itself: its box is as
+// wide as that of "x?" (7 pixels a character and 10 more, from x = 28), and its glyph is
+// not a question mark.
+TEST(ViewerCaption, AFourByteCharacterIsOneCharacter) {
+    PaintSurface wide(200, 100);
+    PaintSurface question(200, 100);
+    group::drawCaption(wide, {"x\xF0\x9F\x98\x80"});
+    group::drawCaption(question, {"x?"});
+    const std::int32_t row = 100 - 28 - 19; // the top row of the one line's box (19 high)
+    EXPECT_NE(wide.pixel(28 + 2 * 7 + 9, row), 0u);
+    EXPECT_EQ(wide.pixel(28 + 2 * 7 + 10, row), 0u) << "past the box";
+    EXPECT_NE(wide.pixels(), question.pixels());
+}
+
+// The scale a later paint is to take: 1..4, anything not finite 1.
+TEST(ViewerPane, ScaleIsKeptWithinOneToFour) {
+    ViewerPane pane(2, 48000.0);
+    EXPECT_EQ(pane.scale(), 1.0);
+    pane.setScale(2.5);
+    EXPECT_EQ(pane.scale(), 2.5);
+    pane.setScale(9.0);
+    EXPECT_EQ(pane.scale(), 4.0);
+    pane.setScale(0.5);
+    EXPECT_EQ(pane.scale(), 1.0);
+    pane.setScale(std::nan(""));
+    EXPECT_EQ(pane.scale(), 1.0);
 }
 
 } // namespace
