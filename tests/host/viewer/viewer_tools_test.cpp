@@ -170,6 +170,15 @@ TEST(ViewerTools, StripButtonsAreTheKeys) {
     const PlotPane smoothing = ViewerTools::stripButton(StripButton::kSmoothing, 640, 360);
     EXPECT_EQ(tools.click(smoothing.left + 5, smoothing.top + 5), ToolChange::kSmoothing);
     EXPECT_EQ(tools.smoothing(), Smoothing::kFast);
+    // 200 pixels wide (buttons up to x = 195): peak, read, tilt; smoothing, freeze (48 for
+    // its 6 characters), ref; clear, ? on three rows, the last at the bottom.
+    const PlotPane first = ViewerTools::stripButton(StripButton::kPeakHold, 200, 360);
+    EXPECT_EQ(first.left, 24);
+    EXPECT_EQ(first.bottom, 352 - 2 * 18);
+    const PlotPane help = ViewerTools::stripButton(StripButton::kHelp, 200, 360);
+    EXPECT_EQ(help.left, 24 + 48);
+    EXPECT_EQ(help.right, 24 + 48 + 46);
+    EXPECT_EQ(help.bottom, 352);
 }
 
 // A character of 4 bytes in a caption is one character, drawn as itself: its box is as
