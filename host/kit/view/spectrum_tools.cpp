@@ -10,6 +10,18 @@ bool spectrumView(std::int32_t mode) {
     return isSpectrum(viewOf(mode));
 }
 
+// The setting of `names` (in the enum's order) called `name`, into `setting`.
+template <typename Setting, std::size_t N>
+bool named(const std::string& name, const std::array<const char*, N>& names, Setting& setting) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (name == names[i]) {
+            setting = static_cast<Setting>(i);
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 double tiltSlope(Tilt tilt) {
@@ -31,23 +43,11 @@ const char* smoothingName(Smoothing smoothing) {
 }
 
 bool tiltNamed(const std::string& name, Tilt& tilt) {
-    for (std::size_t i = 0; i < kTiltNames.size(); ++i) {
-        if (name == kTiltNames[i]) {
-            tilt = static_cast<Tilt>(i);
-            return true;
-        }
-    }
-    return false;
+    return named(name, kTiltNames, tilt);
 }
 
 bool smoothingNamed(const std::string& name, Smoothing& smoothing) {
-    for (std::size_t i = 0; i < kSmoothingNames.size(); ++i) {
-        if (name == kSmoothingNames[i]) {
-            smoothing = static_cast<Smoothing>(i);
-            return true;
-        }
-    }
-    return false;
+    return named(name, kSmoothingNames, smoothing);
 }
 
 Tilt nextTilt(Tilt tilt) {
