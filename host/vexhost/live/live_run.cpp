@@ -271,6 +271,8 @@ void LiveRun::takeFrames() {
         while (queue.front() != nullptr) {
             queue.pop();
         }
+        // The members' frames are taken at the audio's position: the tools' clock.
+        view->advanceTo(feed->position());
         showGroup();
         group->nearest(*view, pointerIn ? pointerX : -1, pointerIn ? pointerY : -1);
         return;
