@@ -1,11 +1,11 @@
 // Drives the LV2 UI's port events as any host could hand them, without a window: the UI's
 // own port handling (lv2/ui/ui_ports.h) with its tools, settings channel and group, over a
-// display session made from the module built beside it and painted between events. Events
-// of any port, size and format: frames of any declared and real size, patch:Set objects
-// with any properties (keys, value types and sizes, padding or none, sizes that overrun
-// the object), atoms of any type and bytes, and control values of any float (NaN,
-// infinities, out of range) on the mode, rate, group and slot ports; the window's size,
-// its view clicks and the group's reads between them.
+// viewer pane whose display is made from the module built beside it and painted between events.
+// Events of any port, size and format: frames of any declared and real size, patch:Set objects with
+// any properties (keys, value types and sizes, padding or none, sizes that overrun the object),
+// atoms of any type and bytes, and control values of any float (NaN, infinities, out of range) on
+// the mode, rate, group and slot ports; the window's size, its view clicks and the group's reads
+// between them.
 //
 // Checked: no report from the sanitizers (every event's bytes are a block of exactly the
 // size given); the view shown stays a whole number within the mode control's range; every
@@ -13,9 +13,7 @@
 // on the control port.
 #include "fuzz/private_groups.h"
 #include "host/kit/module_library.h"
-#include "host/kit/view/display_session.h"
-#include "host/kit/view/group_caption.h"
-#include "host/kit/view/paint_surface.h"
+#include "host/kit/view/viewer_pane.h"
 #include "lv2/common/analyzer_lv2.h"
 #include "lv2/ui/ui_ports.h"
 #include "tests/support/urid_map.h"
@@ -38,8 +36,8 @@
 namespace {
 
 using namespace vex::lv2;
-using vex::host::DisplaySession;
 using vex::host::PaintSurface;
+using vex::host::ViewerPane;
 
 const PrivateGroups privateGroups("fuzzui");
 
@@ -224,18 +222,8 @@ std::vector<std::uint8_t> aFrame(FuzzedDataProvider& data) {
     return event;
 }
 
-struct Picture {
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-    std::unique_ptr<PaintSurface> surface;
-};
-
-void resize(DisplaySession& session, Picture& window, std::int32_t width, std::int32_t height) {
-    const vex::MeasureSize smallest = session.measure(0, 0);
-    window.width = std::clamp(width, std::max<std::int32_t>(1, smallest.width), kMostWidth);
-    window.height = std::clamp(height, std::max<std::int32_t>(1, smallest.height), kMostHeight);
-    session.resize(window.width, window.height);
-    window.surface = std::make_unique<PaintSurface>(window.width, window.height);
+void resize(ViewerPane& pane, std::int32_t width, std::int32_t height) {
+    pane.resize(std::min(width, kMostWidth), std::min(height, kMostHeight));
 }
 
 } // namespace
@@ -244,13 +232,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     FuzzedDataProvider data(input, size);
     vex::FactoryInterface& modules = factory();
     SettingsChannel settings(uridMap().feature, uiUrids(), written, nullptr);
-    UiTools tools(settings);
+    ViewerPane pane(0, 48000.0);
+    UiTools tools(settings, pane);
     UiGroup group;
     UiPorts ports(uiUrids(), written, nullptr, settings, tools, group);
     current = &ports;
-    DisplaySession session(modules, ports.mode(), vex::host::defaultLook(), 1, 48000.0);
-    Picture window;
-    resize(session, window, 160, 90);
+    vex::host::DisplayLook look = vex::host::defaultLook();
+    look.width = 160;
+    look.height = 90;
+    pane.open(modules, look, 1);
 
     for (std::int32_t action = 0; action < kMostActions && data.remaining_bytes() > 0; ++action) {
         std::vector<std::uint8_t> event;
@@ -276,27 +266,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
             put(event, &value, sizeof value);
             break;
         }
-        case 4:
-            session.paint(*window.surface, 0);
-            tools.draw(*window.surface, window.width, window.height, data.ConsumeBool());
-            vex::host::group::drawCaption(*window.surface,
-                                          group.caption(ports.mode(), window.width, window.height));
+        case 4: {
+            pane.setCaption(group.caption(pane));
+            const PaintSurface& surface = pane.paint();
             // The picture is whole: its last pixel is in the surface's memory (read in
             // place; a copy of every pixel took a sixteenth of each execution).
-            check(window.surface->width() == window.width &&
-                  window.surface->height() == window.height);
-            (void)*static_cast<const volatile std::uint32_t*>(
-                window.surface->row(window.height - 1) + (window.width - 1));
+            check(surface.width() == pane.width() && surface.height() == pane.height());
+            (void)*static_cast<const volatile std::uint32_t*>(surface.row(pane.height() - 1) +
+                                                              (pane.width() - 1));
             continue;
+        }
         case 5:
-            resize(session, window, data.ConsumeIntegralInRange(0, kMostWidth + 10),
+            resize(pane, data.ConsumeIntegralInRange(0, kMostWidth + 10),
                    data.ConsumeIntegralInRange(0, kMostHeight + 10));
             continue;
         case 6:
-            ports.followGroup(session);
+            ports.followGroup(pane);
             continue;
         default: // a click on the window: the next view
-            ports.showMode(session, (ports.mode() + 1) % 3, true);
+            ports.showMode(pane, vex::host::modeOf(vex::host::nextView(pane.view())), true);
             group.chooseView(ports.mode());
             continue;
         }
@@ -311,7 +299,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         if (given > 0) {
             std::memcpy(block.get(), event.data(), given);
         }
-        ports.portEvent(session, port, given, format,
+        ports.portEvent(pane, port, given, format,
                         data.ConsumeIntegralInRange(0, 15) == 0 ? nullptr : block.get());
         check(ports.mode() >= 0 && ports.mode() <= kMostMode);
     }

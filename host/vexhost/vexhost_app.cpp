@@ -6,6 +6,7 @@
 #include "host/vexhost/inputs/signal_source.h"
 #include "host/vexhost/reference_command.h"
 #ifdef VEX_HAVE_LIVE
+#include "host/kit/view/spectrum_tools.h"
 #include "host/vexhost/live/live_command.h"
 #endif
 
@@ -188,12 +189,13 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
                           "start with peak hold on (default) or off");
     liveCommand
         ->add_option("--tilt", liveOptions.tilt, "spectral tilt in dB per octave around 1 kHz")
-        ->check(CLI::IsMember({"0", "3", "4.5"}))
+        ->check(CLI::IsMember(std::vector<std::string>(kTiltNames.begin(), kTiltNames.end())))
         ->capture_default_str();
     liveCommand
         ->add_option("--smooth", liveOptions.smooth,
                      "smoothing of the spectra over time: fast (0.125 s) or slow (1 s)")
-        ->check(CLI::IsMember({"off", "fast", "slow"}))
+        ->check(
+            CLI::IsMember(std::vector<std::string>(kSmoothingNames.begin(), kSmoothingNames.end())))
         ->capture_default_str();
     liveCommand->add_option("--reference", liveOptions.reference,
                             "a reference file (see the reference command) drawn from the start");

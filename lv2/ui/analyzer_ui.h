@@ -1,14 +1,14 @@
-// The UI half of the LV2 plug-in: an X11 window showing the module's display object,
-// created through the module's factory, fed the frames the DSP sends on its notify port,
-// and painted through the drawing stand-in.
+// The UI half of the LV2 plug-in: an X11 window around the kit's viewer pane (the module's
+// display object, created through the module's factory, with the viewer's tools and a
+// group's caption), fed the frames the DSP sends on its notify port. This file keeps the
+// window system, the event loop and the plug-in's own ports and settings.
 #pragma once
 
 // Why first: X11's headers define Bool, a name LV2's forge uses.
 #include <lv2/atom/forge.h>
 
 #include "host/kit/module_library.h"
-#include "host/kit/view/display_session.h"
-#include "host/kit/view/paint_surface.h"
+#include "host/kit/view/viewer_pane.h"
 #include "lv2/common/analyzer_lv2.h"
 #include "lv2/common/urids.h"
 #include "lv2/ui/group_ui.h"
@@ -38,7 +38,7 @@ public:
     AnalyzerUi(LV2UI_Write_Function writeFunction, LV2UI_Controller hostController,
                LV2_URID_Map& map, const LV2UI_Resize* hostResize)
         : write(writeFunction), controller(hostController), resizeHost(hostResize), urids(map),
-          settings(map, urids, writeFunction, hostController),
+          settings(map, urids, writeFunction, hostController), tools(settings, pane),
           ports(urids, writeFunction, hostController, settings, tools, group) {
         lv2_atom_forge_init(&forge, &map);
     }
@@ -64,6 +64,8 @@ private:
     void applySize(std::int32_t width, std::int32_t height);
     void tellDsp(LV2_URID message);
     void paint();
+    // One event of the window: the group's and tools' first, then the window's own.
+    void handle(XEvent& event);
     void keyPressed(XKeyEvent& event);
 
     LV2UI_Write_Function write;
@@ -72,13 +74,12 @@ private:
     Urids urids;
     LV2_Atom_Forge forge;
     SettingsChannel settings;
-    UiTools tools{settings};
+    host::ViewerPane pane{0, 48000.0};
+    UiTools tools;
     UiGroup group;
     UiPorts ports;
 
     host::ModuleLibrary library;
-    std::unique_ptr<host::DisplaySession> session;
-    std::unique_ptr<host::PaintSurface> surface;
 
     Display* x = nullptr;
     Window window = 0;
@@ -88,10 +89,6 @@ private:
     bool listening = false;
     bool dirty = true;
     bool closed = false;
-    std::int32_t width = kDefaultWidth;
-    std::int32_t height = kDefaultHeight;
-    std::int32_t minimumWidth = 1;
-    std::int32_t minimumHeight = 1;
 };
 
 } // namespace vex::lv2

@@ -23,19 +23,16 @@ void UiPorts::sendMode() {
     write(controller, kPortMode, sizeof shown, 0, &shown);
 }
 
-void UiPorts::showMode(host::DisplaySession& session, std::int32_t wanted, bool tellHost) {
-    session.setMode(wanted);
-    const std::int32_t shown = session.modeShown();
-    view = shown >= 0 ? shown : wanted;
-    tools.setView(view);
+void UiPorts::showMode(host::ViewerPane& pane, std::int32_t wanted, bool tellHost) {
+    view = pane.setMode(wanted);
     if (tellHost) {
         sendMode();
     }
 }
 
-bool UiPorts::portEvent(host::DisplaySession& session, std::uint32_t port, std::uint32_t size,
+bool UiPorts::portEvent(host::ViewerPane& pane, std::uint32_t port, std::uint32_t size,
                         std::uint32_t format, const void* buffer) {
-    if (buffer == nullptr) {
+    if (buffer == nullptr || !pane.opened()) {
         return false;
     }
     if (port == kPortNotify && format == urids.eventTransfer && size >= sizeof(LV2_Atom)) {
@@ -44,21 +41,18 @@ bool UiPorts::portEvent(host::DisplaySession& session, std::uint32_t port, std::
         std::vector<std::uint8_t> value;
         FrameEvent frame;
         if (frameFromAtom(urids, *atom, size, frame)) {
+            const std::int64_t sample = tools.frameSample(frame.time, frame.sampleRate);
             if (group.showing()) {
-                return false; // this instance's frames come with the group's, in its slot
+                // This instance's frames come with the group's, in its slot; their times
+                // keep the clock.
+                pane.advanceTo(sample);
+                return false;
             }
-            const auto frameSize = static_cast<std::int32_t>(frame.size);
-            const std::uint8_t* bytes =
-                tools.frame(0, frame.bytes, frameSize, frame.time, frame.sampleRate);
-            if (bytes != nullptr) {
-                session.deliverFrame(0, bytes, frameSize, 0);
-            }
+            pane.take(0, frame.bytes, static_cast<std::int32_t>(frame.size), sample);
         } else if (settings.take(*atom, size, which, value)) {
             tools.setting(which, value);
             return true;
         }
-    } else if (port == kPortRate && format == 0 && size == sizeof(float)) {
-        tools.rateControl(*static_cast<const float*>(buffer));
     } else if ((port == kPortGroup || port == kPortSlot) && format == 0 && size == sizeof(float)) {
         const float value = *static_cast<const float*>(buffer);
         port == kPortGroup ? group.setGroup(value) : group.setSlot(value);
@@ -67,9 +61,9 @@ bool UiPorts::portEvent(host::DisplaySession& session, std::uint32_t port, std::
         const float value = *static_cast<const float*>(buffer);
         // Why the clamp here: the display's mode pin takes whole numbers; NaN shows 0.
         const std::int32_t wanted = controlChoice(value, 0, 1000);
-        const bool changed = wanted != view || session.modeShown() < 0;
+        const bool changed = wanted != view || pane.session().modeShown() < 0;
         if (changed) {
-            showMode(session, wanted, false);
+            showMode(pane, wanted, false);
         }
         // The control follows the mode the display shows, should the host's differ.
         if (static_cast<float>(view) != value) {
@@ -82,15 +76,11 @@ bool UiPorts::portEvent(host::DisplaySession& session, std::uint32_t port, std::
 
 // The group's members into the display, and the group's view into this UI and the
 // instance's mode control (so the control says what the instance sends).
-bool UiPorts::followGroup(host::DisplaySession& session) {
-    const std::int32_t groupView = group.update(
-        session, view, [this](std::int32_t voice, const std::uint8_t* bytes, std::int32_t size) {
-            return tools.frame(voice, bytes, size);
-        });
-    tools.setHighlighted(group.showing() ? group.highlighted() : 0);
+bool UiPorts::followGroup(host::ViewerPane& pane) {
+    const std::int32_t groupView = group.update(pane);
     bool changed = group.changed();
     if (groupView >= 0 && groupView != view) {
-        showMode(session, groupView, true);
+        showMode(pane, groupView, true);
         changed = true;
     }
     return changed;

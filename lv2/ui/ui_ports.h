@@ -5,13 +5,14 @@
 // display. Needs no window: the UI's window drives it, and so can a test. UI thread only.
 #pragma once
 
-#include "host/kit/view/display_session.h"
+#include "host/kit/view/viewer_pane.h"
 #include "lv2/common/urids.h"
 #include "lv2/ui/group_ui.h"
 #include "lv2/ui/settings_channel.h"
 #include "lv2/ui/ui_tools.h"
 
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include <cstdint>
 
@@ -24,17 +25,17 @@ public:
     UiPorts(const Urids& urids, LV2UI_Write_Function write, LV2UI_Controller controller,
             SettingsChannel& settings, UiTools& tools, UiGroup& group);
 
-    // One port event (any port, size, format and bytes) for `session`. True when what the
+    // One port event (any port, size, format and bytes) for `pane`. True when what the
     // window shows changed.
-    bool portEvent(host::DisplaySession& session, std::uint32_t port, std::uint32_t size,
+    bool portEvent(host::ViewerPane& pane, std::uint32_t port, std::uint32_t size,
                    std::uint32_t format, const void* buffer);
-    // Reads the group into `session` and follows the group's view. True when what the
-    // window shows changed.
-    bool followGroup(host::DisplaySession& session);
+    // Reads the group into `pane` and follows the group's view. True when what the window
+    // shows changed.
+    bool followGroup(host::ViewerPane& pane);
 
     // Shows view `wanted` (the display may show another); the mode control follows when
     // `tellHost`.
-    void showMode(host::DisplaySession& session, std::int32_t wanted, bool tellHost);
+    void showMode(host::ViewerPane& pane, std::int32_t wanted, bool tellHost);
     // The view the display shows (0..2 for this module).
     std::int32_t mode() const { return view; }
 

@@ -1,11 +1,11 @@
 #include "lv2/ui/ui_tools.h"
 
-#include "lv2/common/control_choice.h"
-
 #include <X11/Xutil.h>
 #include <lv2/core/lv2_util.h>
 #include <lv2/options/options.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace vex::lv2 {
@@ -23,29 +23,20 @@ void UiTools::readOptions(const LV2_Feature* const* features, const Urids& urids
             std::memcpy(&rate, o->value, sizeof rate);
             // Why the bounds: a host's option is input; a rate outside them is not one.
             if (rate >= 1000.0f && rate <= 1e6f) {
-                tools.setSampleRate(rate);
+                pane.setSampleRate(rate);
             }
         }
     }
 }
 
-void UiTools::rateControl(float value) {
-    // The control's choices 0..7 are 5, 10, ..., 40 frames a second; NaN reads 0.
-    framePeriod = 1.0 / (5.0 * (controlChoice(value, 0, 7) + 1));
-}
-
-const std::uint8_t* UiTools::frame(std::int32_t voice, const std::uint8_t* bytes, std::int32_t size,
-                                   std::int64_t sampleTime, double sampleRate) {
-    if (!tools.frozen() && voice == highlighted) {
-        // Why the step and not the time itself: the clock runs on across an activation,
-        // which starts the times at 0 again.
-        const bool timed = sampleTime > lastTime && lastTime >= 0 && sampleRate > 0.0;
-        clock += timed ? static_cast<double>(sampleTime - lastTime) / sampleRate : framePeriod;
+std::int64_t UiTools::frameSample(std::int64_t sampleTime, double sampleRate) {
+    if (sampleTime > lastTime && lastTime >= 0 && sampleRate > 0.0 && std::isfinite(sampleRate)) {
+        clock += static_cast<double>(sampleTime - lastTime) / sampleRate;
     }
-    if (voice == highlighted) {
-        lastTime = sampleTime;
-    }
-    return tools.take(voice, bytes, size, clock);
+    lastTime = sampleTime;
+    // Why the bound: the times come from the host's events; no clock overflows a sample
+    // count (4e18 samples are 2.6 million years at 48 kHz).
+    return std::llround(std::min(clock * pane.sampleRate(), 4e18));
 }
 
 void UiTools::sendInt(std::uint32_t which, std::int32_t value) {
@@ -55,19 +46,19 @@ void UiTools::sendInt(std::uint32_t which, std::int32_t value) {
 void UiTools::changed(host::ToolChange change) {
     switch (change) {
     case host::ToolChange::kPeakHold:
-        sendInt(kSettingPeakHold, tools.peakHold() ? 1 : 0);
+        sendInt(kSettingPeakHold, tools().peakHold() ? 1 : 0);
         break;
     case host::ToolChange::kReadout:
-        sendInt(kSettingReadout, tools.readout() ? 1 : 0);
+        sendInt(kSettingReadout, tools().readout() ? 1 : 0);
         break;
     case host::ToolChange::kTilt:
-        sendInt(kSettingTilt, static_cast<std::int32_t>(tools.tilt()));
+        sendInt(kSettingTilt, static_cast<std::int32_t>(tools().tilt()));
         break;
     case host::ToolChange::kSmoothing:
-        sendInt(kSettingSmoothing, static_cast<std::int32_t>(tools.smoothing()));
+        sendInt(kSettingSmoothing, static_cast<std::int32_t>(tools().smoothing()));
         break;
     case host::ToolChange::kReference: {
-        const std::vector<std::uint8_t> bytes = host::encodeReference(tools.reference());
+        const std::vector<std::uint8_t> bytes = host::encodeReference(tools().reference());
         settings.send(kSettingReference, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
         break;
     }
@@ -84,32 +75,32 @@ void UiTools::setting(std::uint32_t which, const std::vector<std::uint8_t>& valu
     const bool choice = value.size() == sizeof number && number >= 0 && number <= 2;
     switch (which) {
     case kSettingPeakHold:
-        tools.setPeakHold(number != 0);
+        tools().setPeakHold(number != 0);
         break;
     case kSettingReadout:
-        tools.setReadout(number != 0);
+        tools().setReadout(number != 0);
         break;
     case kSettingTilt:
         if (choice) {
-            tools.setTilt(static_cast<host::Tilt>(number));
+            tools().setTilt(static_cast<host::Tilt>(number));
         }
         break;
     case kSettingSmoothing:
         if (choice) {
-            tools.setSmoothing(static_cast<host::Smoothing>(number));
+            tools().setSmoothing(static_cast<host::Smoothing>(number));
         }
         break;
     case kSettingReference: {
         if (value.empty()) {
-            tools.clearReference();
+            tools().clearReference();
             break;
         }
         host::ReferenceTrace trace;
         std::string error;
         if (host::decodeReference(value.data(), value.size(), trace, error)) {
-            tools.setReference(trace);
+            tools().setReference(trace);
         } else {
-            tools.setMessage("the reference in the plug-in's state is not used: " + error);
+            tools().setMessage("the reference in the plug-in's state is not used: " + error);
         }
         break;
     }
@@ -124,7 +115,7 @@ bool UiTools::event(XEvent& event) {
         char text[8] = {};
         KeySym symbol = 0;
         if (XLookupString(&event.xkey, text, sizeof text, &symbol, nullptr) == 1) {
-            const host::ToolChange change = tools.key(text[0]);
+            const host::ToolChange change = tools().key(text[0]);
             changed(change);
             return change != host::ToolChange::kNone;
         }
@@ -134,32 +125,28 @@ bool UiTools::event(XEvent& event) {
         if (event.xbutton.button != Button1) {
             return false;
         }
-        const host::ToolChange change = tools.click(event.xbutton.x, event.xbutton.y);
+        const host::ToolChange change = tools().click(event.xbutton.x, event.xbutton.y);
         changed(change);
         // Why: a click on the strip that changed nothing (r with no frame yet) is still
         // the strip's, not a request for the next view.
-        return change != host::ToolChange::kNone || tools.onStrip(event.xbutton.x, event.xbutton.y);
+        return change != host::ToolChange::kNone ||
+               tools().onStrip(event.xbutton.x, event.xbutton.y);
     }
     case MotionNotify:
-        tools.setStripShown(true);
-        tools.pointerAt(event.xmotion.x, event.xmotion.y);
+        tools().setStripShown(true);
+        tools().pointerAt(event.xmotion.x, event.xmotion.y);
         return true;
     case EnterNotify:
-        tools.setStripShown(true);
-        tools.pointerAt(event.xcrossing.x, event.xcrossing.y);
+        tools().setStripShown(true);
+        tools().pointerAt(event.xcrossing.x, event.xcrossing.y);
         return true;
     case LeaveNotify:
-        tools.setStripShown(false);
-        tools.pointerLeft();
+        tools().setStripShown(false);
+        tools().pointerLeft();
         return true;
     default:
         return false;
     }
-}
-
-void UiTools::draw(host::PaintSurface& surface, std::int32_t width, std::int32_t height,
-                   bool labels) {
-    tools.draw(surface, host::plotLayout(width, height, labels, false), false, clock);
 }
 
 } // namespace vex::lv2

@@ -6,6 +6,7 @@
 // declarations use as names.
 #include <gtest/gtest.h>
 
+#include "lv2/ui/group_ui.h"
 #include "lv2/ui/ui_tools.h"
 #include "tests/lv2/lv2_instance.h"
 
@@ -45,7 +46,7 @@ struct Saved {
 struct Window {
     explicit Window(Instance& instance)
         : plugin(instance), urids(instance.urids.feature),
-          channel(instance.urids.feature, urids, write, this), tools(channel) {}
+          channel(instance.urids.feature, urids, write, this), tools(channel, pane) {}
     static void write(LV2UI_Controller controller, uint32_t, uint32_t, uint32_t,
                       const void* buffer) {
         static_cast<Window*>(controller)->plugin.sendAtom(*static_cast<const LV2_Atom*>(buffer));
@@ -67,9 +68,14 @@ struct Window {
         event.xbutton.button = Button1;
         tools.event(event);
     }
+    // Draws the tools over `surface` as the window's pane does.
+    void draw(host::PaintSurface& surface) {
+        pane.tools().draw(surface, host::plotLayout(640, 360, true, false), false, 0.0);
+    }
     Instance& plugin;
     lv2::Urids urids;
     lv2::SettingsChannel channel;
+    host::ViewerPane pane{0, 48000.0};
     lv2::UiTools tools;
 };
 
@@ -79,11 +85,12 @@ TEST(Lv2UiTools, StripClicksAreKeptInTheStateAndABadReferenceIsSaid) {
     Window window(plugin);
     host::PaintSurface surface(640, 360);
     window.send(EnterNotify, 300, 150); // the strip shows
-    window.tools.draw(surface, 640, 360, true);
-    // The strip's buttons: 46 x 16 pixels, 2 apart, from x = 24, bottom 8 pixels up.
-    window.send(ButtonPress, 24 + 2 * 48 + 10, 360 - 8 - 5); // tilt: 3 dB/oct
-    window.send(ButtonPress, 24 + 3 * 48 + 10, 360 - 8 - 5); // smoothing: fast
-    window.send(ButtonPress, 24 + 0 * 48 + 10, 360 - 8 - 5); // peak hold: on
+    window.draw(surface);
+    // The strip's buttons: 16 pixels high, 2 apart, from x = 24, bottom 8 pixels up; peak,
+    // read 46 wide, tilt 62 (for "tilt 4.5"), smoothing 46.
+    window.send(ButtonPress, 24 + 2 * 48 + 10, 360 - 8 - 5);      // tilt: 3 dB/oct
+    window.send(ButtonPress, 24 + 2 * 48 + 64 + 10, 360 - 8 - 5); // smoothing: fast
+    window.send(ButtonPress, 24 + 0 * 48 + 10, 360 - 8 - 5);      // peak hold: on
     plugin.run(64);
 
     const auto* state =
@@ -123,9 +130,41 @@ TEST(Lv2UiTools, StripClicksAreKeptInTheStateAndABadReferenceIsSaid) {
     EXPECT_EQ(reopened.tools.viewer().reference().view, 2);
     // On the window: the message's red box under the status line, at the plot's left.
     host::PaintSurface shown(640, 360);
-    reopened.tools.draw(shown, 640, 360, true);
+    reopened.draw(shown);
     const std::uint32_t pixel = shown.pixel(20 + 1 + 2, 20 + 1 + 18 + 2);
     EXPECT_GT((pixel >> 16) & 0xFF, 2 * ((pixel >> 8) & 0xFF)) << std::hex << pixel;
+}
+
+// The frames' clock: their times in samples, stepping on across an activation (which starts
+// the times at 0 again) by nothing. 48000 samples at 48 kHz are a second; the pane counts
+// at the host's 44.1 kHz.
+TEST(Lv2UiTools, TheClockRunsOnTheFramesTimes) {
+    Instance plugin(48000.0, 65536);
+    ASSERT_TRUE(plugin.ready());
+    Window window(plugin);
+    window.pane.setSampleRate(44100.0);
+    EXPECT_EQ(window.tools.frameSample(96000, 48000.0), 0) << "the first frame starts it";
+    EXPECT_EQ(window.tools.frameSample(144000, 48000.0), 44100);
+    EXPECT_EQ(window.tools.frameSample(0, 48000.0), 44100) << "activated again";
+    EXPECT_EQ(window.tools.frameSample(24000, 48000.0), 66150);
+}
+
+// A label typed in the window: whole characters of at most 63 bytes, and Backspace takes
+// the last character whatever its length.
+TEST(Lv2UiGroup, ALabelIsCutAtWholeCharacters) {
+    lv2::UiGroup group;
+    group.startEditing();
+    group.type(std::string(61, 'a') + "\xC3\xA9"); // 61 + 2 bytes: all of it
+    EXPECT_EQ(group.typedLabel().size(), 63u);
+    group.type("b");
+    EXPECT_EQ(group.typedLabel().size(), 63u) << "a 64th byte";
+    group.erase();
+    EXPECT_EQ(group.typedLabel(), std::string(61, 'a')) << "both bytes of the e acute";
+    group.type("\xF0\x9F\x98\x80"); // 4 bytes: 65 in all
+    EXPECT_EQ(group.typedLabel(), std::string(61, 'a'));
+    group.type("\xC3"); // the start of a character alone
+    EXPECT_EQ(group.typedLabel(), std::string(61, 'a'));
+    EXPECT_EQ(group.finish(), std::string(61, 'a'));
 }
 
 } // namespace

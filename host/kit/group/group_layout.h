@@ -9,6 +9,7 @@
 #pragma once
 
 #include "analyzer/audio/analyzer_messages.h"
+#include "host/kit/frame_view.h"
 
 #include <atomic>
 #include <cstddef>
@@ -21,8 +22,8 @@ static_assert(std::atomic<std::uint64_t>::is_always_lock_free,
 
 inline constexpr std::uint32_t kMagic = 0x47584556u; // "VEXG" in little-endian bytes
 inline constexpr std::uint32_t kVersion = 1;
-inline constexpr std::int32_t kSlots = 128; // the display's voices
-inline constexpr std::int32_t kGroups = 16; // groups 1..16; 0 is "alone"
+inline constexpr std::int32_t kSlots = kVoices; // the display's voices
+inline constexpr std::int32_t kGroups = 16;     // groups 1..16; 0 is "alone"
 inline constexpr std::uint32_t kLabelBytes = 64;
 // The largest frame the audio object sends.
 inline constexpr std::uint32_t kFrameCapacity = static_cast<std::uint32_t>(kLongestPayloadSize);

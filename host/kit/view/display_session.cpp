@@ -1,5 +1,6 @@
 #include "host/kit/view/display_session.h"
 
+#include "host/kit/frame_view.h"
 #include "host/kit/host_error.h"
 #include "host/kit/module_objects.h"
 
@@ -10,8 +11,6 @@
 namespace vex::host {
 
 namespace {
-
-constexpr std::int32_t kVoiceSlots = 128;
 
 bool parseIntegerList(const std::string& inside, std::size_t count) {
     std::size_t fields = 1;
@@ -92,7 +91,7 @@ std::string colourPinText(const std::string& text, const std::string& option) {
 
 DisplaySession::DisplaySession(FactoryInterface& factory, std::int32_t mode,
                                const DisplayLook& displayLook, std::int32_t voices, double rate)
-    : look(displayLook), sampleRate(rate), frameSample(kVoiceSlots, -1), frameSize(kVoiceSlots, 0) {
+    : look(displayLook), sampleRate(rate), frameSample(kVoices, -1), frameSize(kVoices, 0) {
     host.onPinWrite = [this](std::int32_t pinId, const void* data, std::int32_t size) {
         const auto* bytes = static_cast<const std::uint8_t*>(data);
         if (pinId == kDisplayModeOutPin && size == 4) {
@@ -138,7 +137,7 @@ DisplaySession::DisplaySession(FactoryInterface& factory, std::int32_t mode,
             deliverText(pin, *text);
         }
     }
-    for (std::int32_t voice = 0; voice < voices && voice < kVoiceSlots; ++voice) {
+    for (std::int32_t voice = 0; voice < voices && voice < kVoices; ++voice) {
         const float gate =
             static_cast<std::size_t>(voice) < look.gates.size() ? look.gates[voice] : 1.0f;
         deliver(kDisplayGatePin, voice, &gate, 4);
@@ -178,7 +177,7 @@ void DisplaySession::deliverText(std::int32_t pinId, const std::string& text) {
 
 void DisplaySession::deliverFrame(std::int32_t voice, const std::uint8_t* bytes, std::int32_t size,
                                   std::int64_t sample) {
-    if (voice < 0 || voice >= kVoiceSlots) {
+    if (voice < 0 || voice >= kVoices) {
         return;
     }
     deliver(kDisplayFramesPin, voice, bytes, size);
@@ -196,7 +195,7 @@ void DisplaySession::refreshActivity(std::int64_t now) {
     if (!look.follow) {
         return;
     }
-    for (std::int32_t voice = 0; voice < kVoiceSlots; ++voice) {
+    for (std::int32_t voice = 0; voice < kVoices; ++voice) {
         const auto v = static_cast<std::size_t>(voice);
         const float gate = v < look.gates.size() ? look.gates[v] : 1.0f;
         if (frameSample[v] < 0 || gate != 0.0f) {
@@ -251,11 +250,11 @@ void DisplaySession::setSplit(bool split) {
 }
 
 void DisplaySession::setGate(std::int32_t voice, float gate) {
-    if (voice < 0 || voice >= kVoiceSlots) {
+    if (voice < 0 || voice >= kVoices) {
         return;
     }
-    if (look.gates.size() < static_cast<std::size_t>(kVoiceSlots)) {
-        look.gates.resize(static_cast<std::size_t>(kVoiceSlots), 1.0f);
+    if (look.gates.size() < static_cast<std::size_t>(kVoices)) {
+        look.gates.resize(static_cast<std::size_t>(kVoices), 1.0f);
     }
     look.gates[static_cast<std::size_t>(voice)] = gate;
     deliver(kDisplayGatePin, voice, &gate, 4);

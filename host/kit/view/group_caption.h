@@ -1,5 +1,5 @@
-// The caption a group's viewer draws over the display's picture: who is highlighted, how
-// many members there are, and the note on members left out. Bottom left, inside the plot.
+// The caption a viewer draws over the display's picture (a group's: who is highlighted,
+// how many members there are, the note on members left out). Bottom left, inside the plot.
 #pragma once
 
 #include "host/kit/view/paint_surface.h"
@@ -12,8 +12,5 @@ namespace vex::host::group {
 // Draws `lines` (UTF-8) on a dark box in the picture's lower left corner; nothing when
 // there are none. The viewer's thread.
 void drawCaption(const PaintSurface& surface, const std::vector<std::string>& lines);
-
-// UTF-8 to the drawing calls' UTF-16; invalid bytes become '?'.
-std::u16string utf16(const std::string& text);
 
 } // namespace vex::host::group

@@ -1,16 +1,15 @@
 #include "host/kit/view/group_voices.h"
 
-#include "analyzer/display/plot_geometry.h"
+#include "host/kit/frame_view.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace vex::host::group {
 
 void GroupVoices::update(const GroupReader& reader, std::int32_t view, double sampleRate,
                          std::int32_t highlight, const VoiceSink& sink) {
-    const auto wanted = static_cast<std::uint32_t>(plot::frameSizeOfView(view));
+    const auto wanted = static_cast<std::uint32_t>(frameSizeOf(viewOf(view)));
     otherRateCount = 0;
     shownCount = 0;
     std::array<bool, kSlots> show{};
@@ -22,7 +21,7 @@ void GroupVoices::update(const GroupReader& reader, std::int32_t view, double sa
         // Why only outside the log view: its band b is centred on 10 * 2^(b/48) Hz at every
         // sample rate, while a linear bin or a scope sample spans a length that depends on
         // the rate. Why a tolerance of a thousandth of a hertz: the rate travels as a float.
-        if (view != plot::kLogView &&
+        if (viewOf(view) != View::kLog &&
             std::fabs(static_cast<double>(member.sampleRate) - sampleRate) > 1e-3) {
             ++otherRateCount;
             continue;
@@ -73,8 +72,8 @@ std::int32_t GroupVoices::nextMember(const GroupReader& reader, std::int32_t slo
 
 std::int32_t GroupVoices::nearestMember(const GroupReader& reader, std::int32_t view,
                                         std::int32_t signal, double point, double value) const {
-    const auto wanted = static_cast<std::uint32_t>(plot::frameSizeOfView(view));
-    const std::int32_t points = plot::pointsOfView(view);
+    const auto wanted = static_cast<std::uint32_t>(frameSizeOf(viewOf(view)));
+    const std::int32_t points = pointsOf(viewOf(view));
     if (!(point >= 0.0) || signal < 0 || signal > 1) {
         return -1;
     }
@@ -88,10 +87,7 @@ std::int32_t GroupVoices::nearestMember(const GroupReader& reader, std::int32_t 
             member.frame[static_cast<std::size_t>(signal)] == 0) {
             continue;
         }
-        float level = 0.0f;
-        const std::size_t at = kPayloadHeaderSize + static_cast<std::size_t>(index) * 8u +
-                               static_cast<std::size_t>(signal) * 4u;
-        std::memcpy(&level, member.frame.data() + at, sizeof level);
+        const float level = frameValue(member.frame.data(), signal, index);
         const double gap = std::fabs(static_cast<double>(level) - value);
         if (std::isfinite(gap) && (nearest < 0 || gap < distance)) {
             nearest = s;

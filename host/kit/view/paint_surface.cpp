@@ -26,26 +26,6 @@ std::wstring widen(const std::string& text) {
     return out;
 }
 
-bool pngEncoder(CLSID& clsid) {
-    UINT count = 0;
-    UINT size = 0;
-    if (Gdiplus::DllExports::GdipGetImageEncodersSize(&count, &size) != Gdiplus::Ok || size == 0) {
-        return false;
-    }
-    std::vector<unsigned char> buffer(size);
-    auto* codecs = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-    if (Gdiplus::DllExports::GdipGetImageEncoders(count, size, codecs) != Gdiplus::Ok) {
-        return false;
-    }
-    for (UINT i = 0; i < count; ++i) {
-        if (codecs[i].MimeType != nullptr && std::wcscmp(codecs[i].MimeType, L"image/png") == 0) {
-            clsid = codecs[i].Clsid;
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 
 bool startGdiplus() {
@@ -106,27 +86,6 @@ void* PaintSurface::bits() const {
 
 std::int32_t PaintSurface::stride() const {
     return surfaceWidth * 4;
-}
-
-bool PaintSurface::writePng(const std::string& path) const {
-    if (!valid() || !startGdiplus()) {
-        return false;
-    }
-    CLSID png;
-    if (!pngEncoder(png)) {
-        return false;
-    }
-    Gdiplus::GpBitmap* image = nullptr;
-    if (Gdiplus::DllExports::GdipCreateBitmapFromScan0(
-            surfaceWidth, surfaceHeight, stride(), PixelFormat32bppPARGB,
-            static_cast<BYTE*>(bits()), &image) != Gdiplus::Ok) {
-        return false;
-    }
-    const std::wstring file = widen(path);
-    const bool ok =
-        Gdiplus::DllExports::GdipSaveImageToFile(image, file.c_str(), &png, nullptr) == Gdiplus::Ok;
-    Gdiplus::DllExports::GdipDisposeImage(image);
-    return ok;
 }
 
 bool readPng(const std::string& path, std::int32_t& width, std::int32_t& height,
@@ -199,11 +158,6 @@ void* PaintSurface::bits() const {
 
 std::int32_t PaintSurface::stride() const {
     return cairo_image_surface_get_stride(record.surface);
-}
-
-bool PaintSurface::writePng(const std::string& path) const {
-    return valid() &&
-           cairo_surface_write_to_png(record.surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
 }
 
 bool readPng(const std::string& path, std::int32_t& width, std::int32_t& height,

@@ -1,5 +1,6 @@
 // A drawing surface the host paints a display into: a device context over 32-bit ARGB
-// pixels, their read-back, and PNG files.
+// pixels and their read-back, and PNG files read back (they are written by one encoder,
+// host/vexhost/output/png_writer.h).
 //
 // On Windows: a memory device context with a top-down 32-bpp DIB section, drawn by the
 // system's GDI+ (which the host starts; the plug-in never does). Elsewhere: a Cairo ARGB32
@@ -52,9 +53,6 @@ public:
     // done, so the surface's own drawing sees them.
     std::uint32_t* pixelsToWrite() { return static_cast<std::uint32_t*>(bits()); }
     void written();
-
-    // Writes the surface as a PNG file (straight alpha). False on failure.
-    bool writePng(const std::string& path) const;
 
 private:
     void* bits() const;

@@ -1,18 +1,10 @@
 #include "host/kit/view/peak_hold.h"
 
-#include "analyzer/display/plot_geometry.h"
+#include "host/kit/frame_view.h"
 
 #include <cmath>
-#include <cstring>
 
 namespace vex::host {
-
-namespace {
-
-constexpr std::int32_t kHeader = kPayloadHeaderSize;
-constexpr std::int32_t kRecord = static_cast<std::int32_t>(sizeof(PayloadRecord));
-
-} // namespace
 
 PeakHold::PeakHold(std::int32_t frameSize) {
     reset(frameSize);
@@ -20,8 +12,8 @@ PeakHold::PeakHold(std::int32_t frameSize) {
 
 void PeakHold::reset(std::int32_t frameSize) {
     expectedSize = frameSize;
-    const std::int32_t view = plot::viewOfFrameSize(frameSize);
-    pointCount = view == plot::kLinearView || view == plot::kLogView ? plot::pointsOfView(view) : 0;
+    const std::int32_t mode = plot::viewOfFrameSize(frameSize);
+    pointCount = mode >= 0 && isSpectrum(viewOf(mode)) ? pointsOf(viewOf(mode)) : 0;
     seen[0] = seen[1] = false;
     held.assign(static_cast<std::size_t>(2 * pointCount), Held{});
 }
@@ -41,8 +33,7 @@ void PeakHold::add(const std::uint8_t* frame, std::int32_t size, double seconds)
         }
         Held* points = held.data() + static_cast<std::ptrdiff_t>(signal) * pointCount;
         for (std::int32_t k = 0; k < pointCount; ++k) {
-            float value = 0.0f;
-            std::memcpy(&value, frame + kHeader + kRecord * k + 4 * signal, 4);
+            const float value = frameValue(frame, signal, k);
             // Why: a level that is not a number or infinite would be held for ever.
             if (!std::isfinite(value)) {
                 continue;

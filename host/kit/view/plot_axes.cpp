@@ -68,14 +68,6 @@ double scopeValueAt(const PlotPane& pane, std::int32_t y) {
     return static_cast<double>(pane.top + h / 2 - y) / amplitude;
 }
 
-double logPointHz(double point) {
-    return 10.0 * std::pow(2.0, point / 48.0);
-}
-
-double linearPointHz(double point, double sampleRate) {
-    return point * sampleRate / 1024.0;
-}
-
 std::string noteText(double hz) {
     if (!(hz > 0.0) || !std::isfinite(hz)) {
         return std::string();
@@ -108,15 +100,15 @@ CursorReading readCursor(std::int32_t mode, const PlotLayout& layout, bool split
     }
     reading.inside = true;
     char text[96];
-    if (mode == 0) {
+    const View view = viewOf(mode);
+    if (view == View::kScope) {
         const double sample = scopeSampleAt(*pane, x);
         reading.ms = sampleRate > 0.0 ? sample * 1000.0 / sampleRate : 0.0;
         reading.level = scopeValueAt(*pane, y);
         std::snprintf(text, sizeof(text), "%.3f ms  %+.3f", reading.ms, reading.level);
     } else {
-        const std::int32_t points = plot::pointsOfView(mode);
-        const double point = spectrumPointAt(*pane, x, points);
-        reading.hz = mode == 1 ? linearPointHz(point, sampleRate) : logPointHz(point);
+        const double point = spectrumPointAt(*pane, x, pointsOf(view));
+        reading.hz = pointHz(view, point, sampleRate);
         reading.level = spectrumLevelAt(*pane, y);
         std::snprintf(text, sizeof(text), "%.0f Hz  %s  %.1f dB", reading.hz,
                       noteText(reading.hz).c_str(), reading.level);

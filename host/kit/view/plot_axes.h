@@ -4,6 +4,7 @@
 #pragma once
 
 #include "analyzer/display/plot_geometry.h"
+#include "host/kit/frame_view.h"
 
 #include <cstdint>
 #include <string>
@@ -33,16 +34,11 @@ double spectrumLevelAt(const PlotPane& pane, std::int32_t y);
 double scopeSampleAt(const PlotPane& pane, std::int32_t x);
 double scopeValueAt(const PlotPane& pane, std::int32_t y);
 
-// Frequency in Hz of a fractional point index: log band b is 10 * 2^(b/48) Hz, linear bin
-// k is k * sampleRate / 1024 Hz.
-double logPointHz(double point);
-double linearPointHz(double point, double sampleRate);
-
 // The equal-tempered note nearest `hz` (A4 = 440 Hz) and the distance to it in cents,
 // as "A4 +0c"; empty for frequencies at or below 0.
 std::string noteText(double hz);
 
-// What the cursor at (x, y) reads in view `mode` (0 scope, 1 linear, 2 log): frequency,
+// What the cursor at (x, y) reads in view `mode` (as the mode pins number the views): frequency,
 // note and level for the spectra, time in ms within the frame and sample value for the
 // scope; empty outside the plot. `signal` is set to 0 (pane A) or 1 (pane B).
 struct CursorReading {

@@ -1,6 +1,6 @@
 #include "host/kit/view/reference_trace.h"
 
-#include "analyzer/display/plot_geometry.h"
+#include "host/kit/frame_view.h"
 #include "host/kit/view/spectrum_tools.h"
 
 #include <cmath>
@@ -20,8 +20,8 @@ constexpr double kHighestRate = 1e6;
 // longer is not one, and is not read whole into memory.
 constexpr std::uintmax_t kLongestFile = 1u << 16;
 
-bool knownView(std::int32_t view) {
-    return view == plot::kScopeView || view == plot::kLinearView || view == plot::kLogView;
+bool knownView(std::int32_t mode) {
+    return mode >= 0 && modeOf(viewOf(mode)) == mode;
 }
 
 template <typename T> T readAt(const std::uint8_t* bytes, std::size_t offset) {
@@ -46,7 +46,8 @@ std::int32_t ReferenceTrace::points() const {
 }
 
 const char* viewName(std::int32_t view) {
-    return view == plot::kLinearView ? "linear" : view == plot::kLogView ? "log" : "scope";
+    const View shown = viewOf(view);
+    return shown == View::kLinear ? "linear" : shown == View::kLog ? "log" : "scope";
 }
 
 bool referenceFromFrame(const std::uint8_t* bytes, std::int32_t size, double sampleRate,
@@ -221,10 +222,10 @@ double referenceIndex(const ReferenceTrace& trace, std::int32_t view, double sam
     if (trace.empty() || trace.view != view || !(sampleRate > 0.0)) {
         return std::nan("");
     }
-    if (view == plot::kLinearView) {
-        return static_cast<double>(k) * sampleRate / trace.sampleRate; // the same Hz
+    if (viewOf(view) == View::kLinear) { // the same Hz
+        return hzPoint(View::kLinear, pointHz(View::kLinear, k, sampleRate), trace.sampleRate);
     }
-    if (view == plot::kScopeView) {
+    if (viewOf(view) == View::kScope) {
         return static_cast<double>(k) * trace.sampleRate / sampleRate; // the same time
     }
     return static_cast<double>(k); // log bands are the same Hz at any rate

@@ -1,19 +1,25 @@
 #include "host/kit/view/spectrum_tools.h"
 
-#include "analyzer/display/plot_geometry.h"
-
 #include <cmath>
-#include <cstring>
 
 namespace vex::host {
 
 namespace {
 
-constexpr std::int32_t kRecord = static_cast<std::int32_t>(sizeof(PayloadRecord));
-constexpr std::int32_t kMaxVoices = 128;
+bool spectrumView(std::int32_t mode) {
+    return isSpectrum(viewOf(mode));
+}
 
-bool spectrumView(std::int32_t view) {
-    return view == plot::kLinearView || view == plot::kLogView;
+// The setting of `names` (in the enum's order) called `name`, into `setting`.
+template <typename Setting, std::size_t N>
+bool named(const std::string& name, const std::array<const char*, N>& names, Setting& setting) {
+    for (std::size_t i = 0; i < N; ++i) {
+        if (name == names[i]) {
+            setting = static_cast<Setting>(i);
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -24,6 +30,24 @@ double tiltSlope(Tilt tilt) {
 
 double smoothingSeconds(Smoothing smoothing) {
     return smoothing == Smoothing::kFast ? 0.125 : smoothing == Smoothing::kSlow ? 1.0 : 0.0;
+}
+
+const char* tiltName(Tilt tilt) {
+    const auto i = static_cast<std::size_t>(tilt);
+    return i < kTiltNames.size() ? kTiltNames[i] : kTiltNames[0];
+}
+
+const char* smoothingName(Smoothing smoothing) {
+    const auto i = static_cast<std::size_t>(smoothing);
+    return i < kSmoothingNames.size() ? kSmoothingNames[i] : kSmoothingNames[0];
+}
+
+bool tiltNamed(const std::string& name, Tilt& tilt) {
+    return named(name, kTiltNames, tilt);
+}
+
+bool smoothingNamed(const std::string& name, Smoothing& smoothing) {
+    return named(name, kSmoothingNames, smoothing);
 }
 
 Tilt nextTilt(Tilt tilt) {
@@ -38,29 +62,9 @@ Smoothing nextSmoothing(Smoothing smoothing) {
                                            : Smoothing::kOff;
 }
 
-double pointHz(std::int32_t view, double k, double sampleRate) {
-    if (view == plot::kLinearView) {
-        return k * sampleRate / 1024.0;
-    }
-    if (view == plot::kLogView) {
-        return 10.0 * std::pow(2.0, k / 48.0);
-    }
-    return 0.0;
-}
-
 double tiltDb(double slope, double hz) {
     const double at = hz > 10.0 ? hz : 10.0;
     return slope * std::log2(at / 1000.0);
-}
-
-float frameValue(const std::uint8_t* frame, std::int32_t signal, std::int32_t k) {
-    float value = 0.0f;
-    std::memcpy(&value, frame + kPayloadHeaderSize + kRecord * k + 4 * signal, 4);
-    return value;
-}
-
-void setFrameValue(std::uint8_t* frame, std::int32_t signal, std::int32_t k, float value) {
-    std::memcpy(frame + kPayloadHeaderSize + kRecord * k + 4 * signal, &value, 4);
 }
 
 void TiltTable::set(std::int32_t view, double sampleRate, Tilt tilt) {
@@ -69,12 +73,12 @@ void TiltTable::set(std::int32_t view, double sampleRate, Tilt tilt) {
     if (!spectrumView(view) || tilt == Tilt::kOff) {
         return;
     }
-    frameSize = plot::frameSizeOfView(view);
-    const std::int32_t n = plot::pointsOfView(view);
+    frameSize = frameSizeOf(viewOf(view));
+    const std::int32_t n = pointsOf(viewOf(view));
     offsets.resize(static_cast<std::size_t>(n));
     for (std::int32_t k = 0; k < n; ++k) {
         offsets[static_cast<std::size_t>(k)] =
-            static_cast<float>(tiltDb(tiltSlope(tilt), pointHz(view, k, sampleRate)));
+            static_cast<float>(tiltDb(tiltSlope(tilt), pointHz(viewOf(view), k, sampleRate)));
     }
 }
 
@@ -105,8 +109,8 @@ void TiltTable::apply(std::uint8_t* frame, std::int32_t size) const {
 
 void SpectrumSmoother::set(std::int32_t view, Smoothing smoothing) {
     setting = smoothing;
-    frameSize = spectrumView(view) ? plot::frameSizeOfView(view) : 0;
-    points = spectrumView(view) ? plot::pointsOfView(view) : 0;
+    frameSize = spectrumView(view) ? frameSizeOf(viewOf(view)) : 0;
+    points = spectrumView(view) ? pointsOf(viewOf(view)) : 0;
     reset();
 }
 
@@ -117,7 +121,7 @@ void SpectrumSmoother::reset() {
 void SpectrumSmoother::apply(std::int32_t voice, std::uint8_t* frame, std::int32_t size,
                              double seconds) {
     if (setting == Smoothing::kOff || size != frameSize || frame == nullptr || voice < 0 ||
-        voice >= kMaxVoices || points == 0) {
+        voice >= kVoices || points == 0) {
         return;
     }
     if (static_cast<std::int32_t>(voices.size()) <= voice) {

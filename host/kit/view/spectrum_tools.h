@@ -5,7 +5,11 @@
 // Runs on the thread that shows the display; nothing here is shared with the audio thread.
 #pragma once
 
+#include "host/kit/frame_view.h"
+
+#include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vex::host {
@@ -17,23 +21,23 @@ enum class Smoothing : std::int32_t { kOff = 0, kFast = 1, kSlow = 2 };
 double tiltSlope(Tilt tilt);
 // The time constant in seconds of audio: 0 (off), 0.125 (fast) or 1.0 (slow).
 double smoothingSeconds(Smoothing smoothing);
+// The settings' names, as the windows show them and the options take them: tilt "0", "3",
+// "4.5" (dB per octave); smoothing "off", "fast", "slow". In the enums' order.
+inline constexpr std::array<const char*, 3> kTiltNames = {"0", "3", "4.5"};
+inline constexpr std::array<const char*, 3> kSmoothingNames = {"off", "fast", "slow"};
+const char* tiltName(Tilt tilt);
+const char* smoothingName(Smoothing smoothing);
+// The setting `name` names; false (and `tilt` or `smoothing` untouched) for any other text.
+bool tiltNamed(const std::string& name, Tilt& tilt);
+bool smoothingNamed(const std::string& name, Smoothing& smoothing);
 // The next setting in the order off, then the others as numbered (the keys cycle so).
 Tilt nextTilt(Tilt tilt);
 Smoothing nextSmoothing(Smoothing smoothing);
-
-// The frequency in Hz of point `k` of spectrum view `view` (1 linear: k * rate / 1024;
-// 2 log: 10 * 2^(k / 48)); 0 for any other view.
-double pointHz(std::int32_t view, double k, double sampleRate);
 
 // The tilt in dB added to a level at `hz`: slope * log2(hz / 1000). Why the floor: bin 0
 // of the linear view (DC) has no octave; frequencies below 10 Hz, the lowest log band,
 // take the tilt of 10 Hz.
 double tiltDb(double slope, double hz);
-
-// Spectrum frame bytes of view 1 or 2 (length as the frame formats give it): the values of
-// point k of `signal`, read and written in place. Hosts hand the copies to the display.
-float frameValue(const std::uint8_t* frame, std::int32_t signal, std::int32_t k);
-void setFrameValue(std::uint8_t* frame, std::int32_t signal, std::int32_t k, float value);
 
 // A tilt for one view: the dB to add to each point, worked out once per setting.
 class TiltTable {

@@ -1,7 +1,7 @@
 // The tools' state and the frame path; their drawing is in viewer_overlay.cpp.
 #include "host/kit/view/viewer_tools.h"
 
-#include "analyzer/display/plot_geometry.h"
+#include "host/kit/frame_view.h"
 
 #include <algorithm>
 #include <cstring>
@@ -30,7 +30,7 @@ const std::uint8_t* ViewerTools::take(std::int32_t voice, const std::uint8_t* by
         return nullptr;
     }
     const std::uint8_t* handed = bytes;
-    const bool spectrum = size == plot::frameSizeOfView(shownView) && shownView != 0;
+    const bool spectrum = size == plot::frameSizeOfView(shownView) && isSpectrum(viewOf(shownView));
     if (bytes != nullptr && spectrum &&
         (tiltTable.active() || smoother.smoothing() != Smoothing::kOff)) {
         copy.assign(bytes, bytes + size);
@@ -179,19 +179,6 @@ ToolChange ViewerTools::key(char c) {
 
 bool ViewerTools::onStrip(std::int32_t x, std::int32_t y) const {
     return stripButtonAt(x, y) >= 0;
-}
-
-std::int32_t ViewerTools::stripButtonAt(std::int32_t x, std::int32_t y) const {
-    if (!stripShown) {
-        return -1;
-    }
-    for (std::int32_t i = 0; i < static_cast<std::int32_t>(StripButton::kCount); ++i) {
-        const PlotPane at = stripButton(static_cast<StripButton>(i), drawnHeight);
-        if (x >= at.left && x < at.right && y >= at.top && y < at.bottom) {
-            return i;
-        }
-    }
-    return -1;
 }
 
 ToolChange ViewerTools::click(std::int32_t x, std::int32_t y) {

@@ -21,6 +21,8 @@
 
 namespace vex::host {
 
+class Pixels;
+
 // What a key or a click on the strip did, for the host to act on (keep a setting, tell
 // the user) besides redrawing.
 enum class ToolChange : std::int32_t {
@@ -108,15 +110,35 @@ public:
     // The cursor's reading as drawn (tilted levels say so), or empty when the pointer is
     // outside the plot or the readout is off.
     std::string cursorText(const PlotLayout& layout, bool split) const;
-    // Where button `button` lies in a window `height` pixels high: left and top inclusive,
-    // right and bottom exclusive. The clicks use the height of the last draw.
-    static PlotPane stripButton(StripButton button, std::int32_t height);
+    // Where button `button` lies in a window of `width` x `height` pixels: left and top
+    // inclusive, right and bottom exclusive. The clicks use the size of the last draw.
+    static PlotPane stripButton(StripButton button, std::int32_t width, std::int32_t height);
+    // The text button `button` shows with the given settings.
+    static std::string stripText(StripButton button, Tilt tilt, Smoothing smoothing);
     // The status line's text: which tilt, smoothing, freeze and reference are on.
     std::string statusText() const;
 
 private:
+    // The text boxes of one draw (null: not shown).
+    struct Boxes {
+        const PaintSurface* reading = nullptr;
+        const PaintSurface* status = nullptr;
+        const PaintSurface* message = nullptr;
+        const PaintSurface* help = nullptr;
+        const PaintSurface* buttons[static_cast<std::size_t>(StripButton::kCount)] = {};
+    };
+
     void restartHistory();
     std::int32_t stripButtonAt(std::int32_t x, std::int32_t y) const;
+    // The steps of draw(): boxes and columns made first, then the pixels drawn over.
+    void prepareBoxes(const PlotLayout& layout, bool split, Boxes& boxes);
+    void prepareStrip(const PaintSurface* buttons[]);
+    void prepareColumns(const PlotLayout& layout);
+    void prepareReferenceRows(const PlotLayout& layout);
+    void drawPeakHold(Pixels& pixels, const PlotLayout& layout, double seconds) const;
+    void drawReference(Pixels& pixels, const PlotLayout& layout) const;
+    void drawBoxes(Pixels& pixels, const PlotLayout& layout, bool split, const Boxes& boxes) const;
+    void drawStrip(Pixels& pixels, const PaintSurface* const buttons[]) const;
     // A box of text in its background colour, drawn once and kept while it is shown.
     const PaintSurface& textBox(const std::vector<std::string>& lines, std::int32_t width,
                                 std::int32_t height, std::uint32_t back);
@@ -134,6 +156,7 @@ private:
     std::int32_t pointerX = 0;
     std::int32_t pointerY = 0;
     bool changed = true;
+    std::int32_t drawnWidth = 0;
     std::int32_t drawnHeight = 0;
     std::string messageText;
 

@@ -2,6 +2,7 @@
 // rate and length, the loaded module, and the voice engine built from them.
 #pragma once
 
+#include "host/kit/frame_view.h"
 #include "host/kit/module_library.h"
 #include "host/kit/voice_engine.h"
 #include "host/vexhost/inputs/signal_source.h"
@@ -28,7 +29,7 @@ struct SessionOptions {
 };
 
 // The display has 128 voice slots; vexhost runs at most that many inputs.
-constexpr std::int32_t kMaxVoices = 128;
+constexpr std::int32_t kMaxVoices = kVoices;
 
 class Session {
 public:

@@ -7,8 +7,8 @@
 #include "host/kit/group/group_member.h"
 #include "host/kit/group/group_reader.h"
 #include "host/kit/group/group_segment.h"
-#include "host/kit/view/group_voices.h"
-#include "host/vexhost/live/frame_queue.h"
+#include "host/kit/view/group_view.h"
+#include "host/vexhost/live/live_view.h"
 
 #include <cstdint>
 #include <memory>
@@ -16,8 +16,6 @@
 #include <vector>
 
 namespace vex::host {
-
-class LiveView;
 
 class LiveGroup {
 public:
@@ -37,29 +35,33 @@ public:
     // (the first joined voice highlighted, else the lowest member).
     void show(LiveView& view);
     // Window thread: highlights the next member (Tab).
-    void highlightNext();
+    void highlightNext() { shown.highlightNext(ownSlot()); }
     // Window thread: the group's view (0..2), or -1 when none is chosen.
     std::int32_t groupView() const { return group::groupView(segment->segment()); }
     void chooseView(std::int32_t mode) { group::setGroupView(segment->segment(), mode); }
     // Window thread: members shown and the note on members left out.
-    std::int32_t members() const { return reader.memberCount(); }
-    std::string note() const { return voices.note(); }
+    std::int32_t members() const { return shown.members(); }
+    std::string note() const { return shown.note(); }
     // The caption over the picture: the members, the highlighted one's label, the member
     // nearest the pointer, the note.
-    std::vector<std::string> caption(std::int32_t number) const;
+    std::vector<std::string> caption(std::int32_t number) const {
+        return shown.caption(number, -1);
+    }
     // Window thread: the label of the member whose trace passes nearest the pointer at
-    // (x, y) of `view`, or empty when the pointer is outside the plot or no member is near.
-    std::string nearest(const LiveView& view, std::int32_t x, std::int32_t y);
+    // (x, y) of `view` (x < 0: off the window), or empty when the pointer is outside the
+    // plot or no member is near.
+    std::string nearest(const LiveView& view, std::int32_t x, std::int32_t y) {
+        return shown.nearest(view, x, y);
+    }
 
 private:
+    // The first joined voice's slot, or -1 when the window only watches.
+    std::int32_t ownSlot() const;
+
     std::unique_ptr<group::GroupSegment> segment;
     std::vector<std::unique_ptr<group::GroupMember>> joined;
     float rate;
-    group::GroupReader reader;
-    group::GroupVoices voices;
-    QueuedFrame scratch;      // a member's frame on its way to the view
-    std::string pointed;      // the label nearest the pointer, as last found
-    std::int32_t chosen = -1; // the member highlighted with Tab, or -1: the window's own
+    group::GroupView shown;
 };
 
 } // namespace vex::host

@@ -2,8 +2,6 @@
 // conditions, and the report on quitting.
 #include "host/vexhost/live/live_run.h"
 
-#include "host/kit/view/group_caption.h"
-
 #include "host/vexhost/output/output_files.h"
 #include "host/vexhost/output/png_writer.h"
 #include "host/vexhost/output/render_views.h"
@@ -273,6 +271,8 @@ void LiveRun::takeFrames() {
         while (queue.front() != nullptr) {
             queue.pop();
         }
+        // The members' frames are taken at the audio's position: the tools' clock.
+        view->advanceTo(feed->position());
         showGroup();
         group->nearest(*view, pointerIn ? pointerX : -1, pointerIn ? pointerY : -1);
         return;
@@ -287,10 +287,10 @@ void LiveRun::takeFrames() {
 }
 
 void LiveRun::present(std::int64_t position) {
-    const PaintSurface& picture = view->paint();
     if (group) {
-        group::drawCaption(picture, group->caption(options.group));
+        view->setCaption(group->caption(options.group));
     }
+    const PaintSurface& picture = view->paint();
     window->present(picture);
     lastPresent = std::chrono::steady_clock::now();
     stats.presented(position, rate);
@@ -304,12 +304,12 @@ void LiveRun::writeScreenshot(Console& console) {
 
 void LiveRun::setUpTools(ViewerTools& tools, const LiveOptions& given) const {
     tools.setPeakHold(given.peakHold);
-    tools.setTilt(given.tilt == "4.5" ? Tilt::kFourAndHalf
-                  : given.tilt == "3" ? Tilt::kThree
-                                      : Tilt::kOff);
-    tools.setSmoothing(given.smooth == "slow"   ? Smoothing::kSlow
-                       : given.smooth == "fast" ? Smoothing::kFast
-                                                : Smoothing::kOff);
+    Tilt tilt = Tilt::kOff;
+    Smoothing smoothing = Smoothing::kOff;
+    tiltNamed(given.tilt, tilt);
+    smoothingNamed(given.smooth, smoothing);
+    tools.setTilt(tilt);
+    tools.setSmoothing(smoothing);
     if (!reference.empty()) {
         tools.setReference(reference);
     }

@@ -1,6 +1,8 @@
 // The tools' arithmetic against values worked out by hand: tilt per octave around 1 kHz,
 // exponential smoothing over seconds of audio, freeze, and the reference taken from the
 // highlighted voice before the tilt.
+#include "host/kit/view/group_caption.h"
+#include "host/kit/view/viewer_pane.h"
 #include "host/kit/view/viewer_tools.h"
 
 #include <gtest/gtest.h>
@@ -149,10 +151,12 @@ TEST(ViewerTools, StripButtonsAreTheKeys) {
     ViewerTools tools(1, 48000.0);
     PaintSurface surface(640, 360);
     const PlotLayout layout = plotLayout(640, 360, true, false);
-    // Buttons of 46 x 16 pixels, 2 apart, from x = 24, their bottom 8 above the window's.
-    const PlotPane tilt = ViewerTools::stripButton(StripButton::kTilt, 360);
+    // Buttons 16 pixels high, 2 apart, from x = 24, their bottom 8 above the window's; at
+    // least 46 wide, and 7 pixels a character and 3 on each side for their longest text
+    // ("tilt 4.5": 62).
+    const PlotPane tilt = ViewerTools::stripButton(StripButton::kTilt, 640, 360);
     EXPECT_EQ(tilt.left, 24 + 2 * 48);
-    EXPECT_EQ(tilt.right, 24 + 2 * 48 + 46);
+    EXPECT_EQ(tilt.right, 24 + 2 * 48 + 62);
     EXPECT_EQ(tilt.top, 360 - 8 - 16);
     EXPECT_EQ(tilt.bottom, 352);
     tools.draw(surface, layout, false, 0.0);
@@ -163,9 +167,46 @@ TEST(ViewerTools, StripButtonsAreTheKeys) {
     EXPECT_EQ(tools.click(tilt.right - 1, tilt.bottom - 1), ToolChange::kTilt);
     EXPECT_EQ(tools.tilt(), Tilt::kFourAndHalf);
     EXPECT_EQ(tools.click(tilt.right, tilt.top), ToolChange::kNone) << "the gap";
-    const PlotPane smoothing = ViewerTools::stripButton(StripButton::kSmoothing, 360);
+    const PlotPane smoothing = ViewerTools::stripButton(StripButton::kSmoothing, 640, 360);
     EXPECT_EQ(tools.click(smoothing.left + 5, smoothing.top + 5), ToolChange::kSmoothing);
     EXPECT_EQ(tools.smoothing(), Smoothing::kFast);
+    // 200 pixels wide (buttons up to x = 195): peak, read, tilt; smoothing, freeze (48 for
+    // its 6 characters), ref; clear, ? on three rows, the last at the bottom.
+    const PlotPane first = ViewerTools::stripButton(StripButton::kPeakHold, 200, 360);
+    EXPECT_EQ(first.left, 24);
+    EXPECT_EQ(first.bottom, 352 - 2 * 18);
+    const PlotPane help = ViewerTools::stripButton(StripButton::kHelp, 200, 360);
+    EXPECT_EQ(help.left, 24 + 48);
+    EXPECT_EQ(help.right, 24 + 48 + 46);
+    EXPECT_EQ(help.bottom, 352);
+}
+
+// A character of 4 bytes in a caption is one character, drawn as itself: its box is as
+// wide as that of "x?" (7 pixels a character and 10 more, from x = 28), and its glyph is
+// not a question mark.
+TEST(ViewerCaption, AFourByteCharacterIsOneCharacter) {
+    PaintSurface wide(200, 100);
+    PaintSurface question(200, 100);
+    group::drawCaption(wide, {"x\xF0\x9F\x98\x80"});
+    group::drawCaption(question, {"x?"});
+    const std::int32_t row = 100 - 28 - 19; // the top row of the one line's box (19 high)
+    EXPECT_NE(wide.pixel(28 + 2 * 7 + 9, row), 0u);
+    EXPECT_EQ(wide.pixel(28 + 2 * 7 + 10, row), 0u) << "past the box";
+    EXPECT_NE(wide.pixels(), question.pixels());
+}
+
+// The scale a later paint is to take: 1..4, anything not finite 1.
+TEST(ViewerPane, ScaleIsKeptWithinOneToFour) {
+    ViewerPane pane(2, 48000.0);
+    EXPECT_EQ(pane.scale(), 1.0);
+    pane.setScale(2.5);
+    EXPECT_EQ(pane.scale(), 2.5);
+    pane.setScale(9.0);
+    EXPECT_EQ(pane.scale(), 4.0);
+    pane.setScale(0.5);
+    EXPECT_EQ(pane.scale(), 1.0);
+    pane.setScale(std::nan(""));
+    EXPECT_EQ(pane.scale(), 1.0);
 }
 
 } // namespace

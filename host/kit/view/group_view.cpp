@@ -1,0 +1,77 @@
+#include "host/kit/view/group_view.h"
+
+#include "host/kit/group/group_member.h"
+#include "host/kit/view/plot_axes.h"
+
+namespace vex::host::group {
+
+bool GroupView::update(const GroupSegment& segment, ViewerPane& pane, std::int32_t own,
+                       double sampleRate) {
+    rate = sampleRate;
+    reader.read(&segment.segment(), kSegmentBytes, monotonicNanos());
+    bool delivered = false;
+    VoiceSink sink;
+    sink.frame = [&](std::int32_t voice, const std::uint8_t* bytes, std::int32_t size) {
+        pane.take(voice, bytes, size, pane.sample());
+        delivered = true;
+    };
+    sink.gate = [&](std::int32_t voice, float gate) {
+        pane.setGate(voice, gate);
+        delivered = true;
+    };
+    voices.update(reader, pane.mode(), rate, chosenOr(own), sink);
+    return delivered;
+}
+
+void GroupView::highlightNext(std::int32_t own) {
+    const std::int32_t next = voices.nextMember(reader, voices.highlighted());
+    chosen = next == own ? -1 : next;
+}
+
+std::string GroupView::nearest(const ViewerPane& pane, std::int32_t x, std::int32_t y) {
+    pointed.clear();
+    if (x < 0) {
+        return pointed;
+    }
+    const PlotLayout layout = pane.layout();
+    const CursorReading reading = readCursor(pane.mode(), layout, pane.split(), x, y, rate);
+    if (!reading.inside) {
+        return pointed;
+    }
+    // The pane the pointer is over: signal A's, or B's when the display splits them.
+    const PlotPane& over = reading.signal == 0 ? layout.paneA : layout.paneB;
+    const double point = pane.view() == View::kScope
+                             ? scopeSampleAt(over, x)
+                             : spectrumPointAt(over, x, pointsOf(pane.view()));
+    const std::int32_t slot =
+        voices.nearestMember(reader, pane.mode(), reading.signal, point, reading.level);
+    pointed = slot >= 0 ? GroupVoices::labelOf(reader, slot) : std::string();
+    return pointed;
+}
+
+std::vector<std::string> GroupView::caption(std::int32_t number, std::int32_t own,
+                                            const std::string& extra) const {
+    std::vector<std::string> lines;
+    std::string head = "group " + std::to_string(number) + ": " +
+                       std::to_string(reader.memberCount()) + " members";
+    const std::int32_t shown = voices.highlighted();
+    if (shown >= 0) {
+        head += ", highlighted " + GroupVoices::labelOf(reader, shown);
+        if (shown == own) {
+            head += " (this one)";
+        }
+    }
+    lines.push_back(head);
+    if (!pointed.empty()) {
+        lines.push_back("nearest the pointer: " + pointed);
+    }
+    if (!extra.empty()) {
+        lines.push_back(extra);
+    }
+    if (!voices.note().empty()) {
+        lines.push_back(voices.note());
+    }
+    return lines;
+}
+
+} // namespace vex::host::group
