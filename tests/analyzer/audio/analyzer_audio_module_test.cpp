@@ -101,6 +101,8 @@ TEST(AnalyzerFrames, RateChoicesAreClampedToFiveToFortyPerSecond) {
         std::int64_t holdoff;
     } cases[] = {{0, 9600}, {4, 1920}, {7, 1200}, {100, 1200}, {-3, 9600}, {1, 4800}};
     for (const auto& c : cases) {
+        // The definition hosts read: the frames per second that give this hold-off at 48 kHz.
+        EXPECT_EQ(framesPerSecondOfChoice(c.choice), 48000 / c.holdoff) << "choice " << c.choice;
         AnalyzerHarness h;
         ASSERT_TRUE(h.ready());
         h.open();
