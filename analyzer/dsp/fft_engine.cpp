@@ -19,6 +19,7 @@
 namespace vex {
 namespace {
 
+using fft_detail::butterfly;
 using fft_detail::ButterflyRotation;
 using fft_detail::isPowerOfTwo;
 using fft_detail::log2OfPowerOfTwo;
@@ -184,13 +185,7 @@ void recurrencePass(std::int32_t n, int pass, float* re, float* im, bool inverse
         for (std::int32_t j = i; j < i + blockEnd; ++j) {
             double ar0, ai0;
             rotation.next(ar0, ai0);
-            const std::int32_t k = j + blockEnd;
-            const double tr = ar0 * re[k] - ai0 * im[k];
-            const double ti = ar0 * im[k] + ai0 * re[k];
-            re[k] = static_cast<float>(re[j] - tr);
-            im[k] = static_cast<float>(im[j] - ti);
-            re[j] = static_cast<float>(re[j] + tr);
-            im[j] = static_cast<float>(im[j] + ti);
+            butterfly(ar0, ai0, re, im, j, j + blockEnd);
         }
     }
 }

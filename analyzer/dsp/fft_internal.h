@@ -52,6 +52,17 @@ private:
     double ar2, ar1, ai2, ai1, w;
 };
 
+// One radix-2 butterfly on points j and k (k = j + half a block) with the factor (ar, ai):
+// the product in double precision, each result rounded once to float.
+inline void butterfly(double ar, double ai, float* re, float* im, std::int32_t j, std::int32_t k) {
+    const double tr = ar * re[k] - ai * im[k];
+    const double ti = ar * im[k] + ai * re[k];
+    re[k] = static_cast<float>(re[j] - tr);
+    im[k] = static_cast<float>(im[j] - ti);
+    re[j] = static_cast<float>(re[j] + tr);
+    im[j] = static_cast<float>(im[j] + ti);
+}
+
 // The rotation factors of the even/odd split for half = 2^halfBits complex points, single
 // precision: w starts at e^(i*2pi/n) (n = 2 * half) and turns by that angle per step. The
 // updates are evaluated in double and rounded once when stored.

@@ -8,6 +8,7 @@
 namespace vex::plain {
 namespace {
 
+using fft_detail::butterfly;
 using fft_detail::ButterflyRotation;
 using fft_detail::canonicalizeNaNs;
 using fft_detail::isPowerOfTwo;
@@ -61,27 +62,21 @@ void butterflyPasses(std::int32_t n, int bits, float* re, float* im, bool invers
         const std::int32_t blockSize = blockEnd * 2;
         for (std::int32_t i = 0; i < n; i += blockSize) {
             ButterflyRotation rotation(pass, inverse);
-            auto butterfly = [&](std::int32_t j) {
+            auto step = [&](std::int32_t j) {
                 double ar0, ai0;
                 rotation.next(ar0, ai0);
-                const std::int32_t k = j + blockEnd;
-                const double tr = ar0 * re[k] - ai0 * im[k];
-                const double ti = ar0 * im[k] + ai0 * re[k];
-                re[k] = static_cast<float>(re[j] - tr);
-                im[k] = static_cast<float>(im[j] - ti);
-                re[j] = static_cast<float>(re[j] + tr);
-                im[j] = static_cast<float>(im[j] + ti);
+                butterfly(ar0, ai0, re, im, j, j + blockEnd);
             };
             const std::int32_t end = i + blockEnd;
             std::int32_t j = i;
             for (; j + 4 <= end; j += 4) {
-                butterfly(j);
-                butterfly(j + 1);
-                butterfly(j + 2);
-                butterfly(j + 3);
+                step(j);
+                step(j + 1);
+                step(j + 2);
+                step(j + 3);
             }
             for (; j < end; ++j) {
-                butterfly(j);
+                step(j);
             }
         }
         blockEnd = blockSize;
