@@ -21,7 +21,6 @@ namespace {
 
 using fft_detail::butterfly;
 using fft_detail::ButterflyRotation;
-using fft_detail::isPowerOfTwo;
 using fft_detail::log2OfPowerOfTwo;
 using fft_detail::SplitRotation;
 using simd::SplitValues;
@@ -264,14 +263,6 @@ void transform(std::int32_t n, int bits, const Source& source, float* re, float*
     }
 }
 
-void scaleByInverseSize(std::int32_t n, float* re, float* im) {
-    const double scale = 1.0 / n;
-    for (std::int32_t i = 0; i < n; ++i) {
-        re[i] = static_cast<float>(re[i] * scale);
-        im[i] = static_cast<float>(im[i] * scale);
-    }
-}
-
 // ---- Real transforms.
 
 // Runs the split for i = 1 .. half/2 - 1 over re[], im[] (the packed transform): from the
@@ -327,21 +318,20 @@ void prepareFftTables() {
 
 void fftComplex(std::int32_t n, const float* realIn, const float* imagIn, float* realOut,
                 float* imagOut, bool inverse) {
-    if (n < 2 || !isPowerOfTwo(n) || realIn == nullptr || realOut == nullptr ||
-        imagOut == nullptr) {
+    if (!fft_detail::complexArgumentsUsable(n, realIn, realOut, imagOut)) {
         return;
     }
     const int bits = log2OfPowerOfTwo(n);
     transform(n, bits, SplitArraysSource{realIn, imagIn}, realOut, imagOut, inverse);
     if (inverse) {
-        scaleByInverseSize(n, realOut, imagOut);
+        fft_detail::scaleByInverseSize(n, realOut, imagOut);
     }
     canonicalizeNaNs(realOut, n);
     canonicalizeNaNs(imagOut, n);
 }
 
 void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
-    if (n < 4 || !isPowerOfTwo(n) || in == nullptr || out == nullptr) {
+    if (!fft_detail::realArgumentsUsable(n, in, out, out)) {
         return;
     }
     const std::int32_t half = n / 2;
@@ -368,7 +358,7 @@ void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
 }
 
 void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagOut) {
-    if (n < 4 || !isPowerOfTwo(n) || in == nullptr || realOut == nullptr || imagOut == nullptr) {
+    if (!fft_detail::realArgumentsUsable(n, in, realOut, imagOut)) {
         return;
     }
     const std::int32_t half = n / 2;
@@ -388,10 +378,7 @@ void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagO
             realOut[i3] = static_cast<float>(x.x3r);
             imagOut[i3] = static_cast<float>(x.x3i);
         });
-    const float re0 = realOut[0];
-    const float im0 = imagOut[0];
-    realOut[0] = re0 + im0;
-    imagOut[0] = re0 - im0;
+    fft_detail::packedEnds(realOut, imagOut);
     canonicalizeNaNs(realOut, half);
     canonicalizeNaNs(imagOut, half);
 }

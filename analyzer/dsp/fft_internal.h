@@ -98,6 +98,35 @@ inline void canonicalizeNaNs(float* values, std::int32_t n) {
     }
 }
 
+// Whether the arguments of a complex transform (n >= 2) or a real one (n >= 4) can be
+// used: a power of two and no null array. The transforms do nothing otherwise.
+inline bool complexArgumentsUsable(std::int32_t n, const float* realIn, const float* realOut,
+                                   const float* imagOut) {
+    return n >= 2 && isPowerOfTwo(n) && realIn != nullptr && realOut != nullptr &&
+           imagOut != nullptr;
+}
+inline bool realArgumentsUsable(std::int32_t n, const float* in, const float* out,
+                                const float* secondOut) {
+    return n >= 4 && isPowerOfTwo(n) && in != nullptr && out != nullptr && secondOut != nullptr;
+}
+
+// The inverse transform's 1/n, in double precision, each result rounded once.
+inline void scaleByInverseSize(std::int32_t n, float* re, float* im) {
+    const double scale = 1.0 / n;
+    for (std::int32_t i = 0; i < n; ++i) {
+        re[i] = static_cast<float>(re[i] * scale);
+        im[i] = static_cast<float>(im[i] * scale);
+    }
+}
+
+// The packed real transform's last step: point 0 holds DC + Nyquist and DC - Nyquist.
+inline void packedEnds(float* re, float* im) {
+    const float re0 = re[0];
+    const float im0 = im[0];
+    re[0] = re0 + im0;
+    im[0] = re0 - im0;
+}
+
 // The power spectrum's two points outside the split's loop: out[0] from DC and Nyquist
 // (re[0] + im[0], re[0] - im[0]), and the middle point, which the split leaves as it is.
 inline void powerSpectrumEnds(std::int32_t half, const float* re, const float* im, float* out) {

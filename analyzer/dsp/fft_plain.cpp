@@ -11,7 +11,6 @@ namespace {
 using fft_detail::butterfly;
 using fft_detail::ButterflyRotation;
 using fft_detail::canonicalizeNaNs;
-using fft_detail::isPowerOfTwo;
 using fft_detail::log2OfPowerOfTwo;
 using fft_detail::SplitRotation;
 
@@ -118,26 +117,21 @@ void packedTransform(std::int32_t half, const float* in, float* packedRe, float*
 
 void fftComplex(std::int32_t n, const float* realIn, const float* imagIn, float* realOut,
                 float* imagOut, bool inverse) {
-    if (n < 2 || !isPowerOfTwo(n) || realIn == nullptr || realOut == nullptr ||
-        imagOut == nullptr) {
+    if (!fft_detail::complexArgumentsUsable(n, realIn, realOut, imagOut)) {
         return;
     }
     const int bits = log2OfPowerOfTwo(n);
     bitReversedCopy(n, bits, realIn, imagIn, realOut, imagOut);
     butterflyPasses(n, bits, realOut, imagOut, inverse);
     if (inverse) {
-        const double scale = 1.0 / n;
-        for (std::int32_t i = 0; i < n; ++i) {
-            realOut[i] = static_cast<float>(realOut[i] * scale);
-            imagOut[i] = static_cast<float>(imagOut[i] * scale);
-        }
+        fft_detail::scaleByInverseSize(n, realOut, imagOut);
     }
     canonicalizeNaNs(realOut, n);
     canonicalizeNaNs(imagOut, n);
 }
 
 void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
-    if (n < 4 || !isPowerOfTwo(n) || in == nullptr || out == nullptr) {
+    if (!fft_detail::realArgumentsUsable(n, in, out, out)) {
         return;
     }
     const std::int32_t half = n / 2;
@@ -162,7 +156,7 @@ void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
 }
 
 void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagOut) {
-    if (n < 4 || !isPowerOfTwo(n) || in == nullptr || realOut == nullptr || imagOut == nullptr) {
+    if (!fft_detail::realArgumentsUsable(n, in, realOut, imagOut)) {
         return;
     }
     const std::int32_t half = n / 2;
@@ -181,10 +175,7 @@ void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagO
         imagOut[i3] = static_cast<float>(x.x3i);
         w.advance();
     }
-    const float re0 = realOut[0];
-    const float im0 = imagOut[0];
-    realOut[0] = re0 + im0;
-    imagOut[0] = re0 - im0;
+    fft_detail::packedEnds(realOut, imagOut);
     canonicalizeNaNs(realOut, half);
     canonicalizeNaNs(imagOut, half);
 }

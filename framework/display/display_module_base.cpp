@@ -37,19 +37,8 @@ DisplayModuleBase::~DisplayModuleBase() {
 }
 
 std::int32_t DisplayModuleBase::queryInterface(const MpGuid* iid, void** out) noexcept {
-    return abiGuard(kMpFail, [&]() -> std::int32_t {
-        if (out == nullptr) {
-            return kMpUnsupported;
-        }
-        if (iid != nullptr &&
-            (sameGuid(*iid, kUnknownInterfaceId) || sameGuid(*iid, kDisplayModuleInterfaceId))) {
-            *out = static_cast<DisplayModuleInterface*>(this);
-            addRef();
-            return kMpOk;
-        }
-        *out = nullptr;
-        return kMpUnsupported;
-    });
+    return answerQueryInterface(iid, out, kDisplayModuleInterfaceId,
+                                static_cast<DisplayModuleInterface*>(this));
 }
 
 std::int32_t DisplayModuleBase::addRef() noexcept {
@@ -57,13 +46,7 @@ std::int32_t DisplayModuleBase::addRef() noexcept {
 }
 
 std::int32_t DisplayModuleBase::release() noexcept {
-    return abiGuard(kMpFail, [&] {
-        if (--count == 0) {
-            destroy(1);
-            return 0;
-        }
-        return count;
-    });
+    return releaseReference(count, [this] { destroy(1); });
 }
 
 std::int32_t DisplayModuleBase::destroy(std::int32_t flags) noexcept {

@@ -39,9 +39,7 @@ TEST(AnalyzerFrames, HoldOffCountsWholeStretchesThenAFrameStartsAtTheRise) {
     for (const FrameTiming& expected : cases) {
         AnalyzerHarness h;
         ASSERT_TRUE(h.ready());
-        h.open();
-        h.streaming(kAudioSignalAPin, true);
-        h.streaming(kAudioSignalBPin, true);
+        h.openStreaming();
         h.run(8192, expected.block, square, square);
         const auto frames = h.frames();
         ASSERT_GE(frames.size(), 2u) << "block " << expected.block;
@@ -64,9 +62,7 @@ TEST(AnalyzerFrames, ARiseOnEitherInputStartsTheFrame) {
     // is low, and B rises at 2150.
     AnalyzerHarness h;
     ASSERT_TRUE(h.ready());
-    h.open();
-    h.streaming(kAudioSignalAPin, true);
-    h.streaming(kAudioSignalBPin, true);
+    h.openStreaming();
     h.run(
         4000, 1, [](std::int64_t i) { return indexed(i, false); }, square);
     const auto frames = h.frames();
@@ -105,9 +101,7 @@ TEST(AnalyzerFrames, RateChoicesAreClampedToFiveToFortyPerSecond) {
         EXPECT_EQ(framesPerSecondOfChoice(c.choice), 48000 / c.holdoff) << "choice " << c.choice;
         AnalyzerHarness h;
         ASSERT_TRUE(h.ready());
-        h.open();
-        h.streaming(kAudioSignalAPin, true);
-        h.streaming(kAudioSignalBPin, true);
+        h.openStreaming();
         h.setInt(kAudioRatePin, c.choice);
         h.run(10200, 1, alternating, alternating);
         const auto frames = h.frames();
@@ -239,9 +233,7 @@ TEST(AnalyzerFrames, UnsetBuffersAreSilence) {
     // No buffer for either input, ever: silent frames, nothing read through null.
     AnalyzerHarness h;
     ASSERT_TRUE(h.ready());
-    h.open();
-    h.streaming(kAudioSignalAPin, true);
-    h.streaming(kAudioSignalBPin, true);
+    h.openStreaming();
     h.setInt(kAudioModePin, 1);
     h.run(6000, 64, nullptr, nullptr);
     const auto frames = h.frames();
@@ -276,9 +268,7 @@ TEST(AnalyzerFrames, NanAndInfiniteSamplesStillGiveFrames) {
     for (const std::int32_t mode : {0, 1, 2}) {
         AnalyzerHarness h;
         ASSERT_TRUE(h.ready());
-        h.open();
-        h.streaming(kAudioSignalAPin, true);
-        h.streaming(kAudioSignalBPin, true);
+        h.openStreaming();
         h.setInt(kAudioModePin, mode);
         h.run(
             8000, 64, [&](std::int64_t i) { return i % 3 == 0 ? nan : square(i); },

@@ -71,6 +71,12 @@ public:
 
     bool ready() const { return module != nullptr; }
     void open() { EXPECT_EQ(module->open(), kMpOk); }
+    // Opens and marks both inputs streaming from the first block.
+    void openStreaming() {
+        open();
+        streaming(kAudioSignalAPin, true);
+        streaming(kAudioSignalBPin, true);
+    }
 
     // Events for the next block, at block time `time`.
     void streaming(std::int32_t pinId, bool on, std::int32_t time = 0) {

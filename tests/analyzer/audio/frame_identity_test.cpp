@@ -79,9 +79,7 @@ std::uint64_t runHash(int kind, std::int32_t mode) {
     if (!h.ready()) {
         return 0;
     }
-    h.open();
-    h.streaming(kAudioSignalAPin, true);
-    h.streaming(kAudioSignalBPin, true);
+    h.openStreaming();
     h.setInt(kAudioModePin, mode);
     h.setInt(kAudioRatePin, 7);
     // Varying block sizes, B stopping for a while in the middle.

@@ -233,9 +233,7 @@ TEST(SpectrumLevels, At22050TheBandsAboveHalfTheRateReadTheFloor) {
 TEST(SpectrumLevels, ASignalThatStopsStreamingKeepsItsEarlierLevels) {
     AnalyzerHarness h(48000.0f);
     ASSERT_TRUE(h.ready());
-    h.open();
-    h.streaming(kAudioSignalAPin, true);
-    h.streaming(kAudioSignalBPin, true);
+    h.openStreaming();
     h.setInt(kAudioModePin, 1);
     h.run(1024, 64, sine64, sine64);
     h.streaming(kAudioSignalBPin, false);
