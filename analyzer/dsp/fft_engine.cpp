@@ -323,11 +323,7 @@ void fftComplex(std::int32_t n, const float* realIn, const float* imagIn, float*
     }
     const int bits = log2OfPowerOfTwo(n);
     transform(n, bits, SplitArraysSource{realIn, imagIn}, realOut, imagOut, inverse);
-    if (inverse) {
-        fft_detail::scaleByInverseSize(n, realOut, imagOut);
-    }
-    canonicalizeNaNs(realOut, n);
-    canonicalizeNaNs(imagOut, n);
+    fft_detail::finishComplex(n, realOut, imagOut, inverse);
 }
 
 void computePowerSpectrum(std::int32_t n, const float* in, float* out) {

@@ -119,6 +119,15 @@ inline void scaleByInverseSize(std::int32_t n, float* re, float* im) {
     }
 }
 
+// A complex transform's last step: the inverse's 1/n, then every NaN made canonical.
+inline void finishComplex(std::int32_t n, float* re, float* im, bool inverse) {
+    if (inverse) {
+        scaleByInverseSize(n, re, im);
+    }
+    canonicalizeNaNs(re, n);
+    canonicalizeNaNs(im, n);
+}
+
 // The packed real transform's last step: point 0 holds DC + Nyquist and DC - Nyquist.
 inline void packedEnds(float* re, float* im) {
     const float re0 = re[0];

@@ -103,6 +103,18 @@ SplitPair splitPair(const float* re, const float* im, std::int32_t i, std::int32
             -h1i + wr * h2i + wi * h2r};
 }
 
+// Runs the split for i = 1 .. half/2 - 1 over the packed transform in re[], im[], handing
+// each pair X[i], X[half - i] to `emit` before the next pair is read.
+template <typename Emit>
+void forEachSplitPair(std::int32_t half, const float* re, const float* im, Emit emit) {
+    SplitRotation w(log2OfPowerOfTwo(half));
+    for (std::int32_t i = 1; i < half / 2; ++i) {
+        const std::int32_t i3 = half - i;
+        emit(i, i3, splitPair(re, im, i, i3, w));
+        w.advance();
+    }
+}
+
 // Packs in[] into half complex points and transforms them forward into re[], im[].
 void packedTransform(std::int32_t half, const float* in, float* packedRe, float* packedIm,
                      float* re, float* im) {
@@ -123,11 +135,7 @@ void fftComplex(std::int32_t n, const float* realIn, const float* imagIn, float*
     const int bits = log2OfPowerOfTwo(n);
     bitReversedCopy(n, bits, realIn, imagIn, realOut, imagOut);
     butterflyPasses(n, bits, realOut, imagOut, inverse);
-    if (inverse) {
-        fft_detail::scaleByInverseSize(n, realOut, imagOut);
-    }
-    canonicalizeNaNs(realOut, n);
-    canonicalizeNaNs(imagOut, n);
+    fft_detail::finishComplex(n, realOut, imagOut, inverse);
 }
 
 void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
@@ -143,14 +151,10 @@ void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
     // Why: everything is read into the scratch before out[] is written, so in == out works.
     packedTransform(half, in, packedRe, packedIm, re, im);
 
-    SplitRotation w(log2OfPowerOfTwo(half));
-    for (std::int32_t i = 1; i < half / 2; ++i) {
-        const std::int32_t i3 = half - i;
-        const SplitPair x = splitPair(re, im, i, i3, w);
+    forEachSplitPair(half, re, im, [out](std::int32_t i, std::int32_t i3, const SplitPair& x) {
         out[i] = static_cast<float>(x.xr * x.xr + x.xi * x.xi);
         out[i3] = static_cast<float>(x.x3r * x.x3r + x.x3i * x.x3i);
-        w.advance();
-    }
+    });
     fft_detail::powerSpectrumEnds(half, re, im, out);
     canonicalizeNaNs(out, half);
 }
@@ -165,16 +169,13 @@ void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagO
     float* packedIm = packedRe + half;
     packedTransform(half, in, packedRe, packedIm, realOut, imagOut);
 
-    SplitRotation w(log2OfPowerOfTwo(half));
-    for (std::int32_t i = 1; i < half / 2; ++i) {
-        const std::int32_t i3 = half - i;
-        const SplitPair x = splitPair(realOut, imagOut, i, i3, w);
-        realOut[i] = static_cast<float>(x.xr);
-        imagOut[i] = static_cast<float>(x.xi);
-        realOut[i3] = static_cast<float>(x.x3r);
-        imagOut[i3] = static_cast<float>(x.x3i);
-        w.advance();
-    }
+    forEachSplitPair(half, realOut, imagOut,
+                     [realOut, imagOut](std::int32_t i, std::int32_t i3, const SplitPair& x) {
+                         realOut[i] = static_cast<float>(x.xr);
+                         imagOut[i] = static_cast<float>(x.xi);
+                         realOut[i3] = static_cast<float>(x.x3r);
+                         imagOut[i3] = static_cast<float>(x.x3i);
+                     });
     fft_detail::packedEnds(realOut, imagOut);
     canonicalizeNaNs(realOut, half);
     canonicalizeNaNs(imagOut, half);

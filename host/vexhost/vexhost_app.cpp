@@ -78,6 +78,23 @@ void addLookOptions(CLI::App& command, LookOptions& options) {
         ->capture_default_str();
 }
 
+// --view: one of `names` (kViewNames unless given), its default shown.
+void addViewOption(CLI::App& command, std::string& view, const std::string& help,
+                   const std::vector<std::string>& names = kViewNames) {
+    command.add_option("--view", view, help)->check(CLI::IsMember(names))->capture_default_str();
+}
+
+// A span of seconds (--at, --after, --duration): above 0, at most `most`.
+void addSecondsOption(CLI::App& command, const std::string& name, double& seconds,
+                      const std::string& help, double most = 3600.0) {
+    command.add_option(name, seconds, help)->check(CLI::Range(0.001, most));
+}
+
+// -o, --output: the file or folder a command writes, required.
+void addOutputOption(CLI::App& command, std::string& output, const std::string& help) {
+    command.add_option("-o,--output", output, help)->required();
+}
+
 // What the command line fills in, read by the command that runs.
 struct CommandLine {
     SessionOptions session;
@@ -115,15 +132,12 @@ Command addRender(CLI::App& app, CommandLine& line) {
     CLI::App* command =
         app.add_subcommand("render", "the display after the inputs have played, as a PNG picture");
     addInputOptions(*command, line.session);
-    command->add_option("--view", line.render.view, "the view to draw; all: the three side by side")
-        ->check(CLI::IsMember(kViewsAndAll))
-        ->capture_default_str();
-    command
-        ->add_option("--at", line.render.at,
+    addViewOption(*command, line.render.view, "the view to draw; all: the three side by side",
+                  kViewsAndAll);
+    addSecondsOption(*command, "--at", line.render.at,
                      "seconds of input to play before drawing (default: the longest file, or "
-                     "1 second of built-in signals)")
-        ->check(CLI::Range(0.001, 3600.0));
-    command->add_option("-o,--output", line.render.output, "the PNG file to write")->required();
+                     "1 second of built-in signals)");
+    addOutputOption(*command, line.render.output, "the PNG file to write");
     addLookOptions(*command, line.look);
     return {command,
             [](CommandLine& l, Console& c) { return render(l.session, l.look, l.render, c); }};
@@ -134,15 +148,11 @@ Command addAnimate(CLI::App& app, CommandLine& line) {
         "animate", "one PNG per painted frame at the module's frame rate (5 to 40 per second, "
                    "see --rate), numbered for turning into a video");
     addInputOptions(*command, line.session);
-    command->add_option("--view", line.animate.view, "the view to draw")
-        ->check(CLI::IsMember(kViewNames))
-        ->capture_default_str();
-    command
-        ->add_option("--duration", line.session.duration,
+    addViewOption(*command, line.animate.view, "the view to draw");
+    addSecondsOption(*command, "--duration", line.session.duration,
                      "seconds to play (default: the longest file, or 1 second of built-in "
-                     "signals)")
-        ->check(CLI::Range(0.001, 3600.0));
-    command->add_option("-o,--output", line.animate.folder, "folder for the pictures")->required();
+                     "signals)");
+    addOutputOption(*command, line.animate.folder, "folder for the pictures");
     addLookOptions(*command, line.look);
     return {command,
             [](CommandLine& l, Console& c) { return animate(l.session, l.look, l.animate, c); }};
@@ -177,19 +187,15 @@ void addLiveSources(CLI::App& command, LiveOptions& options) {
 // live's window: its start, scripted runs, the tools and the reference.
 void addLiveWindowOptions(CLI::App& command, CommandLine& line) {
     LiveOptions& options = line.live;
-    command.add_option("--view", line.liveView, "the view to start in")
-        ->check(CLI::IsMember(kViewNames))
-        ->capture_default_str();
+    addViewOption(command, line.liveView, "the view to start in");
     command.add_option("--screenshot", options.screenshot,
                        "write the window's pixels to this PNG file and quit");
-    command
-        .add_option("--after", options.after, "seconds of audio before the screenshot (default 1)")
-        ->check(CLI::Range(0.001, 3600.0));
-    command
-        .add_option("--duration", options.duration,
-                    "quit after this many seconds of audio; also the span of sweeps "
-                    "(default: run until quit; sweeps span the longest file or 1 second)")
-        ->check(CLI::Range(0.001, 36000.0));
+    addSecondsOption(command, "--after", options.after,
+                     "seconds of audio before the screenshot (default 1)");
+    addSecondsOption(command, "--duration", options.duration,
+                     "quit after this many seconds of audio; also the span of sweeps "
+                     "(default: run until quit; sweeps span the longest file or 1 second)",
+                     36000.0);
     command.add_option("--mouse", options.mouse,
                        "X,Y: move the pointer there at start (for scripts and tests)");
     command.add_flag("--peak-hold,!--no-peak-hold", options.peakHold,
@@ -242,18 +248,14 @@ Command addReference(CLI::App& app, CommandLine& line) {
         "reference", "a reference trace for live's --reference: the last frame an input sent "
                      "after playing, with its view and sample rate");
     addInputOptions(*command, line.session);
-    command->add_option("--view", line.reference.view, "the analysis to run")
-        ->check(CLI::IsMember(kViewNames))
-        ->capture_default_str();
+    addViewOption(*command, line.reference.view, "the analysis to run");
     command->add_option("--voice", line.reference.voice, "the input to take, from 1")
         ->check(CLI::Range(1, kMaxVoices))
         ->capture_default_str();
-    command
-        ->add_option("--at", line.reference.at,
+    addSecondsOption(*command, "--at", line.reference.at,
                      "seconds of input to play (default: the longest file, or 1 second of "
-                     "built-in signals)")
-        ->check(CLI::Range(0.001, 3600.0));
-    command->add_option("-o,--output", line.reference.output, "the file to write")->required();
+                     "built-in signals)");
+    addOutputOption(*command, line.reference.output, "the file to write");
     return {command,
             [](CommandLine& l, Console& c) { return makeReference(l.session, l.reference, c); }};
 }
@@ -269,19 +271,15 @@ Command addFrames(CLI::App& app, CommandLine& line) {
         "frames", "every frame the audio side sends, with its time, voice, presence bytes "
                   "and values, as CSV or JSON");
     addInputOptions(*command, line.session);
-    command->add_option("--view", line.frames.view, "the analysis to run")
-        ->check(CLI::IsMember(kViewNames))
-        ->capture_default_str();
+    addViewOption(*command, line.frames.view, "the analysis to run");
     command->add_option("--format", line.frames.format, "output format")
         ->check(CLI::IsMember({"csv", "json"}))
         ->capture_default_str();
     command->add_option("-o,--output", line.frames.output, "output file ('-': stdout)")
         ->capture_default_str();
-    command
-        ->add_option("--duration", line.session.duration,
+    addSecondsOption(*command, "--duration", line.session.duration,
                      "seconds to run (default: the longest file, or 1 second of built-in "
-                     "signals)")
-        ->check(CLI::Range(0.001, 3600.0));
+                     "signals)");
     return {command, [](CommandLine& l, Console& c) { return frames(l.session, l.frames, c); }};
 }
 
