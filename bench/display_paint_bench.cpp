@@ -88,13 +88,7 @@ void paintOnce(benchmark::State& state) {
 
     const std::vector<std::vector<std::uint8_t>> frames = sceneFrames(mode, voices);
     for (std::int32_t v = 0; v < voices; ++v) {
-        const std::vector<std::uint8_t>& frame = frames[static_cast<std::size_t>(v)];
-        display->setPin(kDisplayFramesPin, v, static_cast<std::int32_t>(frame.size()),
-                        frame.data());
-        display->notifyPin(kDisplayFramesPin, v);
-        const float gate = 1.0f;
-        display->setPin(kDisplayGatePin, v, 4, &gate);
-        display->notifyPin(kDisplayGatePin, v);
+        test::deliverGated(display, v, frames[static_cast<std::size_t>(v)]);
     }
 
     host::PaintSurface surface(width, height);

@@ -323,7 +323,7 @@ void fftComplex(std::int32_t n, const float* realIn, const float* imagIn, float*
     }
     const int bits = log2OfPowerOfTwo(n);
     transform(n, bits, SplitArraysSource{realIn, imagIn}, realOut, imagOut, inverse);
-    fft_detail::finishComplex(n, realOut, imagOut, inverse);
+    fft_detail::finishComplex(n, realOut, imagOut, inverse, canonicalizeNaNs);
 }
 
 void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
@@ -349,8 +349,7 @@ void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
             out[i] = static_cast<float>(simd::power(x.xr, x.xi));
             out[i3] = static_cast<float>(simd::power(x.x3r, x.x3i));
         });
-    fft_detail::powerSpectrumEnds(half, re, im, out);
-    canonicalizeNaNs(out, half);
+    fft_detail::finishPowerSpectrum(half, re, im, out, canonicalizeNaNs);
 }
 
 void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagOut) {
@@ -369,14 +368,9 @@ void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagO
                        : simd::splitPacked<Sse2Doubles>(half, realOut, imagOut, wr, wi);
         },
         [realOut, imagOut](std::int32_t i, std::int32_t i3, const SplitValues<double>& x) {
-            realOut[i] = static_cast<float>(x.xr);
-            imagOut[i] = static_cast<float>(x.xi);
-            realOut[i3] = static_cast<float>(x.x3r);
-            imagOut[i3] = static_cast<float>(x.x3i);
+            fft_detail::storePackedPair(realOut, imagOut, i, i3, x);
         });
-    fft_detail::packedEnds(realOut, imagOut);
-    canonicalizeNaNs(realOut, half);
-    canonicalizeNaNs(imagOut, half);
+    fft_detail::finishPacked(half, realOut, imagOut, canonicalizeNaNs);
 }
 
 namespace fft_detail {

@@ -119,32 +119,53 @@ inline void scaleByInverseSize(std::int32_t n, float* re, float* im) {
     }
 }
 
+// The finishing steps below make every NaN canonical with `canonicalize`: this file's
+// loop by default, the engine's vector loop in the engine (the same bits).
+using Canonicalizer = void (*)(float*, std::int32_t);
+
 // A complex transform's last step: the inverse's 1/n, then every NaN made canonical.
-inline void finishComplex(std::int32_t n, float* re, float* im, bool inverse) {
+inline void finishComplex(std::int32_t n, float* re, float* im, bool inverse,
+                          Canonicalizer canonicalize = canonicalizeNaNs) {
     if (inverse) {
         scaleByInverseSize(n, re, im);
     }
-    canonicalizeNaNs(re, n);
-    canonicalizeNaNs(im, n);
+    canonicalize(re, n);
+    canonicalize(im, n);
 }
 
-// The packed real transform's last step: point 0 holds DC + Nyquist and DC - Nyquist.
-inline void packedEnds(float* re, float* im) {
+// The packed real transform's values of one split pair: X[i] and X[half - i].
+template <typename Pair>
+void storePackedPair(float* re, float* im, std::int32_t i, std::int32_t i3, const Pair& x) {
+    re[i] = static_cast<float>(x.xr);
+    im[i] = static_cast<float>(x.xi);
+    re[i3] = static_cast<float>(x.x3r);
+    im[i3] = static_cast<float>(x.x3i);
+}
+
+// The packed real transform's last step: point 0 holds DC + Nyquist and DC - Nyquist;
+// then every NaN made canonical.
+inline void finishPacked(std::int32_t half, float* re, float* im,
+                         Canonicalizer canonicalize = canonicalizeNaNs) {
     const float re0 = re[0];
     const float im0 = im[0];
     re[0] = re0 + im0;
     im[0] = re0 - im0;
+    canonicalize(re, half);
+    canonicalize(im, half);
 }
 
-// The power spectrum's two points outside the split's loop: out[0] from DC and Nyquist
-// (re[0] + im[0], re[0] - im[0]), and the middle point, which the split leaves as it is.
-inline void powerSpectrumEnds(std::int32_t half, const float* re, const float* im, float* out) {
+// The power spectrum's last step: the two points outside the split's loop, out[0] from DC
+// and Nyquist (re[0] + im[0], re[0] - im[0]) and the middle point, which the split leaves
+// as it is; then every NaN made canonical.
+inline void finishPowerSpectrum(std::int32_t half, const float* re, const float* im, float* out,
+                                Canonicalizer canonicalize = canonicalizeNaNs) {
     const double dc = static_cast<double>(re[0]) + im[0];
     const double nyquist = static_cast<double>(re[0]) - im[0];
     out[0] = static_cast<float>(dc * dc + nyquist * nyquist);
     const double midRe = re[half / 2];
     const double midIm = im[half / 2];
     out[half / 2] = static_cast<float>(midRe * midRe + midIm * midIm);
+    canonicalize(out, half);
 }
 
 // Temporary floats for a transform: on the stack up to `StackFloats`, from the heap above

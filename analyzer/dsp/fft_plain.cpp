@@ -155,8 +155,7 @@ void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
         out[i] = static_cast<float>(x.xr * x.xr + x.xi * x.xi);
         out[i3] = static_cast<float>(x.x3r * x.x3r + x.x3i * x.x3i);
     });
-    fft_detail::powerSpectrumEnds(half, re, im, out);
-    canonicalizeNaNs(out, half);
+    fft_detail::finishPowerSpectrum(half, re, im, out);
 }
 
 void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagOut) {
@@ -171,14 +170,9 @@ void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagO
 
     forEachSplitPair(half, realOut, imagOut,
                      [realOut, imagOut](std::int32_t i, std::int32_t i3, const SplitPair& x) {
-                         realOut[i] = static_cast<float>(x.xr);
-                         imagOut[i] = static_cast<float>(x.xi);
-                         realOut[i3] = static_cast<float>(x.x3r);
-                         imagOut[i3] = static_cast<float>(x.x3i);
+                         fft_detail::storePackedPair(realOut, imagOut, i, i3, x);
                      });
-    fft_detail::packedEnds(realOut, imagOut);
-    canonicalizeNaNs(realOut, half);
-    canonicalizeNaNs(imagOut, half);
+    fft_detail::finishPacked(half, realOut, imagOut);
 }
 
 } // namespace vex::plain

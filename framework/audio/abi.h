@@ -119,6 +119,19 @@ std::int32_t answerQueryInterface(const MpGuid* iid, void** out, const MpGuid& o
     });
 }
 
+// An operation on one of the object's pins: `find` answers the pin or null (no such pin:
+// kMpFail), `work` runs on it (kMpOk).
+template <typename Find, typename Work> std::int32_t onPin(Find&& find, Work&& work) noexcept {
+    return abiGuard(kMpFail, [&]() -> std::int32_t {
+        auto* pin = find();
+        if (pin == nullptr) {
+            return kMpFail;
+        }
+        work(*pin);
+        return kMpOk;
+    });
+}
+
 // release of a counted object: the release that brings `count` to 0 runs `destroy` and
 // answers 0 without touching the object again.
 template <typename Destroy>

@@ -51,14 +51,7 @@ std::int32_t AudioModuleBase::open() noexcept {
 }
 
 std::int32_t AudioModuleBase::setBuffer(std::int32_t pinId, float* buffer) noexcept {
-    return abiGuard(kMpFail, [&]() -> std::int32_t {
-        DspPin* pin = findPin(pinId);
-        if (pin == nullptr) {
-            return kMpFail;
-        }
-        pin->setBuffer(buffer);
-        return kMpOk;
-    });
+    return onPin([&] { return findPin(pinId); }, [&](DspPin& pin) { pin.setBuffer(buffer); });
 }
 
 void AudioModuleBase::destroy(std::int32_t flags) {

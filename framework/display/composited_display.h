@@ -20,9 +20,13 @@ public:
     // default draws nothing.
     std::int32_t MP_STDCALL paint(HDC dc) noexcept override;
     std::int32_t MP_STDCALL measure(std::int32_t width, std::int32_t height,
-                                    MeasureSize* out) noexcept override;
+                                    MeasureSize* out) noexcept override {
+        return measureArea(width, height, out);
+    }
     std::int32_t MP_STDCALL arrange(std::int32_t top, std::int32_t bottom, std::int32_t left,
-                                    std::int32_t right) noexcept override;
+                                    std::int32_t right) noexcept override {
+        return arrangeArea(area, top, bottom, left, right);
+    }
     // Why the using-declarations: both interfaces have operations of these names with other
     // arguments; the module interface's stay callable beside the drawing interface's.
     using DisplayModuleBase::reserved7;

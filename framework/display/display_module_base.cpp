@@ -36,19 +36,6 @@ DisplayModuleBase::~DisplayModuleBase() {
     pins.clear();
 }
 
-std::int32_t DisplayModuleBase::queryInterface(const MpGuid* iid, void** out) noexcept {
-    return answerQueryInterface(iid, out, kDisplayModuleInterfaceId,
-                                static_cast<DisplayModuleInterface*>(this));
-}
-
-std::int32_t DisplayModuleBase::addRef() noexcept {
-    return abiGuard(kMpFail, [&] { return ++count; });
-}
-
-std::int32_t DisplayModuleBase::release() noexcept {
-    return releaseReference(count, [this] { destroy(1); });
-}
-
 std::int32_t DisplayModuleBase::destroy(std::int32_t flags) noexcept {
     return abiGuard(kMpFail, [&] {
         if ((flags & 1) != 0) {
@@ -62,25 +49,12 @@ std::int32_t DisplayModuleBase::destroy(std::int32_t flags) noexcept {
 
 std::int32_t DisplayModuleBase::setPin(std::int32_t pinId, std::int32_t voice, std::int32_t size,
                                        const void* data) noexcept {
-    return abiGuard(kMpFail, [&]() -> std::int32_t {
-        DisplayPin* pin = getPin(pinId);
-        if (pin == nullptr) {
-            return kMpFail;
-        }
-        pin->setRaw(voice, size, data);
-        return kMpOk;
-    });
+    return onPin([&] { return getPin(pinId); },
+                 [&](DisplayPin& pin) { pin.setRaw(voice, size, data); });
 }
 
 std::int32_t DisplayModuleBase::notifyPin(std::int32_t pinId, std::int32_t voice) noexcept {
-    return abiGuard(kMpFail, [&]() -> std::int32_t {
-        DisplayPin* pin = getPin(pinId);
-        if (pin == nullptr) {
-            return kMpFail;
-        }
-        pin->notify(voice);
-        return kMpOk;
-    });
+    return onPin([&] { return getPin(pinId); }, [&](DisplayPin& pin) { pin.notify(voice); });
 }
 
 void DisplayModuleBase::initializePin(std::int32_t index, DisplayPin& pin) {

@@ -46,27 +46,7 @@ std::int32_t WindowedDisplay::windowCount() {
 }
 
 std::int32_t WindowedDisplay::queryInterface(const MpGuid* iid, void** out) noexcept {
-    return abiGuard(kMpFail, [&] {
-        if (out != nullptr && iid != nullptr && sameGuid(*iid, kWindowInterfaceId)) {
-            *out = static_cast<WindowInterface*>(this);
-            addRef();
-            return std::int32_t{kMpOk};
-        }
-        return DisplayModuleBase::queryInterface(iid, out);
-    });
-}
-
-std::int32_t WindowedDisplay::measure(std::int32_t width, std::int32_t height,
-                                      MeasureSize* out) noexcept {
-    return abiGuard(kMpFail, [&] { return clampMeasure(width, height, out); });
-}
-
-std::int32_t WindowedDisplay::arrange(std::int32_t top, std::int32_t bottom, std::int32_t left,
-                                      std::int32_t right) noexcept {
-    return abiGuard(kMpFail, [&] {
-        area = DisplayRect{top, bottom, left, right};
-        return kMpOk;
-    });
+    return answerAlso(iid, out, kWindowInterfaceId, static_cast<WindowInterface*>(this));
 }
 
 std::int32_t WindowedDisplay::openWindow(HWND parent, HWND* out) noexcept {

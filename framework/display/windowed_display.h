@@ -25,9 +25,13 @@ public:
     std::int32_t MP_STDCALL release() noexcept override { return DisplayModuleBase::release(); }
 
     std::int32_t MP_STDCALL measure(std::int32_t width, std::int32_t height,
-                                    MeasureSize* out) noexcept override;
+                                    MeasureSize* out) noexcept override {
+        return measureArea(width, height, out);
+    }
     std::int32_t MP_STDCALL arrange(std::int32_t top, std::int32_t bottom, std::int32_t left,
-                                    std::int32_t right) noexcept override;
+                                    std::int32_t right) noexcept override {
+        return arrangeArea(area, top, bottom, left, right);
+    }
     // Creates the window inside `parent` at (left, top) with the area's size and writes its
     // handle, or null when creation failed, to `*window` (which may be null). Always 0.
     // With a window already open it writes that window and creates nothing.

@@ -121,13 +121,7 @@ std::uint64_t paintHash(const PaintCase& c) {
     display->notifyPin(kDisplayModePin, 0);
     std::mt19937 random(static_cast<std::uint32_t>(1000 + 10 * c.mode + c.voices));
     for (std::int32_t v = 0; v < c.voices; ++v) {
-        const std::vector<std::uint8_t> frame = noisyFrame(c.mode, random);
-        display->setPin(kDisplayFramesPin, v, static_cast<std::int32_t>(frame.size()),
-                        frame.data());
-        display->notifyPin(kDisplayFramesPin, v);
-        const float gate = 1.0f;
-        display->setPin(kDisplayGatePin, v, 4, &gate);
-        display->notifyPin(kDisplayGatePin, v);
+        test::deliverGated(display, v, noisyFrame(c.mode, random));
     }
     host::PaintSurface surface(c.width, c.height);
     const std::int32_t result = display->paint(surface.dc());

@@ -1,6 +1,8 @@
-// Frames as the audio side sends them, built for the display tests.
+// Frames as the audio side sends them, built for the display tests and delivered to a
+// display object as a host delivers them.
 #pragma once
 
+#include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_messages.h"
 
 #include <cstdint>
@@ -42,6 +44,17 @@ template <typename Values> std::vector<std::uint8_t> frameFrom(std::int32_t mode
         std::memcpy(&bytes[static_cast<std::size_t>(8 + 8 * k)], &b, 4);
     }
     return bytes;
+}
+
+// Delivers `frame` on the frames pin for `voice` and gates the voice on (1.0).
+template <typename Display>
+void deliverGated(Display* display, std::int32_t voice, const std::vector<std::uint8_t>& frame) {
+    display->setPin(kDisplayFramesPin, voice, static_cast<std::int32_t>(frame.size()),
+                    frame.data());
+    display->notifyPin(kDisplayFramesPin, voice);
+    const float gate = 1.0f;
+    display->setPin(kDisplayGatePin, voice, 4, &gate);
+    display->notifyPin(kDisplayGatePin, voice);
 }
 
 } // namespace vex::test
