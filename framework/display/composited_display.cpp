@@ -3,9 +3,8 @@
 namespace vex {
 
 CompositedDisplay::CompositedDisplay(void* hostPointer)
-    : DisplayModuleBase(hostPointer),
-      hostDrawing(static_cast<HostDrawingInterface*>(
-          queryHostInterface(hostPointer, kHostDrawingInterfaceId))) {}
+    : AreaDisplay(hostPointer), hostDrawing(static_cast<HostDrawingInterface*>(
+                                    queryHostInterface(hostPointer, kHostDrawingInterfaceId))) {}
 
 std::int32_t CompositedDisplay::queryInterface(const MpGuid* iid, void** out) noexcept {
     return answerAlso(iid, out, kDrawingInterfaceId, static_cast<DrawingInterface*>(this));

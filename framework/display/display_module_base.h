@@ -168,6 +168,33 @@ private:
     std::map<std::int32_t, DisplayPin*> pins;
 };
 
+// The base of a display that serves `Interface` (drawing or window) beside the module
+// interface, on the one reference count: identity forwarded to the base, measure's clamp,
+// and the area arrange stores.
+template <typename Interface> class AreaDisplay : public DisplayModuleBase, public Interface {
+public:
+    std::int32_t MP_STDCALL addRef() noexcept override { return DisplayModuleBase::addRef(); }
+    std::int32_t MP_STDCALL release() noexcept override { return DisplayModuleBase::release(); }
+    std::int32_t MP_STDCALL measure(std::int32_t width, std::int32_t height,
+                                    MeasureSize* out) noexcept override {
+        return measureArea(width, height, out);
+    }
+    std::int32_t MP_STDCALL arrange(std::int32_t top, std::int32_t bottom, std::int32_t left,
+                                    std::int32_t right) noexcept override {
+        return arrangeArea(area, top, bottom, left, right);
+    }
+
+    // The area as last given by arrange; all zero before the first arrange.
+    const DisplayRect& getArea() const { return area; }
+
+protected:
+    explicit AreaDisplay(void* hostPointer) : DisplayModuleBase(hostPointer) {}
+    ~AreaDisplay() override = default;
+
+private:
+    DisplayRect area;
+};
+
 // Creation function for the factory: builds a `Module` for `host` with a count of 0, or
 // answers null when memory ran out. A failed construction raises its error after the
 // parts already built are torn down and the memory freed.

@@ -31,9 +31,8 @@ std::int32_t highWord(LPARAM lParam) {
 } // namespace
 
 WindowedDisplay::WindowedDisplay(void* hostPointer)
-    : DisplayModuleBase(hostPointer),
-      hostWindow(static_cast<HostWindowInterface*>(
-          queryHostInterface(hostPointer, kHostWindowInterfaceId))) {}
+    : AreaDisplay(hostPointer), hostWindow(static_cast<HostWindowInterface*>(
+                                    queryHostInterface(hostPointer, kHostWindowInterfaceId))) {}
 
 WindowedDisplay::~WindowedDisplay() {
     // Why: a host that releases the object without closing its window would otherwise leave
@@ -68,9 +67,9 @@ std::int32_t WindowedDisplay::openWindow(HWND parent, HWND* out) noexcept {
         DWORD style = 0;
         DWORD exStyle = 0;
         getWindowStyle(style, exStyle);
-        HWND created =
-            CreateWindowExW(exStyle, kWindowClassName, nullptr, style, area.left, area.top,
-                            area.width(), area.height(), parent, nullptr, instance(), nullptr);
+        HWND created = CreateWindowExW(exStyle, kWindowClassName, nullptr, style, getArea().left,
+                                       getArea().top, getArea().width(), getArea().height(), parent,
+                                       nullptr, instance(), nullptr);
         if (created == nullptr) {
             // Why: a failed creation gives its count back, so the class is still unregistered
             // when the last real window closes.
