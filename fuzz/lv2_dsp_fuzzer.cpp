@@ -14,6 +14,7 @@
 // negative.
 #include "fuzz/private_groups.h"
 #include "lv2/common/analyzer_lv2.h"
+#include "lv2/common/frame_event.h"
 #include "tests/support/urid_map.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -157,7 +158,8 @@ struct Host {
     LV2_URID atomObject = urids(LV2_ATOM__Object);
     LV2_URID atomBlank = urids(LV2_ATOM__Blank);
     LV2_URID atomSequence = urids(LV2_ATOM__Sequence);
-    LV2_URID frameType = urids(kFrameTypeUri);
+    // The plug-in's URIDs, to read its frames with its reader.
+    vex::lv2::Urids plugin{urids.feature};
     LV2_URID uiOpen = urids(kUiOpenUri);
     LV2_URID uiClosed = urids(kUiClosedUri);
     // Atom types a value may take.
@@ -439,13 +441,16 @@ private:
             LV2_ATOM_SEQUENCE_FOREACH(notify, event) {
                 const std::uint32_t size = event->body.size;
                 check(event->time.frames >= 0 && event->time.frames <= frames);
-                if (event->body.type != host.frameType) {
+                FrameEvent frame;
+                if (!frameFromAtom(host.plugin, event->body, sizeof(LV2_Atom) + size, frame)) {
                     // Anything else the plug-in says is an object.
                     check(event->body.type == host.atomObject &&
                           size >= sizeof(LV2_Atom_Object_Body));
                     continue;
                 }
-                check(size == 0 || size == 1604 || size == 4100 || size == 4228);
+                check(frame.size == 0 || frame.size == 1604 || frame.size == 4100 ||
+                      frame.size == 4228);
+                check(frame.time >= 0 && frame.sampleRate > 0.0);
                 ++events;
             }
         }

@@ -12,9 +12,9 @@
 // value the UI writes back is a mode control of a shown view or a well-formed atom message
 // on the control port.
 #include "fuzz/private_groups.h"
+#include "host/kit/module_library.h"
 #include "host/kit/view/display_session.h"
 #include "host/kit/view/group_caption.h"
-#include "host/kit/module_library.h"
 #include "host/kit/view/paint_surface.h"
 #include "lv2/common/analyzer_lv2.h"
 #include "lv2/ui/ui_ports.h"
@@ -66,6 +66,12 @@ vex::test::UridMap& uridMap() {
 
 LV2_URID urid(const char* uri) {
     return uridMap()(uri);
+}
+
+// The UI's URIDs, mapped once as the UI maps them.
+const vex::lv2::Urids& uiUrids() {
+    static auto* const urids = new vex::lv2::Urids(uridMap().feature);
+    return *urids;
 }
 
 vex::FactoryInterface& factory() {
@@ -183,18 +189,38 @@ std::vector<std::uint8_t> anObject(FuzzedDataProvider& data) {
     return event;
 }
 
-// A frame atom: its declared size that of its bytes, or any.
+// A frame event: an object of the frame type with its time, sample rate and bytes, each
+// entry's declared size and the object's that of its bytes, or any.
 std::vector<std::uint8_t> aFrame(FuzzedDataProvider& data) {
     const std::uint32_t size = data.ConsumeBool()
                                    ? data.PickValueInArray(kFrameSizes)
                                    : data.ConsumeIntegralInRange<std::uint32_t>(0, 5000);
     std::vector<std::uint8_t> bytes = data.ConsumeBytes<std::uint8_t>(size);
     bytes.resize(size);
-    const LV2_Atom atom{data.ConsumeBool() ? size : data.ConsumeIntegral<std::uint32_t>(),
-                        urid(kFrameTypeUri)};
+    const std::int64_t time = data.ConsumeIntegral<std::int64_t>();
+    const double rate = data.ConsumeBool() ? 48000.0 : data.ConsumeFloatingPoint<double>();
+    std::vector<std::uint8_t> body;
+    const LV2_Atom_Object_Body head{0, urid(kFrameTypeUri)};
+    put(body, &head, sizeof head);
+    const LV2_Atom_Property_Body entries[] = {
+        {urid(kFrameTimeUri), 0, {8, urid(LV2_ATOM__Long)}},
+        {urid(kFrameRateUri), 0, {8, urid(LV2_ATOM__Double)}},
+        {urid(kFrameBytesUri),
+         0,
+         {data.ConsumeBool() ? size : data.ConsumeIntegral<std::uint32_t>(),
+          urid(LV2_ATOM__Chunk)}}};
+    put(body, &entries[0], sizeof entries[0]);
+    put(body, &time, sizeof time);
+    put(body, &entries[1], sizeof entries[1]);
+    put(body, &rate, sizeof rate);
+    put(body, &entries[2], sizeof entries[2]);
+    body.insert(body.end(), bytes.begin(), bytes.end());
+    const LV2_Atom atom{data.ConsumeBool() ? static_cast<std::uint32_t>(body.size())
+                                           : data.ConsumeIntegral<std::uint32_t>(),
+                        urid(LV2_ATOM__Object)};
     std::vector<std::uint8_t> event;
     put(event, &atom, sizeof atom);
-    event.insert(event.end(), bytes.begin(), bytes.end());
+    event.insert(event.end(), body.begin(), body.end());
     return event;
 }
 
@@ -217,10 +243,10 @@ void resize(DisplaySession& session, Picture& window, std::int32_t width, std::i
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
     FuzzedDataProvider data(input, size);
     vex::FactoryInterface& modules = factory();
-    SettingsChannel settings(uridMap().feature, written, nullptr);
+    SettingsChannel settings(uridMap().feature, uiUrids(), written, nullptr);
     UiTools tools(settings);
     UiGroup group;
-    UiPorts ports(uridMap().feature, written, nullptr, settings, tools, group);
+    UiPorts ports(uiUrids(), written, nullptr, settings, tools, group);
     current = &ports;
     DisplaySession session(modules, ports.mode(), vex::host::defaultLook(), 1, 48000.0);
     Picture window;

@@ -75,15 +75,24 @@ inline void seqlockWrite(std::atomic<std::uint32_t>& sequence, std::atomic<std::
     sequence.store((start | 1u) + 1u, std::memory_order_release);
 }
 
+// Writer only. Stores `header` in the first word and `length` bytes of `data` after it, in
+// one write; `words` hold at least 1 + seqlockWords(length). For a length word that also
+// carries flags of the caller's (seqlockWriteSized stores the bare length).
+inline void seqlockWriteHeaded(std::atomic<std::uint32_t>& sequence,
+                               std::atomic<std::uint32_t>* words, std::uint32_t header,
+                               const void* data, std::uint32_t length) {
+    const std::uint32_t start = detail::beginWrite(sequence);
+    words[0].store(header, std::memory_order_release);
+    detail::storeWords(words + 1, data, length);
+    sequence.store((start | 1u) + 1u, std::memory_order_release);
+}
+
 // Writer only. Stores `length` in the first word and `length` bytes of `data` after it;
 // `words` hold at least 1 + seqlockWords(length). Read back with seqlockReadSized.
 inline void seqlockWriteSized(std::atomic<std::uint32_t>& sequence,
                               std::atomic<std::uint32_t>* words, const void* data,
                               std::uint32_t length) {
-    const std::uint32_t start = detail::beginWrite(sequence);
-    words[0].store(length, std::memory_order_release);
-    detail::storeWords(words + 1, data, length);
-    sequence.store((start | 1u) + 1u, std::memory_order_release);
+    seqlockWriteHeaded(sequence, words, length, data, length);
 }
 
 // Any thread. Copies `bytes` bytes of `words` into `out`; true when the copy is whole (no

@@ -1,5 +1,6 @@
-// The plug-in's identity as the bundle describes it: the URIs and port indices that the
-// DSP library, the UI library and the bundle's descriptions share.
+// The plug-in's identity as the bundle describes it: the URIs and the port table that the
+// DSP library, the UI library and the tests share (the tests check the bundle's description
+// against the table).
 #pragma once
 
 #include <cstdint>
@@ -8,9 +9,14 @@ namespace vex::lv2 {
 
 inline constexpr char kPluginUri[] = "urn:vex:analyzer";
 inline constexpr char kUiUri[] = "urn:vex:analyzer#ui";
-// Atom type of one frame on the notify port: the frame's bytes as the audio object sent
-// them (any of the frame formats, or none), nothing added.
+// Object type of one frame on the notify port (lv2/common/frame_event.h): the frame's time
+// in samples since the instance was activated (atom:Long), the sample rate (atom:Double)
+// and the frame's bytes as the audio object sent them (atom:Chunk; any of the frame
+// formats, or none).
 inline constexpr char kFrameTypeUri[] = "urn:vex:analyzer#Frame";
+inline constexpr char kFrameTimeUri[] = "urn:vex:analyzer#time";
+inline constexpr char kFrameRateUri[] = "urn:vex:analyzer#sampleRate";
+inline constexpr char kFrameBytesUri[] = "urn:vex:analyzer#bytes";
 // Object types the UI sends on the control port when it opens and when it closes.
 inline constexpr char kUiOpenUri[] = "urn:vex:analyzer#UiOpen";
 inline constexpr char kUiClosedUri[] = "urn:vex:analyzer#UiClosed";
@@ -38,6 +44,46 @@ enum Port : std::uint32_t {
     kPortSlot = 16,          // control out: this member's slot in the group, or -1
     kPortCount = 17,
 };
+
+enum class PortKind : std::uint8_t { kAudio, kAtom, kControl };
+
+struct PortSpec {
+    Port index;
+    const char* symbol;
+    PortKind kind;
+    bool output;
+};
+
+// The ports in index order, as the bundle's description states them.
+inline constexpr PortSpec kPorts[kPortCount] = {
+    {kPortSignalA, "signal_a", PortKind::kAudio, false},
+    {kPortSignalB, "signal_b", PortKind::kAudio, false},
+    {kPortOutA, "out_a", PortKind::kAudio, true},
+    {kPortOutB, "out_b", PortKind::kAudio, true},
+    {kPortControl, "control", PortKind::kAtom, false},
+    {kPortNotify, "notify", PortKind::kAtom, true},
+    {kPortMode, "mode", PortKind::kControl, false},
+    {kPortRate, "rate", PortKind::kControl, false},
+    {kPortEnable, "enable", PortKind::kControl, false},
+    {kPortAlways, "always", PortKind::kControl, false},
+    {kPortFramesSent, "frames_sent", PortKind::kControl, true},
+    {kPortFramesDropped, "frames_dropped", PortKind::kControl, true},
+    {kPortPeakA, "peak_a", PortKind::kControl, true},
+    {kPortPeakB, "peak_b", PortKind::kControl, true},
+    {kPortGroup, "group", PortKind::kControl, false},
+    {kPortMembers, "members", PortKind::kControl, true},
+    {kPortSlot, "slot", PortKind::kControl, true},
+};
+
+constexpr bool portsInIndexOrder() {
+    for (std::uint32_t i = 0; i < kPortCount; ++i) {
+        if (kPorts[i].index != i) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(portsInIndexOrder(), "kPorts[i] describes port i");
 
 // Bytes the notify port asks for: room for fifteen of the largest frames with their event
 // headers. At 48 kHz a block of 8192 samples brings at most six frames of any kind.

@@ -1,7 +1,8 @@
 // Settings of the plug-in that its UI sets, its DSP keeps and the host saves with a session:
-// one table, shared by the DSP library, the UI library and the tests' independent copy of it.
-// A setting travels as the value of a patch:Set message (UI to DSP on the control port,
-// DSP to every UI on the notify port) and is saved under its URI.
+// one table, shared by the DSP library, the UI library and the tests, which check the
+// bundle's description against it. A setting travels as the value of a patch:Set message
+// (UI or host to DSP on the control port, DSP to the UI and the host on the notify port)
+// and is saved under its URI.
 #pragma once
 
 #include <cstdint>
@@ -14,12 +15,20 @@ enum class SettingKind : std::uint8_t {
     kFloat,  // atom:Float, 4 bytes, finite
     kString, // atom:String, UTF-8 up to the capacity, the terminator not counted
     kBytes,  // atom:Chunk, up to the capacity
+    // A whole number 0..most, kept as 4 bytes of int32. Sent as atom:Float (the type hosts
+    // read back into their own controls); taken as atom:Float (rounded into range) or
+    // atom:Int (in range; sessions saved before it was a float hold these).
+    kChoice,
 };
 
 struct SettingSpec {
     const char* uri;
     SettingKind kind;
     std::uint32_t capacity; // bytes of the largest value
+    std::int32_t most = 0;  // a choice's largest value
+    // Declared to hosts as a parameter (patch:writable). The others live in the saved state
+    // and pass between the DSP and the plug-in's own UI only.
+    bool declared = false;
 };
 
 enum Setting : std::uint32_t {
@@ -34,13 +43,13 @@ enum Setting : std::uint32_t {
 };
 
 inline constexpr SettingSpec kSettings[kSettingCount] = {
-    {"urn:vex:analyzer#label", SettingKind::kString, 64},
-    {"urn:vex:analyzer#peakHold", SettingKind::kInt, 4},
-    {"urn:vex:analyzer#readout", SettingKind::kInt, 4},
-    {"urn:vex:analyzer#tilt", SettingKind::kInt, 4},
-    {"urn:vex:analyzer#smoothing", SettingKind::kInt, 4},
+    {"urn:vex:analyzer#label", SettingKind::kString, 64, 0, true},
+    {"urn:vex:analyzer#peakHold", SettingKind::kChoice, 4, 1, true},
+    {"urn:vex:analyzer#readout", SettingKind::kChoice, 4, 1, true},
+    {"urn:vex:analyzer#tilt", SettingKind::kChoice, 4, 2, true},
+    {"urn:vex:analyzer#smoothing", SettingKind::kChoice, 4, 2, true},
     // The largest reference: a log spectrum, 24 header bytes and 528 points of 8.
-    {"urn:vex:analyzer#reference", SettingKind::kBytes, 4248},
+    {"urn:vex:analyzer#reference", SettingKind::kBytes, 4248, 0, false},
 };
 
 // The largest value of any setting, for buffers that hold any of them.
@@ -54,7 +63,8 @@ constexpr std::uint32_t largestSettingValue() {
 
 // Whether `size` bytes are a value of `kind` that holds at most `capacity` bytes.
 constexpr bool settingSizeFits(SettingKind kind, std::uint32_t capacity, std::uint32_t size) {
-    return kind == SettingKind::kInt || kind == SettingKind::kFloat ? size == 4 : size <= capacity;
+    return kind == SettingKind::kString || kind == SettingKind::kBytes ? size <= capacity
+                                                                       : size == 4;
 }
 
 } // namespace vex::lv2

@@ -1,7 +1,8 @@
 #include "lv2/dsp/analyzer_dsp.h"
 
 #include "analyzer/analyzer_pins.h"
-#include "lv2/common/analyzer_lv2.h"
+#include "lv2/common/control_choice.h"
+#include "lv2/common/frame_event.h"
 
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2_util.h>
@@ -13,22 +14,6 @@
 #include <new>
 
 namespace vex::lv2 {
-
-namespace {
-
-// A control value as a whole choice in lo..hi; NaN gives lo.
-std::int32_t choice(const float* port, std::int32_t lo, std::int32_t hi) {
-    const float value = port != nullptr ? *port : static_cast<float>(lo);
-    if (!(value >= static_cast<float>(lo))) {
-        return lo;
-    }
-    if (value >= static_cast<float>(hi)) {
-        return hi;
-    }
-    return static_cast<std::int32_t>(value + 0.5f); // truncates: rounds half up
-}
-
-} // namespace
 
 AnalyzerDsp* AnalyzerDsp::create(double sampleRate, const char* bundlePath,
                                  const LV2_Feature* const* features) {
@@ -56,14 +41,9 @@ AnalyzerDsp* AnalyzerDsp::create(double sampleRate, const char* bundlePath,
     }
 }
 
-AnalyzerDsp::AnalyzerDsp(double sampleRate, LV2_URID_Map& map) : rate(sampleRate), settings(map) {
-    frameType = map.map(map.handle, kFrameTypeUri);
-    uiOpen = map.map(map.handle, kUiOpenUri);
-    uiClosed = map.map(map.handle, kUiClosedUri);
-    atomObject = map.map(map.handle, LV2_ATOM__Object);
-    atomBlank = map.map(map.handle, LV2_ATOM__Blank);
-    atomSequence = map.map(map.handle, LV2_ATOM__Sequence);
-
+AnalyzerDsp::AnalyzerDsp(double sampleRate, LV2_URID_Map& map) : rate(sampleRate), urids(map) {
+    lv2_atom_forge_init(&forge, &map);
+    forge.buf = nullptr;
     driver.services().sampleRate = static_cast<float>(sampleRate);
     // Why: the audio object honours its enable input only while the host flag is set.
     driver.services().hostFlag = 1;
@@ -87,61 +67,14 @@ bool AnalyzerDsp::makeObject() {
 }
 
 void AnalyzerDsp::connect(std::uint32_t port, void* data) {
-    switch (port) {
-    case kPortSignalA:
-        signalA = static_cast<const float*>(data);
-        break;
-    case kPortSignalB:
-        signalB = static_cast<const float*>(data);
-        break;
-    case kPortOutA:
-        outA = static_cast<float*>(data);
-        break;
-    case kPortOutB:
-        outB = static_cast<float*>(data);
-        break;
-    case kPortControl:
-        control = static_cast<const LV2_Atom_Sequence*>(data);
-        break;
-    case kPortNotify:
-        notify = static_cast<LV2_Atom_Sequence*>(data);
-        break;
-    case kPortMode:
-        mode = static_cast<const float*>(data);
-        break;
-    case kPortRate:
-        updateRate = static_cast<const float*>(data);
-        break;
-    case kPortEnable:
-        enable = static_cast<const float*>(data);
-        break;
-    case kPortAlways:
-        always = static_cast<const float*>(data);
-        break;
-    case kPortFramesSent:
-        framesSentOut = static_cast<float*>(data);
-        break;
-    case kPortFramesDropped:
-        framesDroppedOut = static_cast<float*>(data);
-        break;
-    case kPortPeakA:
-        peakAOut = static_cast<float*>(data);
-        break;
-    case kPortPeakB:
-        peakBOut = static_cast<float*>(data);
-        break;
-    case kPortGroup:
-        groupIn = static_cast<const float*>(data);
-        break;
-    case kPortMembers:
-        membersOut = static_cast<float*>(data);
-        break;
-    case kPortSlot:
-        slotOut = static_cast<float*>(data);
-        break;
-    default:
-        break;
+    if (port < kPortCount) {
+        connected[port] = data;
     }
+}
+
+std::int32_t AnalyzerDsp::choiceOf(Port port, std::int32_t lo, std::int32_t hi) const {
+    const float* value = input(port);
+    return value != nullptr ? controlChoice(*value, lo, hi) : lo;
 }
 
 void AnalyzerDsp::labelGroupMember() {
@@ -151,13 +84,14 @@ void AnalyzerDsp::labelGroupMember() {
 }
 
 void AnalyzerDsp::activate() {
-    group.activate(choice(groupIn, 0, host::group::kGroups));
+    group.activate(choiceOf(kPortGroup, 0, host::group::kGroups));
     labelGroupMember();
     // Each activation streams into a fresh object, so nothing of an earlier stream shows.
     if (library.factory() == nullptr || !makeObject()) {
         return;
     }
     started = false;
+    samplesRun = 0;
     framesSent = 0.0;
     framesDropped = 0.0;
     runningPeakA = runningPeakB = lastPeakA = lastPeakB = 0.0f;
@@ -177,20 +111,21 @@ void AnalyzerDsp::deactivate() {
 }
 
 void AnalyzerDsp::readControlPort() {
+    const auto* control = static_cast<const LV2_Atom_Sequence*>(connected[kPortControl]);
     if (control == nullptr) {
         return;
     }
     LV2_ATOM_SEQUENCE_FOREACH(control, event) {
         const LV2_Atom& body = event->body;
-        if ((body.type != atomObject && body.type != atomBlank) ||
+        if ((body.type != urids.atomObject && body.type != urids.atomBlank) ||
             body.size < sizeof(LV2_Atom_Object_Body)) {
             continue;
         }
         const auto* message = reinterpret_cast<const LV2_Atom_Object*>(&body);
-        if (message->body.otype == uiOpen) {
+        if (message->body.otype == urids.uiOpen) {
             uiListening = true;
             settings.announceAll(); // a UI that opens learns every setting
-        } else if (message->body.otype == uiClosed) {
+        } else if (message->body.otype == urids.uiClosed) {
             uiListening = false;
         } else {
             settings.take(*message);
@@ -201,8 +136,8 @@ void AnalyzerDsp::readControlPort() {
 void AnalyzerDsp::scanPeaks(std::int32_t end) {
     for (std::int32_t i = scanned; i < end; ++i) {
         // Why: a NaN sample fails both comparisons and leaves the peak as it was.
-        const float a = std::fabs(signalA[i]);
-        const float b = std::fabs(signalB[i]);
+        const float a = std::fabs(input(kPortSignalA)[i]);
+        const float b = std::fabs(input(kPortSignalB)[i]);
         if (a > runningPeakA) {
             runningPeakA = a;
         }
@@ -224,116 +159,119 @@ void AnalyzerDsp::takeFrame(std::int32_t time, const std::uint8_t* data, std::in
     framesSent += 1.0;
     group.publish(data, size, static_cast<float>(rate));
 
+    const float* always = input(kPortAlways);
     const bool wanted = uiListening || (always != nullptr && *always != 0.0f);
     if (!wanted) {
         return;
     }
-    const auto bytes = static_cast<std::uint32_t>(size);
-    const std::uint32_t need = lv2_atom_pad_size(sizeof(LV2_Atom_Event) + bytes);
-    if (notifyCapacity == 0 || sizeof(LV2_Atom) + notify->atom.size + need > notifyCapacity) {
+    const FrameEvent frame{samplesRun + time, rate, data, static_cast<std::uint32_t>(size)};
+    if (!writeFrameEvent(forge, urids, time, frame)) {
         framesDropped += 1.0; // a frame goes whole or not at all
-        return;
     }
-    auto* event = reinterpret_cast<LV2_Atom_Event*>(reinterpret_cast<std::uint8_t*>(notify) +
-                                                    sizeof(LV2_Atom) + notify->atom.size);
-    event->time.frames = time;
-    event->body.type = frameType;
-    event->body.size = bytes;
-    auto* body = reinterpret_cast<std::uint8_t*>(event + 1);
-    if (bytes > 0) {
-        std::memcpy(body, data, bytes);
+}
+
+// The notify buffer arrives with the room for its body in the header's size field; the
+// forge writes a sequence into it (or, without room for one, nothing this block).
+void AnalyzerDsp::startNotify() {
+    auto* notify = static_cast<LV2_Atom_Sequence*>(connected[kPortNotify]);
+    forge.buf = nullptr;
+    if (notify != nullptr && notify->atom.size >= sizeof(LV2_Atom_Sequence_Body)) {
+        lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(notify),
+                                  sizeof(LV2_Atom) + notify->atom.size);
+        lv2_atom_forge_sequence_head(&forge, &sequence, 0);
     }
-    std::memset(body + bytes, 0, need - sizeof(LV2_Atom_Event) - bytes);
-    notify->atom.size += need;
+}
+
+// The controls' values to the audio object, each when it changed (all at the stream's
+// start); `mode` is the one the group link chose.
+void AnalyzerDsp::sendControls(std::int32_t mode) {
+    const std::int32_t newRate = choiceOf(kPortRate, 0, 7);
+    const float* enable = input(kPortEnable);
+    const float newEnable = enable != nullptr && *enable == 0.0f ? 0.0f : 1.0f;
+    if (!started) {
+        driver.addEvent(0, kEventStreamingStart, kAudioSignalAPin);
+        driver.addEvent(0, kEventStreamingStart, kAudioSignalBPin);
+    }
+    if (!started || mode != sentMode) {
+        driver.addValue(0, kAudioModePin, &mode);
+    }
+    if (!started || newRate != sentRate) {
+        driver.addValue(0, kAudioRatePin, &newRate);
+    }
+    if (!started || newEnable != sentEnable) {
+        driver.addValue(0, kAudioEnablePin, &newEnable);
+    }
+    started = true;
+    sentMode = mode;
+    sentRate = newRate;
+    sentEnable = newEnable;
 }
 
 void AnalyzerDsp::run(std::uint32_t sampleCount) {
-    // The notify buffer arrives with its capacity in the header's size field.
-    notifyCapacity = 0;
-    if (notify != nullptr && notify->atom.size >= sizeof(LV2_Atom_Sequence_Body)) {
-        notifyCapacity = notify->atom.size;
-        notify->atom.type = atomSequence;
-        notify->atom.size = sizeof(LV2_Atom_Sequence_Body);
-        notify->body.unit = 0;
-        notify->body.pad = 0;
-    }
+    startNotify();
     readControlPort();
     // Why the answers go first: they are events at time 0, and the frames that follow
     // keep the sequence in time order.
     if ((settings.takeChanged() & (1u << kSettingLabel)) != 0) {
         labelGroupMember();
     }
-    if (notifyCapacity > 0) {
-        settings.writeAnswers(*notify, notifyCapacity, 0);
-    }
+    settings.writeAnswers(forge, 0, uiListening);
 
     const auto frames = static_cast<std::int32_t>(std::min<std::uint32_t>(sampleCount, 1u << 30));
-    const bool connected = signalA != nullptr && signalB != nullptr;
-    const std::int32_t groupMode =
-        group.run(choice(groupIn, 0, host::group::kGroups), choice(mode, 0, 2), frames, rate);
+    const bool connected = input(kPortSignalA) != nullptr && input(kPortSignalB) != nullptr;
+    const std::int32_t groupMode = group.run(choiceOf(kPortGroup, 0, host::group::kGroups),
+                                             choiceOf(kPortMode, 0, 2), frames, rate);
     if (driver.hasObject() && connected && frames > 0) {
-        const std::int32_t newMode = groupMode;
-        const std::int32_t newRate = choice(updateRate, 0, 7);
-        const float newEnable = enable != nullptr && *enable == 0.0f ? 0.0f : 1.0f;
-        if (!started) {
-            driver.addEvent(0, kEventStreamingStart, kAudioSignalAPin);
-            driver.addEvent(0, kEventStreamingStart, kAudioSignalBPin);
-        }
-        if (!started || newMode != sentMode) {
-            driver.addValue(0, kAudioModePin, &newMode);
-        }
-        if (!started || newRate != sentRate) {
-            driver.addValue(0, kAudioRatePin, &newRate);
-        }
-        if (!started || newEnable != sentEnable) {
-            driver.addValue(0, kAudioEnablePin, &newEnable);
-        }
-        started = true;
-        sentMode = newMode;
-        sentRate = newRate;
-        sentEnable = newEnable;
-
+        sendControls(groupMode);
         scanned = 0;
-        driver.setBuffers(signalA, signalB);
+        driver.setBuffers(input(kPortSignalA), input(kPortSignalB));
         driver.process(frames);
         scanPeaks(frames);
     }
-
-    if (connected && outA != nullptr && outB != nullptr && frames > 0) {
-        // Why this order: a host may hand one input's buffer as the other output, or each
-        // input's buffer as the other output (crossed), where only an exchange keeps both.
-        const auto n = static_cast<std::size_t>(frames);
-        if (outA == signalB && outB == signalA && outA != outB) {
-            std::swap_ranges(outA, outA + n, outB);
-        } else if (outA == signalB) {
-            std::memmove(outB, signalB, n * sizeof(float));
-            std::memmove(outA, signalA, n * sizeof(float));
-        } else {
-            std::memmove(outA, signalA, n * sizeof(float));
-            std::memmove(outB, signalB, n * sizeof(float));
-        }
-    }
+    samplesRun += frames;
+    passAudio(connected ? frames : 0);
     writeOutputs();
+    if (forge.buf != nullptr) {
+        lv2_atom_forge_pop(&forge, &sequence);
+        forge.buf = nullptr;
+    }
+}
+
+// The inputs to the outputs, bit for bit.
+void AnalyzerDsp::passAudio(std::int32_t frames) {
+    const float* signalA = input(kPortSignalA);
+    const float* signalB = input(kPortSignalB);
+    float* outA = output(kPortOutA);
+    float* outB = output(kPortOutB);
+    if (outA == nullptr || outB == nullptr || frames <= 0) {
+        return;
+    }
+    // Why this order: a host may hand one input's buffer as the other output, or each
+    // input's buffer as the other output (crossed), where only an exchange keeps both.
+    const auto n = static_cast<std::size_t>(frames);
+    if (outA == signalB && outB == signalA && outA != outB) {
+        std::swap_ranges(outA, outA + n, outB);
+    } else if (outA == signalB) {
+        std::memmove(outB, signalB, n * sizeof(float));
+        std::memmove(outA, signalA, n * sizeof(float));
+    } else {
+        std::memmove(outA, signalA, n * sizeof(float));
+        std::memmove(outB, signalB, n * sizeof(float));
+    }
 }
 
 void AnalyzerDsp::writeOutputs() {
-    if (framesSentOut != nullptr) {
-        *framesSentOut = static_cast<float>(framesSent);
-    }
-    if (framesDroppedOut != nullptr) {
-        *framesDroppedOut = static_cast<float>(framesDropped);
-    }
-    if (peakAOut != nullptr) {
-        *peakAOut = lastPeakA;
-    }
-    if (peakBOut != nullptr) {
-        *peakBOut = lastPeakB;
-    }
-    if (membersOut != nullptr) {
-        *membersOut = static_cast<float>(group.members());
-    }
-    if (slotOut != nullptr) {
-        *slotOut = static_cast<float>(group.slot());
+    float values[kPortCount] = {};
+    values[kPortFramesSent] = static_cast<float>(framesSent);
+    values[kPortFramesDropped] = static_cast<float>(framesDropped);
+    values[kPortPeakA] = lastPeakA;
+    values[kPortPeakB] = lastPeakB;
+    values[kPortMembers] = static_cast<float>(group.members());
+    values[kPortSlot] = static_cast<float>(group.slot());
+    for (const PortSpec& port : kPorts) {
+        if (port.kind == PortKind::kControl && port.output && output(port.index) != nullptr) {
+            *output(port.index) = values[port.index];
+        }
     }
 }
 

@@ -4,10 +4,13 @@
 
 #include "host/kit/block_driver.h"
 #include "host/kit/module_library.h"
+#include "lv2/common/analyzer_lv2.h"
+#include "lv2/common/urids.h"
 #include "lv2/dsp/dsp_settings.h"
 #include "lv2/dsp/group_link.h"
 
 #include <lv2/atom/atom.h>
+#include <lv2/atom/forge.h>
 #include <lv2/core/lv2.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
@@ -47,43 +50,30 @@ public:
 private:
     AnalyzerDsp(double sampleRate, LV2_URID_Map& map);
     bool makeObject();
+    void startNotify();
     void readControlPort();
+    void sendControls(std::int32_t mode);
     void takeFrame(std::int32_t time, const std::uint8_t* data, std::int32_t size);
     void scanPeaks(std::int32_t end);
+    void passAudio(std::int32_t frames);
     void writeOutputs();
     // The label setting into the group's slot (audio or activation thread).
     void labelGroupMember();
 
+    // A port's buffer as the host connected it (null before), typed as the port table says.
+    const float* input(Port port) const { return static_cast<const float*>(connected[port]); }
+    float* output(Port port) const { return static_cast<float*>(connected[port]); }
+    // A control input as a whole number in lo..hi (lo when not connected).
+    std::int32_t choiceOf(Port port, std::int32_t lo, std::int32_t hi) const;
+
     double rate;
+    Urids urids;
     host::ModuleLibrary library;
     host::BlockDriver driver;
-    DspSettings settings;
-
-    LV2_URID frameType = 0;
-    LV2_URID uiOpen = 0;
-    LV2_URID uiClosed = 0;
-    LV2_URID atomObject = 0;
-    LV2_URID atomBlank = 0;
-    LV2_URID atomSequence = 0;
-
-    // Ports, as the host connected them.
-    const float* signalA = nullptr;
-    const float* signalB = nullptr;
-    float* outA = nullptr;
-    float* outB = nullptr;
-    const LV2_Atom_Sequence* control = nullptr;
-    LV2_Atom_Sequence* notify = nullptr;
-    const float* mode = nullptr;
-    const float* updateRate = nullptr;
-    const float* enable = nullptr;
-    const float* always = nullptr;
-    float* framesSentOut = nullptr;
-    float* framesDroppedOut = nullptr;
-    float* peakAOut = nullptr;
-    float* peakBOut = nullptr;
-    const float* groupIn = nullptr;
-    float* membersOut = nullptr;
-    float* slotOut = nullptr;
+    DspSettings settings{urids};
+    LV2_Atom_Forge forge;          // writes the notify port's sequence during run
+    LV2_Atom_Forge_Frame sequence; // the notify sequence's frame while forge has a buffer
+    void* connected[kPortCount] = {};
     GroupLink group;
 
     // Audio-thread state.
@@ -93,8 +83,8 @@ private:
     std::int32_t sentMode = 0;
     std::int32_t sentRate = 0;
     float sentEnable = 1.0f;
-    std::uint32_t notifyCapacity = 0; // bytes of the notify buffer, header included
-    std::int32_t scanned = 0;         // samples of this block already in the running peaks
+    std::int64_t samplesRun = 0; // since activation, before this block
+    std::int32_t scanned = 0;    // samples of this block already in the running peaks
     float runningPeakA = 0.0f;
     float runningPeakB = 0.0f;
     float lastPeakA = 0.0f;

@@ -1,7 +1,7 @@
 // The DSP library's LV2 entry points: the descriptor, and the state and worker interfaces,
 // each handing the call to its instance (lv2/dsp/analyzer_dsp.h). No exception leaves them.
-#include "lv2/dsp/analyzer_dsp.h"
 #include "lv2/common/analyzer_lv2.h"
+#include "lv2/dsp/analyzer_dsp.h"
 
 #include <lv2/core/lv2.h>
 #include <lv2/state/state.h>
@@ -57,11 +57,7 @@ LV2_Worker_Status workResponse(LV2_Handle instance, uint32_t size, const void* d
 
 LV2_State_Status saveState(LV2_Handle instance, LV2_State_Store_Function store,
                            LV2_State_Handle handle, uint32_t, const LV2_Feature* const*) {
-    try {
-        return static_cast<const AnalyzerDsp*>(instance)->save(store, handle);
-    } catch (...) {
-        return LV2_STATE_ERR_UNKNOWN; // out of memory for the copy of a value
-    }
+    return static_cast<const AnalyzerDsp*>(instance)->save(store, handle);
 }
 
 LV2_State_Status restoreState(LV2_Handle instance, LV2_State_Retrieve_Function retrieve,

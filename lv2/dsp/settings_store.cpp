@@ -1,56 +1,13 @@
 #include "lv2/dsp/settings_store.h"
 
 #include "host/kit/seqlock.h"
+#include "host/kit/utf8.h"
 
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 namespace vex::lv2 {
-
-namespace {
-
-// Whether `size` bytes are UTF-8 text without control characters: what a label drawn by
-// any UI of the plug-in may hold.
-bool printableUtf8(const std::uint8_t* text, std::uint32_t size) {
-    for (std::uint32_t i = 0; i < size;) {
-        const std::uint8_t lead = text[i];
-        std::uint32_t more = 0;
-        std::uint32_t code = 0;
-        if (lead < 0x80) {
-            code = lead;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            more = 1;
-            code = lead & 0x1Fu;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            more = 2;
-            code = lead & 0x0Fu;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            more = 3;
-            code = lead & 0x07u;
-        } else {
-            return false;
-        }
-        if (size - i - 1 < more) {
-            return false;
-        }
-        for (std::uint32_t k = 1; k <= more; ++k) {
-            if ((text[i + k] & 0xC0u) != 0x80u) {
-                return false;
-            }
-            code = (code << 6) | (text[i + k] & 0x3Fu);
-        }
-        const bool overlong = (more == 2 && code < 0x800) || (more == 3 && code < 0x10000);
-        const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
-        if (overlong || surrogate || code > 0x10FFFF || code < 0x20 || code == 0x7F ||
-            (code >= 0x80 && code < 0xA0)) {
-            return false;
-        }
-        i += 1 + more;
-    }
-    return true;
-}
-
-} // namespace
 
 SettingsStore::SettingsStore(const SettingSpec* settingSpecs, std::uint32_t count)
     : specs(settingSpecs), settingCount(count), slots(std::make_unique<Slot[]>(count)) {
@@ -63,7 +20,7 @@ SettingsStore::SettingsStore(const SettingSpec* settingSpecs, std::uint32_t coun
     }
 }
 
-bool SettingsStore::set(std::uint32_t which, const void* data, std::uint32_t size) {
+bool SettingsStore::accepts(std::uint32_t which, const void* data, std::uint32_t size) const {
     if (which >= settingCount || (size > 0 && data == nullptr)) {
         return false;
     }
@@ -71,23 +28,29 @@ bool SettingsStore::set(std::uint32_t which, const void* data, std::uint32_t siz
     if (!settingSizeFits(setting.kind, setting.capacity, size)) {
         return false;
     }
-    if (setting.kind == SettingKind::kString &&
-        !printableUtf8(static_cast<const std::uint8_t*>(data), size)) {
-        return false;
+    if (setting.kind == SettingKind::kString) {
+        return host::utf8::isPrintable(std::string_view(static_cast<const char*>(data), size));
     }
     if (setting.kind == SettingKind::kFloat) {
         float value;
         std::memcpy(&value, data, sizeof value);
-        if (!std::isfinite(value)) {
-            return false;
-        }
+        return std::isfinite(value);
+    }
+    if (setting.kind == SettingKind::kChoice) {
+        std::int32_t value;
+        std::memcpy(&value, data, sizeof value);
+        return value >= 0 && value <= setting.most;
+    }
+    return true;
+}
+
+bool SettingsStore::set(std::uint32_t which, const void* data, std::uint32_t size) {
+    if (!accepts(which, data, size)) {
+        return false;
     }
     Slot& slot = slots[which];
-    // Why not seqlockWriteSized: the length word also carries the presence flag.
-    const std::uint32_t start = host::detail::beginWrite(slot.sequence);
-    slot.words[0].store(size | kPresent, std::memory_order_relaxed);
-    host::detail::storeWords(slot.words.get() + 1, data, size);
-    slot.sequence.store((start | 1u) + 1u, std::memory_order_release);
+    // Why the presence flag in the length word: see kPresent.
+    host::seqlockWriteHeaded(slot.sequence, slot.words.get(), size | kPresent, data, size);
     return true;
 }
 

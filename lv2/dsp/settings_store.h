@@ -17,11 +17,14 @@ public:
     SettingsStore(const SettingSpec* specs, std::uint32_t count);
     SettingsStore() : SettingsStore(kSettings, kSettingCount) {}
 
+    // Any thread. Whether `size` bytes of `data` are a value of setting `which`: false for
+    // an unknown setting or a value that is not of its kind (wrong size, a float that is
+    // not finite, a choice out of range, a string that is not UTF-8 or holds control
+    // characters).
+    bool accepts(std::uint32_t which, const void* data, std::uint32_t size) const;
     // One writer at a time: the audio thread, or a restore (which a host never runs beside
-    // the audio thread). False, and nothing changed, for an unknown setting or a value that
-    // is not of its kind (wrong size, a float that is not finite, a string that is not
-    // UTF-8 or holds control characters). No allocation, lock or
-    // system call.
+    // the audio thread). False, and nothing changed, for a value it does not accept. No
+    // allocation, lock or system call.
     bool set(std::uint32_t which, const void* data, std::uint32_t size);
     // The writer only: the setting has no value again.
     void clear(std::uint32_t which);

@@ -2,8 +2,8 @@
 // the LV2 UI entry points. Everything here runs on the host's UI thread.
 #include "lv2/ui/analyzer_ui.h"
 
-#include "host/kit/view/group_caption.h"
 #include "host/kit/module_objects.h"
+#include "host/kit/view/group_caption.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
@@ -72,7 +72,7 @@ bool AnalyzerUi::open(const std::string& bundlePath, Window parent) {
 
 AnalyzerUi::~AnalyzerUi() {
     if (listening) {
-        tellDsp(uiClosed);
+        tellDsp(urids.uiClosed);
     }
     surface.reset();
     session.reset();
@@ -85,13 +85,13 @@ AnalyzerUi::~AnalyzerUi() {
 }
 
 void AnalyzerUi::tellDsp(LV2_URID message) {
-    LV2_Atom_Object object{};
-    object.atom.type = atomObject;
-    object.atom.size = sizeof(LV2_Atom_Object_Body);
-    object.body.id = 0;
-    object.body.otype = message;
-    write(controller, kPortControl, sizeof object, eventTransfer, &object);
-    listening = message == uiOpen;
+    LV2_Atom_Object object;
+    lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(&object), sizeof object);
+    LV2_Atom_Forge_Frame frame;
+    lv2_atom_forge_object(&forge, &frame, 0, message);
+    lv2_atom_forge_pop(&forge, &frame);
+    write(controller, kPortControl, sizeof object, urids.eventTransfer, &object);
+    listening = message == urids.uiOpen;
 }
 
 void AnalyzerUi::applySize(std::int32_t newWidth, std::int32_t newHeight) {
@@ -230,7 +230,7 @@ int AnalyzerUi::show() {
         dirty = true;
     }
     if (!listening) {
-        tellDsp(uiOpen);
+        tellDsp(urids.uiOpen);
     }
     return 0;
 }
@@ -242,7 +242,7 @@ int AnalyzerUi::hide() {
         mapped = false;
     }
     if (listening) {
-        tellDsp(uiClosed);
+        tellDsp(urids.uiClosed);
     }
     return 0;
 }
@@ -269,7 +269,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char*, const char* bundl
         static_cast<const LV2UI_Resize*>(lv2_features_data(features, LV2_UI__resize));
     try {
         auto ui = std::make_unique<AnalyzerUi>(write, controller, *map, hostResize);
-        ui->readOptions(features, *map);
+        ui->readOptions(features);
         if (!ui->open(bundlePath, parent)) {
             return nullptr;
         }

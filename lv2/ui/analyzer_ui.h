@@ -3,10 +3,14 @@
 // and painted through the drawing stand-in.
 #pragma once
 
-#include "host/kit/view/display_session.h"
+// Why first: X11's headers define Bool, a name LV2's forge uses.
+#include <lv2/atom/forge.h>
+
 #include "host/kit/module_library.h"
+#include "host/kit/view/display_session.h"
 #include "host/kit/view/paint_surface.h"
 #include "lv2/common/analyzer_lv2.h"
+#include "lv2/common/urids.h"
 #include "lv2/ui/group_ui.h"
 #include "lv2/ui/settings_channel.h"
 #include "lv2/ui/ui_ports.h"
@@ -33,13 +37,10 @@ class AnalyzerUi {
 public:
     AnalyzerUi(LV2UI_Write_Function writeFunction, LV2UI_Controller hostController,
                LV2_URID_Map& map, const LV2UI_Resize* hostResize)
-        : write(writeFunction), controller(hostController), resizeHost(hostResize),
-          settings(map, writeFunction, hostController),
-          ports(map, writeFunction, hostController, settings, tools, group) {
-        uiOpen = map.map(map.handle, kUiOpenUri);
-        uiClosed = map.map(map.handle, kUiClosedUri);
-        atomObject = map.map(map.handle, LV2_ATOM__Object);
-        eventTransfer = map.map(map.handle, LV2_ATOM__eventTransfer);
+        : write(writeFunction), controller(hostController), resizeHost(hostResize), urids(map),
+          settings(map, urids, writeFunction, hostController),
+          ports(urids, writeFunction, hostController, settings, tools, group) {
+        lv2_atom_forge_init(&forge, &map);
     }
     ~AnalyzerUi();
     AnalyzerUi(const AnalyzerUi&) = delete;
@@ -50,9 +51,7 @@ public:
     bool open(const std::string& bundlePath, Window parent);
     Window widget() const { return window; }
     // The host's options the tools read (the sample rate).
-    void readOptions(const LV2_Feature* const* features, LV2_URID_Map& map) {
-        tools.readOptions(features, map);
-    }
+    void readOptions(const LV2_Feature* const* features) { tools.readOptions(features, urids); }
 
     void portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t format,
                    const void* buffer);
@@ -70,14 +69,12 @@ private:
     LV2UI_Write_Function write;
     LV2UI_Controller controller;
     const LV2UI_Resize* resizeHost;
+    Urids urids;
+    LV2_Atom_Forge forge;
     SettingsChannel settings;
     UiTools tools{settings};
     UiGroup group;
     UiPorts ports;
-    LV2_URID uiOpen = 0;
-    LV2_URID uiClosed = 0;
-    LV2_URID atomObject = 0;
-    LV2_URID eventTransfer = 0;
 
     host::ModuleLibrary library;
     std::unique_ptr<host::DisplaySession> session;

@@ -2,28 +2,18 @@
 
 #include "host/kit/group/group_member.h"
 #include "host/kit/view/plot_axes.h"
+#include "lv2/common/control_choice.h"
 
 #include <cmath>
 
 namespace vex::lv2 {
 
-namespace {
-
-std::int32_t whole(float value, std::int32_t lo, std::int32_t hi) {
-    if (!(value >= static_cast<float>(lo))) {
-        return lo;
-    }
-    return value >= static_cast<float>(hi) ? hi : static_cast<std::int32_t>(value + 0.5f);
-}
-
-} // namespace
-
 void UiGroup::setGroup(float value) {
-    group = whole(value, 0, host::group::kGroups);
+    group = controlChoice(value, 0, host::group::kGroups);
 }
 
 void UiGroup::setSlot(float value) {
-    slot = whole(value, -1, host::group::kSlots - 1);
+    slot = controlChoice(value, -1, host::group::kSlots - 1);
 }
 
 std::int32_t UiGroup::update(host::DisplaySession& session, std::int32_t view,

@@ -5,9 +5,9 @@
 // audio thread.
 #pragma once
 
-#include "host/kit/view/display_session.h"
 #include "host/kit/group/group_reader.h"
 #include "host/kit/group/group_segment.h"
+#include "host/kit/view/display_session.h"
 #include "host/kit/view/group_voices.h"
 #include "host/kit/view/paint_surface.h"
 

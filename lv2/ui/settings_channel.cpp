@@ -2,6 +2,7 @@
 
 #include "lv2/common/analyzer_lv2.h"
 #include "lv2/common/patch_entries.h"
+#include "lv2/common/setting_atoms.h"
 
 #include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
@@ -11,10 +12,11 @@
 
 namespace vex::lv2 {
 
-SettingsChannel::SettingsChannel(LV2_URID_Map& hostMap, LV2UI_Write_Function writeFunction,
+SettingsChannel::SettingsChannel(LV2_URID_Map& hostMap, const Urids& uiUrids,
+                                 LV2UI_Write_Function writeFunction,
                                  LV2UI_Controller hostController)
-    : map(hostMap), write(writeFunction), controller(hostController), urids(hostMap) {
-    eventTransfer = hostMap.map(hostMap.handle, LV2_ATOM__eventTransfer);
+    : write(writeFunction), controller(hostController), urids(uiUrids) {
+    lv2_atom_forge_init(&forge, &hostMap);
 }
 
 bool SettingsChannel::send(std::uint32_t which, const void* data, std::uint32_t size) {
@@ -22,32 +24,16 @@ bool SettingsChannel::send(std::uint32_t which, const void* data, std::uint32_t 
         !settingSizeFits(kSettings[which].kind, kSettings[which].capacity, size)) {
         return false;
     }
-    const bool text = kSettings[which].kind == SettingKind::kString;
-    const std::uint32_t valueSize = size + (text ? 1u : 0u);
-    // The message: the object's header and body, two property entries, the URID, the value.
+    // The message: the object's header and body, two property entries, the URID, the value
+    // and a string's terminator.
     std::vector<std::uint64_t> buffer(
-        (sizeof(LV2_Atom_Object) + 2 * sizeof(LV2_Atom_Property_Body) + 8 + valueSize + 7) / 8 + 1);
-    LV2_Atom_Forge forge;
-    lv2_atom_forge_init(&forge, &map);
+        (sizeof(LV2_Atom_Object) + 2 * sizeof(LV2_Atom_Property_Body) + 8 + size + 1 + 7) / 8 + 1);
     lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(buffer.data()),
                               buffer.size() * sizeof(std::uint64_t));
-    LV2_Atom_Forge_Frame frame;
-    lv2_atom_forge_object(&forge, &frame, 0, urids.patchSet);
-    lv2_atom_forge_key(&forge, urids.patchProperty);
-    lv2_atom_forge_urid(&forge, urids.settings[which]);
-    lv2_atom_forge_key(&forge, urids.patchValue);
-    lv2_atom_forge_atom(&forge, valueSize, urids.typeOf(kSettings[which].kind));
-    if (size > 0) {
-        lv2_atom_forge_raw(&forge, data, size);
-    }
-    if (text) {
-        lv2_atom_forge_raw(&forge, "", 1);
-    }
-    lv2_atom_forge_pad(&forge, valueSize);
-    lv2_atom_forge_pop(&forge, &frame);
+    forgeSetting(forge, urids, which, data, size);
     const auto* object = reinterpret_cast<const LV2_Atom*>(buffer.data());
     write(controller, kPortControl, static_cast<std::uint32_t>(sizeof(LV2_Atom) + object->size),
-          eventTransfer, object);
+          urids.eventTransfer, object);
     return true;
 }
 
@@ -67,20 +53,30 @@ bool SettingsChannel::take(const LV2_Atom& atom, std::uint32_t size, std::uint32
         return false;
     }
     which = urids.settingOf(property);
-    if (which == kSettingCount || entry == nullptr ||
-        entry->type != urids.typeOf(kSettings[which].kind)) {
+    if (which == kSettingCount || entry == nullptr) {
         return false;
     }
+    const SettingKind kind = kSettings[which].kind;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(entry + 1);
+    std::int32_t choice = 0;
+    if (kind == SettingKind::kChoice &&
+        choiceFromAtom(urids, entry->type, bytes, entry->size, kSettings[which].most, choice)) {
+        const auto* chosen = reinterpret_cast<const std::uint8_t*>(&choice);
+        value.assign(chosen, chosen + sizeof choice);
+        return true;
+    }
+    if (kind == SettingKind::kChoice || entry->type != urids.typeOf(kind)) {
+        return false;
+    }
     std::uint32_t length = entry->size;
-    if (kSettings[which].kind == SettingKind::kString) {
+    if (kind == SettingKind::kString) {
         const void* terminator = std::memchr(bytes, 0, length);
         if (terminator != nullptr) {
             length =
                 static_cast<std::uint32_t>(static_cast<const std::uint8_t*>(terminator) - bytes);
         }
     }
-    if (!settingSizeFits(kSettings[which].kind, kSettings[which].capacity, length)) {
+    if (!settingSizeFits(kind, kSettings[which].capacity, length)) {
         return false;
     }
     value.assign(bytes, bytes + length);

@@ -1,22 +1,22 @@
+// Why first: X11's headers define Bool, a name LV2's forge uses.
+#include "lv2/common/frame_event.h"
+
 #include "lv2/ui/ui_ports.h"
 
 #include "lv2/common/analyzer_lv2.h"
+#include "lv2/common/control_choice.h"
 
 #include <lv2/atom/atom.h>
 
-#include <algorithm>
 #include <vector>
 
 namespace vex::lv2 {
 
-UiPorts::UiPorts(LV2_URID_Map& map, LV2UI_Write_Function writeFunction,
+UiPorts::UiPorts(const Urids& uiUrids, LV2UI_Write_Function writeFunction,
                  LV2UI_Controller hostController, SettingsChannel& channel, UiTools& uiTools,
                  UiGroup& uiGroup)
     : write(writeFunction), controller(hostController), settings(channel), tools(uiTools),
-      group(uiGroup) {
-    frameType = map.map(map.handle, kFrameTypeUri);
-    eventTransfer = map.map(map.handle, LV2_ATOM__eventTransfer);
-}
+      group(uiGroup), urids(uiUrids) {}
 
 void UiPorts::sendMode() {
     const auto shown = static_cast<float>(view);
@@ -38,17 +38,18 @@ bool UiPorts::portEvent(host::DisplaySession& session, std::uint32_t port, std::
     if (buffer == nullptr) {
         return false;
     }
-    if (port == kPortNotify && format == eventTransfer && size >= sizeof(LV2_Atom)) {
+    if (port == kPortNotify && format == urids.eventTransfer && size >= sizeof(LV2_Atom)) {
         const auto* atom = static_cast<const LV2_Atom*>(buffer);
         std::uint32_t which = 0;
         std::vector<std::uint8_t> value;
-        if (atom->type == frameType && atom->size <= size - sizeof(LV2_Atom)) {
+        FrameEvent frame;
+        if (frameFromAtom(urids, *atom, size, frame)) {
             if (group.showing()) {
                 return false; // this instance's frames come with the group's, in its slot
             }
-            const auto frameSize = static_cast<std::int32_t>(atom->size);
+            const auto frameSize = static_cast<std::int32_t>(frame.size);
             const std::uint8_t* bytes =
-                tools.frame(0, reinterpret_cast<const std::uint8_t*>(atom + 1), frameSize);
+                tools.frame(0, frame.bytes, frameSize, frame.time, frame.sampleRate);
             if (bytes != nullptr) {
                 session.deliverFrame(0, bytes, frameSize, 0);
             }
@@ -65,8 +66,7 @@ bool UiPorts::portEvent(host::DisplaySession& session, std::uint32_t port, std::
     } else if (port == kPortMode && format == 0 && size == sizeof(float)) {
         const float value = *static_cast<const float*>(buffer);
         // Why the clamp here: the display's mode pin takes whole numbers; NaN shows 0.
-        const std::int32_t wanted =
-            value >= 0.0f ? static_cast<std::int32_t>(std::min(value, 1000.0f) + 0.5f) : 0;
+        const std::int32_t wanted = controlChoice(value, 0, 1000);
         const bool changed = wanted != view || session.modeShown() < 0;
         if (changed) {
             showMode(session, wanted, false);

@@ -6,12 +6,12 @@
 #pragma once
 
 #include "host/kit/view/display_session.h"
+#include "lv2/common/urids.h"
 #include "lv2/ui/group_ui.h"
 #include "lv2/ui/settings_channel.h"
 #include "lv2/ui/ui_tools.h"
 
 #include <lv2/ui/ui.h>
-#include <lv2/urid/urid.h>
 
 #include <cstdint>
 
@@ -19,9 +19,9 @@ namespace vex::lv2 {
 
 class UiPorts {
 public:
-    // The map, `write` and `controller` are the host's; the channel, tools and group the
-    // UI's. All outlive the ports.
-    UiPorts(LV2_URID_Map& map, LV2UI_Write_Function write, LV2UI_Controller controller,
+    // `write` and `controller` are the host's; the URIDs, channel, tools and group the UI's.
+    // All outlive the ports.
+    UiPorts(const Urids& urids, LV2UI_Write_Function write, LV2UI_Controller controller,
             SettingsChannel& settings, UiTools& tools, UiGroup& group);
 
     // One port event (any port, size, format and bytes) for `session`. True when what the
@@ -46,8 +46,7 @@ private:
     SettingsChannel& settings;
     UiTools& tools;
     UiGroup& group;
-    LV2_URID frameType = 0;
-    LV2_URID eventTransfer = 0;
+    const Urids& urids;
     std::int32_t view = 0;
 };
 

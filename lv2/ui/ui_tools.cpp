@@ -1,24 +1,23 @@
 #include "lv2/ui/ui_tools.h"
 
+#include "lv2/common/control_choice.h"
+
 #include <X11/Xutil.h>
 #include <lv2/core/lv2_util.h>
 #include <lv2/options/options.h>
-#include <lv2/parameters/parameters.h>
 
 #include <cstring>
 
 namespace vex::lv2 {
 
-void UiTools::readOptions(const LV2_Feature* const* features, LV2_URID_Map& map) {
+void UiTools::readOptions(const LV2_Feature* const* features, const Urids& urids) {
     const auto* options =
         static_cast<const LV2_Options_Option*>(lv2_features_data(features, LV2_OPTIONS__options));
     if (options == nullptr) {
         return;
     }
-    const LV2_URID sampleRate = map.map(map.handle, LV2_PARAMETERS__sampleRate);
-    const LV2_URID atomFloat = map.map(map.handle, LV2_ATOM__Float);
     for (const LV2_Options_Option* o = options; o->key != 0 || o->value != nullptr; ++o) {
-        if (o->key == sampleRate && o->type == atomFloat && o->size == sizeof(float) &&
+        if (o->key == urids.sampleRate && o->type == urids.atomFloat && o->size == sizeof(float) &&
             o->value != nullptr) {
             float rate = 0.0f;
             std::memcpy(&rate, o->value, sizeof rate);
@@ -32,14 +31,19 @@ void UiTools::readOptions(const LV2_Feature* const* features, LV2_URID_Map& map)
 
 void UiTools::rateControl(float value) {
     // The control's choices 0..7 are 5, 10, ..., 40 frames a second; NaN reads 0.
-    const float choice = value >= 0.0f ? (value <= 7.0f ? value : 7.0f) : 0.0f;
-    framePeriod = 1.0 / (5.0 * (static_cast<int>(choice + 0.5f) + 1));
+    framePeriod = 1.0 / (5.0 * (controlChoice(value, 0, 7) + 1));
 }
 
-const std::uint8_t* UiTools::frame(std::int32_t voice, const std::uint8_t* bytes,
-                                   std::int32_t size) {
+const std::uint8_t* UiTools::frame(std::int32_t voice, const std::uint8_t* bytes, std::int32_t size,
+                                   std::int64_t sampleTime, double sampleRate) {
     if (!tools.frozen() && voice == highlighted) {
-        clock += framePeriod;
+        // Why the step and not the time itself: the clock runs on across an activation,
+        // which starts the times at 0 again.
+        const bool timed = sampleTime > lastTime && lastTime >= 0 && sampleRate > 0.0;
+        clock += timed ? static_cast<double>(sampleTime - lastTime) / sampleRate : framePeriod;
+    }
+    if (voice == highlighted) {
+        lastTime = sampleTime;
     }
     return tools.take(voice, bytes, size, clock);
 }

@@ -86,7 +86,7 @@ TEST(Lv2Dsp, RunIsRealtimeSafeOverManyBlocks) {
             }
             plugin.run(frames);
             samples += frames;
-            plugin.forEachEvent([&](std::int32_t size, std::int64_t time) {
+            plugin.forEachEvent([&](std::int32_t size, std::int64_t time, std::int64_t) {
                 if (time < 0 || time > static_cast<std::int64_t>(frames)) {
                     ++malformed;
                 } else if (size == 0) {
@@ -150,9 +150,10 @@ TEST(Lv2Dsp, CountersSeeTheLibrariesAllocations) {
 // Frames go out only while a UI listens (or the always control is on), and a frame that
 // does not fit the host's buffer is left out whole and counted.
 TEST(Lv2Dsp, FramesReachTheNotifyPortWholeAndOnlyWhenWanted) {
-    // Room for one scope frame (1604 bytes and its 16-byte event header after the 16-byte
-    // sequence header), not for a spectrum frame.
-    Instance plugin(48000.0, 1700);
+    // Room for one scope frame after the 16-byte sequence header: the event's 16-byte
+    // header, the object's 8-byte body, the time (24 bytes) and the sample rate (24), the
+    // bytes' entry (16) and the 1604 bytes padded to 1608; not for a spectrum frame.
+    Instance plugin(48000.0, 1800);
     ASSERT_TRUE(plugin.ready());
     SineInput sine(1000.0, 48000.0, 0.5f);
     std::int32_t events = 0;
@@ -161,8 +162,9 @@ TEST(Lv2Dsp, FramesReachTheNotifyPortWholeAndOnlyWhenWanted) {
         for (std::int32_t i = 0; i < blocks; ++i) {
             sine.fill(plugin.signalA.data(), plugin.signalB.data(), 512);
             plugin.run(512);
-            plugin.forEachEvent(
-                [&](std::int32_t size, std::int64_t) { size == 1604 ? ++events : ++other; });
+            plugin.forEachEvent([&](std::int32_t size, std::int64_t, std::int64_t) {
+                size == 1604 ? ++events : ++other;
+            });
         }
     };
     play(200); // no UI, always off: the analysis runs, nothing goes out
@@ -196,12 +198,18 @@ TEST(Lv2Dsp, FramesReachTheNotifyPortWholeAndOnlyWhenWanted) {
 }
 
 // The audio passes through bit for bit at any block size, 0 included; the peaks are those
-// of the inputs; frames come at the rate the sample rate given at instantiation implies.
+// of the inputs; frames come at the rate the sample rate given at instantiation implies,
+// each stating its time: the samples run since activation up to its place in its block.
 TEST(Lv2Dsp, PassesAudioThroughAndReportsPeaks) {
     constexpr double kSampleRate = 96000.0;
     Instance plugin(kSampleRate, 65536);
     ASSERT_TRUE(plugin.ready());
     plugin.controls[kRate] = 4.0f; // 25 per second: a hold-off of 3840 samples
+    plugin.controls[kAlways] = 1.0f;
+    std::int64_t timed = 0;
+    std::int64_t mistimed = 0;
+    std::int64_t lastTime = -1;
+    double statedRate = 0.0;
     SineInput sine(1000.0, kSampleRate, 0.25f);
     std::mt19937 random(77);
     std::uniform_int_distribution<std::uint32_t> blockSize(0, 700);
@@ -211,6 +219,15 @@ TEST(Lv2Dsp, PassesAudioThroughAndReportsPeaks) {
         const std::uint32_t frames = blockSize(random);
         sine.fill(plugin.signalA.data(), plugin.signalB.data(), frames);
         plugin.run(frames);
+        plugin.forEachEvent([&](std::int32_t size, std::int64_t offset, std::int64_t time) {
+            if (size < 0) {
+                return; // not a frame
+            }
+            const bool right = time == samples + offset && time > lastTime;
+            ++(right ? timed : mistimed);
+            lastTime = time;
+        });
+        statedRate = std::max(statedRate, plugin.frameRateStated());
         same = same &&
                std::equal(plugin.signalA.begin(), plugin.signalA.begin() + frames,
                           plugin.outA.begin()) &&
@@ -228,6 +245,9 @@ TEST(Lv2Dsp, PassesAudioThroughAndReportsPeaks) {
     EXPECT_GE(plugin.controls[kFramesSent],
               std::floor(seconds * kSampleRate / (200 + 3840 + 700 + 96)));
     EXPECT_LE(plugin.controls[kFramesSent], std::ceil(seconds * kSampleRate / (200 + 3840)) + 1);
+    EXPECT_EQ(mistimed, 0);
+    EXPECT_EQ(timed, static_cast<std::int64_t>(plugin.controls[kFramesSent]));
+    EXPECT_EQ(statedRate, kSampleRate);
 }
 
 // Group segments of this test process alone, removed when the test ends.
@@ -251,7 +271,8 @@ public:
 // The frame sizes on an instance's notify port in its last run.
 std::vector<std::int32_t> frameSizes(const Instance& plugin) {
     std::vector<std::int32_t> sizes;
-    plugin.forEachEvent([&](std::int32_t size, std::int64_t) { sizes.push_back(size); });
+    plugin.forEachEvent(
+        [&](std::int32_t size, std::int64_t, std::int64_t) { sizes.push_back(size); });
     return sizes;
 }
 
@@ -295,7 +316,7 @@ TEST(Lv2Dsp, RunInAGroupIsRealtimeSafe) {
                 member.controls[kRate] = static_cast<float>((call / 89) % 8);
             }
             member.run(length);
-            member.forEachEvent([&](std::int32_t, std::int64_t) { ++frames; });
+            member.forEachEvent([&](std::int32_t, std::int64_t, std::int64_t) { ++frames; });
         }
     });
     EXPECT_EQ(counts.allocations, 0);
@@ -444,7 +465,7 @@ TEST(Lv2Dsp, TortureRunKeepsAudioCountersAndRealTime) {
                 same = same &&
                        std::memcmp(plugin.signalA.data(), plugin.outA.data(), frames * 4) == 0 &&
                        std::memcmp(plugin.signalB.data(), plugin.outB.data(), frames * 4) == 0;
-                plugin.forEachEvent([&](std::int32_t size, std::int64_t time) {
+                plugin.forEachEvent([&](std::int32_t size, std::int64_t time, std::int64_t) {
                     if (size < 0) {
                         return; // not a frame
                     }

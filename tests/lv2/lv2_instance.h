@@ -78,6 +78,13 @@ public:
         handle = descriptor->instantiate(descriptor, sampleRate, VEX_LV2_BUNDLE_DIR "/", features);
         EXPECT_NE(handle, nullptr);
         frameType = urids(kFrameUri);
+        frameTime = urids("urn:vex:analyzer#time");
+        frameRate = urids("urn:vex:analyzer#sampleRate");
+        frameBytes = urids("urn:vex:analyzer#bytes");
+        atomObject = urids(LV2_ATOM__Object);
+        atomLong = urids(LV2_ATOM__Long);
+        atomDouble = urids(LV2_ATOM__Double);
+        atomChunk = urids(LV2_ATOM__Chunk);
         notifyCapacity = notifyBytes;
         for (float& value : controls) {
             value = 0.0f;
@@ -151,13 +158,42 @@ public:
     const void* extension(const char* uri) const { return descriptor->extension_data(uri); }
     LV2_Handle instance() const { return handle; }
 
-    // The frame events of the last run: their sizes, or -1 for an event of another type.
+    // The frame events of the last run: visit(size, event time, frame time) with the size of
+    // the frame's bytes (-1 for an event of another type) and the time the frame states in
+    // samples since activation (-1 when it states none). A frame is an object of type
+    // kFrameUri with the time (Long), the sample rate (Double) and the bytes (Chunk).
     template <typename Visit> void forEachEvent(Visit visit) const {
         const auto* notify = reinterpret_cast<const LV2_Atom_Sequence*>(notifyStorage.data());
         LV2_ATOM_SEQUENCE_FOREACH(notify, event) {
-            visit(event->body.type == frameType ? static_cast<std::int32_t>(event->body.size) : -1,
-                  event->time.frames);
+            const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
+            const LV2_Atom* time = nullptr;
+            const LV2_Atom* rate = nullptr;
+            const LV2_Atom* bytes = nullptr;
+            if (event->body.type == atomObject && object->body.otype == frameType) {
+                lv2_atom_object_get(object, frameTime, &time, frameRate, &rate, frameBytes, &bytes,
+                                    0);
+            }
+            const bool frame = time != nullptr && time->type == atomLong && rate != nullptr &&
+                               rate->type == atomDouble && bytes != nullptr &&
+                               bytes->type == atomChunk;
+            visit(frame ? static_cast<std::int32_t>(bytes->size) : -1, event->time.frames,
+                  frame ? reinterpret_cast<const LV2_Atom_Long*>(time)->body : -1);
         }
+    }
+    // The sample rate the last run's first frame states (0 when there was none).
+    double frameRateStated() const {
+        const auto* notify = reinterpret_cast<const LV2_Atom_Sequence*>(notifyStorage.data());
+        LV2_ATOM_SEQUENCE_FOREACH(notify, event) {
+            const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
+            const LV2_Atom* rate = nullptr;
+            if (event->body.type == atomObject && object->body.otype == frameType) {
+                lv2_atom_object_get(object, frameRate, &rate, 0);
+            }
+            if (rate != nullptr && rate->type == atomDouble) {
+                return reinterpret_cast<const LV2_Atom_Double*>(rate)->body;
+            }
+        }
+        return 0.0;
     }
     const LV2_Atom_Sequence& notify() const {
         return *reinterpret_cast<const LV2_Atom_Sequence*>(notifyStorage.data());
@@ -179,7 +215,8 @@ private:
     void* library = nullptr;
     const LV2_Descriptor* descriptor = nullptr;
     LV2_Handle handle = nullptr;
-    LV2_URID frameType = 0;
+    LV2_URID frameType = 0, frameTime = 0, frameRate = 0, frameBytes = 0;
+    LV2_URID atomObject = 0, atomLong = 0, atomDouble = 0, atomChunk = 0;
     std::uint32_t notifyCapacity = 0;
     std::vector<std::uint64_t> notifyStorage; // 8-byte aligned, as atoms need
     std::vector<std::uint64_t> controlStorage;

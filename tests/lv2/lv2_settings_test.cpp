@@ -1,8 +1,8 @@
 // The plug-in's settings: kept by the DSP as the UI sets them, announced to every UI, saved
 // and restored with the host's state, and never taken when malformed.
 #include "lv2/common/patch_entries.h"
-#include "lv2/ui/settings_channel.h"
 #include "lv2/dsp/settings_store.h"
+#include "lv2/ui/settings_channel.h"
 #include "tests/lv2/lv2_instance.h"
 
 #include <lv2/atom/forge.h>
@@ -19,6 +19,7 @@
 #include <cstring>
 #include <limits>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -74,7 +75,8 @@ TEST(SettingsStore, TakesOnlyValuesOfTheirKind) {
 // the object is a fault, not a guess.
 TEST(Lv2Settings, ObjectEndingUnpaddedIsReadToItsEndOnly) {
     UridMap urids;
-    lv2::SettingsChannel channel(urids.feature, nullptr, nullptr);
+    const lv2::Urids uiUrids(urids.feature);
+    lv2::SettingsChannel channel(urids.feature, uiUrids, nullptr, nullptr);
     // The atom's header (set below) and the object's body, patch:property with its URID
     // padded to 8 bytes, patch:value's header.
     const std::uint32_t head[] = {0,
@@ -184,7 +186,8 @@ struct SavedState {
 // The UI's channel on the test host: what it writes goes to the instance's control port.
 struct UiSide {
     explicit UiSide(Instance& instance)
-        : plugin(instance), channel(instance.urids.feature, write, this) {}
+        : plugin(instance), uiUrids(instance.urids.feature),
+          channel(instance.urids.feature, uiUrids, write, this) {}
     static void write(LV2UI_Controller controller, uint32_t port, uint32_t size, uint32_t,
                       const void* buffer) {
         auto* ui = static_cast<UiSide*>(controller);
@@ -207,6 +210,7 @@ struct UiSide {
         return labels;
     }
     Instance& plugin;
+    lv2::Urids uiUrids;
     lv2::SettingsChannel channel;
 };
 
@@ -279,15 +283,22 @@ TEST(Lv2Settings, LabelGoesToEveryUiAndIntoTheSavedState) {
     other.run(64);
     EXPECT_EQ(otherUi.announced(), std::vector<std::string>{"Kick"});
 
-    // A state without the label, or with a value of another type, leaves none.
+    // A state with the label in another type is refused and the label kept; a state
+    // without the label leaves none.
     saved.entries.begin()->second.type = other.urids(LV2_ATOM__Int);
     ASSERT_EQ(state->restore(other.instance(), SavedState::retrieve, &saved, 0, nullptr),
-              LV2_STATE_SUCCESS);
+              LV2_STATE_ERR_BAD_TYPE);
     other.run(64);
     EXPECT_TRUE(otherUi.announced().empty());
     SavedState resaved;
     state->save(other.instance(), SavedState::store, &resaved, 0, nullptr);
-    EXPECT_TRUE(resaved.entries.empty());
+    EXPECT_EQ(resaved.entries.size(), 1u);
+    saved.entries.clear();
+    ASSERT_EQ(state->restore(other.instance(), SavedState::retrieve, &saved, 0, nullptr),
+              LV2_STATE_SUCCESS);
+    SavedState cleared;
+    state->save(other.instance(), SavedState::store, &cleared, 0, nullptr);
+    EXPECT_TRUE(cleared.entries.empty());
 }
 
 // The label a member sets reaches its slot in the group's segment, and a restored state
@@ -336,6 +347,113 @@ TEST(Lv2Settings, LabelNamesTheGroupMember) {
     EXPECT_EQ(slotLabel(other.controls[kSlot]), "Bass \xC3\xA9");
     shm_unlink(name.c_str());
     unsetenv("VEX_GROUP_SCOPE");
+}
+
+// A state is taken whole or not at all: one holding tilt, smoothing or the reference in a
+// type not theirs, a choice out of range, or a label that is not UTF-8, is refused, and the
+// instance keeps every value. A state saved when the choices were ints still restores.
+TEST(Lv2Settings, StateWithAValueOfTheWrongKindIsRefusedWhole) {
+    Instance plugin(48000.0, 65536);
+    ASSERT_TRUE(plugin.ready());
+    const auto* state =
+        static_cast<const LV2_State_Interface*>(plugin.extension(LV2_STATE__interface));
+    ASSERT_NE(state, nullptr);
+    const auto bytes = [](const void* data, std::size_t size) {
+        const auto* from = static_cast<const std::uint8_t*>(data);
+        return std::vector<std::uint8_t>(from, from + size);
+    };
+    const std::int32_t one = 1;
+    const float two = 2.0f;
+    SavedState good;
+    good.entries[plugin.urids(kLabelUri)] = {bytes("Bass", 5), plugin.urids(LV2_ATOM__String), 0};
+    good.entries[plugin.urids("urn:vex:analyzer#peakHold")] = {bytes(&one, 4),
+                                                               plugin.urids(LV2_ATOM__Int), 0};
+    good.entries[plugin.urids("urn:vex:analyzer#tilt")] = {bytes(&two, 4),
+                                                           plugin.urids(LV2_ATOM__Float), 0};
+    good.entries[plugin.urids("urn:vex:analyzer#smoothing")] = {bytes(&one, 4),
+                                                                plugin.urids(LV2_ATOM__Int), 0};
+    good.entries[plugin.urids("urn:vex:analyzer#reference")] = {bytes("REF", 3),
+                                                                plugin.urids(LV2_ATOM__Chunk), 0};
+    ASSERT_EQ(state->restore(plugin.instance(), SavedState::retrieve, &good, 0, nullptr),
+              LV2_STATE_SUCCESS);
+    SavedState kept;
+    ASSERT_EQ(state->save(plugin.instance(), SavedState::store, &kept, 0, nullptr),
+              LV2_STATE_SUCCESS);
+    ASSERT_EQ(kept.entries.size(), 5u);
+    // The choices are saved as floats now.
+    const float oneFloat = 1.0f;
+    const auto& peakHold = kept.entries[plugin.urids("urn:vex:analyzer#peakHold")];
+    EXPECT_EQ(peakHold.type, plugin.urids(LV2_ATOM__Float));
+    EXPECT_EQ(peakHold.bytes, bytes(&oneFloat, 4));
+
+    const double wide = 2.0;
+    const std::int32_t three = 3;
+    struct Bad {
+        const char* uri;
+        std::vector<std::uint8_t> value;
+        const char* type;
+    };
+    const Bad bad[] = {
+        {"urn:vex:analyzer#tilt", bytes("2", 2), LV2_ATOM__String},
+        {"urn:vex:analyzer#tilt", bytes(&three, 4), LV2_ATOM__Int}, // out of range
+        {"urn:vex:analyzer#smoothing", bytes(&wide, 8), LV2_ATOM__Double},
+        {"urn:vex:analyzer#reference", bytes("REF", 4), LV2_ATOM__String},
+        {kLabelUri, bytes("Ba\xC3\x28", 5), LV2_ATOM__String}, // a cut character
+    };
+    for (const Bad& entry : bad) {
+        SavedState wrong = good;
+        wrong.entries[plugin.urids(entry.uri)] = {entry.value, plugin.urids(entry.type), 0};
+        EXPECT_EQ(state->restore(plugin.instance(), SavedState::retrieve, &wrong, 0, nullptr),
+                  LV2_STATE_ERR_BAD_TYPE)
+            << entry.uri;
+        SavedState after;
+        state->save(plugin.instance(), SavedState::store, &after, 0, nullptr);
+        for (const auto& [key, value] : kept.entries) {
+            EXPECT_EQ(after.entries[key].bytes, value.bytes) << entry.uri;
+            EXPECT_EQ(after.entries[key].type, value.type) << entry.uri;
+        }
+    }
+}
+
+// The settings a host is told of go out after a restore; the reference, which hosts are
+// not told of, only once the plug-in's own UI opens.
+TEST(Lv2Settings, TheReferenceGoesToThePluginsUiAlone) {
+    Instance plugin(48000.0, 65536);
+    ASSERT_TRUE(plugin.ready());
+    const auto* state =
+        static_cast<const LV2_State_Interface*>(plugin.extension(LV2_STATE__interface));
+    ASSERT_NE(state, nullptr);
+    const std::int32_t one = 1;
+    const auto* tilt = reinterpret_cast<const std::uint8_t*>(&one);
+    SavedState saved;
+    saved.entries[plugin.urids("urn:vex:analyzer#tilt")] = {
+        {tilt, tilt + 4}, plugin.urids(LV2_ATOM__Int), 0};
+    saved.entries[plugin.urids("urn:vex:analyzer#reference")] = {
+        {'R', 'E', 'F'}, plugin.urids(LV2_ATOM__Chunk), 0};
+    ASSERT_EQ(state->restore(plugin.instance(), SavedState::retrieve, &saved, 0, nullptr),
+              LV2_STATE_SUCCESS);
+    // The properties the last run announced.
+    const auto announced = [&plugin] {
+        std::set<std::string> properties;
+        LV2_ATOM_SEQUENCE_FOREACH(&plugin.notify(), event) {
+            const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
+            const LV2_Atom* property = nullptr;
+            if (object->body.otype == plugin.urids(LV2_PATCH__Set)) {
+                lv2_atom_object_get(object, plugin.urids(LV2_PATCH__property), &property, 0);
+            }
+            if (property != nullptr && property->type == plugin.urids(LV2_ATOM__URID)) {
+                properties.insert(
+                    plugin.urids.uris[reinterpret_cast<const LV2_Atom_URID*>(property)->body - 1]);
+            }
+        }
+        return properties;
+    };
+    plugin.run(64);
+    EXPECT_EQ(announced(), std::set<std::string>{"urn:vex:analyzer#tilt"});
+    plugin.sendUiMessage(kUiOpenUri);
+    plugin.run(64);
+    EXPECT_EQ(announced(),
+              (std::set<std::string>{"urn:vex:analyzer#tilt", "urn:vex:analyzer#reference"}));
 }
 
 } // namespace

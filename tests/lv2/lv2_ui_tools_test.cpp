@@ -44,7 +44,8 @@ struct Saved {
 // plug-in announces.
 struct Window {
     explicit Window(Instance& instance)
-        : plugin(instance), channel(instance.urids.feature, write, this), tools(channel) {}
+        : plugin(instance), urids(instance.urids.feature),
+          channel(instance.urids.feature, urids, write, this), tools(channel) {}
     static void write(LV2UI_Controller controller, uint32_t, uint32_t, uint32_t,
                       const void* buffer) {
         static_cast<Window*>(controller)->plugin.sendAtom(*static_cast<const LV2_Atom*>(buffer));
@@ -67,6 +68,7 @@ struct Window {
         tools.event(event);
     }
     Instance& plugin;
+    lv2::Urids urids;
     lv2::SettingsChannel channel;
     lv2::UiTools tools;
 };
