@@ -233,8 +233,7 @@ TEST(AnalyzerFrames, UnsetBuffersAreSilence) {
     // No buffer for either input, ever: silent frames, nothing read through null.
     AnalyzerHarness h;
     ASSERT_TRUE(h.ready());
-    h.openStreaming();
-    h.setInt(kAudioModePin, 1);
+    h.openStreaming(1);
     h.run(6000, 64, nullptr, nullptr);
     const auto frames = h.frames();
     ASSERT_GE(frames.size(), 1u);
@@ -268,8 +267,7 @@ TEST(AnalyzerFrames, NanAndInfiniteSamplesStillGiveFrames) {
     for (const std::int32_t mode : {0, 1, 2}) {
         AnalyzerHarness h;
         ASSERT_TRUE(h.ready());
-        h.openStreaming();
-        h.setInt(kAudioModePin, mode);
+        h.openStreaming(mode);
         h.run(
             8000, 64, [&](std::int64_t i) { return i % 3 == 0 ? nan : square(i); },
             [&](std::int64_t i) { return i % 5 == 0 ? -inf : (i % 7 == 0 ? inf : 0.5f); });
