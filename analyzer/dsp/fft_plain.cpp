@@ -115,9 +115,11 @@ void forEachSplitPair(std::int32_t half, const float* re, const float* im, Emit 
     }
 }
 
-// Packs in[] into half complex points and transforms them forward into re[], im[].
-void packedTransform(std::int32_t half, const float* in, float* packedRe, float* packedIm,
-                     float* re, float* im) {
+// Packs in[] into half complex points in `packed` (room for 2 * half floats: the real
+// parts, then the imaginary ones) and transforms them forward into re[], im[].
+void packedTransform(std::int32_t half, const float* in, float* packed, float* re, float* im) {
+    float* packedRe = packed;
+    float* packedIm = packed + half;
     for (std::int32_t i = 0; i < half; ++i) {
         packedRe[i] = in[2 * i];
         packedIm[i] = in[2 * i + 1];
@@ -144,12 +146,10 @@ void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
     }
     const std::int32_t half = n / 2;
     Scratch scratch(4 * half);
-    float* packedRe = scratch.data();
-    float* packedIm = packedRe + half;
-    float* re = packedIm + half;
+    float* re = scratch.data() + 2 * half;
     float* im = re + half;
     // Why: everything is read into the scratch before out[] is written, so in == out works.
-    packedTransform(half, in, packedRe, packedIm, re, im);
+    packedTransform(half, in, scratch.data(), re, im);
 
     forEachSplitPair(half, re, im, [out](std::int32_t i, std::int32_t i3, const SplitPair& x) {
         out[i] = static_cast<float>(x.xr * x.xr + x.xi * x.xi);
@@ -164,9 +164,7 @@ void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagO
     }
     const std::int32_t half = n / 2;
     Scratch scratch(2 * half);
-    float* packedRe = scratch.data();
-    float* packedIm = packedRe + half;
-    packedTransform(half, in, packedRe, packedIm, realOut, imagOut);
+    packedTransform(half, in, scratch.data(), realOut, imagOut);
 
     forEachSplitPair(half, realOut, imagOut,
                      [realOut, imagOut](std::int32_t i, std::int32_t i3, const SplitPair& x) {

@@ -198,20 +198,8 @@ TEST(AnalyzerFrames, WithNoInputStreamingExactlyTwoMoreFramesThenSleep) {
 }
 
 TEST(AnalyzerFrames, EnableOffStopsOnlyWhenTheHostFlagIsSet) {
-    {
-        AnalyzerHarness h(48000.0f, 0);
-        ASSERT_TRUE(h.ready());
-        h.open();
-        h.streaming(kAudioSignalAPin, true);
-        h.run(3000, 64, square, square);
-        const std::size_t before = h.frames().size();
-        h.setFloat(kAudioEnablePin, 0.0f, 3);
-        h.run(6000, 64, square, square);
-        EXPECT_GT(h.frames().size(), before) << "flag 0: capture goes on";
-        EXPECT_EQ(h.sentOn(kAudioFramePin).size(), h.frames().size() + 1) << "only open's empty";
-    }
-    {
-        AnalyzerHarness h(48000.0f, 1);
+    for (const std::int32_t flag : {0, 1}) {
+        AnalyzerHarness h(48000.0f, flag);
         ASSERT_TRUE(h.ready());
         h.open();
         h.streaming(kAudioSignalAPin, true);
@@ -221,6 +209,11 @@ TEST(AnalyzerFrames, EnableOffStopsOnlyWhenTheHostFlagIsSet) {
         h.setFloat(kAudioEnablePin, 0.0f, 3);
         h.run(6000, 64, square, square);
         const auto all = h.sentOn(kAudioFramePin);
+        if (flag == 0) {
+            EXPECT_GT(h.frames().size(), before) << "flag 0: capture goes on";
+            EXPECT_EQ(all.size(), h.frames().size() + 1) << "only open's empty";
+            continue;
+        }
         ASSERT_EQ(all.size(), before + 2) << "open's empty value, the frames, one empty";
         EXPECT_TRUE(all.back().bytes.empty());
         EXPECT_EQ(all.back().time, 3000 + 3);
