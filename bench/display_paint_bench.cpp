@@ -5,7 +5,8 @@
 // paint with 128 voices (the points come from the log view's own coordinate computation,
 // SpectrumRenderer::curvePoints, on the same frames, in the paint's order):
 // - Cairo stroking them aliased, width 1, onto an image surface of the same size;
-// - a plain opaque Bresenham loop over the same points into a plain pixel buffer.
+// - the viewer's opaque Bresenham walk (host::Pixels::walk) over the same points into a
+//   plain pixel buffer.
 // Ends with the ratios of the paint to each.
 #include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_messages.h"
