@@ -5,14 +5,17 @@
 // paint with 128 voices (the points come from the log view's own coordinate computation,
 // SpectrumRenderer::curvePoints, on the same frames, in the paint's order):
 // - Cairo stroking them aliased, width 1, onto an image surface of the same size;
-// - a plain opaque Bresenham loop over the same points into a plain pixel buffer.
+// - the viewer's opaque Bresenham walk (host::Pixels::walk) over the same points into a
+//   plain pixel buffer.
 // Ends with the ratios of the paint to each.
 #include "analyzer/analyzer_pins.h"
 #include "analyzer/audio/analyzer_messages.h"
 #include "analyzer/display/analyzer_display.h"
 #include "analyzer/display/spectrum_renderer.h"
 #include "bench/ratio_reporter.h"
+#include "host/kit/view/overlay_pixels.h"
 #include "host/kit/view/paint_surface.h"
+#include "tests/analyzer/display/test_frames.h"
 #include "tests/support/recording_host.h"
 
 #include <benchmark/benchmark.h>
@@ -33,14 +36,8 @@ std::uint32_t fixedClock() {
 
 // A frame of `points` records: a noisy level curve or waveform per signal.
 std::vector<std::uint8_t> frameFor(std::int32_t mode, std::mt19937& random) {
-    const std::int32_t points = mode == 0 ? kScopePoints : (mode == 1 ? kLinearBins : kLogBands);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kPayloadHeaderSize + 8 * points));
-    bytes[0] = 1;
-    bytes[1] = 1;
     std::uniform_real_distribution<float> noise(-6.0f, 6.0f);
-    for (std::int32_t k = 0; k < points; ++k) {
-        float a;
-        float b;
+    return test::frameFrom(mode, [&](std::int32_t k, float& a, float& b) {
         if (mode == 0) {
             a = std::sin(0.0628f * k) * 0.8f + noise(random) * 0.02f;
             b = std::cos(0.0314f * k) * 0.5f + noise(random) * 0.02f;
@@ -48,10 +45,7 @@ std::vector<std::uint8_t> frameFor(std::int32_t mode, std::mt19937& random) {
             a = -20.0f - 0.08f * k + noise(random);
             b = -30.0f - 0.06f * k + noise(random);
         }
-        std::memcpy(&bytes[static_cast<std::size_t>(4 + 8 * k)], &a, 4);
-        std::memcpy(&bytes[static_cast<std::size_t>(8 + 8 * k)], &b, 4);
-    }
-    return bytes;
+    });
 }
 
 // The frames of every voice of a paint, as paintOnce delivers them.
@@ -95,13 +89,7 @@ void paintOnce(benchmark::State& state) {
 
     const std::vector<std::vector<std::uint8_t>> frames = sceneFrames(mode, voices);
     for (std::int32_t v = 0; v < voices; ++v) {
-        const std::vector<std::uint8_t>& frame = frames[static_cast<std::size_t>(v)];
-        display->setPin(kDisplayFramesPin, v, static_cast<std::int32_t>(frame.size()),
-                        frame.data());
-        display->notifyPin(kDisplayFramesPin, v);
-        const float gate = 1.0f;
-        display->setPin(kDisplayGatePin, v, 4, &gate);
-        display->notifyPin(kDisplayGatePin, v);
+        test::deliverGated(display, v, frames[static_cast<std::size_t>(v)]);
     }
 
     host::PaintSurface surface(width, height);
@@ -199,30 +187,11 @@ void bresenhamFloor(benchmark::State& state) {
         for (const Polyline& line : lines) {
             const std::uint32_t colour = line.colour;
             for (std::size_t i = 1; i < line.points.size(); ++i) {
-                std::int32_t x = line.points[i - 1].X;
-                std::int32_t y = line.points[i - 1].Y;
-                const std::int32_t x1 = line.points[i].X;
-                const std::int32_t y1 = line.points[i].Y;
-                const std::int32_t dx = std::abs(x1 - x);
-                const std::int32_t dy = -std::abs(y1 - y);
-                const std::int32_t sx = x < x1 ? 1 : -1;
-                const std::int32_t sy = y < y1 ? 1 : -1;
-                std::int32_t error = dx + dy;
-                for (;;) {
-                    data[static_cast<std::size_t>(y) * kPeerWidth + x] = colour;
-                    if (x == x1 && y == y1) {
-                        break;
-                    }
-                    const std::int32_t twice = 2 * error;
-                    if (twice >= dy) {
-                        error += dy;
-                        x += sx;
-                    }
-                    if (twice <= dx) {
-                        error += dx;
-                        y += sy;
-                    }
-                }
+                host::Pixels::walk(line.points[i - 1].X, line.points[i - 1].Y, line.points[i].X,
+                                   line.points[i].Y,
+                                   [data, colour](std::int32_t x, std::int32_t y) {
+                                       data[static_cast<std::size_t>(y) * kPeerWidth + x] = colour;
+                                   });
             }
         }
         benchmark::DoNotOptimize(data);

@@ -12,6 +12,7 @@
 #include "framework/audio/audio_module_interface.h"
 #include "framework/audio/module_entry.h"
 #include "framework/audio/module_factory.h"
+#include "fuzz/fuzz_checks.h"
 #include "tests/support/recording_host.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -29,12 +30,6 @@ constexpr std::int32_t kLargestBlock = 16384;
 // Bounds the work of one input, so that the fuzzer keeps its pace.
 constexpr std::int32_t kMostActions = 96;
 constexpr std::int64_t kMostSamples = 1 << 18;
-
-void check(bool ok) {
-    if (!ok) {
-        __builtin_trap();
-    }
-}
 
 float readFloat(const std::uint8_t* bytes, std::int32_t offset) {
     float value;
@@ -256,13 +251,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     host.sampleRate = sampleRate(data);
     host.hostFlag = data.ConsumeIntegral<std::int32_t>();
 
-    void* out = nullptr;
-    if (vex::getFactory()->createObject(MP_TEXT("VexAnalyzer"), 0, host.hostPointer(), &out) !=
-        vex::kMpOk) {
-        __builtin_trap();
-    }
-    auto* module =
-        static_cast<vex::AudioModuleInterface*>(static_cast<vex::UnknownInterface*>(out));
+    auto* module = createAnalyzer<vex::AudioModuleInterface>(0, host.hostPointer());
 
     // Buffers as large as the largest block, as a host has them. Allocated once (each input
     // fills both before use, so nothing carries over from the previous input); they stay

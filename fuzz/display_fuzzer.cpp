@@ -12,6 +12,7 @@
 #include "framework/audio/module_entry.h"
 #include "framework/audio/module_factory.h"
 #include "framework/display/display_module_interfaces.h"
+#include "fuzz/fuzz_checks.h"
 #include "platform/device_context.h"
 #include "tests/support/recording_host.h"
 
@@ -32,12 +33,6 @@ namespace {
 constexpr std::int32_t kMostActions = 64;
 // Bounds the pixels of one surface, so that a paint stays quick.
 constexpr std::int64_t kMostPixels = 1 << 16;
-
-void check(bool ok) {
-    if (!ok) {
-        __builtin_trap();
-    }
-}
 
 std::uint32_t clockNow = 0;
 std::uint32_t fuzzClock() {
@@ -294,13 +289,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     FuzzedDataProvider data(bytes, size);
 
     vex::host::RecordingHost host;
-    void* out = nullptr;
-    if (vex::getFactory()->createObject(MP_TEXT("VexAnalyzer"), 1, host.hostPointer(), &out) !=
-        vex::kMpOk) {
-        __builtin_trap();
-    }
-    auto* module =
-        static_cast<vex::DisplayModuleInterface*>(static_cast<vex::UnknownInterface*>(out));
+    auto* module = createAnalyzer<vex::DisplayModuleInterface>(1, host.hostPointer());
     clockNow = data.ConsumeIntegral<std::uint32_t>();
     static_cast<vex::AnalyzerDisplay*>(module)->setClock(&fuzzClock);
     void* answer = nullptr;

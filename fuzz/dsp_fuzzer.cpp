@@ -2,6 +2,7 @@
 // window builder against its contract (writes exactly n finite values, or nothing).
 #include "analyzer/dsp/fft_engine.h"
 #include "analyzer/dsp/window_table.h"
+#include "fuzz/fuzz_checks.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -48,12 +49,6 @@ plainDft(int bits, const std::vector<float>& re, const std::vector<float>& im) {
         out[k] = sum;
     }
     return out;
-}
-
-void check(bool ok) {
-    if (!ok) {
-        __builtin_trap();
-    }
 }
 
 void fuzzTransforms(FuzzedDataProvider& data) {

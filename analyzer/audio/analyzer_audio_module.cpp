@@ -11,7 +11,6 @@ namespace vex {
 
 namespace {
 
-constexpr std::int32_t kRateChoices = 8; // 5, 10, ..., 40 frames per second
 constexpr std::int32_t kAnalyzerCapacityStep = 8;
 
 // Index of the first sample at which `a` or `b` passes `test` (a tested before b), or −1.
@@ -125,10 +124,7 @@ void AnalyzerAudioModule::onSetPins() {
         currentAnalyzer = mode < 0 ? 0 : (mode > last ? last : mode);
     }
     if (ratePin.updated()) {
-        const std::int32_t choice = ratePin.get();
-        const std::int32_t k =
-            choice < 0 ? 0 : (choice >= kRateChoices ? kRateChoices - 1 : choice);
-        updatesPerSecond = 5 * (k + 1);
+        updatesPerSecond = framesPerSecondOfChoice(ratePin.get());
     }
     signalAStreaming = signalAPin.isStreaming();
     signalBStreaming = signalBPin.isStreaming();

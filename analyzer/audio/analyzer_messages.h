@@ -36,6 +36,15 @@ inline constexpr std::int32_t kScopePoints = 200;
 inline constexpr std::int32_t kLinearBins = 512;
 inline constexpr std::int32_t kLogBands = 528;
 
+// The update-rate pin's choices: choice k (0..7; values outside are taken as the nearest
+// end) asks for 5·(k + 1) frames per second.
+inline constexpr std::int32_t kUpdateRateChoices = 8;
+inline constexpr std::int32_t framesPerSecondOfChoice(std::int32_t choice) {
+    const std::int32_t k =
+        choice < 0 ? 0 : (choice >= kUpdateRateChoices ? kUpdateRateChoices - 1 : choice);
+    return 5 * (k + 1);
+}
+
 // Byte lengths, one per kind; an empty value (length 0) means "no frame".
 inline constexpr std::int32_t kScopePayloadSize = 1604;
 inline constexpr std::int32_t kLinearSpectrumPayloadSize = 4100;

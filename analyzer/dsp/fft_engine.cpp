@@ -19,8 +19,8 @@
 namespace vex {
 namespace {
 
+using fft_detail::butterfly;
 using fft_detail::ButterflyRotation;
-using fft_detail::isPowerOfTwo;
 using fft_detail::log2OfPowerOfTwo;
 using fft_detail::SplitRotation;
 using simd::SplitValues;
@@ -184,13 +184,7 @@ void recurrencePass(std::int32_t n, int pass, float* re, float* im, bool inverse
         for (std::int32_t j = i; j < i + blockEnd; ++j) {
             double ar0, ai0;
             rotation.next(ar0, ai0);
-            const std::int32_t k = j + blockEnd;
-            const double tr = ar0 * re[k] - ai0 * im[k];
-            const double ti = ar0 * im[k] + ai0 * re[k];
-            re[k] = static_cast<float>(re[j] - tr);
-            im[k] = static_cast<float>(im[j] - ti);
-            re[j] = static_cast<float>(re[j] + tr);
-            im[j] = static_cast<float>(im[j] + ti);
+            butterfly(ar0, ai0, re, im, j, j + blockEnd);
         }
     }
 }
@@ -269,14 +263,6 @@ void transform(std::int32_t n, int bits, const Source& source, float* re, float*
     }
 }
 
-void scaleByInverseSize(std::int32_t n, float* re, float* im) {
-    const double scale = 1.0 / n;
-    for (std::int32_t i = 0; i < n; ++i) {
-        re[i] = static_cast<float>(re[i] * scale);
-        im[i] = static_cast<float>(im[i] * scale);
-    }
-}
-
 // ---- Real transforms.
 
 // Runs the split for i = 1 .. half/2 - 1 over re[], im[] (the packed transform): from the
@@ -332,21 +318,16 @@ void prepareFftTables() {
 
 void fftComplex(std::int32_t n, const float* realIn, const float* imagIn, float* realOut,
                 float* imagOut, bool inverse) {
-    if (n < 2 || !isPowerOfTwo(n) || realIn == nullptr || realOut == nullptr ||
-        imagOut == nullptr) {
+    if (!fft_detail::complexArgumentsUsable(n, realIn, realOut, imagOut)) {
         return;
     }
     const int bits = log2OfPowerOfTwo(n);
     transform(n, bits, SplitArraysSource{realIn, imagIn}, realOut, imagOut, inverse);
-    if (inverse) {
-        scaleByInverseSize(n, realOut, imagOut);
-    }
-    canonicalizeNaNs(realOut, n);
-    canonicalizeNaNs(imagOut, n);
+    fft_detail::finishComplex(n, realOut, imagOut, inverse, canonicalizeNaNs);
 }
 
 void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
-    if (n < 4 || !isPowerOfTwo(n) || in == nullptr || out == nullptr) {
+    if (!fft_detail::realArgumentsUsable(n, in, out, out)) {
         return;
     }
     const std::int32_t half = n / 2;
@@ -368,12 +349,11 @@ void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
             out[i] = static_cast<float>(simd::power(x.xr, x.xi));
             out[i3] = static_cast<float>(simd::power(x.x3r, x.x3i));
         });
-    fft_detail::powerSpectrumEnds(half, re, im, out);
-    canonicalizeNaNs(out, half);
+    fft_detail::finishPowerSpectrum(half, re, im, out, canonicalizeNaNs);
 }
 
 void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagOut) {
-    if (n < 4 || !isPowerOfTwo(n) || in == nullptr || realOut == nullptr || imagOut == nullptr) {
+    if (!fft_detail::realArgumentsUsable(n, in, realOut, imagOut)) {
         return;
     }
     const std::int32_t half = n / 2;
@@ -388,17 +368,9 @@ void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagO
                        : simd::splitPacked<Sse2Doubles>(half, realOut, imagOut, wr, wi);
         },
         [realOut, imagOut](std::int32_t i, std::int32_t i3, const SplitValues<double>& x) {
-            realOut[i] = static_cast<float>(x.xr);
-            imagOut[i] = static_cast<float>(x.xi);
-            realOut[i3] = static_cast<float>(x.x3r);
-            imagOut[i3] = static_cast<float>(x.x3i);
+            fft_detail::storePackedPair(realOut, imagOut, i, i3, x);
         });
-    const float re0 = realOut[0];
-    const float im0 = imagOut[0];
-    realOut[0] = re0 + im0;
-    imagOut[0] = re0 - im0;
-    canonicalizeNaNs(realOut, half);
-    canonicalizeNaNs(imagOut, half);
+    fft_detail::finishPacked(half, realOut, imagOut, canonicalizeNaNs);
 }
 
 namespace fft_detail {

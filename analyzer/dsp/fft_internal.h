@@ -52,6 +52,17 @@ private:
     double ar2, ar1, ai2, ai1, w;
 };
 
+// One radix-2 butterfly on points j and k (k = j + half a block) with the factor (ar, ai):
+// the product in double precision, each result rounded once to float.
+inline void butterfly(double ar, double ai, float* re, float* im, std::int32_t j, std::int32_t k) {
+    const double tr = ar * re[k] - ai * im[k];
+    const double ti = ar * im[k] + ai * re[k];
+    re[k] = static_cast<float>(re[j] - tr);
+    im[k] = static_cast<float>(im[j] - ti);
+    re[j] = static_cast<float>(re[j] + tr);
+    im[j] = static_cast<float>(im[j] + ti);
+}
+
 // The rotation factors of the even/odd split for half = 2^halfBits complex points, single
 // precision: w starts at e^(i*2pi/n) (n = 2 * half) and turns by that angle per step. The
 // updates are evaluated in double and rounded once when stored.
@@ -87,15 +98,74 @@ inline void canonicalizeNaNs(float* values, std::int32_t n) {
     }
 }
 
-// The power spectrum's two points outside the split's loop: out[0] from DC and Nyquist
-// (re[0] + im[0], re[0] - im[0]), and the middle point, which the split leaves as it is.
-inline void powerSpectrumEnds(std::int32_t half, const float* re, const float* im, float* out) {
+// Whether the arguments of a complex transform (n >= 2) or a real one (n >= 4) can be
+// used: a power of two and no null array. The transforms do nothing otherwise.
+inline bool complexArgumentsUsable(std::int32_t n, const float* realIn, const float* realOut,
+                                   const float* imagOut) {
+    return n >= 2 && isPowerOfTwo(n) && realIn != nullptr && realOut != nullptr &&
+           imagOut != nullptr;
+}
+inline bool realArgumentsUsable(std::int32_t n, const float* in, const float* out,
+                                const float* secondOut) {
+    return n >= 4 && isPowerOfTwo(n) && in != nullptr && out != nullptr && secondOut != nullptr;
+}
+
+// The inverse transform's 1/n, in double precision, each result rounded once.
+inline void scaleByInverseSize(std::int32_t n, float* re, float* im) {
+    const double scale = 1.0 / n;
+    for (std::int32_t i = 0; i < n; ++i) {
+        re[i] = static_cast<float>(re[i] * scale);
+        im[i] = static_cast<float>(im[i] * scale);
+    }
+}
+
+// The finishing steps below make every NaN canonical with `canonicalize`: this file's
+// loop by default, the engine's vector loop in the engine (the same bits).
+using Canonicalizer = void (*)(float*, std::int32_t);
+
+// A complex transform's last step: the inverse's 1/n, then every NaN made canonical.
+inline void finishComplex(std::int32_t n, float* re, float* im, bool inverse,
+                          Canonicalizer canonicalize = canonicalizeNaNs) {
+    if (inverse) {
+        scaleByInverseSize(n, re, im);
+    }
+    canonicalize(re, n);
+    canonicalize(im, n);
+}
+
+// The packed real transform's values of one split pair: X[i] and X[half - i].
+template <typename Pair>
+void storePackedPair(float* re, float* im, std::int32_t i, std::int32_t i3, const Pair& x) {
+    re[i] = static_cast<float>(x.xr);
+    im[i] = static_cast<float>(x.xi);
+    re[i3] = static_cast<float>(x.x3r);
+    im[i3] = static_cast<float>(x.x3i);
+}
+
+// The packed real transform's last step: point 0 holds DC + Nyquist and DC - Nyquist;
+// then every NaN made canonical.
+inline void finishPacked(std::int32_t half, float* re, float* im,
+                         Canonicalizer canonicalize = canonicalizeNaNs) {
+    const float re0 = re[0];
+    const float im0 = im[0];
+    re[0] = re0 + im0;
+    im[0] = re0 - im0;
+    canonicalize(re, half);
+    canonicalize(im, half);
+}
+
+// The power spectrum's last step: the two points outside the split's loop, out[0] from DC
+// and Nyquist (re[0] + im[0], re[0] - im[0]) and the middle point, which the split leaves
+// as it is; then every NaN made canonical.
+inline void finishPowerSpectrum(std::int32_t half, const float* re, const float* im, float* out,
+                                Canonicalizer canonicalize = canonicalizeNaNs) {
     const double dc = static_cast<double>(re[0]) + im[0];
     const double nyquist = static_cast<double>(re[0]) - im[0];
     out[0] = static_cast<float>(dc * dc + nyquist * nyquist);
     const double midRe = re[half / 2];
     const double midIm = im[half / 2];
     out[half / 2] = static_cast<float>(midRe * midRe + midIm * midIm);
+    canonicalize(out, half);
 }
 
 // Temporary floats for a transform: on the stack up to `StackFloats`, from the heap above

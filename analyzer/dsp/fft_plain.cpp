@@ -8,9 +8,9 @@
 namespace vex::plain {
 namespace {
 
+using fft_detail::butterfly;
 using fft_detail::ButterflyRotation;
 using fft_detail::canonicalizeNaNs;
-using fft_detail::isPowerOfTwo;
 using fft_detail::log2OfPowerOfTwo;
 using fft_detail::SplitRotation;
 
@@ -61,27 +61,21 @@ void butterflyPasses(std::int32_t n, int bits, float* re, float* im, bool invers
         const std::int32_t blockSize = blockEnd * 2;
         for (std::int32_t i = 0; i < n; i += blockSize) {
             ButterflyRotation rotation(pass, inverse);
-            auto butterfly = [&](std::int32_t j) {
+            auto step = [&](std::int32_t j) {
                 double ar0, ai0;
                 rotation.next(ar0, ai0);
-                const std::int32_t k = j + blockEnd;
-                const double tr = ar0 * re[k] - ai0 * im[k];
-                const double ti = ar0 * im[k] + ai0 * re[k];
-                re[k] = static_cast<float>(re[j] - tr);
-                im[k] = static_cast<float>(im[j] - ti);
-                re[j] = static_cast<float>(re[j] + tr);
-                im[j] = static_cast<float>(im[j] + ti);
+                butterfly(ar0, ai0, re, im, j, j + blockEnd);
             };
             const std::int32_t end = i + blockEnd;
             std::int32_t j = i;
             for (; j + 4 <= end; j += 4) {
-                butterfly(j);
-                butterfly(j + 1);
-                butterfly(j + 2);
-                butterfly(j + 3);
+                step(j);
+                step(j + 1);
+                step(j + 2);
+                step(j + 3);
             }
             for (; j < end; ++j) {
-                butterfly(j);
+                step(j);
             }
         }
         blockEnd = blockSize;
@@ -109,9 +103,23 @@ SplitPair splitPair(const float* re, const float* im, std::int32_t i, std::int32
             -h1i + wr * h2i + wi * h2r};
 }
 
-// Packs in[] into half complex points and transforms them forward into re[], im[].
-void packedTransform(std::int32_t half, const float* in, float* packedRe, float* packedIm,
-                     float* re, float* im) {
+// Runs the split for i = 1 .. half/2 - 1 over the packed transform in re[], im[], handing
+// each pair X[i], X[half - i] to `emit` before the next pair is read.
+template <typename Emit>
+void forEachSplitPair(std::int32_t half, const float* re, const float* im, Emit emit) {
+    SplitRotation w(log2OfPowerOfTwo(half));
+    for (std::int32_t i = 1; i < half / 2; ++i) {
+        const std::int32_t i3 = half - i;
+        emit(i, i3, splitPair(re, im, i, i3, w));
+        w.advance();
+    }
+}
+
+// Packs in[] into half complex points in `packed` (room for 2 * half floats: the real
+// parts, then the imaginary ones) and transforms them forward into re[], im[].
+void packedTransform(std::int32_t half, const float* in, float* packed, float* re, float* im) {
+    float* packedRe = packed;
+    float* packedIm = packed + half;
     for (std::int32_t i = 0; i < half; ++i) {
         packedRe[i] = in[2 * i];
         packedIm[i] = in[2 * i + 1];
@@ -123,75 +131,46 @@ void packedTransform(std::int32_t half, const float* in, float* packedRe, float*
 
 void fftComplex(std::int32_t n, const float* realIn, const float* imagIn, float* realOut,
                 float* imagOut, bool inverse) {
-    if (n < 2 || !isPowerOfTwo(n) || realIn == nullptr || realOut == nullptr ||
-        imagOut == nullptr) {
+    if (!fft_detail::complexArgumentsUsable(n, realIn, realOut, imagOut)) {
         return;
     }
     const int bits = log2OfPowerOfTwo(n);
     bitReversedCopy(n, bits, realIn, imagIn, realOut, imagOut);
     butterflyPasses(n, bits, realOut, imagOut, inverse);
-    if (inverse) {
-        const double scale = 1.0 / n;
-        for (std::int32_t i = 0; i < n; ++i) {
-            realOut[i] = static_cast<float>(realOut[i] * scale);
-            imagOut[i] = static_cast<float>(imagOut[i] * scale);
-        }
-    }
-    canonicalizeNaNs(realOut, n);
-    canonicalizeNaNs(imagOut, n);
+    fft_detail::finishComplex(n, realOut, imagOut, inverse);
 }
 
 void computePowerSpectrum(std::int32_t n, const float* in, float* out) {
-    if (n < 4 || !isPowerOfTwo(n) || in == nullptr || out == nullptr) {
+    if (!fft_detail::realArgumentsUsable(n, in, out, out)) {
         return;
     }
     const std::int32_t half = n / 2;
     Scratch scratch(4 * half);
-    float* packedRe = scratch.data();
-    float* packedIm = packedRe + half;
-    float* re = packedIm + half;
+    float* re = scratch.data() + 2 * half;
     float* im = re + half;
     // Why: everything is read into the scratch before out[] is written, so in == out works.
-    packedTransform(half, in, packedRe, packedIm, re, im);
+    packedTransform(half, in, scratch.data(), re, im);
 
-    SplitRotation w(log2OfPowerOfTwo(half));
-    for (std::int32_t i = 1; i < half / 2; ++i) {
-        const std::int32_t i3 = half - i;
-        const SplitPair x = splitPair(re, im, i, i3, w);
+    forEachSplitPair(half, re, im, [out](std::int32_t i, std::int32_t i3, const SplitPair& x) {
         out[i] = static_cast<float>(x.xr * x.xr + x.xi * x.xi);
         out[i3] = static_cast<float>(x.x3r * x.x3r + x.x3i * x.x3i);
-        w.advance();
-    }
-    fft_detail::powerSpectrumEnds(half, re, im, out);
-    canonicalizeNaNs(out, half);
+    });
+    fft_detail::finishPowerSpectrum(half, re, im, out);
 }
 
 void fftRealPacked(std::int32_t n, const float* in, float* realOut, float* imagOut) {
-    if (n < 4 || !isPowerOfTwo(n) || in == nullptr || realOut == nullptr || imagOut == nullptr) {
+    if (!fft_detail::realArgumentsUsable(n, in, realOut, imagOut)) {
         return;
     }
     const std::int32_t half = n / 2;
     Scratch scratch(2 * half);
-    float* packedRe = scratch.data();
-    float* packedIm = packedRe + half;
-    packedTransform(half, in, packedRe, packedIm, realOut, imagOut);
+    packedTransform(half, in, scratch.data(), realOut, imagOut);
 
-    SplitRotation w(log2OfPowerOfTwo(half));
-    for (std::int32_t i = 1; i < half / 2; ++i) {
-        const std::int32_t i3 = half - i;
-        const SplitPair x = splitPair(realOut, imagOut, i, i3, w);
-        realOut[i] = static_cast<float>(x.xr);
-        imagOut[i] = static_cast<float>(x.xi);
-        realOut[i3] = static_cast<float>(x.x3r);
-        imagOut[i3] = static_cast<float>(x.x3i);
-        w.advance();
-    }
-    const float re0 = realOut[0];
-    const float im0 = imagOut[0];
-    realOut[0] = re0 + im0;
-    imagOut[0] = re0 - im0;
-    canonicalizeNaNs(realOut, half);
-    canonicalizeNaNs(imagOut, half);
+    forEachSplitPair(half, realOut, imagOut,
+                     [realOut, imagOut](std::int32_t i, std::int32_t i3, const SplitPair& x) {
+                         fft_detail::storePackedPair(realOut, imagOut, i, i3, x);
+                     });
+    fft_detail::finishPacked(half, realOut, imagOut);
 }
 
 } // namespace vex::plain

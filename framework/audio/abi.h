@@ -100,4 +100,49 @@ template <typename Work> std::int32_t abiGuard(std::int32_t onError, Work&& work
     }
 }
 
+// queryInterface of an object that answers the base unknown interface and `own`, both
+// with `self` (the object as that interface), one reference added.
+template <typename Interface>
+std::int32_t answerQueryInterface(const MpGuid* iid, void** out, const MpGuid& own,
+                                  Interface* self) noexcept {
+    return abiGuard(kMpFail, [&]() -> std::int32_t {
+        if (out == nullptr) {
+            return kMpUnsupported;
+        }
+        if (iid != nullptr && (sameGuid(*iid, kUnknownInterfaceId) || sameGuid(*iid, own))) {
+            *out = self;
+            self->addRef();
+            return kMpOk;
+        }
+        *out = nullptr;
+        return kMpUnsupported;
+    });
+}
+
+// An operation on one of the object's pins: `find` answers the pin or null (no such pin:
+// kMpFail), `work` runs on it (kMpOk).
+template <typename Find, typename Work> std::int32_t onPin(Find&& find, Work&& work) noexcept {
+    return abiGuard(kMpFail, [&]() -> std::int32_t {
+        auto* pin = find();
+        if (pin == nullptr) {
+            return kMpFail;
+        }
+        work(*pin);
+        return kMpOk;
+    });
+}
+
+// release of a counted object: the release that brings `count` to 0 runs `destroy` and
+// answers 0 without touching the object again.
+template <typename Destroy>
+std::int32_t releaseReference(std::int32_t& count, Destroy&& destroy) noexcept {
+    return abiGuard(kMpFail, [&] {
+        if (--count == 0) {
+            destroy();
+            return 0;
+        }
+        return count;
+    });
+}
+
 } // namespace vex

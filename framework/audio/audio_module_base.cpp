@@ -32,19 +32,8 @@ void AudioModuleBase::releaseHost() {
 }
 
 std::int32_t AudioModuleBase::queryInterface(const MpGuid* iid, void** out) noexcept {
-    return abiGuard(kMpFail, [&]() -> std::int32_t {
-        if (out == nullptr) {
-            return kMpUnsupported;
-        }
-        if (iid != nullptr &&
-            (sameGuid(*iid, kUnknownInterfaceId) || sameGuid(*iid, kAudioModuleInterfaceId))) {
-            *out = static_cast<AudioModuleInterface*>(this);
-            addRef();
-            return kMpOk;
-        }
-        *out = nullptr;
-        return kMpUnsupported;
-    });
+    return answerQueryInterface(iid, out, kAudioModuleInterfaceId,
+                                static_cast<AudioModuleInterface*>(this));
 }
 
 std::int32_t AudioModuleBase::addRef() noexcept {
@@ -54,13 +43,7 @@ std::int32_t AudioModuleBase::addRef() noexcept {
 std::int32_t AudioModuleBase::release() noexcept {
     // Why guarded: destroy runs the derived teardown, which may raise an error; the host
     // gets kMpFail instead of an exception.
-    return abiGuard(kMpFail, [&] {
-        if (--referenceCount == 0) {
-            destroy(1);
-            return 0;
-        }
-        return referenceCount;
-    });
+    return releaseReference(referenceCount, [this] { destroy(1); });
 }
 
 std::int32_t AudioModuleBase::open() noexcept {
@@ -68,14 +51,7 @@ std::int32_t AudioModuleBase::open() noexcept {
 }
 
 std::int32_t AudioModuleBase::setBuffer(std::int32_t pinId, float* buffer) noexcept {
-    return abiGuard(kMpFail, [&]() -> std::int32_t {
-        DspPin* pin = findPin(pinId);
-        if (pin == nullptr) {
-            return kMpFail;
-        }
-        pin->setBuffer(buffer);
-        return kMpOk;
-    });
+    return onPin([&] { return findPin(pinId); }, [&](DspPin& pin) { pin.setBuffer(buffer); });
 }
 
 void AudioModuleBase::destroy(std::int32_t flags) {

@@ -21,19 +21,8 @@ void* instanceHandle = nullptr;
 } // namespace
 
 std::int32_t ModuleFactory::queryInterface(const MpGuid* iid, void** out) noexcept {
-    return abiGuard(kMpFail, [&]() -> std::int32_t {
-        if (out == nullptr) {
-            return kMpUnsupported;
-        }
-        if (iid != nullptr &&
-            (sameGuid(*iid, kUnknownInterfaceId) || sameGuid(*iid, kFactoryInterfaceId))) {
-            *out = static_cast<FactoryInterface*>(this);
-            addRef();
-            return kMpOk;
-        }
-        *out = nullptr;
-        return kMpUnsupported;
-    });
+    return answerQueryInterface(iid, out, kFactoryInterfaceId,
+                                static_cast<FactoryInterface*>(this));
 }
 
 std::int32_t ModuleFactory::createObject(const MpChar* id, std::int32_t subType, void* host,

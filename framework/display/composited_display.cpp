@@ -3,36 +3,15 @@
 namespace vex {
 
 CompositedDisplay::CompositedDisplay(void* hostPointer)
-    : DisplayModuleBase(hostPointer),
-      hostDrawing(static_cast<HostDrawingInterface*>(
-          queryHostInterface(hostPointer, kHostDrawingInterfaceId))) {}
+    : AreaDisplay(hostPointer), hostDrawing(static_cast<HostDrawingInterface*>(
+                                    queryHostInterface(hostPointer, kHostDrawingInterfaceId))) {}
 
 std::int32_t CompositedDisplay::queryInterface(const MpGuid* iid, void** out) noexcept {
-    return abiGuard(kMpFail, [&] {
-        if (out != nullptr && iid != nullptr && sameGuid(*iid, kDrawingInterfaceId)) {
-            *out = static_cast<DrawingInterface*>(this);
-            addRef();
-            return std::int32_t{kMpOk};
-        }
-        return DisplayModuleBase::queryInterface(iid, out);
-    });
+    return answerAlso(iid, out, kDrawingInterfaceId, static_cast<DrawingInterface*>(this));
 }
 
 std::int32_t CompositedDisplay::paint(HDC) noexcept {
     return kMpOk;
-}
-
-std::int32_t CompositedDisplay::measure(std::int32_t width, std::int32_t height,
-                                        MeasureSize* out) noexcept {
-    return abiGuard(kMpFail, [&] { return clampMeasure(width, height, out); });
-}
-
-std::int32_t CompositedDisplay::arrange(std::int32_t top, std::int32_t bottom, std::int32_t left,
-                                        std::int32_t right) noexcept {
-    return abiGuard(kMpFail, [&] {
-        area = DisplayRect{top, bottom, left, right};
-        return kMpOk;
-    });
 }
 
 void CompositedDisplay::invalidateRect(const RECT* rect, bool) {

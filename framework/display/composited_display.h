@@ -9,20 +9,14 @@ namespace vex {
 
 // Contract: every operation runs on the host's user-interface thread. One reference count
 // serves both interfaces. The picture is drawn only inside paint, over the last `area`.
-class CompositedDisplay : public DisplayModuleBase, public DrawingInterface {
+class CompositedDisplay : public AreaDisplay<DrawingInterface> {
 public:
     // DrawingInterface first, then the base's identifiers.
     std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
-    std::int32_t MP_STDCALL addRef() noexcept override { return DisplayModuleBase::addRef(); }
-    std::int32_t MP_STDCALL release() noexcept override { return DisplayModuleBase::release(); }
 
     // Draws the whole area into `dc`, whose origin is the area's top-left corner. The
     // default draws nothing.
     std::int32_t MP_STDCALL paint(HDC dc) noexcept override;
-    std::int32_t MP_STDCALL measure(std::int32_t width, std::int32_t height,
-                                    MeasureSize* out) noexcept override;
-    std::int32_t MP_STDCALL arrange(std::int32_t top, std::int32_t bottom, std::int32_t left,
-                                    std::int32_t right) noexcept override;
     // Why the using-declarations: both interfaces have operations of these names with other
     // arguments; the module interface's stay callable beside the drawing interface's.
     using DisplayModuleBase::reserved7;
@@ -48,8 +42,6 @@ public:
     // True while the host says this display holds the pointer capture.
     bool getCapture();
 
-    // The area as last given by arrange; all zero before the first arrange.
-    const DisplayRect& getArea() const { return area; }
     HostDrawingInterface* getHostDrawing() const { return hostDrawing; }
 
 protected:
@@ -60,7 +52,6 @@ protected:
 
 private:
     HostDrawingInterface* hostDrawing;
-    DisplayRect area;
 };
 
 } // namespace vex

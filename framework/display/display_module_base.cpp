@@ -36,36 +36,6 @@ DisplayModuleBase::~DisplayModuleBase() {
     pins.clear();
 }
 
-std::int32_t DisplayModuleBase::queryInterface(const MpGuid* iid, void** out) noexcept {
-    return abiGuard(kMpFail, [&]() -> std::int32_t {
-        if (out == nullptr) {
-            return kMpUnsupported;
-        }
-        if (iid != nullptr &&
-            (sameGuid(*iid, kUnknownInterfaceId) || sameGuid(*iid, kDisplayModuleInterfaceId))) {
-            *out = static_cast<DisplayModuleInterface*>(this);
-            addRef();
-            return kMpOk;
-        }
-        *out = nullptr;
-        return kMpUnsupported;
-    });
-}
-
-std::int32_t DisplayModuleBase::addRef() noexcept {
-    return abiGuard(kMpFail, [&] { return ++count; });
-}
-
-std::int32_t DisplayModuleBase::release() noexcept {
-    return abiGuard(kMpFail, [&] {
-        if (--count == 0) {
-            destroy(1);
-            return 0;
-        }
-        return count;
-    });
-}
-
 std::int32_t DisplayModuleBase::destroy(std::int32_t flags) noexcept {
     return abiGuard(kMpFail, [&] {
         if ((flags & 1) != 0) {
@@ -79,25 +49,12 @@ std::int32_t DisplayModuleBase::destroy(std::int32_t flags) noexcept {
 
 std::int32_t DisplayModuleBase::setPin(std::int32_t pinId, std::int32_t voice, std::int32_t size,
                                        const void* data) noexcept {
-    return abiGuard(kMpFail, [&]() -> std::int32_t {
-        DisplayPin* pin = getPin(pinId);
-        if (pin == nullptr) {
-            return kMpFail;
-        }
-        pin->setRaw(voice, size, data);
-        return kMpOk;
-    });
+    return onPin([&] { return getPin(pinId); },
+                 [&](DisplayPin& pin) { pin.setRaw(voice, size, data); });
 }
 
 std::int32_t DisplayModuleBase::notifyPin(std::int32_t pinId, std::int32_t voice) noexcept {
-    return abiGuard(kMpFail, [&]() -> std::int32_t {
-        DisplayPin* pin = getPin(pinId);
-        if (pin == nullptr) {
-            return kMpFail;
-        }
-        pin->notify(voice);
-        return kMpOk;
-    });
+    return onPin([&] { return getPin(pinId); }, [&](DisplayPin& pin) { pin.notify(voice); });
 }
 
 void DisplayModuleBase::initializePin(std::int32_t index, DisplayPin& pin) {

@@ -40,6 +40,20 @@ inline constexpr std::int32_t kMaximumMeasure = 100;
 // Null `out`: kMpFail, nothing written.
 std::int32_t clampMeasure(std::int32_t width, std::int32_t height, MeasureSize* out);
 
+// measure and arrange as both kinds of display answer them: the clamp of each component,
+// and the area stored unchanged (any values).
+inline std::int32_t measureArea(std::int32_t width, std::int32_t height,
+                                MeasureSize* out) noexcept {
+    return abiGuard(kMpFail, [&] { return clampMeasure(width, height, out); });
+}
+inline std::int32_t arrangeArea(DisplayRect& area, std::int32_t top, std::int32_t bottom,
+                                std::int32_t left, std::int32_t right) noexcept {
+    return abiGuard(kMpFail, [&] {
+        area = DisplayRect{top, bottom, left, right};
+        return kMpOk;
+    });
+}
+
 // Asks `host` (the opaque host pointer of createObject) for `iid`; raises the
 // "host Interfaces not supported" error when it answers null. The display side holds what
 // it obtains for the object's whole life and never releases it.
@@ -63,9 +77,30 @@ public:
     DisplayModuleBase& operator=(const DisplayModuleBase&) = delete;
 
     // Answers the base unknown interface and DisplayModuleInterface with the object itself.
-    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
-    std::int32_t MP_STDCALL addRef() noexcept override;
-    std::int32_t MP_STDCALL release() noexcept override;
+    std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override {
+        return answerQueryInterface(iid, out, kDisplayModuleInterfaceId,
+                                    static_cast<DisplayModuleInterface*>(this));
+    }
+    // queryInterface of a display that serves `own` beside the base's identifiers: `self`
+    // (the object as that interface) with one reference added, else the base's answer.
+    template <typename Interface>
+    std::int32_t answerAlso(const MpGuid* iid, void** out, const MpGuid& own,
+                            Interface* self) noexcept {
+        return abiGuard(kMpFail, [&] {
+            if (out != nullptr && iid != nullptr && sameGuid(*iid, own)) {
+                *out = self;
+                addRef();
+                return std::int32_t{kMpOk};
+            }
+            return DisplayModuleBase::queryInterface(iid, out);
+        });
+    }
+    std::int32_t MP_STDCALL addRef() noexcept override {
+        return abiGuard(kMpFail, [&] { return ++count; });
+    }
+    std::int32_t MP_STDCALL release() noexcept override {
+        return releaseReference(count, [this] { destroy(1); });
+    }
     std::int32_t MP_STDCALL reserved4() noexcept override { return kMpOk; }
     // Hands the value to the pin's raw setter; no callback runs. kMpFail for an
     // unregistered id or when storing the value failed (out of memory).
@@ -131,6 +166,33 @@ private:
     HostDisplayInterface* host;
     std::int32_t count = 0;
     std::map<std::int32_t, DisplayPin*> pins;
+};
+
+// The base of a display that serves `Interface` (drawing or window) beside the module
+// interface, on the one reference count: identity forwarded to the base, measure's clamp,
+// and the area arrange stores.
+template <typename Interface> class AreaDisplay : public DisplayModuleBase, public Interface {
+public:
+    std::int32_t MP_STDCALL addRef() noexcept override { return DisplayModuleBase::addRef(); }
+    std::int32_t MP_STDCALL release() noexcept override { return DisplayModuleBase::release(); }
+    std::int32_t MP_STDCALL measure(std::int32_t width, std::int32_t height,
+                                    MeasureSize* out) noexcept override {
+        return measureArea(width, height, out);
+    }
+    std::int32_t MP_STDCALL arrange(std::int32_t top, std::int32_t bottom, std::int32_t left,
+                                    std::int32_t right) noexcept override {
+        return arrangeArea(area, top, bottom, left, right);
+    }
+
+    // The area as last given by arrange; all zero before the first arrange.
+    const DisplayRect& getArea() const { return area; }
+
+protected:
+    explicit AreaDisplay(void* hostPointer) : DisplayModuleBase(hostPointer) {}
+    ~AreaDisplay() override = default;
+
+private:
+    DisplayRect area;
 };
 
 // Creation function for the factory: builds a `Module` for `host` with a count of 0, or

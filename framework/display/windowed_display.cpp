@@ -31,9 +31,8 @@ std::int32_t highWord(LPARAM lParam) {
 } // namespace
 
 WindowedDisplay::WindowedDisplay(void* hostPointer)
-    : DisplayModuleBase(hostPointer),
-      hostWindow(static_cast<HostWindowInterface*>(
-          queryHostInterface(hostPointer, kHostWindowInterfaceId))) {}
+    : AreaDisplay(hostPointer), hostWindow(static_cast<HostWindowInterface*>(
+                                    queryHostInterface(hostPointer, kHostWindowInterfaceId))) {}
 
 WindowedDisplay::~WindowedDisplay() {
     // Why: a host that releases the object without closing its window would otherwise leave
@@ -46,27 +45,7 @@ std::int32_t WindowedDisplay::windowCount() {
 }
 
 std::int32_t WindowedDisplay::queryInterface(const MpGuid* iid, void** out) noexcept {
-    return abiGuard(kMpFail, [&] {
-        if (out != nullptr && iid != nullptr && sameGuid(*iid, kWindowInterfaceId)) {
-            *out = static_cast<WindowInterface*>(this);
-            addRef();
-            return std::int32_t{kMpOk};
-        }
-        return DisplayModuleBase::queryInterface(iid, out);
-    });
-}
-
-std::int32_t WindowedDisplay::measure(std::int32_t width, std::int32_t height,
-                                      MeasureSize* out) noexcept {
-    return abiGuard(kMpFail, [&] { return clampMeasure(width, height, out); });
-}
-
-std::int32_t WindowedDisplay::arrange(std::int32_t top, std::int32_t bottom, std::int32_t left,
-                                      std::int32_t right) noexcept {
-    return abiGuard(kMpFail, [&] {
-        area = DisplayRect{top, bottom, left, right};
-        return kMpOk;
-    });
+    return answerAlso(iid, out, kWindowInterfaceId, static_cast<WindowInterface*>(this));
 }
 
 std::int32_t WindowedDisplay::openWindow(HWND parent, HWND* out) noexcept {
@@ -88,9 +67,9 @@ std::int32_t WindowedDisplay::openWindow(HWND parent, HWND* out) noexcept {
         DWORD style = 0;
         DWORD exStyle = 0;
         getWindowStyle(style, exStyle);
-        HWND created =
-            CreateWindowExW(exStyle, kWindowClassName, nullptr, style, area.left, area.top,
-                            area.width(), area.height(), parent, nullptr, instance(), nullptr);
+        HWND created = CreateWindowExW(exStyle, kWindowClassName, nullptr, style, getArea().left,
+                                       getArea().top, getArea().width(), getArea().height(), parent,
+                                       nullptr, instance(), nullptr);
         if (created == nullptr) {
             // Why: a failed creation gives its count back, so the class is still unregistered
             // when the last real window closes.

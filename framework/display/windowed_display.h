@@ -17,17 +17,11 @@ inline constexpr MpChar kWindowClassName[] = MP_TEXT("DefaultMpWClass");
 // Lifetime: the host closes the window before its last release; if it does not, destruction
 // closes it, so the window never points at a freed object. A derived class that wants to see
 // messages during that close must close the window in its own destructor.
-class WindowedDisplay : public DisplayModuleBase, public WindowInterface {
+class WindowedDisplay : public AreaDisplay<WindowInterface> {
 public:
     // WindowInterface first, then the base's identifiers.
     std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override;
-    std::int32_t MP_STDCALL addRef() noexcept override { return DisplayModuleBase::addRef(); }
-    std::int32_t MP_STDCALL release() noexcept override { return DisplayModuleBase::release(); }
 
-    std::int32_t MP_STDCALL measure(std::int32_t width, std::int32_t height,
-                                    MeasureSize* out) noexcept override;
-    std::int32_t MP_STDCALL arrange(std::int32_t top, std::int32_t bottom, std::int32_t left,
-                                    std::int32_t right) noexcept override;
     // Creates the window inside `parent` at (left, top) with the area's size and writes its
     // handle, or null when creation failed, to `*window` (which may be null). Always 0.
     // With a window already open it writes that window and creates nothing.
@@ -60,7 +54,6 @@ public:
     bool getCapture();
 
     HWND getWindow() const { return window; }
-    const DisplayRect& getArea() const { return area; }
     HostWindowInterface* getHostWindow() const { return hostWindow; }
 
     // Windows open across all windowed displays of the process.
@@ -78,7 +71,6 @@ protected:
 private:
     HWND window = nullptr;
     HostWindowInterface* hostWindow;
-    DisplayRect area;
 };
 
 // A windowed display that also binds HostWindowInterface2 (held, not otherwise used).

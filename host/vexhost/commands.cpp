@@ -1,4 +1,4 @@
-// The offline commands of vexhost and the checks of the options they share (size, look).
+// The offline commands of vexhost (the look's options are checked in look_options.cpp).
 #include "host/vexhost/commands.h"
 
 #include "host/kit/module_library.h"
@@ -24,35 +24,6 @@ std::string narrow(const MpChar* text) {
         out.push_back(*text < 0x80 ? static_cast<char>(*text) : '?');
     }
     return out;
-}
-
-constexpr std::int32_t kMinWidth = 80;
-constexpr std::int32_t kMinHeight = 60;
-constexpr std::int32_t kMaxSide = 4096;
-
-// "WxH" within the sizes the display can be drawn at.
-void parseSize(const std::string& text, std::int32_t& width, std::int32_t& height) {
-    const std::size_t x = text.find('x');
-    const auto number = [&](const std::string& part, std::int32_t& out) {
-        if (part.empty() || part.size() > 6 ||
-            part.find_first_not_of("0123456789") != std::string::npos) {
-            return false;
-        }
-        out = static_cast<std::int32_t>(std::stol(part));
-        return true;
-    };
-    if (x == std::string::npos || !number(text.substr(0, x), width) ||
-        !number(text.substr(x + 1), height)) {
-        throw HostError("--size: '" + text + "' is not WIDTHxHEIGHT, for example 640x360");
-    }
-    if (width < kMinWidth || height < kMinHeight) {
-        throw HostError("--size: " + text + " is too small to draw (at least " +
-                        std::to_string(kMinWidth) + "x" + std::to_string(kMinHeight) + ")");
-    }
-    if (width > kMaxSide || height > kMaxSide) {
-        throw HostError("--size: " + text + " is too large (at most " + std::to_string(kMaxSide) +
-                        "x" + std::to_string(kMaxSide) + ")");
-    }
 }
 
 // The sheet behind side-by-side views: a shade darker than the default panel.
@@ -128,27 +99,6 @@ int frames(const SessionOptions& options, const FramesOptions& framesOptions, Co
         file.commit();
     }
     return 0;
-}
-
-DisplayLook checkLook(const LookOptions& options, std::int32_t voices) {
-    DisplayLook look = options.colours;
-    parseSize(options.size, look.width, look.height);
-    look.split = options.split;
-    look.follow = options.follow;
-    look.background = colourPinText(options.colours.background, "--background");
-    look.trace1 = colourPinText(options.colours.trace1, "--trace1");
-    look.trace2 = colourPinText(options.colours.trace2, "--trace2");
-    look.label = colourPinText(options.colours.label, "--label");
-    look.grid = colourPinText(options.colours.grid, "--grid");
-    if (!std::isfinite(look.shade)) {
-        throw HostError("--shade: not a number");
-    }
-    if (static_cast<std::int32_t>(options.gates.size()) > voices) {
-        throw HostError("--voice-gates gives " + std::to_string(options.gates.size()) +
-                        " gates for " + std::to_string(voices) + " voices");
-    }
-    look.gates = options.gates;
-    return look;
 }
 
 int render(const SessionOptions& options, const LookOptions& lookOptions,

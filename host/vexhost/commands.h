@@ -2,8 +2,8 @@
 // the command line fills them in. The command line itself is in vexhost_app.cpp.
 #pragma once
 
-#include "host/kit/view/display_session.h"
 #include "host/vexhost/inputs/session.h"
+#include "host/vexhost/look_options.h"
 #include "host/vexhost/output/console.h"
 
 #include <cstdint>
@@ -17,19 +17,6 @@ extern const std::vector<std::string> kViewNames;
 extern const std::vector<std::string> kViewsAndAll;
 // The mode of a view name (0 for an unknown one; the command line checks names first).
 std::int32_t viewIndex(const std::string& view);
-
-// The display's look as the command line gives it, before checking.
-struct LookOptions {
-    std::string size = "640x360";
-    bool split = false;
-    bool follow = false;
-    std::vector<float> gates;
-    DisplayLook colours = defaultLook();
-};
-
-// The look the options give, checked for `voices` voices. Throws HostError naming the
-// option at fault.
-DisplayLook checkLook(const LookOptions& options, std::int32_t voices);
 
 // Each command answers the exit status (0) or throws HostError.
 

@@ -12,6 +12,9 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <functional>
+
 namespace vex::host {
 
 namespace {
@@ -76,177 +79,240 @@ void addLookOptions(CLI::App& command, LookOptions& options) {
         ->capture_default_str();
 }
 
-} // namespace
+// --view: one of `names` (kViewNames unless given), its default shown.
+void addViewOption(CLI::App& command, std::string& view, const std::string& help,
+                   const std::vector<std::string>& names = kViewNames) {
+    command.add_option("--view", view, help)->check(CLI::IsMember(names))->capture_default_str();
+}
 
-int runVexhost(const std::vector<std::string>& args, Console& console) {
-    CLI::App app("vexhost: runs the VEX analyzer plug-in on audio and shows what it draws.",
-                 "vexhost");
-    app.require_subcommand(1);
-    app.set_help_all_flag("--help-all", "help for every command");
-    app.set_version_flag("--version", std::string("vexhost ") + VEX_VERSION,
-                         "the program's version");
+// A span of seconds (--at, --after, --duration): above 0, at most `most`.
+void addSecondsOption(CLI::App& command, const std::string& name, double& seconds,
+                      const std::string& help, double most = 3600.0) {
+    command.add_option(name, seconds, help)->check(CLI::Range(0.001, most));
+}
 
+// -o, --output: the file or folder a command writes, required.
+void addOutputOption(CLI::App& command, std::string& output, const std::string& help) {
+    command.add_option("-o,--output", output, help)->required();
+}
+
+// What the command line fills in, read by the command that runs.
+struct CommandLine {
     SessionOptions session;
-    session.modulePath = console.defaultModule;
-
     LookOptions look;
+    DemoOptions demo;
+    RenderOptions render;
+    AnimateOptions animate;
+    ReferenceOptions reference;
+    FramesOptions frames;
+#ifdef VEX_HAVE_LIVE
+    LiveOptions live;
+    std::string liveView = "log";
+#endif
+};
 
-    DemoOptions demoOptions;
-    CLI::App* demoCommand = app.add_subcommand(
+// A command as registered, and what runs it once the command line has been read.
+struct Command {
+    CLI::App* app;
+    std::function<int(CommandLine&, Console&)> run;
+};
+
+Command addDemo(CLI::App& app, CommandLine& line) {
+    CLI::App* command = app.add_subcommand(
         "demo", "the built-in scene (a chord of three waveforms over a sweep, four voices) in "
                 "all three views and side by side; prints the paths it wrote");
-    demoCommand->add_option("-o,--output", demoOptions.folder, "folder for the pictures")
+    command->add_option("-o,--output", line.demo.folder, "folder for the pictures")
         ->capture_default_str();
-    demoCommand->add_option("--size", demoOptions.size, "size of each view WIDTHxHEIGHT")
+    command->add_option("--size", line.demo.size, "size of each view WIDTHxHEIGHT")
         ->capture_default_str();
-    addModuleOptions(*demoCommand, session);
+    addModuleOptions(*command, line.session);
+    return {command, [](CommandLine& l, Console& c) { return demo(l.session, l.demo, c); }};
+}
 
-    RenderOptions renderOptions;
-    CLI::App* renderCommand =
+Command addRender(CLI::App& app, CommandLine& line) {
+    CLI::App* command =
         app.add_subcommand("render", "the display after the inputs have played, as a PNG picture");
-    addInputOptions(*renderCommand, session);
-    renderCommand
-        ->add_option("--view", renderOptions.view, "the view to draw; all: the three side by side")
-        ->check(CLI::IsMember(kViewsAndAll))
-        ->capture_default_str();
-    renderCommand
-        ->add_option("--at", renderOptions.at,
+    addInputOptions(*command, line.session);
+    addViewOption(*command, line.render.view, "the view to draw; all: the three side by side",
+                  kViewsAndAll);
+    addSecondsOption(*command, "--at", line.render.at,
                      "seconds of input to play before drawing (default: the longest file, or "
-                     "1 second of built-in signals)")
-        ->check(CLI::Range(0.001, 3600.0));
-    renderCommand->add_option("-o,--output", renderOptions.output, "the PNG file to write")
-        ->required();
-    addLookOptions(*renderCommand, look);
+                     "1 second of built-in signals)");
+    addOutputOption(*command, line.render.output, "the PNG file to write");
+    addLookOptions(*command, line.look);
+    return {command,
+            [](CommandLine& l, Console& c) { return render(l.session, l.look, l.render, c); }};
+}
 
-    AnimateOptions animateOptions;
-    CLI::App* animateCommand = app.add_subcommand(
+Command addAnimate(CLI::App& app, CommandLine& line) {
+    CLI::App* command = app.add_subcommand(
         "animate", "one PNG per painted frame at the module's frame rate (5 to 40 per second, "
                    "see --rate), numbered for turning into a video");
-    addInputOptions(*animateCommand, session);
-    animateCommand->add_option("--view", animateOptions.view, "the view to draw")
-        ->check(CLI::IsMember(kViewNames))
-        ->capture_default_str();
-    animateCommand
-        ->add_option("--duration", session.duration,
+    addInputOptions(*command, line.session);
+    addViewOption(*command, line.animate.view, "the view to draw");
+    addSecondsOption(*command, "--duration", line.session.duration,
                      "seconds to play (default: the longest file, or 1 second of built-in "
-                     "signals)")
-        ->check(CLI::Range(0.001, 3600.0));
-    animateCommand->add_option("-o,--output", animateOptions.folder, "folder for the pictures")
-        ->required();
-    addLookOptions(*animateCommand, look);
+                     "signals)");
+    addOutputOption(*command, line.animate.folder, "folder for the pictures");
+    addLookOptions(*command, line.look);
+    return {command,
+            [](CommandLine& l, Console& c) { return animate(l.session, l.look, l.animate, c); }};
+}
 
 #ifdef VEX_HAVE_LIVE
-    LiveOptions liveOptions;
-    std::string liveView = "log";
-    CLI::App* liveCommand = app.add_subcommand(
+// live's sources: JACK, capture and group (INPUT is added with the signal options).
+void addLiveSources(CLI::App& command, LiveOptions& options) {
+    command
+        .add_option("--jack", options.jackVoices,
+                    "N voices from JACK: client 'vexhost', ports a and b (one voice) or "
+                    "voice1.a, voice1.b, voice2.a, ... (several)")
+        ->check(CLI::Range(1, kMaxVoices));
+    command
+        .add_option("--connect", options.connect,
+                    "with --jack: connect these JACK output ports to vexhost's inputs in "
+                    "order (a, b of voice 1, then voice 2, ...; an empty PORT skips one) "
+                    "before the audio clock of --after and --duration starts")
+        ->type_name("PORT[,PORT...]");
+    command
+        .add_option("--group", options.group,
+                    "show every member of group N (1 to 16) of this user, the plug-ins' and "
+                    "other vexhosts', as the display's voices; with a source its voices join "
+                    "too, without one the window only watches")
+        ->check(CLI::Range(1, 16));
+    command.add_flag("--capture", options.capture,
+                     "one voice from the default capture device (channels 1 and 2 as "
+                     "signals A and B)");
+    command.add_flag("--play", options.play, "play INPUT on the default output");
+}
+
+// live's window: its start, scripted runs, the tools and the reference.
+void addLiveWindowOptions(CLI::App& command, CommandLine& line) {
+    LiveOptions& options = line.live;
+    addViewOption(command, line.liveView, "the view to start in");
+    command.add_option("--screenshot", options.screenshot,
+                       "write the window's pixels to this PNG file and quit");
+    addSecondsOption(command, "--after", options.after,
+                     "seconds of audio before the screenshot (default 1)");
+    addSecondsOption(command, "--duration", options.duration,
+                     "quit after this many seconds of audio; also the span of sweeps "
+                     "(default: run until quit; sweeps span the longest file or 1 second)",
+                     36000.0);
+    command.add_option("--mouse", options.mouse,
+                       "X,Y: move the pointer there at start (for scripts and tests)");
+    command.add_flag("--peak-hold,!--no-peak-hold", options.peakHold,
+                     "start with peak hold on (default) or off");
+    command.add_option("--tilt", options.tilt, "spectral tilt in dB per octave around 1 kHz")
+        ->check(CLI::IsMember(std::vector<std::string>(kTiltNames.begin(), kTiltNames.end())))
+        ->capture_default_str();
+    command
+        .add_option("--smooth", options.smooth,
+                    "smoothing of the spectra over time: fast (0.125 s) or slow (1 s)")
+        ->check(
+            CLI::IsMember(std::vector<std::string>(kSmoothingNames.begin(), kSmoothingNames.end())))
+        ->capture_default_str();
+    command.add_option("--reference", options.reference,
+                       "a reference file (see the reference command) drawn from the start");
+    command.add_option("--save-reference", options.saveReference,
+                       "write the reference kept on quitting to this file");
+    command.add_flag("--stats", options.stats,
+                     "print CPU time and frame-to-screen latency on quitting");
+}
+
+int runLiveCommand(CommandLine& line, Console& console) {
+    line.live.mode = viewIndex(line.liveView);
+    const std::int32_t voices =
+        line.live.jackVoices > 0
+            ? line.live.jackVoices
+            : std::max<std::int32_t>(1, static_cast<std::int32_t>(line.session.inputs.size()));
+    return runLive(line.session, checkLook(line.look, voices), line.live, console);
+}
+
+Command addLive(CLI::App& app, CommandLine& line) {
+    CLI::App* command = app.add_subcommand(
         "live", "the display in a window, in real time, from INPUT files and signals played "
                 "at their pace, a JACK graph (--jack N) or the default capture device "
                 "(--capture); keys: 1 2 3 views, s split, f follow, space freeze, p peak hold, "
                 "c cursor readout, t tilt, a smoothing, r keep the reference, x clear it, "
                 "h help, q or Esc quit");
-    liveCommand->add_option("INPUT", session.inputs, signalHelp());
-    addSignalOptions(*liveCommand, session, 16,
+    command->add_option("INPUT", line.session.inputs, signalHelp());
+    addSignalOptions(*command, line.session, 16,
                      "sample frames per process call for INPUT (JACK and capture use the "
                      "device's period)");
-    liveCommand
-        ->add_option("--jack", liveOptions.jackVoices,
-                     "N voices from JACK: client 'vexhost', ports a and b (one voice) or "
-                     "voice1.a, voice1.b, voice2.a, ... (several)")
-        ->check(CLI::Range(1, kMaxVoices));
-    liveCommand
-        ->add_option("--connect", liveOptions.connect,
-                     "with --jack: connect these JACK output ports to vexhost's inputs in "
-                     "order (a, b of voice 1, then voice 2, ...; an empty PORT skips one) "
-                     "before the audio clock of --after and --duration starts")
-        ->type_name("PORT[,PORT...]");
-    liveCommand
-        ->add_option("--group", liveOptions.group,
-                     "show every member of group N (1 to 16) of this user, the plug-ins' and "
-                     "other vexhosts', as the display's voices; with a source its voices join "
-                     "too, without one the window only watches")
-        ->check(CLI::Range(1, 16));
-    liveCommand->add_flag("--capture", liveOptions.capture,
-                          "one voice from the default capture device (channels 1 and 2 as "
-                          "signals A and B)");
-    liveCommand->add_flag("--play", liveOptions.play, "play INPUT on the default output");
-    liveCommand->add_option("--view", liveView, "the view to start in")
-        ->check(CLI::IsMember(kViewNames))
-        ->capture_default_str();
-    liveCommand->add_option("--screenshot", liveOptions.screenshot,
-                            "write the window's pixels to this PNG file and quit");
-    liveCommand
-        ->add_option("--after", liveOptions.after,
-                     "seconds of audio before the screenshot (default 1)")
-        ->check(CLI::Range(0.001, 3600.0));
-    liveCommand
-        ->add_option("--duration", liveOptions.duration,
-                     "quit after this many seconds of audio; also the span of sweeps "
-                     "(default: run until quit; sweeps span the longest file or 1 second)")
-        ->check(CLI::Range(0.001, 36000.0));
-    liveCommand->add_option("--mouse", liveOptions.mouse,
-                            "X,Y: move the pointer there at start (for scripts and tests)");
-    liveCommand->add_flag("--peak-hold,!--no-peak-hold", liveOptions.peakHold,
-                          "start with peak hold on (default) or off");
-    liveCommand
-        ->add_option("--tilt", liveOptions.tilt, "spectral tilt in dB per octave around 1 kHz")
-        ->check(CLI::IsMember(std::vector<std::string>(kTiltNames.begin(), kTiltNames.end())))
-        ->capture_default_str();
-    liveCommand
-        ->add_option("--smooth", liveOptions.smooth,
-                     "smoothing of the spectra over time: fast (0.125 s) or slow (1 s)")
-        ->check(
-            CLI::IsMember(std::vector<std::string>(kSmoothingNames.begin(), kSmoothingNames.end())))
-        ->capture_default_str();
-    liveCommand->add_option("--reference", liveOptions.reference,
-                            "a reference file (see the reference command) drawn from the start");
-    liveCommand->add_option("--save-reference", liveOptions.saveReference,
-                            "write the reference kept on quitting to this file");
-    liveCommand->add_flag("--stats", liveOptions.stats,
-                          "print CPU time and frame-to-screen latency on quitting");
-    addLookOptions(*liveCommand, look);
+    addLiveSources(*command, line.live);
+    addLiveWindowOptions(*command, line);
+    addLookOptions(*command, line.look);
+    return {command, runLiveCommand};
+}
 #endif
 
-    ReferenceOptions referenceOptions;
-    CLI::App* referenceCommand = app.add_subcommand(
+Command addReference(CLI::App& app, CommandLine& line) {
+    CLI::App* command = app.add_subcommand(
         "reference", "a reference trace for live's --reference: the last frame an input sent "
                      "after playing, with its view and sample rate");
-    addInputOptions(*referenceCommand, session);
-    referenceCommand->add_option("--view", referenceOptions.view, "the analysis to run")
-        ->check(CLI::IsMember(kViewNames))
-        ->capture_default_str();
-    referenceCommand->add_option("--voice", referenceOptions.voice, "the input to take, from 1")
+    addInputOptions(*command, line.session);
+    addViewOption(*command, line.reference.view, "the analysis to run");
+    command->add_option("--voice", line.reference.voice, "the input to take, from 1")
         ->check(CLI::Range(1, kMaxVoices))
         ->capture_default_str();
-    referenceCommand
-        ->add_option("--at", referenceOptions.at,
+    addSecondsOption(*command, "--at", line.reference.at,
                      "seconds of input to play (default: the longest file, or 1 second of "
-                     "built-in signals)")
-        ->check(CLI::Range(0.001, 3600.0));
-    referenceCommand->add_option("-o,--output", referenceOptions.output, "the file to write")
-        ->required();
+                     "built-in signals)");
+    addOutputOption(*command, line.reference.output, "the file to write");
+    return {command,
+            [](CommandLine& l, Console& c) { return makeReference(l.session, l.reference, c); }};
+}
 
-    CLI::App* infoCommand = app.add_subcommand("info", "the loaded module's build information");
-    addModuleOptions(*infoCommand, session);
+Command addInfo(CLI::App& app, CommandLine& line) {
+    CLI::App* command = app.add_subcommand("info", "the loaded module's build information");
+    addModuleOptions(*command, line.session);
+    return {command, [](CommandLine& l, Console& c) { return info(l.session.modulePath, c); }};
+}
 
-    FramesOptions framesOptions;
-    CLI::App* framesCommand = app.add_subcommand(
+Command addFrames(CLI::App& app, CommandLine& line) {
+    CLI::App* command = app.add_subcommand(
         "frames", "every frame the audio side sends, with its time, voice, presence bytes "
                   "and values, as CSV or JSON");
-    addInputOptions(*framesCommand, session);
-    framesCommand->add_option("--view", framesOptions.view, "the analysis to run")
-        ->check(CLI::IsMember(kViewNames))
-        ->capture_default_str();
-    framesCommand->add_option("--format", framesOptions.format, "output format")
+    addInputOptions(*command, line.session);
+    addViewOption(*command, line.frames.view, "the analysis to run");
+    command->add_option("--format", line.frames.format, "output format")
         ->check(CLI::IsMember({"csv", "json"}))
         ->capture_default_str();
-    framesCommand->add_option("-o,--output", framesOptions.output, "output file ('-': stdout)")
+    command->add_option("-o,--output", line.frames.output, "output file ('-': stdout)")
         ->capture_default_str();
-    framesCommand
-        ->add_option("--duration", session.duration,
+    addSecondsOption(*command, "--duration", line.session.duration,
                      "seconds to run (default: the longest file, or 1 second of built-in "
-                     "signals)")
-        ->check(CLI::Range(0.001, 3600.0));
+                     "signals)");
+    return {command, [](CommandLine& l, Console& c) { return frames(l.session, l.frames, c); }};
+}
 
+// The first word that is not an option names the command. Why checked before parsing:
+// CLI11 takes an unknown word for an extra argument and answers "A subcommand is
+// required", or with --help after it prints the general help and succeeds. Answers 2 after
+// naming the word and the commands, or 0 when the word is a command or there is none.
+int refuseUnknownCommand(CLI::App& app, const std::vector<std::string>& args, Console& console) {
+    const auto word = std::find_if(args.begin() + (args.empty() ? 0 : 1), args.end(),
+                                   [](const std::string& arg) { return arg.rfind('-', 0) != 0; });
+    if (word == args.end()) {
+        return 0;
+    }
+    std::string names;
+    for (const CLI::App* command : app.get_subcommands([](const CLI::App*) { return true; })) {
+        if (command->get_name() == *word) {
+            return 0;
+        }
+        names += (names.empty() ? "" : ", ") + command->get_name();
+    }
+    console.err << "vexhost: error: unknown command '" << *word << "'; the commands are: " << names
+                << "\nRun 'vexhost --help' for usage.\n";
+    return 2;
+}
+
+// Reads the command line into the options. Answers -1 when a command is to run, else the
+// exit status (0 after help or the version, 2 after a mistake, which it names).
+int parse(CLI::App& app, const std::vector<std::string>& args, Console& console) {
+    if (const int status = refuseUnknownCommand(app, args, console)) {
+        return status;
+    }
     std::vector<const char*> argv;
     for (const std::string& arg : args) {
         argv.push_back(arg.c_str());
@@ -264,38 +330,41 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
         console.err << "vexhost: error: " << e.what() << "\nRun 'vexhost --help' for usage.\n";
         return 2;
     }
+    return -1;
+}
 
-    session.warnings = &console.err;
-    try {
-        if (infoCommand->parsed()) {
-            return info(session.modulePath, console);
-        }
-        if (framesCommand->parsed()) {
-            return frames(session, framesOptions, console);
-        }
-        if (demoCommand->parsed()) {
-            return demo(session, demoOptions, console);
-        }
-        if (renderCommand->parsed()) {
-            return render(session, look, renderOptions, console);
-        }
-        if (referenceCommand->parsed()) {
-            return makeReference(session, referenceOptions, console);
-        }
-        if (animateCommand->parsed()) {
-            return animate(session, look, animateOptions, console);
-        }
+} // namespace
+
+int runVexhost(const std::vector<std::string>& args, Console& console) {
+    CLI::App app("vexhost: runs the VEX analyzer plug-in on audio and shows what it draws.",
+                 "vexhost");
+    app.require_subcommand(1);
+    app.set_help_all_flag("--help-all", "help for every command");
+    app.set_version_flag("--version", std::string("vexhost ") + VEX_VERSION,
+                         "the program's version");
+
+    CommandLine line;
+    line.session.modulePath = console.defaultModule;
+    // Why in this order: it is the order --help lists them in.
+    const std::vector<Command> commands = {
+        addDemo(app, line),      addRender(app, line), addAnimate(app, line),
 #ifdef VEX_HAVE_LIVE
-        if (liveCommand->parsed()) {
-            liveOptions.mode = viewIndex(liveView);
-            const DisplayLook liveLook = checkLook(
-                look,
-                liveOptions.jackVoices > 0
-                    ? liveOptions.jackVoices
-                    : std::max<std::int32_t>(1, static_cast<std::int32_t>(session.inputs.size())));
-            return runLive(session, liveLook, liveOptions, console);
-        }
+        addLive(app, line),
 #endif
+        addReference(app, line), addInfo(app, line),   addFrames(app, line),
+    };
+    const int status = parse(app, args, console);
+    if (status >= 0) {
+        return status;
+    }
+
+    line.session.warnings = &console.err;
+    try {
+        for (const Command& command : commands) {
+            if (command.app->parsed()) {
+                return command.run(line, console);
+            }
+        }
     } catch (const HostError& e) {
         console.err << "vexhost: error: " << e.what() << "\n";
         return 2;

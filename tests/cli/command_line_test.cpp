@@ -1,6 +1,8 @@
-// The command line itself: help for every command, and exit status 2 with a clear message
-// for every kind of mistake, leaving no output behind.
+// The command line itself: help for every command, exit status 2 with a clear message for
+// every kind of mistake, leaving no output behind, and the colour texts the look takes.
 #include "cli_test_support.h"
+#include "host/kit/host_error.h"
+#include "host/vexhost/look_options.h"
 
 #include <gtest/gtest.h>
 
@@ -53,6 +55,21 @@ TEST(CommandLineTest, CommandLineMistakesExitWithStatusTwo) {
     }
 }
 
+TEST(CommandLineTest, UnknownCommandIsNamedWithTheCommandsAlsoBeforeHelp) {
+    const std::vector<std::vector<std::string>> lines = {
+        {"bogus"}, {"compare", "x.wav"}, {"bogus", "--help"}, {"--help", "bogus"}};
+    for (const auto& args : lines) {
+        const std::string word = args[0] == "--help" ? args[1] : args[0];
+        const CliRun run = vexhost(args);
+        EXPECT_EQ(run.status, 2) << word;
+        EXPECT_TRUE(run.out.empty()) << word << run.out;
+        EXPECT_TRUE(contains(run.err, "unknown command '" + word + "'")) << run.err;
+        for (const char* command : {"demo", "render", "animate", "reference", "info", "frames"}) {
+            EXPECT_TRUE(contains(run.err, command)) << command << run.err;
+        }
+    }
+}
+
 TEST(CommandLineTest, BadInputsAreNamedInTheError) {
     const CliRun missing = vexhost({"frames", "no-such-take.wav"});
     EXPECT_EQ(missing.status, 2);
@@ -89,6 +106,23 @@ TEST(CommandLineTest, ModuleThatCannotLoadIsAnErrorAndNoOutputIsLeft) {
         EXPECT_TRUE(contains(frames.err, "cannot load")) << frames.err;
     }
     EXPECT_EQ(folder.entries(), 1u) << "only the fake module; no frames.csv or temporary";
+}
+
+TEST(ColourTextTest, AcceptsThePinFormsAndNamesTheOptionOtherwise) {
+    for (const char* good : {"RGB(1,2,3)", "RGB(300, -5, 128)", "ARGB(128,1,2,3)", "0x80FF0000",
+                             "0xff", "4278190080"}) {
+        EXPECT_EQ(host::colourPinText(good, "--grid"), good);
+    }
+    EXPECT_EQ(host::colourPinText("none", "--grid"), "");
+    for (const char* bad : {"#FF0000", "RGB(1,2", "RGB(1,2,3,4)", "ARGB(1,2,3)", "red", "0", "0XFF",
+                            "0x", "0x123456789", "RGB(a,b,c)", "", "RGB(1,,3)"}) {
+        try {
+            host::colourPinText(bad, "--trace1");
+            ADD_FAILURE() << bad;
+        } catch (const host::HostError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("--trace1: '", 0), 0u) << e.what();
+        }
+    }
 }
 
 } // namespace

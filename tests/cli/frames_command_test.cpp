@@ -2,6 +2,7 @@
 // in both formats, from built-in signals and from files.
 #include "cli_test_support.h"
 #include "host/vexhost/inputs/signal_source.h"
+#include "tests/host/csv_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -27,14 +28,7 @@ std::vector<Row> parseCsv(const std::string& text) {
     std::string line;
     std::getline(in, line); // header
     while (std::getline(in, line)) {
-        std::vector<std::string> f(1);
-        for (char c : line) {
-            if (c == ',') {
-                f.emplace_back();
-            } else {
-                f.back().push_back(c);
-            }
-        }
+        const std::vector<std::string> f = csvFields(line);
         if (f.size() != 11) {
             ADD_FAILURE() << "bad row: " << line;
             continue;

@@ -1,5 +1,5 @@
 // The display half of the host: the order in which the display is told its look, frame
-// delivery, the replay of voice activity in session time, and the colour texts it accepts.
+// delivery and the replay of voice activity in session time.
 #include "host/kit/view/display_session.h"
 
 #include "fake_module.h"
@@ -178,23 +178,6 @@ TEST_F(DisplaySessionTest, DisplayWithoutDrawingInterfaceIsRefusedAndReleased) {
     EXPECT_THROW(DisplaySession(factory, 0, defaultLook(), 1, 48000.0), HostError);
     EXPECT_EQ(factory.displays.size(), 1u);
     EXPECT_EQ(factory.destroyed, 1);
-}
-
-TEST(ColourTextTest, AcceptsThePinFormsAndNamesTheOptionOtherwise) {
-    for (const char* good : {"RGB(1,2,3)", "RGB(300, -5, 128)", "ARGB(128,1,2,3)", "0x80FF0000",
-                             "0xff", "4278190080"}) {
-        EXPECT_EQ(colourPinText(good, "--grid"), good);
-    }
-    EXPECT_EQ(colourPinText("none", "--grid"), "");
-    for (const char* bad : {"#FF0000", "RGB(1,2", "RGB(1,2,3,4)", "ARGB(1,2,3)", "red", "0", "0XFF",
-                            "0x", "0x123456789", "RGB(a,b,c)", "", "RGB(1,,3)"}) {
-        try {
-            colourPinText(bad, "--trace1");
-            ADD_FAILURE() << bad;
-        } catch (const HostError& e) {
-            EXPECT_EQ(std::string(e.what()).rfind("--trace1: '", 0), 0u) << e.what();
-        }
-    }
 }
 
 } // namespace

@@ -17,13 +17,17 @@ struct DisplayCall {
     std::vector<std::uint8_t> bytes;
 };
 
+// The host's interface `iid` as the host pointer answers it, or null.
+template <typename Interface> Interface* askHost(void* hostPointer, const MpGuid& iid) {
+    void* answer = nullptr;
+    static_cast<UnknownInterface*>(hostPointer)->queryInterface(&iid, &answer);
+    return static_cast<Interface*>(answer);
+}
+
 class FakeDisplayObject final : public DisplayModuleInterface {
 public:
     explicit FakeDisplayObject(void* hostPointer) {
-        void* answer = nullptr;
-        static_cast<UnknownInterface*>(hostPointer)
-            ->queryInterface(&kHostDrawingInterfaceId, &answer);
-        hostDrawing = static_cast<HostDrawingInterface*>(answer);
+        hostDrawing = askHost<HostDrawingInterface>(hostPointer, kHostDrawingInterfaceId);
         drawing.owner = this;
     }
     std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override {

@@ -28,10 +28,7 @@ struct ProcessCall {
 class FakeAudioObject final : public AudioModuleInterface {
 public:
     explicit FakeAudioObject(void* hostPointer) {
-        void* answer = nullptr;
-        static_cast<UnknownInterface*>(hostPointer)
-            ->queryInterface(&kHostAudioInterfaceId, &answer);
-        host = static_cast<HostAudioInterface*>(answer);
+        host = askHost<HostAudioInterface>(hostPointer, kHostAudioInterfaceId);
     }
     std::int32_t MP_STDCALL queryInterface(const MpGuid* iid, void** out) noexcept override {
         if (sameGuid(*iid, kUnknownInterfaceId) || sameGuid(*iid, kAudioModuleInterfaceId)) {

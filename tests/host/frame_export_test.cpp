@@ -1,6 +1,7 @@
 // The frames command's CSV and JSON: kinds by length, absent signals left out, values
 // that read back exactly.
 #include "host/vexhost/output/frame_export.h"
+#include "tests/host/csv_fields.h"
 
 #include <gtest/gtest.h>
 
@@ -36,17 +37,7 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-std::vector<std::string> fields(const std::string& line) {
-    std::vector<std::string> out(1);
-    for (char c : line) {
-        if (c == ',') {
-            out.emplace_back();
-        } else {
-            out.back().push_back(c);
-        }
-    }
-    return out;
-}
+using test::csvFields;
 
 TEST(FrameExportTest, KindsFollowTheLength) {
     EXPECT_EQ(frameKind(0), FrameKind::empty);
@@ -69,7 +60,7 @@ TEST(FrameExportTest, CsvHasOneRowPerPointAndLeavesAbsentSignalsEmpty) {
     ASSERT_EQ(rows.size(), 1u + 1u + 200u + 1u);
     EXPECT_EQ(rows[0], "time,sample,voice,kind,bytes,a_streaming,b_streaming,index,hz,a,b");
     EXPECT_EQ(rows[1], "0,0,1,empty,0,,,,,,");
-    const auto first = fields(rows[2]);
+    const auto first = csvFields(rows[2]);
     ASSERT_EQ(first.size(), 11u);
     EXPECT_EQ(first[0], "0.1");
     EXPECT_EQ(first[1], "4800");
@@ -81,7 +72,7 @@ TEST(FrameExportTest, CsvHasOneRowPerPointAndLeavesAbsentSignalsEmpty) {
     EXPECT_EQ(first[8], "");
     EXPECT_EQ(first[9], "-3");
     EXPECT_EQ(first[10], "") << "signal B's stale slots are not printed";
-    EXPECT_EQ(fields(rows[201])[9], "46.75");
+    EXPECT_EQ(csvFields(rows[201])[9], "46.75");
     EXPECT_EQ(rows[202], "0.10208333333333333,4900,0,unknown,10,,,,,,");
 }
 
@@ -89,15 +80,16 @@ TEST(FrameExportTest, SpectrumRowsCarryTheirCentreFrequency) {
     std::ostringstream linear;
     writeFramesCsv(linear, {makeFrame(512, true, true, 0, 0)}, 48000.0);
     const auto linearRows = lines(linear.str());
-    EXPECT_EQ(fields(linearRows[1 + 64])[8], "3000");
-    EXPECT_EQ(fields(linearRows[1 + 64])[10], formatFloat(-1.0f / 65));
+    EXPECT_EQ(csvFields(linearRows[1 + 64])[8], "3000");
+    EXPECT_EQ(csvFields(linearRows[1 + 64])[10], formatFloat(-1.0f / 65));
     std::ostringstream log;
     writeFramesCsv(log, {makeFrame(528, false, true, 0, 0)}, 48000.0);
     const auto logRows = lines(log.str());
     ASSERT_EQ(logRows.size(), 529u);
-    EXPECT_NEAR(std::stod(fields(logRows[1 + 48])[8]), 20.0, 1e-9);
-    EXPECT_NEAR(std::stod(fields(logRows[1 + 527])[8]), 10.0 * std::pow(2.0, 527.0 / 48.0), 1e-6);
-    EXPECT_EQ(fields(logRows[1])[9], "");
+    EXPECT_NEAR(std::stod(csvFields(logRows[1 + 48])[8]), 20.0, 1e-9);
+    EXPECT_NEAR(std::stod(csvFields(logRows[1 + 527])[8]), 10.0 * std::pow(2.0, 527.0 / 48.0),
+                1e-6);
+    EXPECT_EQ(csvFields(logRows[1])[9], "");
 }
 
 TEST(FrameExportTest, JsonNamesPresenceAndWritesNullsForAbsentOrNonFiniteValues) {

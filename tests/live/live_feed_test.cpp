@@ -3,6 +3,7 @@
 #include "host/kit/module_library.h"
 #include "host/vexhost/live/frame_queue.h"
 #include "host/vexhost/live/live_feed.h"
+#include "host/vexhost/live/live_inputs.h"
 #include "tests/support/realtime_counters.h"
 
 #include <gtest/gtest.h>

@@ -4,67 +4,12 @@
 #include "host/kit/host_error.h"
 #include "host/kit/module_objects.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstring>
 
 namespace vex::host {
 
-namespace {
-
-bool parseIntegerList(const std::string& inside, std::size_t count) {
-    std::size_t fields = 1;
-    bool digit = false;
-    for (std::size_t i = 0; i < inside.size(); ++i) {
-        const char c = inside[i];
-        if (c == ',') {
-            if (!digit) {
-                return false;
-            }
-            ++fields;
-            digit = false;
-        } else if (std::isdigit(static_cast<unsigned char>(c)) != 0) {
-            digit = true;
-        } else if (c != ' ' && !(c == '-' && !digit)) {
-            return false;
-        }
-    }
-    return digit && fields == count;
-}
-
-bool isHexColour(const std::string& text) {
-    if (text.size() < 3 || text.size() > 10 || text.compare(0, 2, "0x") != 0) {
-        return false;
-    }
-    for (std::size_t i = 2; i < text.size(); ++i) {
-        if (std::isxdigit(static_cast<unsigned char>(text[i])) == 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool isDecimalColour(const std::string& text) {
-    if (text.empty() || text.size() > 10) {
-        return false;
-    }
-    unsigned long long value = 0;
-    for (char c : text) {
-        if (std::isdigit(static_cast<unsigned char>(c)) == 0) {
-            return false;
-        }
-        value = value * 10 + static_cast<unsigned>(c - '0');
-    }
-    return value != 0 && value <= 0xFFFFFFFFull;
-}
-
-bool hasForm(const std::string& text, const std::string& head, std::size_t numbers) {
-    return text.size() > head.size() + 1 && text.compare(0, head.size(), head) == 0 &&
-           text.back() == ')' &&
-           parseIntegerList(text.substr(head.size(), text.size() - head.size() - 1), numbers);
-}
-
-} // namespace
+namespace {} // namespace
 
 DisplayLook defaultLook() {
     DisplayLook look;
@@ -75,18 +20,6 @@ DisplayLook defaultLook() {
     look.grid = "RGB(46,56,76)";
     look.shade = -0.8f;
     return look;
-}
-
-std::string colourPinText(const std::string& text, const std::string& option) {
-    if (text == "none") {
-        return std::string();
-    }
-    if (hasForm(text, "RGB(", 3) || hasForm(text, "ARGB(", 4) || isHexColour(text) ||
-        isDecimalColour(text)) {
-        return text;
-    }
-    throw HostError(option + ": '" + text +
-                    "' is not a colour; write RGB(r,g,b), ARGB(a,r,g,b), 0xAARRGGBB or none");
 }
 
 DisplaySession::DisplaySession(FactoryInterface& factory, std::int32_t mode,

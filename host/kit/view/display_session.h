@@ -34,11 +34,6 @@ struct DisplayLook {
 // The look vexhost uses unless told otherwise: dark panel, green and amber traces.
 DisplayLook defaultLook();
 
-// Checks a colour text against the forms the colour pins parse: "RGB(r,g,b)",
-// "ARGB(a,r,g,b)", "0xAARRGGBB" or a decimal number; "none" gives the empty text.
-// Throws HostError naming `option` for anything else.
-std::string colourPinText(const std::string& text, const std::string& option);
-
 // Not thread-safe: runs on the caller's thread, which plays the host's user-interface
 // thread.
 class DisplaySession {

@@ -4,6 +4,7 @@
 #include "host/kit/host_error.h"
 #include "host/vexhost/live/audio_driver.h"
 #include "host/vexhost/live/live_feed.h"
+#include "host/vexhost/live/live_inputs.h"
 
 #include <jack/jack.h>
 

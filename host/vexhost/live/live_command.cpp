@@ -1,30 +1,67 @@
-// `vexhost live`: the options checked, SDL started, and one LiveRun set up, run and
-// reported.
+// `vexhost live`: the options checked and read, SDL started, and one LiveRun set up, run
+// and reported.
 #include "host/vexhost/live/live_command.h"
 
 #include "host/vexhost/live/live_run.h"
 #include "host/vexhost/live/live_window.h"
 
+#include <cstdio>
+
 namespace vex::host {
 
-int runLive(const SessionOptions& sessionOptions, const DisplayLook& look,
-            const LiveOptions& options, Console& console) {
-    const int sources = (options.jackVoices > 0 ? 1 : 0) + (options.capture ? 1 : 0) +
+namespace {
+
+// Reads "X,Y" into x and y; false (and both untouched) when the text is anything else.
+bool parsePoint(const std::string& text, std::int32_t& x, std::int32_t& y) {
+    int px = 0;
+    int py = 0;
+    char end = 0;
+    if (std::sscanf(text.c_str(), "%d,%d%c", &px, &py, &end) != 2) {
+        return false;
+    }
+    x = px;
+    y = py;
+    return true;
+}
+
+// The comma-separated entries of `text`, empty ones kept ("a,,b": "a", "", "b").
+std::vector<std::string> splitList(const std::string& text) {
+    std::vector<std::string> entries;
+    std::size_t from = 0;
+    for (std::size_t comma = text.find(','); comma != std::string::npos;
+         comma = text.find(',', from)) {
+        entries.push_back(text.substr(from, comma - from));
+        from = comma + 1;
+    }
+    entries.push_back(text.substr(from));
+    return entries;
+}
+
+} // namespace
+
+int runLive(const SessionOptions& sessionOptions, const DisplayLook& look, const LiveOptions& given,
+            Console& console) {
+    const int sources = (given.jackVoices > 0 ? 1 : 0) + (given.capture ? 1 : 0) +
                         (sessionOptions.inputs.empty() ? 0 : 1);
-    if (sources > 1 || (sources == 0 && options.group == 0)) {
+    if (sources > 1 || (sources == 0 && given.group == 0)) {
         throw HostError("live takes one source: INPUT..., --jack N or --capture (or none with "
                         "--group N)");
     }
-    if (options.play && sessionOptions.inputs.empty()) {
+    if (given.play && sessionOptions.inputs.empty()) {
         throw HostError("--play plays INPUT files and signals; JACK and capture play nothing");
     }
-    if (!options.connect.empty() && options.jackVoices == 0) {
+    if (!given.connect.empty() && given.jackVoices == 0) {
         throw HostError("--connect connects JACK ports: it needs --jack N");
     }
-    std::int32_t mouseX = 0;
-    std::int32_t mouseY = 0;
-    if (!options.mouse.empty() && !parsePoint(options.mouse, mouseX, mouseY)) {
-        throw HostError("--mouse: '" + options.mouse + "' is not X,Y");
+    LiveOptions options = given;
+    if (!options.mouse.empty()) {
+        if (!parsePoint(options.mouse, options.pointerX, options.pointerY)) {
+            throw HostError("--mouse: '" + options.mouse + "' is not X,Y");
+        }
+        options.pointerGiven = true;
+    }
+    if (!options.connect.empty()) {
+        options.connectPorts = splitList(options.connect);
     }
 
     startSdl(options.play || options.capture);

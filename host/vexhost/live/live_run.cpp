@@ -2,6 +2,7 @@
 // conditions, and the report on quitting.
 #include "host/vexhost/live/live_run.h"
 
+#include "host/vexhost/live/live_inputs.h"
 #include "host/vexhost/output/output_files.h"
 #include "host/vexhost/output/png_writer.h"
 #include "host/vexhost/output/render_views.h"
@@ -10,7 +11,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <thread>
 
 namespace vex::host {
@@ -21,30 +21,6 @@ namespace {
 constexpr std::int32_t kQueueFrames = 2560;
 
 } // namespace
-
-bool parsePoint(const std::string& text, std::int32_t& x, std::int32_t& y) {
-    int px = 0;
-    int py = 0;
-    char end = 0;
-    if (std::sscanf(text.c_str(), "%d,%d%c", &px, &py, &end) != 2) {
-        return false;
-    }
-    x = px;
-    y = py;
-    return true;
-}
-
-std::vector<std::string> splitList(const std::string& text) {
-    std::vector<std::string> entries;
-    std::size_t from = 0;
-    for (std::size_t comma = text.find(','); comma != std::string::npos;
-         comma = text.find(',', from)) {
-        entries.push_back(text.substr(from, comma - from));
-        from = comma + 1;
-    }
-    entries.push_back(text.substr(from));
-    return entries;
-}
 
 LiveRun::LiveRun(const SessionOptions& sessionOptions, const DisplayLook& look,
                  const LiveOptions& options)
@@ -64,13 +40,11 @@ LiveRun::LiveRun(const SessionOptions& sessionOptions, const DisplayLook& look,
                                       group ? group::kSlots : voices, rate);
     setUpTools(view->tools(), options);
     window = std::make_unique<LiveWindow>(view->width(), view->height(), view->smallest());
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    if (parsePoint(options.mouse, x, y)) {
+    if (options.pointerGiven) {
         pointerIn = true;
-        pointerX = x;
-        pointerY = y;
-        window->sendPointerTo(x, y);
+        pointerX = options.pointerX;
+        pointerY = options.pointerY;
+        window->sendPointerTo(pointerX, pointerY);
     }
     frameInterval = std::chrono::nanoseconds(1000000000LL / std::max(1, window->refreshRate()));
     screenshotAt = options.screenshot.empty() ? -1 : std::llround(options.after * rate);
@@ -104,8 +78,7 @@ void LiveRun::openSource(const SessionOptions& sessionOptions) {
     }
     if (options.jackVoices > 0) {
         voices = options.jackVoices;
-        driver = openJackDriver(voices, options.connect.empty() ? std::vector<std::string>()
-                                                                : splitList(options.connect));
+        driver = openJackDriver(voices, options.connectPorts);
         rate = driver->sampleRate();
     } else if (options.capture) {
         driver = openCaptureDriver();
@@ -340,7 +313,7 @@ void LiveRun::report(Console& console) const {
     if (options.stats) {
         const double audioSeconds = static_cast<double>(feed->position()) / rate;
         console.out << stats.line(audioSeconds, queue.dropped(),
-                                  1000.0 / framesPerSecond(updateRate));
+                                  1000.0 / framesPerSecondOfChoice(updateRate));
     }
 }
 

@@ -4,14 +4,14 @@
 // only the feed.
 #pragma once
 
-#include "host/kit/view/display_session.h"
 #include "host/kit/module_library.h"
+#include "host/kit/view/display_session.h"
 #include "host/vexhost/inputs/session.h"
 #include "host/vexhost/live/audio_driver.h"
 #include "host/vexhost/live/frame_queue.h"
-#include "host/vexhost/live/live_command.h"
 #include "host/vexhost/live/live_feed.h"
 #include "host/vexhost/live/live_group.h"
+#include "host/vexhost/live/live_options.h"
 #include "host/vexhost/live/live_stats.h"
 #include "host/vexhost/live/live_view.h"
 #include "host/vexhost/live/live_window.h"
@@ -24,11 +24,6 @@
 #include <vector>
 
 namespace vex::host {
-
-// Reads "X,Y" into x and y; false (and both untouched) when the text is anything else.
-bool parsePoint(const std::string& text, std::int32_t& x, std::int32_t& y);
-// The comma-separated entries of `text`, empty ones kept ("a,,b": "a", "", "b").
-std::vector<std::string> splitList(const std::string& text);
 
 class LiveRun {
 public:

@@ -1,6 +1,7 @@
 // The SDL capture driver: SDL's default capture device (PulseAudio, PipeWire or ALSA) as one
 // voice, its first channel as signal A and its second, when there is one, as signal B.
 #include "host/vexhost/live/live_feed.h"
+#include "host/vexhost/live/live_inputs.h"
 #include "host/vexhost/live/sdl_device_driver.h"
 
 #include <algorithm>

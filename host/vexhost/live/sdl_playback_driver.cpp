@@ -1,6 +1,7 @@
 // The SDL playback driver: files and built-in signals played on SDL's default output, whose
 // callback runs the voices and plays what they hear.
 #include "host/vexhost/live/live_feed.h"
+#include "host/vexhost/live/live_inputs.h"
 #include "host/vexhost/live/sdl_device_driver.h"
 
 #include <algorithm>

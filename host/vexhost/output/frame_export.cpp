@@ -85,22 +85,26 @@ float frameValue(const std::vector<std::uint8_t>& bytes, std::int32_t point, std
     return value;
 }
 
-std::string formatFloat(float value) {
-    if (std::isnan(value)) {
-        return "nan";
-    }
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof(text), value);
-    return std::string(text, result.ptr);
-}
+namespace {
 
-std::string formatDouble(double value) {
+// The shortest text that reads back as `value` (std::to_chars), or "nan".
+template <typename Value> std::string shortestText(Value value) {
     if (std::isnan(value)) {
         return "nan";
     }
     char text[40];
     const auto result = std::to_chars(text, text + sizeof(text), value);
     return std::string(text, result.ptr);
+}
+
+} // namespace
+
+std::string formatFloat(float value) {
+    return shortestText(value);
+}
+
+std::string formatDouble(double value) {
+    return shortestText(value);
 }
 
 void writeFramesCsv(std::ostream& out, const std::vector<RecordedFrame>& frames,

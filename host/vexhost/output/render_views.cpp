@@ -1,5 +1,7 @@
 #include "host/vexhost/output/render_views.h"
 
+#include "analyzer/audio/analyzer_messages.h"
+
 #include "host/vexhost/output/offline_run.h"
 #include "host/vexhost/output/png_writer.h"
 
@@ -136,10 +138,6 @@ private:
 
 } // namespace
 
-std::int32_t framesPerSecond(std::int32_t rate) {
-    return 5 * (std::clamp(rate, 0, 7) + 1);
-}
-
 Picture renderView(Session& session, std::int32_t mode, const DisplayLook& look, double atSeconds,
                    double sessionSeconds, Progress& progress) {
     DisplaySession display(session.factory(), mode, look, session.voiceCount(),
@@ -187,7 +185,7 @@ Picture composeSheet(const std::vector<Picture>& views, std::uint32_t background
 
 std::int32_t animateView(Session& session, std::int32_t mode, const DisplayLook& look,
                          double seconds, OutputBatch& batch, Progress& progress) {
-    const std::int32_t fps = framesPerSecond(session.options().rate);
+    const std::int32_t fps = framesPerSecondOfChoice(session.options().rate);
     const auto ticks = static_cast<std::int64_t>(std::floor(seconds * fps + 1e-9));
     DisplaySession display(session.factory(), mode, look, session.voiceCount(),
                            session.sampleRate());

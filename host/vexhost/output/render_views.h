@@ -33,7 +33,4 @@ Picture composeSheet(const std::vector<Picture>& views, std::uint32_t background
 std::int32_t animateView(Session& session, std::int32_t mode, const DisplayLook& look,
                          double seconds, OutputBatch& batch, Progress& progress);
 
-// The frames per second of update-rate choice `rate` (0..7).
-std::int32_t framesPerSecond(std::int32_t rate);
-
 } // namespace vex::host

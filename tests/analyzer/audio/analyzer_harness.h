@@ -70,7 +70,23 @@ public:
     AnalyzerHarness& operator=(const AnalyzerHarness&) = delete;
 
     bool ready() const { return module != nullptr; }
-    void open() { EXPECT_EQ(module->open(), kMpOk); }
+    // Opens; a `mode` of 0 or more is set on the mode pin for the first block.
+    void open(std::int32_t mode = -1) {
+        EXPECT_EQ(module->open(), kMpOk);
+        if (mode >= 0) {
+            setInt(kAudioModePin, mode);
+        }
+    }
+    // Opens and marks both inputs streaming from the first block, then sets `mode` as open
+    // does.
+    void openStreaming(std::int32_t mode = -1) {
+        EXPECT_EQ(module->open(), kMpOk);
+        streaming(kAudioSignalAPin, true);
+        streaming(kAudioSignalBPin, true);
+        if (mode >= 0) {
+            setInt(kAudioModePin, mode);
+        }
+    }
 
     // Events for the next block, at block time `time`.
     void streaming(std::int32_t pinId, bool on, std::int32_t time = 0) {

@@ -79,10 +79,7 @@ std::uint64_t runHash(int kind, std::int32_t mode) {
     if (!h.ready()) {
         return 0;
     }
-    h.open();
-    h.streaming(kAudioSignalAPin, true);
-    h.streaming(kAudioSignalBPin, true);
-    h.setInt(kAudioModePin, mode);
+    h.openStreaming(mode);
     h.setInt(kAudioRatePin, 7);
     // Varying block sizes, B stopping for a while in the middle.
     const std::int32_t blocks[] = {1, 7, 64, 512, 4096};

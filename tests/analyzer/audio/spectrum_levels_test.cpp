@@ -233,10 +233,7 @@ TEST(SpectrumLevels, At22050TheBandsAboveHalfTheRateReadTheFloor) {
 TEST(SpectrumLevels, ASignalThatStopsStreamingKeepsItsEarlierLevels) {
     AnalyzerHarness h(48000.0f);
     ASSERT_TRUE(h.ready());
-    h.open();
-    h.streaming(kAudioSignalAPin, true);
-    h.streaming(kAudioSignalBPin, true);
-    h.setInt(kAudioModePin, 1);
+    h.openStreaming(1);
     h.run(1024, 64, sine64, sine64);
     h.streaming(kAudioSignalBPin, false);
     // B now carries other samples, which must not reach the frame.
@@ -254,8 +251,7 @@ TEST(SpectrumLevels, ASignalThatStopsStreamingKeepsItsEarlierLevels) {
 TEST(SpectrumLevels, NeitherSignalStreamingStillSendsTheFrame) {
     AnalyzerHarness h(48000.0f);
     ASSERT_TRUE(h.ready());
-    h.open();
-    h.setInt(kAudioModePin, 2);
+    h.open(2);
     h.run(1024, 64, sine64, sine64);
     const auto frames = h.frames();
     ASSERT_EQ(frames.size(), 1u);

@@ -5,6 +5,7 @@
 #include "analyzer/display/analyzer_display.h"
 #include "host/kit/view/paint_surface.h"
 #include "tests/analyzer/display/pixel_helpers.h"
+#include "tests/analyzer/display/test_frames.h"
 #include "tests/support/recording_host.h"
 
 #include <gtest/gtest.h>
@@ -23,14 +24,7 @@ std::uint32_t testClock() {
 }
 
 std::vector<std::uint8_t> logFrame(float a, float b, bool hasA = true, bool hasB = true) {
-    std::vector<std::uint8_t> bytes(kLogSpectrumPayloadSize);
-    bytes[0] = hasA ? 1 : 0;
-    bytes[1] = hasB ? 1 : 0;
-    for (std::int32_t k = 0; k < kLogBands; ++k) {
-        std::memcpy(&bytes[static_cast<std::size_t>(4 + 8 * k)], &a, 4);
-        std::memcpy(&bytes[static_cast<std::size_t>(8 + 8 * k)], &b, 4);
-    }
-    return bytes;
+    return test::frameOf(kLogBands, hasA, a, hasB, b);
 }
 
 class AnalyzerDisplayTest : public ::testing::Test {

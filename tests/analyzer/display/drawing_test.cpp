@@ -58,6 +58,15 @@ PixelSet referenceLine(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::i
 class DrawingTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(host::startGdiplus()); }
+
+    // `draw` on a fresh surface lights no pixel and is not a failure.
+    template <typename Draw> static void expectNothingDrawn(Draw draw) {
+        host::PaintSurface empty(20, 20);
+        GraphicsWrapper g(empty.dc());
+        draw(g);
+        EXPECT_EQ(g.status, 0);
+        EXPECT_TRUE(changedPixels(empty).empty());
+    }
 };
 
 TEST_F(DrawingTest, ThinLinesLightBothEndsWithTiesToTheLargerCoordinate) {
@@ -98,14 +107,12 @@ TEST_F(DrawingTest, ThinLinesLightBothEndsWithTiesToTheLargerCoordinate) {
 }
 
 TEST_F(DrawingTest, ZeroLengthLinesDrawNothing) {
-    host::PaintSurface surface(10, 10);
-    GraphicsWrapper g(surface.dc());
     PenWrapper pen(kOpaqueWhite, 1.0f);
-    g.drawLine(&pen, 4, 4, 4, 4);
-    const gdip::GpPoint same[3] = {{3, 3}, {3, 3}, {3, 3}};
-    g.drawLines(&pen, same, 3);
-    EXPECT_EQ(g.status, 0);
-    EXPECT_TRUE(changedPixels(surface).empty());
+    expectNothingDrawn([&](GraphicsWrapper& g) {
+        g.drawLine(&pen, 4, 4, 4, 4);
+        const gdip::GpPoint same[3] = {{3, 3}, {3, 3}, {3, 3}};
+        g.drawLines(&pen, same, 3);
+    });
 }
 
 TEST_F(DrawingTest, PolylinesBlendTheirUnionOnce) {
@@ -178,12 +185,10 @@ TEST_F(DrawingTest, RectangleOutlinesCoverTheirEdgesInclusive) {
     EXPECT_EQ(changedPixels(surface), expected);
 
     // Empty rectangles draw nothing and are not failures.
-    host::PaintSurface empty(20, 20);
-    GraphicsWrapper h(empty.dc());
-    h.drawRectangle(&pen, 3, 3, 0, 5);
-    h.drawRectangle(&pen, 3, 3, 5, -1);
-    EXPECT_EQ(h.status, 0);
-    EXPECT_TRUE(changedPixels(empty).empty());
+    expectNothingDrawn([&](GraphicsWrapper& h) {
+        h.drawRectangle(&pen, 3, 3, 0, 5);
+        h.drawRectangle(&pen, 3, 3, 5, -1);
+    });
 }
 
 TEST_F(DrawingTest, FivePixelOutlinesAreCentredOnTheEdgesWithSquareCorners) {
@@ -234,12 +239,10 @@ TEST_F(DrawingTest, FillsCoverWidthByHeightPixels) {
     g.fillRectangle(&brush, -100, -100, 1000, 102);
     EXPECT_EQ(test::pixelsOf(surface, 0xff10a0f0u).size(), 21u + 30u * 2u);
     // Empty fills draw nothing and are not failures.
-    host::PaintSurface empty(10, 10);
-    GraphicsWrapper h(empty.dc());
-    h.fillRectangle(&brush, 2, 2, 0, 4);
-    h.fillRectangle(&brush, 2, 2, 4, -4);
-    EXPECT_EQ(h.status, 0);
-    EXPECT_TRUE(changedPixels(empty).empty());
+    expectNothingDrawn([&](GraphicsWrapper& h) {
+        h.fillRectangle(&brush, 2, 2, 0, 4);
+        h.fillRectangle(&brush, 2, 2, 4, -4);
+    });
 }
 
 TEST_F(DrawingTest, AlphaBlendsOverWhatIsThere) {
@@ -265,32 +268,35 @@ TEST_F(DrawingTest, AlphaBlendsOverWhatIsThere) {
 }
 
 TEST_F(DrawingTest, ShadingLightensAndDarkensTheColourComponents) {
-    std::uint32_t c = 0xff008000u;
-    lighten(c, 1.0f);
-    EXPECT_EQ(c, 0xff7fbf7fu);
-    c = 0xff008000u;
-    darken(c, 1.0f);
-    EXPECT_EQ(c, 0xff004000u);
-    c = 0xff646464u;
-    darken(c, 0.3f);
-    EXPECT_EQ(c, 0xff4c4c4cu);
-    c = 0x80123456u;
-    lighten(c, 0.0f);
-    EXPECT_EQ(c, 0x80123456u);
-    darken(c, 0.0f);
-    EXPECT_EQ(c, 0x80123456u);
-    // Large amounts approach white and black; alpha stays.
-    c = 0x7f102030u;
-    lighten(c, 1e9f);
-    EXPECT_EQ(c, 0x7fffffffu);
-    c = 0x7f102030u;
-    darken(c, 1e9f);
-    EXPECT_EQ(c, 0x7f000000u);
-    // Amounts that would make the factor meaningless shade nothing.
-    c = 0xff8090a0u;
-    lighten(c, std::numeric_limits<float>::quiet_NaN());
-    darken(c, -1.0f);
-    EXPECT_EQ(c, 0xff8090a0u);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const struct {
+        bool lighter;
+        std::uint32_t from;
+        float amount;
+        std::uint32_t to;
+    } cases[] = {
+        {true, 0xff008000u, 1.0f, 0xff7fbf7fu},
+        {false, 0xff008000u, 1.0f, 0xff004000u},
+        {false, 0xff646464u, 0.3f, 0xff4c4c4cu},
+        {true, 0x80123456u, 0.0f, 0x80123456u},
+        {false, 0x80123456u, 0.0f, 0x80123456u},
+        // Large amounts approach white and black; alpha stays.
+        {true, 0x7f102030u, 1e9f, 0x7fffffffu},
+        {false, 0x7f102030u, 1e9f, 0x7f000000u},
+        // Amounts that would make the factor meaningless shade nothing.
+        {true, 0xff8090a0u, nan, 0xff8090a0u},
+        {false, 0xff8090a0u, -1.0f, 0xff8090a0u},
+    };
+    for (const auto& c : cases) {
+        std::uint32_t colour = c.from;
+        if (c.lighter) {
+            lighten(colour, c.amount);
+        } else {
+            darken(colour, c.amount);
+        }
+        EXPECT_EQ(colour, c.to) << std::hex << c.from << (c.lighter ? " lighter " : " darker ")
+                                << c.amount;
+    }
 }
 
 // Ink of one string drawn at (x, y) in `font`, on a fresh surface.

@@ -13,6 +13,7 @@
 #include "analyzer/audio/analyzer_messages.h"
 #include "analyzer/display/analyzer_display.h"
 #include "host/kit/view/paint_surface.h"
+#include "tests/analyzer/display/test_frames.h"
 #include "tests/support/recording_host.h"
 
 #include <gtest/gtest.h>
@@ -47,17 +48,12 @@ std::uint32_t fixedClock() {
 // A noisy frame: mostly within the plot, a few points far above or below it and one NaN,
 // so clipping to the pane is drawn too.
 std::vector<std::uint8_t> noisyFrame(std::int32_t mode, std::mt19937& random) {
-    const std::int32_t points = mode == 0 ? kScopePoints : (mode == 1 ? kLinearBins : kLogBands);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kPayloadHeaderSize + 8 * points));
-    bytes[0] = 1;
-    bytes[1] = 1;
+    const std::int32_t points = test::pointsOfView(mode);
     const auto uniform = [&random] {
         return static_cast<float>(static_cast<std::int32_t>(random() >> 8) - (1 << 23)) *
                (1.0f / 8388608.0f); // [-1, 1)
     };
-    for (std::int32_t k = 0; k < points; ++k) {
-        float a;
-        float b;
+    return test::frameFrom(mode, [&](std::int32_t k, float& a, float& b) {
         if (mode == 0) {
             a = 0.6f * uniform() + (k % 37 == 5 ? 1.5f : 0.0f);
             b = 0.3f * uniform() - (k % 41 == 7 ? 2.0f : 0.0f);
@@ -70,10 +66,7 @@ std::vector<std::uint8_t> noisyFrame(std::int32_t mode, std::mt19937& random) {
         if (k == points / 3) {
             a = std::numeric_limits<float>::quiet_NaN();
         }
-        std::memcpy(&bytes[static_cast<std::size_t>(4 + 8 * k)], &a, 4);
-        std::memcpy(&bytes[static_cast<std::size_t>(8 + 8 * k)], &b, 4);
-    }
-    return bytes;
+    });
 }
 
 struct PaintCase {
@@ -128,13 +121,7 @@ std::uint64_t paintHash(const PaintCase& c) {
     display->notifyPin(kDisplayModePin, 0);
     std::mt19937 random(static_cast<std::uint32_t>(1000 + 10 * c.mode + c.voices));
     for (std::int32_t v = 0; v < c.voices; ++v) {
-        const std::vector<std::uint8_t> frame = noisyFrame(c.mode, random);
-        display->setPin(kDisplayFramesPin, v, static_cast<std::int32_t>(frame.size()),
-                        frame.data());
-        display->notifyPin(kDisplayFramesPin, v);
-        const float gate = 1.0f;
-        display->setPin(kDisplayGatePin, v, 4, &gate);
-        display->notifyPin(kDisplayGatePin, v);
+        test::deliverGated(display, v, noisyFrame(c.mode, random));
     }
     host::PaintSurface surface(c.width, c.height);
     const std::int32_t result = display->paint(surface.dc());

@@ -5,6 +5,7 @@
 #include "analyzer/display/spectrum_renderer.h"
 #include "host/kit/view/paint_surface.h"
 #include "tests/analyzer/display/pixel_helpers.h"
+#include "tests/analyzer/display/test_frames.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@ namespace vex {
 namespace {
 
 using test::boxOf;
+using test::frameOf;
 using test::PixelSet;
 using test::pixelsOf;
 
@@ -25,18 +27,6 @@ constexpr std::uint32_t kOther1 = 0xff008200u;
 constexpr std::uint32_t kOther2 = 0xff828200u;
 constexpr std::uint32_t kGrid = 0xff005000u;
 constexpr std::uint32_t kLabel = 0xff00c800u;
-
-// A frame of `points` records with every value of signal A set to `a` and of B to `b`.
-std::vector<std::uint8_t> frameOf(std::int32_t points, bool hasA, float a, bool hasB, float b) {
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(kPayloadHeaderSize + 8 * points));
-    bytes[0] = hasA ? 1 : 0;
-    bytes[1] = hasB ? 1 : 0;
-    for (std::int32_t k = 0; k < points; ++k) {
-        std::memcpy(&bytes[static_cast<std::size_t>(4 + 8 * k)], &a, 4);
-        std::memcpy(&bytes[static_cast<std::size_t>(8 + 8 * k)], &b, 4);
-    }
-    return bytes;
-}
 
 // Changed pixels of `surface` inside [x0, x1) x [y0, y1).
 PixelSet changedIn(const host::PaintSurface& surface, std::int32_t x0, std::int32_t y0,

@@ -2,6 +2,7 @@
 // then called through AudioModuleInterface.
 #include "framework/audio/module_factory.h"
 #include "tests/framework/audio/test_module.h"
+#include "tests/framework/identity_checks.h"
 
 #include <gtest/gtest.h>
 
@@ -48,11 +49,9 @@ protected:
 
 TEST_F(AudioModuleBaseTest, AnswersItsTwoIdentitiesAndCountsReferences) {
     EXPECT_EQ(module->references(), 1);
+    test::expectAnswersWithItself(object, kUnknownInterfaceId);
+    test::expectAnswersWithItself(object, kAudioModuleInterfaceId);
     void* out = nullptr;
-    EXPECT_EQ(object->queryInterface(&kUnknownInterfaceId, &out), kMpOk);
-    EXPECT_EQ(out, static_cast<void*>(object));
-    EXPECT_EQ(object->queryInterface(&kAudioModuleInterfaceId, &out), kMpOk);
-    EXPECT_EQ(out, static_cast<void*>(object));
     EXPECT_EQ(module->references(), 3);
     int sentinel = 0;
     out = &sentinel;

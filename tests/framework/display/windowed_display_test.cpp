@@ -122,6 +122,19 @@ protected:
         return static_cast<T*>(static_cast<DisplayModuleInterface*>(out));
     }
     Windowed* createWindowed() { return create<Windowed>(kWindowedId, host); }
+    // A windowed display arranged to the area given, its window open in `parent`; null
+    // when either step failed.
+    Windowed* openWindowed(std::int32_t top, std::int32_t bottom, std::int32_t left,
+                           std::int32_t right) {
+        Windowed* display = createWindowed();
+        if (display == nullptr) {
+            return nullptr;
+        }
+        display->arrange(top, bottom, left, right);
+        HWND window = nullptr;
+        display->openWindow(parent, &window);
+        return window != nullptr ? display : nullptr;
+    }
 
     ModuleFactory factory;
     host::RecordingHost host;
@@ -252,12 +265,9 @@ TEST_F(WindowedDisplayTest, WindowSitsAtLeftTopWithTheAreasSize) {
 }
 
 TEST_F(WindowedDisplayTest, SevenMessagesAnswerOneAndTheRestGoToTheDefault) {
-    Windowed* display = createWindowed();
+    Windowed* display = openWindowed(0, 50, 0, 80);
     ASSERT_NE(display, nullptr);
-    display->arrange(0, 50, 0, 80);
-    HWND window = nullptr;
-    display->openWindow(parent, &window);
-    ASSERT_NE(window, nullptr);
+    HWND window = display->getWindow();
 
     EXPECT_EQ(SendMessageW(window, WM_MOUSEMOVE, 0, MAKELPARAM(4, 6)), 1);
     EXPECT_EQ(SendMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(70, 40)), 1);
