@@ -6,8 +6,8 @@
 // this process, CPU time per second of audio. Also reports the live run's
 // frame-arrival-to-present latency (p99) against the frame interval. Both sides pay for
 // generating the signals. Run with --benchmark_repetitions=3 for medians.
-#include "host/kit/view/display_session.h"
 #include "host/kit/module_library.h"
+#include "host/kit/view/display_session.h"
 #include "host/vexhost/inputs/session.h"
 
 #include <benchmark/benchmark.h>

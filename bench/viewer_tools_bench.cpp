@@ -6,8 +6,8 @@
 // (through the tools, or straight with none) before the timing; each iteration is one
 // paint of the window, as a repaint between frames is. Ends with the ratio, held to 1.15.
 #include "bench/ratio_reporter.h"
-#include "host/kit/view/display_session.h"
 #include "host/kit/module_library.h"
+#include "host/kit/view/display_session.h"
 #include "host/kit/view/viewer_tools.h"
 
 #include <benchmark/benchmark.h>

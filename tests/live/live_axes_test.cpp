@@ -1,8 +1,8 @@
 // The host's reading of the display's axes: the vertical grid lines it computes lie on the
 // columns the display object really draws them on, and the cursor readings at known
 // positions, worked out by hand from the display's geometry.
-#include "host/kit/view/display_session.h"
 #include "host/kit/module_library.h"
+#include "host/kit/view/display_session.h"
 #include "host/kit/view/plot_axes.h"
 
 #include <gtest/gtest.h>
