@@ -243,68 +243,80 @@ std::vector<std::uint8_t> zlibCompress(const std::vector<std::uint8_t>& data) {
     return zlibCompress(data.data(), data.size());
 }
 
-std::vector<std::uint8_t> zlibCompress(const std::uint8_t* data, std::size_t dataSize) {
-    constexpr int kWindow = 32768;
-    constexpr int kHashSize = 1 << 15;
-    constexpr int kMaxChain = 48;
-    constexpr int kMaxLength = 258;
-    // Chain links by position modulo a ring larger than the window: a link is read only
-    // for a candidate within the window, whose slot no later position has reused, and
-    // every slot read was written when its position was inserted.
-    constexpr int kRing = 1 << 16;
-    static_assert(kRing > kWindow, "links within the window must survive");
+namespace {
 
-    const DeflateTables& tables = deflateTables();
-    std::vector<std::uint8_t> out = {0x78, 0x9C};
-    out.reserve(dataSize / 4 + 64);
-    BitWriter writer(out);
-    writer.bits(1, 1); // the final block
-    writer.bits(1, 2); // fixed Huffman codes
+constexpr int kWindow = 32768;
+constexpr int kHashSize = 1 << 15;
+constexpr int kMaxChain = 48;
+constexpr int kMaxLength = 258;
+// Chain links by position modulo a ring larger than the window: a link is read only for a
+// candidate within the window, whose slot no later position has reused, and every slot
+// read was written when its position was inserted.
+constexpr int kRing = 1 << 16;
+static_assert(kRing > kWindow, "links within the window must survive");
 
-    const int size = static_cast<int>(dataSize);
-    const std::uint8_t* bytes = data;
-    std::vector<int> head(kHashSize, -1);
-    std::unique_ptr<int[]> previous(new int[kRing]);
-    const auto hashOf = [](std::uint32_t b0, std::uint32_t b1, std::uint32_t b2) {
-        return static_cast<int>(((b0 << 10) ^ (b1 << 5) ^ b2) & (kHashSize - 1));
-    };
-    const auto insert = [&](int i) {
+struct Match {
+    int length = 0;
+    int distance = 0;
+};
+
+// The LZ77 match finder: hash chains of the positions that start each three bytes.
+class MatchFinder {
+public:
+    MatchFinder(const std::uint8_t* data, int dataSize)
+        : bytes(data), size(dataSize), head(kHashSize, -1), previous(new int[kRing]) {}
+
+    // The longest earlier match for position i within the window, searched along at most
+    // kMaxChain links; length 0 when there is none.
+    Match longest(int i) const {
+        Match best;
+        if (i + 2 >= size) {
+            return best;
+        }
+        const int limit = std::min(kMaxLength, size - i);
+        int candidate = head[hashOf(bytes[i], bytes[i + 1], bytes[i + 2])];
+        for (int chain = 0; candidate >= 0 && chain < kMaxChain; ++chain) {
+            if (i - candidate > kWindow) {
+                break;
+            }
+            // Only a longer match counts: one that differs at best.length cannot be.
+            if (bytes[candidate + best.length] == bytes[i + best.length]) {
+                const int length = matchLength(bytes + candidate, bytes + i, limit);
+                if (length > best.length) {
+                    best = {length, i - candidate};
+                    if (length == limit) {
+                        break;
+                    }
+                }
+            }
+            candidate = previous[candidate & (kRing - 1)];
+        }
+        return best;
+    }
+
+    void insert(int i) {
         if (i + 2 < size) {
             const int h = hashOf(bytes[i], bytes[i + 1], bytes[i + 2]);
             previous[i & (kRing - 1)] = head[h];
             head[h] = i;
         }
-    };
+    }
+
     // Positions first..last - 1, each starting three equal bytes `value`, inserted one
     // after the other: all go to one chain, each linked to the one before.
-    const auto insertRun = [&](int first, int last, std::uint32_t value) {
+    void insertRun(int first, int last, std::uint32_t value) {
         const int h = hashOf(value, value, value);
         previous[first & (kRing - 1)] = head[h];
         for (int i = first + 1; i < last;) {
             const int end = std::min(last, (i | (kRing - 1)) + 1); // to the ring's end
-            int* link = &previous[i & (kRing - 1)];
-            int k = i;
-            __m128i links = _mm_setr_epi32(k - 1, k, k + 1, k + 2);
-            const __m128i four = _mm_set1_epi32(4);
-            const __m128i eight = _mm_set1_epi32(8);
-            for (; k + 8 <= end; k += 8, link += 8) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(link), links);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(link + 4), _mm_add_epi32(links, four));
-                links = _mm_add_epi32(links, eight);
-            }
-            for (; k + 4 <= end; k += 4, link += 4) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(link), links);
-                links = _mm_add_epi32(links, four);
-            }
-            for (; k < end; ++k) {
-                *link++ = k - 1;
-            }
+            linkEach(i, end);
             i = end;
         }
         head[h] = last - 1;
-    };
+    }
+
     // Inserts positions first..last - 1 in order, runs of equal bytes at once.
-    const auto insertRange = [&](int first, int last) {
+    void insertRange(int first, int last) {
         last = std::min(last, size - 2);
         int i = first;
         while (i < last) {
@@ -318,50 +330,73 @@ std::vector<std::uint8_t> zlibCompress(const std::uint8_t* data, std::size_t dat
                 ++i;
             }
         }
-    };
+    }
 
+    // Positions i..end - 1 (within one turn of the ring) each linked to the one before.
+    void linkEach(int i, int end) {
+        int* link = &previous[i & (kRing - 1)];
+        int k = i;
+        __m128i links = _mm_setr_epi32(k - 1, k, k + 1, k + 2);
+        const __m128i four = _mm_set1_epi32(4);
+        const __m128i eight = _mm_set1_epi32(8);
+        for (; k + 8 <= end; k += 8, link += 8) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(link), links);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(link + 4), _mm_add_epi32(links, four));
+            links = _mm_add_epi32(links, eight);
+        }
+        for (; k + 4 <= end; k += 4, link += 4) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(link), links);
+            links = _mm_add_epi32(links, four);
+        }
+        for (; k < end; ++k) {
+            *link++ = k - 1;
+        }
+    }
+
+private:
+    static int hashOf(std::uint32_t b0, std::uint32_t b1, std::uint32_t b2) {
+        return static_cast<int>(((b0 << 10) ^ (b1 << 5) ^ b2) & (kHashSize - 1));
+    }
+
+    const std::uint8_t* bytes;
+    int size;
+    std::vector<int> head;
+    std::unique_ptr<int[]> previous;
+};
+
+} // namespace
+
+std::vector<std::uint8_t> zlibCompress(const std::uint8_t* data, std::size_t dataSize) {
+    const DeflateTables& tables = deflateTables();
+    std::vector<std::uint8_t> out = {0x78, 0x9C};
+    out.reserve(dataSize / 4 + 64);
+    BitWriter writer(out);
+    writer.bits(1, 1); // the final block
+    writer.bits(1, 2); // fixed Huffman codes
+
+    const int size = static_cast<int>(dataSize);
+    const std::uint8_t* bytes = data;
+    MatchFinder finder(bytes, size);
     int i = 0;
     while (i < size) {
-        int bestLength = 0;
-        int bestDistance = 0;
-        if (i + 2 < size) {
-            const int limit = std::min(kMaxLength, size - i);
-            int candidate = head[hashOf(bytes[i], bytes[i + 1], bytes[i + 2])];
-            for (int chain = 0; candidate >= 0 && chain < kMaxChain; ++chain) {
-                if (i - candidate > kWindow) {
-                    break;
-                }
-                // Only a longer match counts: one that differs at bestLength cannot be.
-                if (bytes[candidate + bestLength] == bytes[i + bestLength]) {
-                    const int length = matchLength(bytes + candidate, bytes + i, limit);
-                    if (length > bestLength) {
-                        bestLength = length;
-                        bestDistance = i - candidate;
-                        if (length == limit) {
-                            break;
-                        }
-                    }
-                }
-                candidate = previous[candidate & (kRing - 1)];
-            }
-        }
-        if (bestLength >= 3) {
-            writeMatch(writer, tables, bestLength, bestDistance);
-            if (bestDistance == 1) {
+        const Match best = finder.longest(i);
+        if (best.length >= 3) {
+            writeMatch(writer, tables, best.length, best.distance);
+            if (best.distance == 1) {
                 // A run of the byte before: every position but the last two starts three
                 // of it.
-                const int runEnd = std::min(i + bestLength - 2, size - 2);
+                const int runEnd = std::min(i + best.length - 2, size - 2);
                 if (runEnd > i) {
-                    insertRun(i, runEnd, bytes[i - 1]);
+                    finder.insertRun(i, runEnd, bytes[i - 1]);
                 }
-                insertRange(std::max(runEnd, i), i + bestLength);
+                finder.insertRange(std::max(runEnd, i), i + best.length);
             } else {
-                insertRange(i, i + bestLength);
+                finder.insertRange(i, i + best.length);
             }
-            i += bestLength;
+            i += best.length;
         } else {
             writeSymbol(writer, tables, bytes[i]);
-            insert(i);
+            finder.insert(i);
             ++i;
         }
     }
