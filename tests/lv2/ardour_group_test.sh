@@ -40,4 +40,5 @@ wait_for $ardour
 started="" # ended and reaped: its id may belong to another process now
 grep '^ardour: members' "$work/ardour.log"
 grep -q '^ardour: ok' "$work/ardour.log" || fail "Ardour's session did not pass"
+ardour_quiet_about_us "$work/ardour.log"
 [ -z "${4:-}" ] || { mkdir -p "$(dirname "$4")" && cp "$work/group.png" "$4"; }

@@ -236,3 +236,12 @@ painted() {
     bounded import -window "$window" "$work/painted.png" 2>>"$work/import.log" &&
         [ "$(identify -format '%k' "$work/painted.png")" -gt 8 ]
 }
+
+# ardour_quiet_about_us LOG: fails when Ardour's log holds an error or warning about the
+# plug-in. Its log names it (LV2<VEX Analyzer>, its URIs), and its warnings of patch
+# messages name neither.
+ardour_quiet_about_us() {
+    if grep -iE 'error|warning' "$1" | grep -iE 'VEX Analyzer|urn:vex|patch:|property'; then
+        fail "Ardour reported an error or warning about the plug-in"
+    fi
+}
