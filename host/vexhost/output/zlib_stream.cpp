@@ -2,11 +2,10 @@
 // finder, bits packed least significant first, and the Adler-32 checksum.
 #include "host/vexhost/output/zlib_stream.h"
 
+#include "host/vexhost/output/lz77_matches.h"
+
 #include <algorithm>
 #include <array>
-#include <cstdlib>
-#include <cstring>
-#include <memory>
 
 #include <emmintrin.h>
 
@@ -190,181 +189,11 @@ std::uint32_t adler32(const std::uint8_t* data, std::size_t size) {
     return ((b % 65521u) << 16) | (a % 65521u);
 }
 
-// How many bytes from `a` and `b` on are equal, at most `limit`; 16, then 8 at a time.
-int matchLength(const std::uint8_t* a, const std::uint8_t* b, int limit) {
-    int length = 0;
-    while (length + 16 <= limit) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a + length));
-        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + length));
-        const int equal = _mm_movemask_epi8(_mm_cmpeq_epi8(x, y));
-        if (equal != 0xffff) {
-            return length + __builtin_ctz(static_cast<unsigned>(~equal));
-        }
-        length += 16;
-    }
-    while (length + 8 <= limit) {
-        std::uint64_t x;
-        std::uint64_t y;
-        std::memcpy(&x, a + length, 8);
-        std::memcpy(&y, b + length, 8);
-        if (x != y) {
-            return length + __builtin_ctzll(x ^ y) / 8; // bytes are little-endian
-        }
-        length += 8;
-    }
-    while (length < limit && a[length] == b[length]) {
-        ++length;
-    }
-    return length;
-}
-
-// How many of the `count` bytes from `data` on equal `value` before the first that does
-// not; 16 at a time.
-int runLength(const std::uint8_t* data, int count, std::uint8_t value) {
-    const __m128i wanted = _mm_set1_epi8(static_cast<char>(value));
-    int length = 0;
-    while (length + 16 <= count) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + length));
-        const int equal = _mm_movemask_epi8(_mm_cmpeq_epi8(v, wanted));
-        if (equal != 0xffff) {
-            return length + __builtin_ctz(static_cast<unsigned>(~equal));
-        }
-        length += 16;
-    }
-    while (length < count && data[length] == value) {
-        ++length;
-    }
-    return length;
-}
-
 } // namespace
 
 std::vector<std::uint8_t> zlibCompress(const std::vector<std::uint8_t>& data) {
     return zlibCompress(data.data(), data.size());
 }
-
-namespace {
-
-constexpr int kWindow = 32768;
-constexpr int kHashSize = 1 << 15;
-constexpr int kMaxChain = 48;
-constexpr int kMaxLength = 258;
-// Chain links by position modulo a ring larger than the window: a link is read only for a
-// candidate within the window, whose slot no later position has reused, and every slot
-// read was written when its position was inserted.
-constexpr int kRing = 1 << 16;
-static_assert(kRing > kWindow, "links within the window must survive");
-
-struct Match {
-    int length = 0;
-    int distance = 0;
-};
-
-// The LZ77 match finder: hash chains of the positions that start each three bytes.
-class MatchFinder {
-public:
-    MatchFinder(const std::uint8_t* data, int dataSize)
-        : bytes(data), size(dataSize), head(kHashSize, -1), previous(new int[kRing]) {}
-
-    // The longest earlier match for position i within the window, searched along at most
-    // kMaxChain links; length 0 when there is none.
-    Match longest(int i) const {
-        Match best;
-        if (i + 2 >= size) {
-            return best;
-        }
-        const int limit = std::min(kMaxLength, size - i);
-        int candidate = head[hashOf(bytes[i], bytes[i + 1], bytes[i + 2])];
-        for (int chain = 0; candidate >= 0 && chain < kMaxChain; ++chain) {
-            if (i - candidate > kWindow) {
-                break;
-            }
-            // Only a longer match counts: one that differs at best.length cannot be.
-            if (bytes[candidate + best.length] == bytes[i + best.length]) {
-                const int length = matchLength(bytes + candidate, bytes + i, limit);
-                if (length > best.length) {
-                    best = {length, i - candidate};
-                    if (length == limit) {
-                        break;
-                    }
-                }
-            }
-            candidate = previous[candidate & (kRing - 1)];
-        }
-        return best;
-    }
-
-    void insert(int i) {
-        if (i + 2 < size) {
-            const int h = hashOf(bytes[i], bytes[i + 1], bytes[i + 2]);
-            previous[i & (kRing - 1)] = head[h];
-            head[h] = i;
-        }
-    }
-
-    // Positions first..last - 1, each starting three equal bytes `value`, inserted one
-    // after the other: all go to one chain, each linked to the one before.
-    void insertRun(int first, int last, std::uint32_t value) {
-        const int h = hashOf(value, value, value);
-        previous[first & (kRing - 1)] = head[h];
-        for (int i = first + 1; i < last;) {
-            const int end = std::min(last, (i | (kRing - 1)) + 1); // to the ring's end
-            linkEach(i, end);
-            i = end;
-        }
-        head[h] = last - 1;
-    }
-
-    // Inserts positions first..last - 1 in order, runs of equal bytes at once.
-    void insertRange(int first, int last) {
-        last = std::min(last, size - 2);
-        int i = first;
-        while (i < last) {
-            const std::uint8_t value = bytes[i];
-            if (bytes[i + 1] == value && bytes[i + 2] == value) {
-                const int end = i + 1 + runLength(bytes + i + 3, last - i - 1, value);
-                insertRun(i, end, value);
-                i = end;
-            } else {
-                insert(i);
-                ++i;
-            }
-        }
-    }
-
-    // Positions i..end - 1 (within one turn of the ring) each linked to the one before.
-    void linkEach(int i, int end) {
-        int* link = &previous[i & (kRing - 1)];
-        int k = i;
-        __m128i links = _mm_setr_epi32(k - 1, k, k + 1, k + 2);
-        const __m128i four = _mm_set1_epi32(4);
-        const __m128i eight = _mm_set1_epi32(8);
-        for (; k + 8 <= end; k += 8, link += 8) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(link), links);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(link + 4), _mm_add_epi32(links, four));
-            links = _mm_add_epi32(links, eight);
-        }
-        for (; k + 4 <= end; k += 4, link += 4) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(link), links);
-            links = _mm_add_epi32(links, four);
-        }
-        for (; k < end; ++k) {
-            *link++ = k - 1;
-        }
-    }
-
-private:
-    static int hashOf(std::uint32_t b0, std::uint32_t b1, std::uint32_t b2) {
-        return static_cast<int>(((b0 << 10) ^ (b1 << 5) ^ b2) & (kHashSize - 1));
-    }
-
-    const std::uint8_t* bytes;
-    int size;
-    std::vector<int> head;
-    std::unique_ptr<int[]> previous;
-};
-
-} // namespace
 
 std::vector<std::uint8_t> zlibCompress(const std::uint8_t* data, std::size_t dataSize) {
     const DeflateTables& tables = deflateTables();
