@@ -1,0 +1,51 @@
+// A voice's frames of the fine analysis in place of the module's: the voice's newest samples,
+// and the spectrum frames made from them in the module's own formats, so the module's
+// display draws them unchanged.
+//
+// The audio thread appends every block to history(); whoever handles a spectrum frame the
+// module sent (on that thread or another) asks refine for the fine frame of the same view,
+// the same presence bytes and the same moment. A signal whose presence byte is 0 keeps its
+// earlier values of that view, as in the module's frames.
+#pragma once
+
+#include "host/kit/fine/fine_analysis.h"
+#include "host/kit/fine/sample_history.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace vex::host {
+
+class FineFrames {
+public:
+    // Keeps the newest two seconds of samples at the rate of `analysis` (the one refine will
+    // be given), so an analysis on another thread may lag a second behind the audio.
+    // Allocates.
+    explicit FineFrames(const FineAnalysis& analysis);
+
+    SampleHistory& history() { return samples; }
+    const SampleHistory& history() const { return samples; }
+
+    // The fine frame for a spectrum frame of `view` whose presence bytes are `streamingA` and
+    // `streamingB`, the module having sent it when sample `end` (exclusive) was the newest:
+    // frameSizeOf(view) bytes kept here until the next refine of the view. Null for the scope,
+    // and when the history no longer (or not yet) holds a present signal's window. Uses
+    // `analysis` (made for this voice's rate); no allocation.
+    const std::uint8_t* refine(FineAnalysis& analysis, View view, bool streamingA, bool streamingB,
+                               std::int64_t end);
+
+    // The same for a frame the module sent (bytes and size as it sent them): a spectrum
+    // frame's fine twin, or the frame itself for any other (a scope frame, an empty or
+    // unknown value). Null when the history lost the window.
+    const std::uint8_t* refine(FineAnalysis& analysis, const std::uint8_t* frame, std::int32_t size,
+                               std::int64_t end);
+
+private:
+    SampleHistory samples;
+    std::vector<float> window;
+    std::vector<float> levels;
+    LinearSpectrumPayload linear{};
+    LogSpectrumPayload log{};
+};
+
+} // namespace vex::host
