@@ -52,9 +52,10 @@ public:
     Analysis analysis() const { return shownAnalysis; }
     // Window thread: the bytes to show for `frame` (frame->size of them): its own in the
     // module's analysis and for any frame but a spectrum; in the fine one a spectrum
-    // frame's fine twin, valid until the next call for the voice and view. Null when the
-    // voice's samples of that moment are gone (the window fell over a second behind) or
-    // the voice is not one of the engine's: the frame is to be dropped. No allocation.
+    // frame's fine twin, valid until the next call for the voice and view (frames of a
+    // voice in the order sent). Null when the history lost samples while they were read
+    // (the window fell far behind the audio) or the voice is not one of the engine's: the
+    // frame is to be dropped. No allocation.
     const std::uint8_t* refine(const QueuedFrame& frame);
     // Window thread, for every frame of the queue in order while in a group: publishes a
     // frame the audio thread handed over (as refine() answers; nothing when it answers

@@ -261,7 +261,7 @@ void LiveRun::takeFrames() {
     }
     while (const QueuedFrame* frame = queue.front()) {
         if (frame->size == plot::frameSizeOfView(view->mode()) || frame->size == 0) {
-            // Null: the fine analysis lost the frame's window (this thread fell behind).
+            // Null: the fine analysis lost samples (this thread fell far behind).
             if (const std::uint8_t* bytes = feed->refine(*frame)) {
                 view->take(frame->voice, bytes, frame->size, frame->sample);
                 stats.taken(frame->pushedNanos);
