@@ -66,17 +66,18 @@ inline void dft8(Points* x) {
     }
 }
 
-// Stores lane l's values x[0..3] at rows[l] (the transpose of four lanes).
-inline void storeTransposed(const Points* x, float* const* rows, std::int32_t offset,
-                            float* const* imagRows) {
+// Stores lane l's values x[0..3] at realRows[l] + offset and imagRows[l] + offset (the
+// transpose of four lanes).
+inline void storeTransposed(const Points* x, float* const* realRows, float* const* imagRows,
+                            std::int32_t offset) {
     __m128 r0 = x[0].r.lanes, r1 = x[1].r.lanes, r2 = x[2].r.lanes, r3 = x[3].r.lanes;
     __m128 i0 = x[0].i.lanes, i1 = x[1].i.lanes, i2 = x[2].i.lanes, i3 = x[3].i.lanes;
     _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
     _MM_TRANSPOSE4_PS(i0, i1, i2, i3);
-    _mm_storeu_ps(rows[0] + offset, r0);
-    _mm_storeu_ps(rows[1] + offset, r1);
-    _mm_storeu_ps(rows[2] + offset, r2);
-    _mm_storeu_ps(rows[3] + offset, r3);
+    _mm_storeu_ps(realRows[0] + offset, r0);
+    _mm_storeu_ps(realRows[1] + offset, r1);
+    _mm_storeu_ps(realRows[2] + offset, r2);
+    _mm_storeu_ps(realRows[3] + offset, r3);
     _mm_storeu_ps(imagRows[0] + offset, i0);
     _mm_storeu_ps(imagRows[1] + offset, i1);
     _mm_storeu_ps(imagRows[2] + offset, i2);
@@ -109,13 +110,13 @@ void firstStage(const float* in, float* re, float* im, std::int32_t half,
                 x[r] = {_mm_shuffle_ps(v0, v1, _MM_SHUFFLE(2, 0, 2, 0)),
                         _mm_shuffle_ps(v0, v1, _MM_SHUFFLE(3, 1, 3, 1))};
             }
-            if (kPoints == 4) {
+            if constexpr (kPoints == 4) {
                 dft4(x[0], x[1], x[2], x[3]);
             } else {
                 dft8(x);
             }
             for (int t = 0; t < kPoints; t += 4) {
-                storeTransposed(x + t, realRows[lanes], kPoints * j + t, imagRows[lanes]);
+                storeTransposed(x + t, realRows[lanes], imagRows[lanes], kPoints * j + t);
             }
         }
     }
