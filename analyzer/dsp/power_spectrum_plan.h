@@ -4,9 +4,10 @@
 //
 // Unlike the engine's free functions (fft_engine.h), a plan does not reproduce the plain
 // loops' bits: from 128 points on it computes in single-precision lanes (four, or eight
-// where the processor has AVX) with rotation factors rounded once from double precision,
-// and its results may differ in the last bits between processors. Its contract is
-// accuracy instead (see powerSpectrum).
+// where the processor has AVX) with rotation factors rounded once from the runtime's double
+// sine and cosine. Its contract is accuracy instead (see powerSpectrum). Both lane widths do
+// the same operations per lane, so one build gives the same bits on every processor; builds
+// whose runtimes round sine or cosine differently may differ in the last bits.
 #pragma once
 
 #include <cstdint>
