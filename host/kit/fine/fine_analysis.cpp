@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstring>
 
+#include <xmmintrin.h>
+
 namespace vex::host {
 namespace {
 
@@ -35,6 +37,8 @@ constexpr double kKaiserBeta = 0.1102 * (100.0 - 8.7);
 constexpr double kRateMargin = 2.5;
 constexpr double kPi = 3.14159265358979323846;
 constexpr std::int32_t kMaxDepth = 12;
+// Samples are fed through the cascade this many at a time.
+constexpr std::int32_t kBlock = 4096;
 // Samples fed are kept within this, so a filter's sums stay finite.
 constexpr float kLargestSample = 1e15f;
 
@@ -131,7 +135,7 @@ bool analysisOfName(const char* name, Analysis& analysis) {
 FineSignal::FineSignal(const FineAnalysis& analysis) : owner(&analysis) {
     stages.resize(static_cast<std::size_t>(analysis.deepest));
     for (Stage& stage : stages) {
-        stage.taps.assign(2 * kTaps, 0.0f);
+        stage.line.assign(kTaps - 1 + kBlock, 0.0f);
     }
     rings.resize(static_cast<std::size_t>(analysis.deepest + 1));
     for (const auto& window : analysis.windows) {
@@ -139,13 +143,16 @@ FineSignal::FineSignal(const FineAnalysis& analysis) : owner(&analysis) {
         ring.values.resize(
             std::max(ring.values.size(), 2 * static_cast<std::size_t>(window.length)));
     }
+    for (auto& block : blocks) {
+        block.assign(kBlock, 0.0f);
+    }
+    scratchOdd.assign(kBlock / 2 + kHalfTaps + 1, 0.0f);
     reset();
 }
 
 void FineSignal::reset() {
     for (Stage& stage : stages) {
-        std::fill(stage.taps.begin(), stage.taps.end(), 0.0f);
-        stage.at = 0;
+        std::fill(stage.line.begin(), stage.line.end(), 0.0f);
         stage.odd = false;
     }
     for (Ring& ring : rings) {
@@ -154,43 +161,73 @@ void FineSignal::reset() {
     }
 }
 
-void FineSignal::put(std::int32_t depth, float value) {
-    const float* taps = owner->halfBand.data();
-    for (;;) {
-        Ring& ring = rings[static_cast<std::size_t>(depth)];
-        // Each value twice, half the ring apart, so the newest values lie in one piece.
-        if (const auto half = static_cast<std::int64_t>(ring.values.size() / 2); half > 0) {
-            const auto at = static_cast<std::size_t>(ring.written % half);
-            ring.values[at] = value;
-            ring.values[at + static_cast<std::size_t>(half)] = value;
-        }
-        ++ring.written;
-        if (depth >= static_cast<std::int32_t>(stages.size())) {
-            return;
-        }
-        Stage& stage = stages[static_cast<std::size_t>(depth)];
-        stage.taps[static_cast<std::size_t>(stage.at)] = value;
-        stage.taps[static_cast<std::size_t>(stage.at + kTaps)] = value;
-        stage.at = stage.at + 1 == kTaps ? 0 : stage.at + 1;
-        stage.odd = !stage.odd;
-        if (stage.odd) {
-            return;
-        }
-        // The newest kTaps inputs, oldest first; a half-band's even taps off the centre are 0.
-        const float* line = stage.taps.data() + stage.at;
-        double sum = static_cast<double>(taps[kHalfTaps]) * line[kHalfTaps];
-        for (std::int32_t i = 1; i < kTaps; i += 2) {
-            sum += static_cast<double>(taps[i]) * line[i];
-        }
-        value = static_cast<float>(sum);
-        ++depth;
+void FineSignal::append(std::int32_t depth, const float* values, std::int32_t count) {
+    Ring& ring = rings[static_cast<std::size_t>(depth)];
+    const auto half = static_cast<std::int64_t>(ring.values.size() / 2);
+    for (std::int64_t i = std::max<std::int64_t>(0, count - half); half > 0 && i < count; ++i) {
+        const auto at = static_cast<std::size_t>((ring.written + i) % half);
+        ring.values[at] = values[i];
+        ring.values[at + static_cast<std::size_t>(half)] = values[i];
     }
+    ring.written += count;
+}
+
+std::int32_t FineSignal::decimate(std::int32_t depth, const float* in, std::int32_t count,
+                                  float* out) {
+    Stage& stage = stages[static_cast<std::size_t>(depth)];
+    float* line = stage.line.data();
+    std::copy(in, in + count, line + (kTaps - 1));
+    const float* taps = owner->halfBand.data();
+    // Input i completes a pair when (i + odd) is odd; its output reads the kTaps inputs
+    // ending at it, line[i .. i + kTaps), where the taps an even distance from the centre are
+    // 0. Split into the inputs at odd and at even distances from the first output's start,
+    // every output is the centre's product and a run of kHalfTaps products along the odd
+    // ones: four outputs at a time in SSE lanes.
+    const std::int32_t first = stage.odd ? 0 : 1;
+    const std::int32_t outputs = first < count ? (count - first + 1) / 2 : 0;
+    float* odd = scratchOdd.data();
+    for (std::int32_t t = 0; t < outputs + kHalfTaps; ++t) {
+        odd[t] = line[first + 1 + 2 * t];
+    }
+    for (std::int32_t m = 0; m < outputs; ++m) {
+        out[m] = taps[kHalfTaps] * line[first + kHalfTaps + 2 * m];
+    }
+    std::int32_t m = 0;
+    for (; m + 4 <= outputs; m += 4) {
+        __m128 sum = _mm_loadu_ps(out + m);
+        for (std::int32_t j = 0; j < kHalfTaps; ++j) {
+            sum = _mm_add_ps(sum,
+                             _mm_mul_ps(_mm_set1_ps(taps[2 * j + 1]), _mm_loadu_ps(odd + m + j)));
+        }
+        _mm_storeu_ps(out + m, sum);
+    }
+    for (; m < outputs; ++m) {
+        for (std::int32_t j = 0; j < kHalfTaps; ++j) {
+            out[m] += taps[2 * j + 1] * odd[m + j];
+        }
+    }
+    const std::int32_t written = outputs;
+    stage.odd = ((count % 2) == 1) != stage.odd;
+    std::copy(line + count, line + count + (kTaps - 1), line);
+    return written;
 }
 
 void FineSignal::feed(const float* samples, std::int32_t count) {
-    for (std::int32_t i = 0; i < count; ++i) {
-        const float s = samples[i];
-        put(0, std::isfinite(s) ? std::clamp(s, -kLargestSample, kLargestSample) : 0.0f);
+    for (std::int32_t done = 0; done < count; done += kBlock) {
+        std::int32_t n = std::min(kBlock, count - done);
+        float* in = blocks[0].data();
+        for (std::int32_t i = 0; i < n; ++i) {
+            const float s = samples[done + i];
+            in[i] = std::isfinite(s) ? std::clamp(s, -kLargestSample, kLargestSample) : 0.0f;
+        }
+        append(0, in, n);
+        for (std::int32_t depth = 0; depth < static_cast<std::int32_t>(stages.size()) && n > 0;
+             ++depth) {
+            float* out = blocks[(depth + 1) % 2].data();
+            n = decimate(depth, in, n, out);
+            append(depth + 1, out, n);
+            in = out;
+        }
     }
 }
 

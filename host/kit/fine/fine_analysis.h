@@ -65,22 +65,27 @@ public:
 
 private:
     friend class FineAnalysis;
+    // A half-band stage: its last inputs, then the block it filters, in one piece.
     struct Stage {
-        std::vector<float> taps; // the stage's input, twice over (a ring read without wrapping)
-        std::int32_t at = 0;
+        std::vector<float> line;
         bool odd = false; // whether the next input completes a pair
     };
     struct Ring {
-        std::vector<float> values;
+        std::vector<float> values; // each value twice, half the vector apart
         std::int64_t written = 0;
     };
-    void put(std::int32_t depth, float value);
+    // Appends count values at `depth` to its ring.
+    void append(std::int32_t depth, const float* values, std::int32_t count);
+    // Filters count inputs of stage `depth` into out; answers how many it wrote.
+    std::int32_t decimate(std::int32_t depth, const float* in, std::int32_t count, float* out);
     // The newest `count` values at depth `depth`, oldest first, into out.
     void newest(std::int32_t depth, std::int32_t count, float* out) const;
 
     const FineAnalysis* owner;
     std::vector<Stage> stages;
-    std::vector<Ring> rings; // by depth: the rate halved that many times
+    std::vector<Ring> rings;      // by depth: the rate halved that many times
+    std::vector<float> blocks[2]; // a block's values at one depth and the next
+    std::vector<float> scratchOdd;
 };
 
 class FineAnalysis {
