@@ -46,6 +46,7 @@ constexpr const char* kHelpLines[] = {
     "space  freeze",
     "r  keep the reference",
     "x  clear the reference",
+    "m  analysis: module or fine",
     "h or ?  this help",
 };
 
@@ -73,6 +74,11 @@ std::string ViewerTools::statusText() const {
     const auto add = [&status](const std::string& part) {
         status += status.empty() ? part : "  " + part;
     };
+    // Why only in the spectra: the scope is always the module's.
+    if (isSpectrum(viewOf(shownView))) {
+        add(std::string(analysisName(analysisShown)) + " analysis" +
+            (fineUnavailable.empty() ? "" : " only"));
+    }
     // Why only in the spectra: the scope's samples take no tilt.
     if (tiltSetting != Tilt::kOff && isSpectrum(viewOf(shownView))) {
         add(std::string("tilt ") + tiltName(tiltSetting) + " dB/oct");

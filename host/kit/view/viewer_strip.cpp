@@ -45,6 +45,9 @@ std::int32_t buttonWidth(std::int32_t button) {
     case StripButton::kSmoothing:
         texts.assign(kSmoothingNames.begin(), kSmoothingNames.end());
         break;
+    case StripButton::kAnalysis:
+        texts = {analysisName(Analysis::kModule), analysisName(Analysis::kFine)};
+        break;
     default:
         texts.push_back(
             ViewerTools::stripText(static_cast<StripButton>(button), Tilt::kOff, Smoothing::kOff));
@@ -59,7 +62,8 @@ std::int32_t buttonWidth(std::int32_t button) {
 
 } // namespace
 
-std::string ViewerTools::stripText(StripButton button, Tilt tilt, Smoothing smoothing) {
+std::string ViewerTools::stripText(StripButton button, Tilt tilt, Smoothing smoothing,
+                                   Analysis analysis) {
     switch (button) {
     case StripButton::kPeakHold:
         return "peak";
@@ -75,6 +79,8 @@ std::string ViewerTools::stripText(StripButton button, Tilt tilt, Smoothing smoo
         return "ref";
     case StripButton::kClearReference:
         return "clear";
+    case StripButton::kAnalysis:
+        return analysisName(analysis);
     default:
         return "?";
     }
@@ -124,11 +130,12 @@ void ViewerTools::prepareStrip(const PaintSurface* buttons[]) {
                        isFrozen,
                        !referenceTrace.empty(),
                        false,
+                       analysisShown == Analysis::kFine,
                        helpShown};
     static_assert(std::size(on) == static_cast<std::size_t>(kCount));
     for (std::int32_t i = 0; i < kCount; ++i) {
         const auto button = static_cast<StripButton>(i);
-        buttons[i] = &textBox({stripText(button, tiltSetting, smoother.smoothing())},
+        buttons[i] = &textBox({stripText(button, tiltSetting, smoother.smoothing(), analysisShown)},
                               buttonWidth(i), kButtonHeight, on[i] ? kButtonOn : kButtonBack);
     }
 }

@@ -136,6 +136,12 @@ void ViewerTools::setReference(const ReferenceTrace& trace) {
     changed = true;
 }
 
+void ViewerTools::setAnalysis(Analysis analysis, const std::string& unavailable) {
+    fineUnavailable = unavailable;
+    analysisShown = unavailable.empty() ? analysis : Analysis::kModule;
+    changed = true;
+}
+
 void ViewerTools::setMessage(const std::string& text) {
     messageText = text;
     changed = true;
@@ -168,6 +174,13 @@ ToolChange ViewerTools::key(char c) {
     case 'x':
         clearReference();
         return ToolChange::kReference;
+    case 'm':
+        if (!fineUnavailable.empty()) {
+            setMessage(fineUnavailable);
+            return ToolChange::kNone;
+        }
+        setAnalysis(analysisShown == Analysis::kFine ? Analysis::kModule : Analysis::kFine);
+        return ToolChange::kAnalysis;
     case 'h':
     case '?':
         setHelp(!helpShown);
@@ -182,7 +195,7 @@ bool ViewerTools::onStrip(std::int32_t x, std::int32_t y) const {
 }
 
 ToolChange ViewerTools::click(std::int32_t x, std::int32_t y) {
-    static constexpr char kKeys[] = {'p', 'c', 't', 'a', ' ', 'r', 'x', 'h'};
+    static constexpr char kKeys[] = {'p', 'c', 't', 'a', ' ', 'r', 'x', 'm', 'h'};
     static_assert(sizeof kKeys == static_cast<std::size_t>(StripButton::kCount));
     const std::int32_t button = stripButtonAt(x, y);
     return button >= 0 ? key(kKeys[button]) : ToolChange::kNone;

@@ -7,6 +7,7 @@
 // shows the display; nothing here is shared with the audio thread.
 #pragma once
 
+#include "host/kit/fine/fine_analysis.h"
 #include "host/kit/view/paint_surface.h"
 #include "host/kit/view/peak_hold.h"
 #include "host/kit/view/plot_axes.h"
@@ -34,6 +35,7 @@ enum class ToolChange : std::int32_t {
     kFreeze,
     kReference, // stored, cleared or replaced
     kHelp,
+    kAnalysis, // the host is to switch to analysis()
 };
 
 // The strip's buttons, left to right.
@@ -45,6 +47,7 @@ enum class StripButton : std::int32_t {
     kFreeze,
     kStoreReference,
     kClearReference,
+    kAnalysis,
     kHelp,
     kCount,
 };
@@ -78,12 +81,16 @@ public:
     bool storeReference();
     void clearReference();
     void setReference(const ReferenceTrace& trace);
+    // Which analysis the spectrum frames come from (the status line says it in the
+    // spectra). `unavailable` non-empty: the host cannot give the fine analysis, and says
+    // why when asked for it.
+    void setAnalysis(Analysis analysis, const std::string& unavailable = std::string());
     // A line shown over the picture until replaced (empty clears it): what went wrong.
     void setMessage(const std::string& text);
 
     // A key as its character ('p', ' ', '?'): what it changed, kNone for keys not ours.
     // Keys: p peak hold, c readout, t tilt, a smoothing, space freeze, r store reference,
-    // x clear reference, h or ? help.
+    // x clear reference, m module or fine analysis, h or ? help.
     ToolChange key(char c);
     // A click at (x, y) of the window: what it changed, kNone when not on the strip.
     ToolChange click(std::int32_t x, std::int32_t y);
@@ -104,6 +111,7 @@ public:
     Smoothing smoothing() const { return smoother.smoothing(); }
     bool frozen() const { return isFrozen; }
     bool help() const { return helpShown; }
+    Analysis analysis() const { return analysisShown; }
     const ReferenceTrace& reference() const { return referenceTrace; }
     const PeakHold& peaks() const { return hold; }
     const std::string& message() const { return messageText; }
@@ -114,7 +122,8 @@ public:
     // inclusive, right and bottom exclusive. The clicks use the size of the last draw.
     static PlotPane stripButton(StripButton button, std::int32_t width, std::int32_t height);
     // The text button `button` shows with the given settings.
-    static std::string stripText(StripButton button, Tilt tilt, Smoothing smoothing);
+    static std::string stripText(StripButton button, Tilt tilt, Smoothing smoothing,
+                                 Analysis analysis = Analysis::kModule);
     // The status line's text: which tilt, smoothing, freeze and reference are on.
     std::string statusText() const;
 
@@ -151,6 +160,8 @@ private:
     Tilt tiltSetting = Tilt::kOff;
     bool isFrozen = false;
     bool helpShown = false;
+    Analysis analysisShown = Analysis::kModule;
+    std::string fineUnavailable;
     bool stripShown = false;
     bool pointerInside = false;
     std::int32_t pointerX = 0;

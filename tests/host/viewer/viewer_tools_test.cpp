@@ -113,7 +113,7 @@ TEST(ViewerTools, FreezeTiltAndTheReferenceOfTheHighlightedVoice) {
     const auto loud = frame(528, 0.0f);
     EXPECT_EQ(tools.take(1, loud.data(), 4228, 0.7), nullptr);
     EXPECT_NEAR(tools.peaks().level(0, 48, 0.6), -30.0 + 3.0 * std::log2(0.02), 1e-4);
-    EXPECT_EQ(tools.statusText(), "tilt 3 dB/oct  frozen  reference log 48000 Hz");
+    EXPECT_EQ(tools.statusText(), "module analysis  tilt 3 dB/oct  frozen  reference log 48000 Hz");
 
     EXPECT_EQ(tools.key('x'), ToolChange::kReference);
     EXPECT_TRUE(tools.reference().empty());
@@ -171,14 +171,26 @@ TEST(ViewerTools, StripButtonsAreTheKeys) {
     EXPECT_EQ(tools.click(smoothing.left + 5, smoothing.top + 5), ToolChange::kSmoothing);
     EXPECT_EQ(tools.smoothing(), Smoothing::kFast);
     // 200 pixels wide (buttons up to x = 195): peak, read, tilt; smoothing, freeze (48 for
-    // its 6 characters), ref; clear, ? on three rows, the last at the bottom.
+    // its 6 characters), ref; clear, module (48), ? on three rows, the last at the bottom.
     const PlotPane first = ViewerTools::stripButton(StripButton::kPeakHold, 200, 360);
     EXPECT_EQ(first.left, 24);
     EXPECT_EQ(first.bottom, 352 - 2 * 18);
     const PlotPane help = ViewerTools::stripButton(StripButton::kHelp, 200, 360);
-    EXPECT_EQ(help.left, 24 + 48);
-    EXPECT_EQ(help.right, 24 + 48 + 46);
+    EXPECT_EQ(help.left, 24 + 48 + 50);
+    EXPECT_EQ(help.right, 24 + 48 + 50 + 46);
     EXPECT_EQ(help.bottom, 352);
+
+    // The analysis: its button is the key m; a host without the fine one says why instead.
+    const PlotPane analysis = ViewerTools::stripButton(StripButton::kAnalysis, 640, 360);
+    EXPECT_EQ(tools.click(analysis.left + 1, analysis.top + 1), ToolChange::kAnalysis);
+    EXPECT_EQ(tools.analysis(), Analysis::kFine);
+    EXPECT_EQ(tools.key('m'), ToolChange::kAnalysis);
+    EXPECT_EQ(tools.analysis(), Analysis::kModule);
+    tools.setAnalysis(Analysis::kFine, "no worker");
+    EXPECT_EQ(tools.analysis(), Analysis::kModule);
+    EXPECT_EQ(tools.key('m'), ToolChange::kNone);
+    EXPECT_EQ(tools.message(), "no worker");
+    EXPECT_EQ(tools.statusText().rfind("module analysis only", 0), 0u);
 }
 
 // A character of 4 bytes in a caption is one character, drawn as itself: its box is as
