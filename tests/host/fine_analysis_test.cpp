@@ -59,6 +59,15 @@ std::vector<float> levelsOf(FineAnalysis& fine, View view, const std::vector<flo
     return levels;
 }
 
+// Signal A's levels in a log frame (all at the floor for none).
+std::vector<float> frameLevels(const std::uint8_t* frame) {
+    std::vector<float> levels(static_cast<std::size_t>(kBands), static_cast<float>(kLogFloorDb));
+    for (std::int32_t b = 0; frame != nullptr && b < kBands; ++b) {
+        levels[static_cast<std::size_t>(b)] = frameValue(frame, 0, b);
+    }
+    return levels;
+}
+
 std::int32_t peakOf(const std::vector<float>& levels) {
     return static_cast<std::int32_t>(std::max_element(levels.begin(), levels.end()) -
                                      levels.begin());
@@ -256,16 +265,12 @@ TEST(FineAnalysis, ToneStartingAfterSilenceIsReadInFullSoon) {
                     static_cast<std::int32_t>(std::min<std::int64_t>(128, end - written)));
             }
             const std::uint8_t* frame = frames.refine(fine, View::kLog, true, false, end);
-            std::vector<float> levels(static_cast<std::size_t>(kBands));
             EXPECT_NE(frame, nullptr);
             if (frame != nullptr) {
                 EXPECT_EQ(frame[0], 1);
                 EXPECT_EQ(frame[1], 0);
-                for (std::int32_t b = 0; b < kBands; ++b) {
-                    levels[static_cast<std::size_t>(b)] = frameValue(frame, 0, b);
-                }
             }
-            return summedLevel(levels);
+            return summedLevel(frameLevels(frame));
         };
         const double early = levelsAt(kEarly);
         const double settled =
@@ -325,7 +330,9 @@ TEST(FineAnalysis, AnyInputAtAnyRateGivesFiniteLevelsAtOrAboveTheFloor) {
 }
 
 // A history of 8 samples: stretches overwritten, not yet written or out of range are
-// refused; samples before the first written read 0; and fine frames need their window.
+// refused; samples before the first written read 0. Fine frames that lag more than their
+// history holds start again from what it holds; a moment not yet written is refused and
+// forgets nothing.
 TEST(SampleHistory, RefusesWhatItDoesNotHold) {
     SampleHistory history;
     float out[16] = {};
@@ -361,17 +368,19 @@ TEST(SampleHistory, RefusesWhatItDoesNotHold) {
 
     FineAnalysis fine(8000.0);
     FineFrames frames(fine);
-    std::vector<float> block(4096, 0.25f);
-    for (int i = 0; i < 10; ++i) { // 5 s at 8 kHz
-        frames.history().write(block.data(), block.data(), 4096);
+    std::vector<float> x(40000, 0.0f); // 5 s at 8 kHz
+    addSine(x, 500.0, 0.5, 0.7, 0, 8000.0);
+    for (std::size_t i = 0; i < x.size(); i += 4000) {
+        frames.history().write(&x[i], &x[i], 4000);
     }
     const std::int64_t now = frames.history().written();
-    EXPECT_NE(frames.refine(fine, View::kLog, true, true, now), nullptr);
+    const double expected = summedLevel(levelsOf(fine, View::kLog, x, now));
+    EXPECT_NEAR(summedLevel(frameLevels(frames.refine(fine, View::kLog, true, true, now))),
+                expected, 0.1);
     EXPECT_EQ(frames.refine(fine, View::kScope, true, true, now), nullptr);
     EXPECT_EQ(frames.refine(fine, View::kLog, true, false, now + 1), nullptr);
-    EXPECT_EQ(frames.refine(fine, View::kLinear, false, true, now - 16000), nullptr);
-    // A signal that is not present needs no window.
-    EXPECT_NE(frames.refine(fine, View::kLinear, false, false, now - 16000), nullptr);
+    EXPECT_NEAR(summedLevel(frameLevels(frames.refine(fine, View::kLog, true, true, now))),
+                expected, 0.1);
 }
 
 TEST(FineAnalysis, SteadyStateAllocatesNothing) {
