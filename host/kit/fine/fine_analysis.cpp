@@ -185,8 +185,11 @@ std::int32_t FineSignal::decimate(std::int32_t depth, const float* in, std::int3
     // ones: four outputs at a time in SSE lanes.
     const std::int32_t first = stage.odd ? 0 : 1;
     const std::int32_t outputs = first < count ? (count - first + 1) / 2 : 0;
+    // Why one fewer than outputs + kHalfTaps: the last output reads odd[outputs - 1 +
+    // kHalfTaps - 1]; one more read past the line when a whole block's first input did not
+    // complete a pair.
     float* odd = scratchOdd.data();
-    for (std::int32_t t = 0; t < outputs + kHalfTaps; ++t) {
+    for (std::int32_t t = 0; t < outputs + kHalfTaps - 1; ++t) {
         odd[t] = line[first + 1 + 2 * t];
     }
     for (std::int32_t m = 0; m < outputs; ++m) {

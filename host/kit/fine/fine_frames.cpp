@@ -17,6 +17,11 @@ FineFrames::FineFrames(const FineAnalysis& analysis)
 }
 
 bool FineFrames::catchUp(std::int64_t end) {
+    // Why refused before anything is fed: a moment the history has not reached is no reason
+    // to forget what was fed (the next frame would read a stretch of silence).
+    if (end > samples.written()) {
+        return false;
+    }
     // Why start again: samples the history no longer holds cannot be fed; the analysis
     // takes what it holds after silence (still more than its longest window).
     const std::int64_t held = samples.capacity() - kChunk;

@@ -29,8 +29,9 @@ public:
     // The fine frame for a spectrum frame of `view` whose presence bytes are `streamingA` and
     // `streamingB`, the module having sent it when sample `end` (exclusive) was the newest:
     // frameSizeOf(view) bytes kept here until the next refine of the view. Null for the scope,
-    // and when the history no longer (or not yet) holds a present signal's window. Uses
-    // `analysis` (made for this voice's rate); no allocation.
+    // for a moment the history has not reached, and when the history was overwritten while
+    // read (the analysis then starts again from what it holds, as it does when it lags more
+    // than that). Uses `analysis` (made for this voice's rate); no allocation.
     const std::uint8_t* refine(FineAnalysis& analysis, View view, bool streamingA, bool streamingB,
                                std::int64_t end);
 
