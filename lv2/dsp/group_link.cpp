@@ -190,9 +190,10 @@ std::int32_t GroupLink::run(std::int32_t wanted, std::int32_t ownMode, std::int3
     return view >= 0 ? view : ownMode;
 }
 
-void GroupLink::publish(const std::uint8_t* bytes, std::int32_t size, float sampleRate) {
+void GroupLink::publish(const std::uint8_t* bytes, std::int32_t size, float sampleRate,
+                        host::Analysis analysis) {
     if (current != nullptr && size >= 0) {
-        current->member.publish(bytes, static_cast<std::uint32_t>(size), sampleRate);
+        current->member.publish(bytes, static_cast<std::uint32_t>(size), sampleRate, analysis);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "host/kit/view/group_view.h"
 
 #include "host/kit/group/group_member.h"
+#include "host/kit/view/group_caption.h"
 #include "host/kit/view/plot_axes.h"
 
 namespace vex::host::group {
@@ -62,6 +63,10 @@ std::vector<std::string> GroupView::caption(std::int32_t number, std::int32_t ow
         }
     }
     lines.push_back(head);
+    const std::string others = otherAnalyses(reader, shown);
+    if (!others.empty()) {
+        lines.push_back("another analysis: " + others);
+    }
     if (!pointed.empty()) {
         lines.push_back("nearest the pointer: " + pointed);
     }

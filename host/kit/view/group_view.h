@@ -37,7 +37,8 @@ public:
     // the window: x < 0). Kept for the caption.
     std::string nearest(const ViewerPane& pane, std::int32_t x, std::int32_t y);
     // The caption of group `number`: its members and the highlighted one ("this one" when
-    // it is `own`), the member nearest the pointer, `extra` when not empty, and the note.
+    // it is `own`), the members whose analysis is not the highlighted one's, the member
+    // nearest the pointer, `extra` when not empty, and the note.
     std::vector<std::string> caption(std::int32_t number, std::int32_t own,
                                      const std::string& extra = std::string()) const;
 
