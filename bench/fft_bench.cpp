@@ -1,16 +1,19 @@
 // The FFT engine beside FFTW, in one run: our 1024-point power spectrum (the engine, the
-// engine kept to SSE2, the plain loops) and 512-point complex transform, and FFTW's
-// single-precision real 1024-point transform (plan made once with FFTW_MEASURE) followed by the
-// squared magnitudes. Ends with the ratios ours / FFTW.
+// engine kept to SSE2, the plain loops) and 512-point complex transform, the power-spectrum
+// plan at the fine analysis's sizes (2^11 .. 2^16 and 2^20, also kept to SSE2), and FFTW's
+// single-precision real transform of each size (plan made once with FFTW_MEASURE) followed by
+// the squared magnitudes. Ends with the ratios ours / FFTW.
 #include "analyzer/dsp/fft_engine.h"
 #include "analyzer/dsp/fft_internal.h"
 #include "analyzer/dsp/fft_plain.h"
+#include "analyzer/dsp/power_spectrum_plan.h"
 
 #include "bench/fftw_peer.h"
 #include "bench/ratio_reporter.h"
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -77,16 +80,47 @@ void fftwRealPower1024(benchmark::State& state) {
 }
 BENCHMARK(fftwRealPower1024);
 
+// The plan's sizes: 2^11 .. 2^16 (windows of 0.04 s to 1 s at 48 kHz) and 2^20 (1 s at
+// 768 kHz).
+const std::vector<std::int64_t> kPlanSizes{1 << 11, 1 << 12, 1 << 13, 1 << 14,
+                                           1 << 15, 1 << 16, 1 << 20};
+
+void planPowerSpectrum(benchmark::State& state, bool avx) {
+    const int n = static_cast<int>(state.range(0));
+    vex::PowerSpectrumPlan plan(n);
+    const std::vector<float> in = noise(n, 1);
+    std::vector<float> out(static_cast<std::size_t>(n / 2 + 1));
+    vex::fft_detail::allowAvx(avx);
+    for (auto _ : state) {
+        plan.powerSpectrum(in.data(), out.data());
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    vex::fft_detail::allowAvx(true);
+}
+BENCHMARK_CAPTURE(planPowerSpectrum, avx, true)->ArgName("n")->ArgsProduct({kPlanSizes});
+BENCHMARK_CAPTURE(planPowerSpectrum, sse2, false)->ArgName("n")->ArgsProduct({kPlanSizes});
+
+void fftwRealPower(benchmark::State& state) {
+    vex::bench::fftwRealPower(state, static_cast<int>(state.range(0)));
+}
+BENCHMARK(fftwRealPower)->ArgName("n")->ArgsProduct({kPlanSizes});
+
 } // namespace
 
 int main(int argc, char** argv) {
     using vex::bench::Ratio;
     const std::string fftw = "fftwRealPower1024";
-    return vex::bench::runWithRatios(argc, argv,
-                                     {
-                                         Ratio{"powerSpectrum1024", fftw, 1, 1, 4.5},
-                                         Ratio{"sse2PowerSpectrum1024", fftw},
-                                         Ratio{"plainPowerSpectrum1024", fftw},
-                                         Ratio{"complex512", fftw},
-                                     });
+    std::vector<Ratio> ratios{
+        Ratio{"powerSpectrum1024", fftw, 1, 1, 4.5},
+        Ratio{"sse2PowerSpectrum1024", fftw},
+        Ratio{"plainPowerSpectrum1024", fftw},
+        Ratio{"complex512", fftw},
+    };
+    for (const std::int64_t n : kPlanSizes) {
+        const std::string size = "/n:" + std::to_string(n);
+        ratios.push_back(Ratio{"planPowerSpectrum/avx" + size, "fftwRealPower" + size, 1, 1, 2.5});
+        ratios.push_back(Ratio{"planPowerSpectrum/sse2" + size, "fftwRealPower" + size});
+    }
+    return vex::bench::runWithRatios(argc, argv, ratios);
 }

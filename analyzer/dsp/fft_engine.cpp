@@ -379,5 +379,9 @@ void allowAvx(bool allowed) {
     avxAllowed = allowed;
 }
 
+bool avxInUse() {
+    return useAvx();
+}
+
 } // namespace fft_detail
 } // namespace vex

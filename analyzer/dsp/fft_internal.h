@@ -188,4 +188,7 @@ private:
 // tests can check both paths. Not for use while transforms run on other threads.
 void allowAvx(bool allowed);
 
+// Whether AVX kernels run now: the processor has AVX and allowAvx did not forbid it.
+bool avxInUse();
+
 } // namespace vex::fft_detail

@@ -6,10 +6,12 @@
 #include <cmath>
 #include <cstring>
 
+#include <xmmintrin.h>
+
 namespace vex::host {
 namespace {
 
-constexpr double kSeconds[FineAnalysis::kWindows] = {1.0, 0.78, 0.48, 0.24, 0.12, 0.06, 0.04};
+constexpr double kSeconds[FineAnalysis::kWindows] = {1.0, 0.78, 0.56, 0.28, 0.14, 0.07, 0.04};
 constexpr double kFromHz[FineAnalysis::kWindows] = {0.0,    100.0,  250.0, 500.0,
                                                     1000.0, 2000.0, 4000.0};
 // The module's analysis: 1024 samples, scaled by 0.15 before its Hann window.
@@ -27,6 +29,47 @@ constexpr double kEnergyCeiling = 1e30;
 constexpr double kLinearHalfWidth = 0.75;
 // The fade below each window's first frequency, in octaves.
 constexpr double kFadeOctaves = 1.0 / 6.0;
+// The half-band filters: 2 * kHalfTaps + 1 taps, a Kaiser window for 100 dB; a window reads
+// the rate that is at least kRateMargin times the highest frequency it serves.
+constexpr std::int32_t kHalfTaps = 32;
+constexpr std::int32_t kTaps = 2 * kHalfTaps + 1;
+constexpr double kKaiserBeta = 0.1102 * (100.0 - 8.7);
+constexpr double kRateMargin = 2.5;
+constexpr double kPi = 3.14159265358979323846;
+constexpr std::int32_t kMaxDepth = 12;
+// Samples are fed through the cascade this many at a time.
+constexpr std::int32_t kBlock = 4096;
+// Samples fed are kept within this, so a filter's sums stay finite.
+constexpr float kLargestSample = 1e15f;
+
+// The modified Bessel function I0, by its series.
+double besselI0(double x) {
+    double sum = 1.0, term = 1.0;
+    for (int k = 1; k < 50; ++k) {
+        term *= (x / (2.0 * k)) * (x / (2.0 * k));
+        sum += term;
+    }
+    return sum;
+}
+
+// The half-band low-pass's taps: a windowed sinc cut at a quarter of the rate, summing to 1.
+std::vector<float> halfBandTaps() {
+    std::vector<double> taps(kTaps);
+    double sum = 0.0;
+    for (std::int32_t i = 0; i < kTaps; ++i) {
+        const double n = i - kHalfTaps;
+        const double sinc = n == 0 ? 1.0 : std::sin(kPi * n / 2.0) / (kPi * n / 2.0);
+        const double r = n / kHalfTaps;
+        taps[i] =
+            0.5 * sinc * besselI0(kKaiserBeta * std::sqrt(1.0 - r * r)) / besselI0(kKaiserBeta);
+        sum += taps[i];
+    }
+    std::vector<float> out(kTaps);
+    for (std::int32_t i = 0; i < kTaps; ++i) {
+        out[i] = static_cast<float>(taps[i] / sum);
+    }
+    return out;
+}
 
 std::int32_t powerOfTwoAtLeast(std::int32_t n) {
     std::int32_t p = PowerSpectrumPlan::kMinSize;
@@ -87,33 +130,127 @@ bool analysisOfName(const char* name, Analysis& analysis) {
     return false;
 }
 
+// ---- A signal's past at every rate.
+
+FineSignal::FineSignal(const FineAnalysis& analysis) : owner(&analysis) {
+    stages.resize(static_cast<std::size_t>(analysis.deepest));
+    for (Stage& stage : stages) {
+        stage.line.assign(kTaps - 1 + kBlock, 0.0f);
+    }
+    rings.resize(static_cast<std::size_t>(analysis.deepest + 1));
+    for (const auto& window : analysis.windows) {
+        Ring& ring = rings[static_cast<std::size_t>(window.depth)];
+        ring.values.resize(
+            std::max(ring.values.size(), 2 * static_cast<std::size_t>(window.length)));
+    }
+    for (auto& block : blocks) {
+        block.assign(kBlock, 0.0f);
+    }
+    scratchOdd.assign(kBlock / 2 + kHalfTaps + 1, 0.0f);
+    reset();
+}
+
+void FineSignal::reset() {
+    for (Stage& stage : stages) {
+        std::fill(stage.line.begin(), stage.line.end(), 0.0f);
+        stage.odd = false;
+    }
+    for (Ring& ring : rings) {
+        std::fill(ring.values.begin(), ring.values.end(), 0.0f);
+        ring.written = 0;
+    }
+}
+
+void FineSignal::append(std::int32_t depth, const float* values, std::int32_t count) {
+    Ring& ring = rings[static_cast<std::size_t>(depth)];
+    const auto half = static_cast<std::int64_t>(ring.values.size() / 2);
+    for (std::int64_t i = std::max<std::int64_t>(0, count - half); half > 0 && i < count; ++i) {
+        const auto at = static_cast<std::size_t>((ring.written + i) % half);
+        ring.values[at] = values[i];
+        ring.values[at + static_cast<std::size_t>(half)] = values[i];
+    }
+    ring.written += count;
+}
+
+std::int32_t FineSignal::decimate(std::int32_t depth, const float* in, std::int32_t count,
+                                  float* out) {
+    Stage& stage = stages[static_cast<std::size_t>(depth)];
+    float* line = stage.line.data();
+    std::copy(in, in + count, line + (kTaps - 1));
+    const float* taps = owner->halfBand.data();
+    // Input i completes a pair when (i + odd) is odd; its output reads the kTaps inputs
+    // ending at it, line[i .. i + kTaps), where the taps an even distance from the centre are
+    // 0. Split into the inputs at odd and at even distances from the first output's start,
+    // every output is the centre's product and a run of kHalfTaps products along the odd
+    // ones: four outputs at a time in SSE lanes.
+    const std::int32_t first = stage.odd ? 0 : 1;
+    const std::int32_t outputs = first < count ? (count - first + 1) / 2 : 0;
+    float* odd = scratchOdd.data();
+    for (std::int32_t t = 0; t < outputs + kHalfTaps; ++t) {
+        odd[t] = line[first + 1 + 2 * t];
+    }
+    for (std::int32_t m = 0; m < outputs; ++m) {
+        out[m] = taps[kHalfTaps] * line[first + kHalfTaps + 2 * m];
+    }
+    std::int32_t m = 0;
+    for (; m + 4 <= outputs; m += 4) {
+        __m128 sum = _mm_loadu_ps(out + m);
+        for (std::int32_t j = 0; j < kHalfTaps; ++j) {
+            sum = _mm_add_ps(sum,
+                             _mm_mul_ps(_mm_set1_ps(taps[2 * j + 1]), _mm_loadu_ps(odd + m + j)));
+        }
+        _mm_storeu_ps(out + m, sum);
+    }
+    for (; m < outputs; ++m) {
+        for (std::int32_t j = 0; j < kHalfTaps; ++j) {
+            out[m] += taps[2 * j + 1] * odd[m + j];
+        }
+    }
+    const std::int32_t written = outputs;
+    stage.odd = ((count % 2) == 1) != stage.odd;
+    std::copy(line + count, line + count + (kTaps - 1), line);
+    return written;
+}
+
+void FineSignal::feed(const float* samples, std::int32_t count) {
+    for (std::int32_t done = 0; done < count; done += kBlock) {
+        std::int32_t n = std::min(kBlock, count - done);
+        float* in = blocks[0].data();
+        for (std::int32_t i = 0; i < n; ++i) {
+            const float s = samples[done + i];
+            in[i] = std::isfinite(s) ? std::clamp(s, -kLargestSample, kLargestSample) : 0.0f;
+        }
+        append(0, in, n);
+        for (std::int32_t depth = 0; depth < static_cast<std::int32_t>(stages.size()) && n > 0;
+             ++depth) {
+            float* out = blocks[(depth + 1) % 2].data();
+            n = decimate(depth, in, n, out);
+            append(depth + 1, out, n);
+            in = out;
+        }
+    }
+}
+
+void FineSignal::newest(std::int32_t depth, std::int32_t count, float* out) const {
+    const Ring& ring = rings[static_cast<std::size_t>(depth)];
+    const auto half = static_cast<std::int64_t>(ring.values.size() / 2);
+    const std::int64_t end = ring.written % half + half;
+    std::copy(ring.values.begin() + (end - count), ring.values.begin() + end, out);
+}
+
+// ---- The analysis.
+
 FineAnalysis::FineAnalysis(double sampleRate) {
     rate = std::isfinite(sampleRate) ? std::clamp(sampleRate, kMinRate, kMaxRate) : 48000.0;
+    halfBand = halfBandTaps();
     std::vector<float> module(kModuleLength);
     fillWindowTable(module.data(), kModuleLength, kWindowHann);
-    const double moduleSquares = squaredSum(module);
+    moduleSquares = squaredSum(module);
     double moduleSum = 0.0;
     for (float c : module) {
         moduleSum += c;
     }
     linearPeakRatio = moduleSum * moduleSum / (kModuleLength * moduleSquares);
-
-    std::int32_t largest = 0;
-    for (std::int32_t w = 0; w < kWindows; ++w) {
-        Window& window = windows[w];
-        window.length =
-            std::max<std::int32_t>(2, static_cast<std::int32_t>(std::lround(kSeconds[w] * rate)));
-        const std::int32_t n = powerOfTwoAtLeast(window.length);
-        window.coefficients.resize(static_cast<std::size_t>(window.length));
-        fillWindowTable(window.coefficients.data(), window.length, kWindowHann);
-        window.scale = kInputScale * kInputScale * moduleSquares * kModuleLength /
-                       (squaredSum(window.coefficients) * n);
-        window.plan = PowerSpectrumPlan(n);
-        window.power.assign(static_cast<std::size_t>(n / 2 + 1), 0.0f);
-        largest = std::max(largest, n);
-        longest = std::max(longest, window.length);
-    }
-    staging.assign(static_cast<std::size_t>(largest), 0.0f);
 
     // A linear point's window must have a main lobe (two bins either side) no wider than a
     // quarter of a point: length at least 8 transforms of the module's.
@@ -124,6 +261,41 @@ FineAnalysis::FineAnalysis(double sampleRate) {
     }
     planPoints(View::kLog, logPlans, kWindows - 1);
     planPoints(View::kLinear, linearPlans, shortestAllowed);
+
+    std::size_t largest = 0;
+    for (const Window& window : windows) {
+        largest = std::max(largest, static_cast<std::size_t>(window.plan.size()));
+        deepest = std::max(deepest, window.depth);
+        // Enough samples for the window at its rate and the cascade's delay before it.
+        longest = std::max(longest, (window.length + 2 * kTaps) << window.depth);
+    }
+    staging.assign(largest, 0.0f);
+    scratch = std::make_unique<FineSignal>(*this);
+}
+
+FineAnalysis::~FineAnalysis() = default;
+
+std::int32_t FineAnalysis::windowOf(std::int32_t length, std::int32_t depth) {
+    for (std::size_t w = 0; w < windows.size(); ++w) {
+        if (windows[w].seconds == length && windows[w].depth == depth) {
+            return static_cast<std::int32_t>(w);
+        }
+    }
+    Window window;
+    window.seconds = length;
+    window.depth = depth;
+    const double windowRate = std::ldexp(rate, -depth);
+    window.length = std::max<std::int32_t>(
+        2, static_cast<std::int32_t>(std::lround(kSeconds[length] * windowRate)));
+    const std::int32_t n = powerOfTwoAtLeast(window.length);
+    window.coefficients.resize(static_cast<std::size_t>(window.length));
+    fillWindowTable(window.coefficients.data(), window.length, kWindowHann);
+    window.scale = kInputScale * kInputScale * moduleSquares * kModuleLength /
+                   (squaredSum(window.coefficients) * n);
+    window.plan = PowerSpectrumPlan(n);
+    window.power.assign(static_cast<std::size_t>(n / 2 + 1), 0.0f);
+    windows.push_back(std::move(window));
+    return static_cast<std::int32_t>(windows.size() - 1);
 }
 
 void FineAnalysis::planPoints(View view, std::vector<PointPlan>& plans,
@@ -131,20 +303,23 @@ void FineAnalysis::planPoints(View view, std::vector<PointPlan>& plans,
     const std::int32_t points = pointsOf(view);
     plans.resize(static_cast<std::size_t>(points));
     const double nyquist = rate / 2.0;
+    // First which lengths each point takes, and the highest frequency each length serves.
+    std::array<double, kWindows> top{};
     for (std::int32_t p = 0; p < points; ++p) {
         const double centre = pointHz(view, p, rate);
-        double lowHz, highHz;
-        if (view == View::kLog) {
-            lowHz = centre * std::pow(2.0, -1.0 / 96.0);
-            highHz = centre * std::pow(2.0, 1.0 / 96.0);
-        } else {
-            lowHz = pointHz(view, std::max(0.0, p - kLinearHalfWidth), rate);
-            highHz = pointHz(view, p + kLinearHalfWidth, rate);
-        }
-        lowHz = std::min(lowHz, nyquist);
-        highHz = std::min(highHz, nyquist);
-
         PointPlan& plan = plans[static_cast<std::size_t>(p)];
+        if (view == View::kLog) {
+            plan.low[0] = centre * std::pow(2.0, -1.0 / 96.0);
+            plan.high[0] = centre * std::pow(2.0, 1.0 / 96.0);
+        } else {
+            plan.low[0] = pointHz(view, std::max(0.0, p - kLinearHalfWidth), rate);
+            plan.high[0] = pointHz(view, p + kLinearHalfWidth, rate);
+        }
+        plan.low[0] = std::min(plan.low[0], nyquist);
+        plan.high[0] = std::min(plan.high[0], nyquist);
+        plan.low[1] = plan.low[0];
+        plan.high[1] = plan.high[0];
+
         std::int32_t w = 0;
         while (w + 1 < kWindows && kFromHz[w + 1] <= centre) {
             ++w;
@@ -163,20 +338,40 @@ void FineAnalysis::planPoints(View view, std::vector<PointPlan>& plans,
             }
         }
         for (int i = 0; i < 2; ++i) {
-            const Window& window = windows[plan.window[i]];
-            const double binsPerHz = static_cast<double>(window.plan.size()) / rate;
-            plan.low[i] = lowHz * binsPerHz;
-            plan.high[i] = highHz * binsPerHz;
+            if (plan.weight[i] > 0.0f) {
+                top[static_cast<std::size_t>(plan.window[i])] =
+                    std::max(top[static_cast<std::size_t>(plan.window[i])], plan.high[i]);
+            }
+        }
+    }
+    // Then each length's rate, and the points' intervals in its window's bins.
+    std::array<std::int32_t, kWindows> windowAt{};
+    for (std::int32_t length = 0; length < kWindows; ++length) {
+        if (!(top[static_cast<std::size_t>(length)] > 0.0)) {
+            continue; // no point of the view takes it
+        }
+        std::int32_t depth = 0;
+        while (depth < kMaxDepth && std::ldexp(rate, -(depth + 1)) >= kRateMargin * top[length]) {
+            ++depth;
+        }
+        windowAt[static_cast<std::size_t>(length)] = windowOf(length, depth);
+    }
+    for (PointPlan& plan : plans) {
+        for (int i = 0; i < 2; ++i) {
+            plan.window[i] = windowAt[static_cast<std::size_t>(plan.window[i])];
+            const Window& window = windows[static_cast<std::size_t>(plan.window[i])];
+            const double binsPerHz = window.plan.size() / std::ldexp(rate, -window.depth);
+            plan.low[i] *= binsPerHz;
+            plan.high[i] *= binsPerHz;
         }
     }
 }
 
-void FineAnalysis::transformWindow(std::int32_t w, const float* samples) {
-    Window& window = windows[w];
-    const float* first = samples + (longest - window.length);
+void FineAnalysis::transformWindow(std::int32_t w, const FineSignal& signal) {
+    Window& window = windows[static_cast<std::size_t>(w)];
+    signal.newest(window.depth, window.length, staging.data());
     for (std::int32_t i = 0; i < window.length; ++i) {
-        const float s = std::isfinite(first[i]) ? first[i] : 0.0f;
-        staging[static_cast<std::size_t>(i)] = s * window.coefficients[static_cast<std::size_t>(i)];
+        staging[static_cast<std::size_t>(i)] *= window.coefficients[static_cast<std::size_t>(i)];
     }
     std::fill(staging.begin() + window.length, staging.begin() + window.plan.size(), 0.0f);
     window.plan.powerSpectrum(staging.data(), window.power.data());
@@ -186,7 +381,7 @@ double FineAnalysis::pointEnergy(const PointPlan& plan) const {
     double energy = 0.0;
     for (int i = 0; i < 2; ++i) {
         if (plan.weight[i] > 0.0f) {
-            const Window& window = windows[plan.window[i]];
+            const Window& window = windows[static_cast<std::size_t>(plan.window[i])];
             energy +=
                 plan.weight[i] * window.scale * integrate(window.power, plan.low[i], plan.high[i]);
         }
@@ -194,21 +389,24 @@ double FineAnalysis::pointEnergy(const PointPlan& plan) const {
     return energy;
 }
 
-void FineAnalysis::analyse(View view, const float* samples, float* levels) {
-    if (!isSpectrum(view) || samples == nullptr || levels == nullptr) {
+void FineAnalysis::analyse(View view, const FineSignal& signal, float* levels) {
+    if (!isSpectrum(view) || levels == nullptr || signal.owner != this) {
         return;
     }
     const bool log = view == View::kLog;
     const std::vector<PointPlan>& plans = log ? logPlans : linearPlans;
-    std::array<bool, kWindows> used{};
+    // Why a fixed-size mark per window: no allocation here, and a view uses at most two
+    // windows per length.
+    std::array<bool, 2 * kWindows> used{};
     for (const PointPlan& plan : plans) {
         for (int i = 0; i < 2; ++i) {
-            used[plan.window[i]] = used[plan.window[i]] || plan.weight[i] > 0.0f;
+            used[static_cast<std::size_t>(plan.window[i])] =
+                used[static_cast<std::size_t>(plan.window[i])] || plan.weight[i] > 0.0f;
         }
     }
-    for (std::int32_t w = 0; w < kWindows; ++w) {
+    for (std::size_t w = 0; w < windows.size(); ++w) {
         if (used[w]) {
-            transformWindow(w, samples);
+            transformWindow(static_cast<std::int32_t>(w), signal);
         }
     }
     for (std::size_t p = 0; p < plans.size(); ++p) {
@@ -226,6 +424,15 @@ void FineAnalysis::analyse(View view, const float* samples, float* levels) {
         levels[p] =
             static_cast<float>(10.0 * std::log10(energy * (log ? kLogScale : kLinearScale)));
     }
+}
+
+void FineAnalysis::analyse(View view, const float* samples, float* levels) {
+    if (samples == nullptr) {
+        return;
+    }
+    scratch->reset();
+    scratch->feed(samples, longest);
+    analyse(view, *scratch, levels);
 }
 
 } // namespace vex::host

@@ -4,12 +4,21 @@
 // the band wherever a window of up to a second resolves it.
 //
 // Windows and ranges, in seconds and hertz (the same at every sample rate):
-//   1.00 s below 100 Hz, 0.78 s from 100 Hz, 0.48 s from 250 Hz, 0.24 s from 500 Hz,
-//   0.12 s from 1 kHz, 0.06 s from 2 kHz, 0.04 s from 4 kHz;
+//   1.00 s below 100 Hz, 0.78 s from 100 Hz, 0.56 s from 250 Hz, 0.28 s from 500 Hz,
+//   0.14 s from 1 kHz, 0.07 s from 2 kHz, 0.04 s from 4 kHz
+// (two tones a 24th of an octave apart resolve from 250 Hz to 2 kHz whatever their phases; a
+// tone is read whole 0.78 s after it starts at 100 Hz, 40 ms after from 4 kHz);
 // across the sixth of an octave below each boundary a band takes a mix of the two windows'
 // energies, fading linearly (in octaves) from the longer to the shorter one, so a tone's
 // energy summed over neighbouring bands is the same wherever it falls. Each window's
 // transform is the power of two at or above its length; the rest is zeros.
+//
+// A window reads the signal at the lowest rate that still carries its frequencies (the
+// rate halved d times, 2.5 times the highest frequency it serves or more): the signal goes
+// through a cascade of half-band filters (65 taps, Kaiser, flat within 0.001 dB to 0.2 of
+// the rate they take, 100 dB down from 0.3), so a second of bass is a transform of a few
+// hundred points. The long windows lag by the cascade's delay (85 ms at 48 kHz for the
+// longest).
 //
 // Calibration: a window's power spectrum, summed over the bins of an interval, is scaled to
 // the energy the module's 1024-point Hann analysis gives the same interval (the ratio of the
@@ -29,6 +38,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace vex::host {
@@ -40,6 +50,44 @@ const char* analysisName(Analysis analysis);
 // The analysis named `name`; false for any other text.
 bool analysisOfName(const char* name, Analysis& analysis);
 
+class FineAnalysis;
+
+// One signal's past as the analysis reads it: fed its samples in order, it keeps the
+// newest of them at every rate the windows read. Made for one FineAnalysis (allocates);
+// feeding allocates nothing.
+class FineSignal {
+public:
+    explicit FineSignal(const FineAnalysis& analysis);
+    // Forgets everything fed (all zeros).
+    void reset();
+    // The next `count` samples; samples that are not finite count as 0.
+    void feed(const float* samples, std::int32_t count);
+
+private:
+    friend class FineAnalysis;
+    // A half-band stage: its last inputs, then the block it filters, in one piece.
+    struct Stage {
+        std::vector<float> line;
+        bool odd = false; // whether the next input completes a pair
+    };
+    struct Ring {
+        std::vector<float> values; // each value twice, half the vector apart
+        std::int64_t written = 0;
+    };
+    // Appends count values at `depth` to its ring.
+    void append(std::int32_t depth, const float* values, std::int32_t count);
+    // Filters count inputs of stage `depth` into out; answers how many it wrote.
+    std::int32_t decimate(std::int32_t depth, const float* in, std::int32_t count, float* out);
+    // The newest `count` values at depth `depth`, oldest first, into out.
+    void newest(std::int32_t depth, std::int32_t count, float* out) const;
+
+    const FineAnalysis* owner;
+    std::vector<Stage> stages;
+    std::vector<Ring> rings;      // by depth: the rate halved that many times
+    std::vector<float> blocks[2]; // a block's values at one depth and the next
+    std::vector<float> scratchOdd;
+};
+
 class FineAnalysis {
 public:
     static constexpr double kMinRate = 8000.0;
@@ -49,18 +97,25 @@ public:
     // Prepares every window, transform and band for `sampleRate` (taken into 8 kHz..768 kHz;
     // a rate that is not finite is taken as 48 kHz). Allocates: not on an audio thread.
     explicit FineAnalysis(double sampleRate);
+    ~FineAnalysis();
+    FineAnalysis(const FineAnalysis&) = delete;
+    FineAnalysis& operator=(const FineAnalysis&) = delete;
 
     double sampleRate() const { return rate; }
-    // How many of a signal's newest samples analyse reads: the longest window.
+    // How many of a signal's newest samples the analysis of a block of samples reads: the
+    // longest window and the cascade's delay before it.
     std::int32_t historyLength() const { return longest; }
 
-    // The levels of one signal in `view`: samples[0..historyLength()-1] are its newest
-    // samples, oldest first; levels[0..pointsOf(view)-1] receive them (nothing for the
-    // scope). Samples that are not finite count as 0; every level is finite, at or above the
-    // module's floor of the view. No allocation; one thread at a time per instance.
+    // The levels in `view` of a signal fed so far: levels[0..pointsOf(view)-1] receive them
+    // (nothing for the scope). Every level is finite, at or above the module's floor of the
+    // view. No allocation; one thread at a time per instance.
+    void analyse(View view, const FineSignal& signal, float* levels);
+    // The same for a signal whose newest samples are samples[0..historyLength()-1], oldest
+    // first, and nothing before them.
     void analyse(View view, const float* samples, float* levels);
 
 private:
+    friend class FineSignal;
     // What one point of a view takes: up to two windows, their weights and the point's
     // interval in each window's bins.
     struct PointPlan {
@@ -70,24 +125,32 @@ private:
         double high[2];
     };
     struct Window {
-        std::int32_t length = 0; // samples
-        double scale = 0.0;      // bin powers to the module's energy
+        std::int32_t seconds = 0; // which of the lengths
+        std::int32_t depth = 0;   // read at the rate halved this many times
+        std::int32_t length = 0;  // samples at that rate
+        double scale = 0.0;       // bin powers to the module's energy
         std::vector<float> coefficients;
         PowerSpectrumPlan plan{0};
         std::vector<float> power; // transform size / 2 + 1
     };
 
+    // A window of kSeconds[length] read at `depth` (made on first use, at construction).
+    std::int32_t windowOf(std::int32_t length, std::int32_t depth);
     void planPoints(View view, std::vector<PointPlan>& plans, std::int32_t shortestAllowed);
-    void transformWindow(std::int32_t w, const float* samples);
+    void transformWindow(std::int32_t w, const FineSignal& signal);
     double pointEnergy(const PointPlan& plan) const;
 
     double rate = 48000.0;
     std::int32_t longest = 0;
-    std::array<Window, kWindows> windows;
+    std::int32_t deepest = 0;
+    std::vector<float> halfBand; // the cascade's taps
+    std::vector<Window> windows;
     std::vector<float> staging;
+    std::unique_ptr<FineSignal> scratch; // for analyse of a block of samples
     std::vector<PointPlan> logPlans;
     std::vector<PointPlan> linearPlans;
     double linearPeakRatio = 0.0;
+    double moduleSquares = 0.0;
 };
 
 } // namespace vex::host

@@ -5,19 +5,46 @@
 
 namespace vex::host {
 
-FineFrames::FineFrames(const FineAnalysis& analysis) {
+namespace {
+constexpr std::int32_t kChunk = 4096;
+}
+
+FineFrames::FineFrames(const FineAnalysis& analysis)
+    : signals{FineSignal(analysis), FineSignal(analysis)} {
     samples.reserve(static_cast<std::int64_t>(std::ceil(2.0 * analysis.sampleRate())));
-    window.assign(static_cast<std::size_t>(analysis.historyLength()), 0.0f);
+    chunk.assign(kChunk, 0.0f);
     levels.assign(static_cast<std::size_t>(kLogBands), 0.0f);
+}
+
+bool FineFrames::catchUp(std::int64_t end) {
+    // Why start again: samples the history no longer holds cannot be fed; the analysis
+    // takes what it holds after silence (still more than its longest window).
+    const std::int64_t held = samples.capacity() - kChunk;
+    if (end - fed > held) {
+        signals[0].reset();
+        signals[1].reset();
+        fed = end - held;
+    }
+    while (fed < end) {
+        const auto count = static_cast<std::int32_t>(std::min<std::int64_t>(kChunk, end - fed));
+        for (std::int32_t s = 0; s < 2; ++s) {
+            if (!samples.read(s, fed + count, count, chunk.data())) {
+                // Overwritten while read: this analysis is too far behind the audio.
+                signals[0].reset();
+                signals[1].reset();
+                fed = end;
+                return false;
+            }
+            signals[s].feed(chunk.data(), count);
+        }
+        fed += count;
+    }
+    return true;
 }
 
 const std::uint8_t* FineFrames::refine(FineAnalysis& analysis, View view, bool streamingA,
                                        bool streamingB, std::int64_t end) {
-    if (!isSpectrum(view)) {
-        return nullptr;
-    }
-    const auto count = static_cast<std::int32_t>(window.size());
-    if (analysis.historyLength() != count) {
+    if (!isSpectrum(view) || !catchUp(end)) {
         return nullptr;
     }
     std::uint8_t* frame = view == View::kLog ? reinterpret_cast<std::uint8_t*>(&log)
@@ -27,10 +54,7 @@ const std::uint8_t* FineFrames::refine(FineAnalysis& analysis, View view, bool s
         if (!streaming[signal]) {
             continue;
         }
-        if (!samples.read(signal, end, count, window.data())) {
-            return nullptr;
-        }
-        analysis.analyse(view, window.data(), levels.data());
+        analysis.analyse(view, signals[signal], levels.data());
         for (std::int32_t k = 0; k < pointsOf(view); ++k) {
             setFrameValue(frame, signal, k, levels[static_cast<std::size_t>(k)]);
         }

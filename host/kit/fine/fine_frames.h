@@ -19,8 +19,8 @@ namespace vex::host {
 class FineFrames {
 public:
     // Keeps the newest two seconds of samples at the rate of `analysis` (the one refine will
-    // be given), so an analysis on another thread may lag a second behind the audio.
-    // Allocates.
+    // be given), so an analysis on another thread may lag a second behind the audio. Each
+    // refine feeds the analysis the samples since the last one. Allocates.
     explicit FineFrames(const FineAnalysis& analysis);
 
     SampleHistory& history() { return samples; }
@@ -41,8 +41,14 @@ public:
                                std::int64_t end);
 
 private:
+    // Feeds both signals the history's samples up to `end`; false when the history lost
+    // some of them (then both start again from what it holds).
+    bool catchUp(std::int64_t end);
+
     SampleHistory samples;
-    std::vector<float> window;
+    FineSignal signals[2];
+    std::int64_t fed = 0; // samples of the history fed to the signals
+    std::vector<float> chunk;
     std::vector<float> levels;
     LinearSpectrumPayload linear{};
     LogSpectrumPayload log{};

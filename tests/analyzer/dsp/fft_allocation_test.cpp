@@ -1,6 +1,8 @@
 // The transforms of up to 1024 points never touch the heap once the process-wide tables
-// exist: the audio thread calls them. Counted on this thread, marked as the audio thread.
+// exist: the audio thread calls them. Nor does a power-spectrum plan once made. Counted on
+// this thread, marked as the audio thread.
 #include "analyzer/dsp/fft_engine.h"
+#include "analyzer/dsp/power_spectrum_plan.h"
 #include "tests/analyzer/dsp/dsp_test_support.h"
 #include "tests/support/realtime_counters.h"
 
@@ -34,6 +36,24 @@ TEST(FftAllocation, NoHeapUpTo1024Points) {
         computePowerSpectrum(2048, x.data(), a.data());
     }
     EXPECT_GT(test::realtimeCounts().allocations, 0);
+}
+
+TEST(FftAllocation, PlansTransformWithoutHeapOrLocks) {
+    test::Random random(22);
+    const std::vector<float> x = random.signal(std::size_t{1} << 20);
+    std::vector<float> out((std::size_t{1} << 19) + 1);
+    for (const std::int32_t n : {1 << 16, 1 << 20}) {
+        PowerSpectrumPlan plan(n);
+        test::resetRealtimeCounts();
+        {
+            test::AudioThreadScope audioThread;
+            for (int call = 0; call < 3; ++call) {
+                plan.powerSpectrum(x.data(), out.data());
+            }
+        }
+        EXPECT_EQ(test::realtimeCounts().allocations, 0) << n;
+        EXPECT_EQ(test::realtimeCounts().locks, 0) << n;
+    }
 }
 
 } // namespace
