@@ -26,9 +26,10 @@ AnalyzerDsp* AnalyzerDsp::create(double sampleRate, const char* bundlePath,
         return nullptr;
     }
     try {
-        auto* dsp = new AnalyzerDsp(sampleRate, *map);
         const auto* worker = static_cast<const LV2_Worker_Schedule*>(
             lv2_features_data(features, LV2_WORKER__schedule));
+        // Why owned until returned: an allocation below may throw.
+        std::unique_ptr<AnalyzerDsp> dsp(new AnalyzerDsp(sampleRate, *map));
         dsp->group.setWorker(worker);
         dsp->fine = std::make_unique<FineLink>(sampleRate, worker);
         std::string path = bundlePath;
@@ -36,10 +37,9 @@ AnalyzerDsp* AnalyzerDsp::create(double sampleRate, const char* bundlePath,
             path.push_back('/');
         }
         if (!dsp->library.load(path + kModuleFileName) || !dsp->makeObject()) {
-            delete dsp;
             return nullptr;
         }
-        return dsp;
+        return dsp.release();
     } catch (...) {
         return nullptr;
     }
