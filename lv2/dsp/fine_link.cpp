@@ -106,10 +106,13 @@ void FineLink::advance() {
                   waitingEnd,
                   waitingTime};
     waiting = false;
-    if (worker->schedule_work(worker->handle, sizeof job, &job) == LV2_WORKER_SUCCESS) {
-        serial = job.serial;
-        outstanding = true;
-        outstandingSince = written();
+    // Why awaited before it is scheduled: a host that runs the job at once (offline) answers
+    // inside schedule_work.
+    serial = job.serial;
+    outstanding = true;
+    outstandingSince = written();
+    if (worker->schedule_work(worker->handle, sizeof job, &job) != LV2_WORKER_SUCCESS) {
+        outstanding = false;
     }
 }
 

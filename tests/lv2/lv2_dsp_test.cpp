@@ -301,8 +301,8 @@ TEST(Lv2Dsp, PassesAudioThroughAndReportsPeaks) {
 // of a spectrum frame the module sent (as an instance without a worker sends them), one
 // block later, stating the fine analysis, a 100 Hz sine peaking in the band of 100 Hz
 // (band k at 10 * 2^(k/48) Hz). The analysis control set to module gives the module's
-// frames at once; the scope's frames always go out directly. Without a worker the frames
-// are the module's and say the fine analysis cannot run.
+// frames at once. Without a worker the frames are the module's and say the fine analysis
+// cannot run. A worker that answers at once gives fine frames too.
 TEST(Lv2Dsp, FineFramesReplaceTheModulesSpectraWhenAWorkerRunsThem) {
     Instance fine(48000.0, 65536, 0.0f, true);
     Instance module(48000.0, 65536, 0.0f, false);
@@ -362,6 +362,14 @@ TEST(Lv2Dsp, FineFramesReplaceTheModulesSpectraWhenAWorkerRunsThem) {
         }
     }
     EXPECT_EQ(same, static_cast<std::int32_t>(fineFrames.size()));
+
+    // A worker that answers inside schedule_work (a host running offline): the same.
+    fine.controls[kAnalysis] = 1.0f;
+    fine.synchronous = true;
+    play(20);
+    ASSERT_FALSE(fineFrames.empty());
+    EXPECT_EQ(fineFrames.back().analysis, 1);
+    EXPECT_EQ(moduleTimes.count(fineFrames.back().time), 1u);
 }
 
 // Group segments of this test process alone, removed when the test ends.
@@ -515,6 +523,22 @@ TEST(Lv2Dsp, GroupCountsMembersRefusesThe129thAndSharesTheView) {
         }
     }
     EXPECT_EQ(sizes, (std::set<std::int32_t>{4100}));
+}
+
+// A worker that answers inside schedule_work (a host running offline): a change of the
+// group control joins the group asked for, every time.
+TEST(Lv2Dsp, AWorkerAnsweringAtOnceJoinsEachGroupAskedFor) {
+    GroupScope seven(7);
+    GroupScope eight(8);
+    Instance plugin(48000.0, 16384, 0.0f, true);
+    ASSERT_TRUE(plugin.ready());
+    plugin.synchronous = true;
+    for (const float group : {7.0f, 8.0f, 7.0f}) {
+        plugin.controls[kGroup] = group;
+        plugin.run(64);
+        plugin.run(64);
+        EXPECT_EQ(plugin.controls[kSlot], 0.0f) << group;
+    }
 }
 
 // A host may hand each input's buffer to the other signal's output (crossed, in place):

@@ -3,7 +3,8 @@
 // buffers of ours, runs with the control sequence cleared after each; optionally a worker
 // (work:schedule) whose jobs and answers wait in rings of 4 KiB, as a host's do, until the
 // test runs them (runJobs, on the worker's side) and hands the answers back (respond, on
-// the audio thread's).
+// the audio thread's), or which runs each job and hands its answer back at once, inside
+// schedule_work, as a host running offline does (synchronous).
 #pragma once
 
 #include <lv2/atom/atom.h>
@@ -242,6 +243,7 @@ public:
     }
 
     UridMap urids;
+    bool synchronous = false; // the worker answers inside schedule_work
     float controls[kAnalysis + 1];
     std::vector<float> signalA, signalB, outA, outB;
 
@@ -270,11 +272,16 @@ private:
     };
     static LV2_Worker_Status scheduleJob(LV2_Worker_Schedule_Handle self, std::uint32_t size,
                                          const void* data) {
-        return static_cast<Instance*>(self)->jobs.put(size, data);
+        auto* host = static_cast<Instance*>(self);
+        return host->synchronous
+                   ? host->worker->work(host->handle, &Instance::answer, host, size, data)
+                   : host->jobs.put(size, data);
     }
     static LV2_Worker_Status answer(LV2_Worker_Respond_Handle self, std::uint32_t size,
                                     const void* data) {
-        return static_cast<Instance*>(self)->answers.put(size, data);
+        auto* host = static_cast<Instance*>(self);
+        return host->synchronous ? host->worker->work_response(host->handle, size, data)
+                                 : host->answers.put(size, data);
     }
 
     LV2_Worker_Schedule schedule{this, &Instance::scheduleJob};
