@@ -4,7 +4,7 @@
 #include "host/kit/group/group_member.h"
 #include "host/kit/group/group_reader.h"
 #include "host/kit/group/group_segment.h"
-#include "host/kit/view/group_caption.h"
+#include "host/kit/view/group_view.h"
 #include "host/kit/view/group_voices.h"
 
 #include <gtest/gtest.h>

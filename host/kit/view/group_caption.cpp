@@ -1,6 +1,5 @@
 #include "host/kit/view/group_caption.h"
 
-#include "host/kit/view/group_voices.h"
 #include "host/kit/view/text_lines.h"
 #include "platform/gdiplus.h"
 
@@ -17,22 +16,6 @@ constexpr std::int32_t kCharWidth = 7;
 constexpr std::int32_t kMargin = 28; // clear of the plot's left labels and bottom edge
 
 } // namespace
-
-std::string otherAnalyses(const GroupReader& reader, std::int32_t highlighted) {
-    std::string names;
-    if (highlighted < 0 || highlighted >= kSlots || !reader.member(highlighted).present) {
-        return names;
-    }
-    const Analysis shared = reader.member(highlighted).analysis;
-    for (std::int32_t slot = 0; slot < kSlots; ++slot) {
-        const MemberState& member = reader.member(slot);
-        if (member.present && member.analysis != shared) {
-            names += (names.empty() ? "" : ", ") + GroupVoices::labelOf(reader, slot) + " (" +
-                     analysisName(member.analysis) + ")";
-        }
-    }
-    return names;
-}
 
 void drawCaption(const PaintSurface& surface, const std::vector<std::string>& lines) {
     if (lines.empty() || surface.dc() == nullptr) {

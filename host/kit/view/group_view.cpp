@@ -1,10 +1,25 @@
 #include "host/kit/view/group_view.h"
 
 #include "host/kit/group/group_member.h"
-#include "host/kit/view/group_caption.h"
 #include "host/kit/view/plot_axes.h"
 
 namespace vex::host::group {
+
+std::string otherAnalyses(const GroupReader& reader, std::int32_t highlighted) {
+    std::string names;
+    if (highlighted < 0 || highlighted >= kSlots || !reader.member(highlighted).present) {
+        return names;
+    }
+    const Analysis shared = reader.member(highlighted).analysis;
+    for (std::int32_t slot = 0; slot < kSlots; ++slot) {
+        const MemberState& member = reader.member(slot);
+        if (member.present && member.analysis != shared) {
+            names += (names.empty() ? "" : ", ") + GroupVoices::labelOf(reader, slot) + " (" +
+                     analysisName(member.analysis) + ")";
+        }
+    }
+    return names;
+}
 
 bool GroupView::update(const GroupSegment& segment, ViewerPane& pane, std::int32_t own,
                        double sampleRate) {

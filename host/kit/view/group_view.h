@@ -15,6 +15,11 @@
 
 namespace vex::host::group {
 
+// The present members of `reader` whose analysis is not member `highlighted`'s, each named
+// with its analysis after it ("Kick (module)"), in slot order and joined by ", "; empty
+// when every member shares it or `highlighted` is not a present member. For the caption.
+std::string otherAnalyses(const GroupReader& reader, std::int32_t highlighted);
+
 class GroupView {
 public:
     // Reads `segment` and hands the members of the pane's view to `pane`: their new frames
