@@ -10,6 +10,9 @@ namespace vex::host {
 VoiceEngine::VoiceEngine(FactoryInterface& moduleFactory, const EngineSettings& settings)
     : factory(moduleFactory), config(settings) {
     config.blockSize = std::max<std::int32_t>(1, config.blockSize);
+    if (config.analysis == Analysis::kFine) {
+        fineAnalysis = std::make_unique<FineAnalysis>(config.sampleRate);
+    }
 }
 
 VoiceEngine::~VoiceEngine() = default;
@@ -22,10 +25,27 @@ void VoiceEngine::addVoice(std::unique_ptr<InputSource> input) {
     voice->signalB.assign(static_cast<std::size_t>(config.blockSize), 0.0f);
     voice->driver.services().sampleRate = static_cast<float>(config.sampleRate);
     voice->driver.services().hostFlag = config.hostFlag;
-    voice->driver.onFrame = [this, index](std::int32_t time, const std::uint8_t* bytes,
-                                          std::int32_t size) {
-        if (onFrame) {
-            onFrame(SentFrame{blockStart + time, index, bytes, size});
+    if (fineAnalysis) {
+        voice->fine = std::make_unique<FineFrames>(*fineAnalysis);
+    }
+    FineFrames* fine = voice->fine.get();
+    const std::int64_t first = samplePosition; // the history's sample 0
+    voice->driver.onFrame = [this, index, fine, first](std::int32_t time, const std::uint8_t* bytes,
+                                                       std::int32_t size) {
+        if (!onFrame) {
+            return;
+        }
+        const std::int64_t sample = blockStart + time;
+        if (fine == nullptr) {
+            onFrame(SentFrame{sample, index, bytes, size});
+            return;
+        }
+        // The block's input is in the history before its process, so the window that ends
+        // at `sample` is there. Why a frame without one is dropped rather than sent as the
+        // module's: a sink of the fine analysis never gets the other's spectra.
+        const std::uint8_t* refined = fine->refine(*fineAnalysis, bytes, size, sample - first);
+        if (refined != nullptr || size == 0) {
+            onFrame(SentFrame{sample, index, refined, size});
         }
     };
     voice->driver.create(factory);
@@ -39,6 +59,10 @@ void VoiceEngine::addVoice(std::unique_ptr<InputSource> input) {
     if (!added.driver.setBuffers(added.signalA.data(), added.signalB.data())) {
         throw HostError("the module's audio object refused the signal buffers");
     }
+}
+
+void VoiceEngine::recordInto(std::int32_t voice, SampleHistory& history) {
+    voices.at(static_cast<std::size_t>(voice))->recorded = &history;
 }
 
 void VoiceEngine::runTo(std::int64_t endSample) {
@@ -62,6 +86,12 @@ void VoiceEngine::setMode(std::int32_t mode) {
 
 void VoiceEngine::runBlock(Voice& voice, std::int32_t frames) {
     voice.input->read(voice.signalA.data(), voice.signalB.data(), frames);
+    if (voice.fine) {
+        voice.fine->history().write(voice.signalA.data(), voice.signalB.data(), frames);
+    }
+    if (voice.recorded != nullptr) {
+        voice.recorded->write(voice.signalA.data(), voice.signalB.data(), frames);
+    }
 
     BlockDriver& driver = voice.driver;
     const std::int64_t length = voice.input->length();

@@ -1,9 +1,11 @@
 // The voice engine: one audio object of the module per voice, driven block by block as a
-// host drives it, with every frame the objects send handed to a sink.
+// host drives it, with every frame the objects send handed to a sink: as sent, or with the
+// fine analysis in place of the module's spectra.
 #pragma once
 
 #include "framework/audio/factory_interface.h"
 #include "host/kit/block_driver.h"
+#include "host/kit/fine/fine_frames.h"
 #include "host/kit/voice_input.h"
 
 #include <cstdint>
@@ -20,6 +22,9 @@ struct EngineSettings {
     std::int32_t rate = 4;        // update-rate choice 0..7 (5 to 40 frames per second)
     float enable = 1.0f;
     std::int32_t hostFlag = 0;
+    // kFine: the sink gets each spectrum frame's fine twin (same view, presence bytes and
+    // time) in its place; scope and empty frames as sent.
+    Analysis analysis = Analysis::kModule;
 };
 
 // One frame an audio object sent on its frame pin; the bytes live during the call only.
@@ -41,6 +46,12 @@ public:
 
     // Creates, opens and connects the audio object of the next voice. Throws HostError.
     void addVoice(std::unique_ptr<InputSource> input);
+
+    // Set-up, for a host that refines frames on another thread: every block of voice
+    // `voice`'s input is also appended to `history` (which outlives the engine's runs)
+    // before the block is processed, so that, set before the first run, the history's
+    // sample n is session sample n. No allocation or lock per block.
+    void recordInto(std::int32_t voice, SampleHistory& history);
 
     // Processes blocks until the session position reaches `endSample`; the last block is
     // cut short so that it ends there.
@@ -68,11 +79,14 @@ private:
         std::vector<float> signalB;
         bool started = false;
         bool modeDue = false;
+        std::unique_ptr<FineFrames> fine;  // in the fine analysis
+        SampleHistory* recorded = nullptr; // recordInto's
     };
     void runBlock(Voice& voice, std::int32_t frames);
 
     FactoryInterface& factory;
     EngineSettings config;
+    std::unique_ptr<FineAnalysis> fineAnalysis; // in the fine analysis
     std::vector<std::unique_ptr<Voice>> voices;
     std::int64_t samplePosition = 0;
     std::int64_t blockStart = 0;

@@ -91,6 +91,18 @@ void addSecondsOption(CLI::App& command, const std::string& name, double& second
     command.add_option(name, seconds, help)->check(CLI::Range(0.001, most));
 }
 
+// --analysis: which analysis the spectra come from, module (the default) or fine.
+void addAnalysisOption(CLI::App& command, std::string& analysis, const std::string& help) {
+    command.add_option("--analysis", analysis, help)
+        ->check(CLI::IsMember({analysisName(Analysis::kModule), analysisName(Analysis::kFine)}))
+        ->capture_default_str();
+}
+
+// What --analysis says of the spectra of a command that runs them.
+const char* const kAnalysisHelp =
+    "the spectra's analysis: module (the plug-in's own frames) or fine (levels of windows "
+    "of up to a second, in the plug-in's formats, in place of its spectrum frames)";
+
 // -o, --output: the file or folder a command writes, required.
 void addOutputOption(CLI::App& command, std::string& output, const std::string& help) {
     command.add_option("-o,--output", output, help)->required();
@@ -105,6 +117,7 @@ struct CommandLine {
     AnimateOptions animate;
     ReferenceOptions reference;
     FramesOptions frames;
+    std::string analysis = analysisName(Analysis::kModule);
 #ifdef VEX_HAVE_LIVE
     LiveOptions live;
     std::string liveView = "log";
@@ -135,6 +148,7 @@ Command addRender(CLI::App& app, CommandLine& line) {
     addInputOptions(*command, line.session);
     addViewOption(*command, line.render.view, "the view to draw; all: the three side by side",
                   kViewsAndAll);
+    addAnalysisOption(*command, line.analysis, kAnalysisHelp);
     addSecondsOption(*command, "--at", line.render.at,
                      "seconds of input to play before drawing (default: the longest file, or "
                      "1 second of built-in signals)");
@@ -150,6 +164,7 @@ Command addAnimate(CLI::App& app, CommandLine& line) {
                    "see --rate), numbered for turning into a video");
     addInputOptions(*command, line.session);
     addViewOption(*command, line.animate.view, "the view to draw");
+    addAnalysisOption(*command, line.analysis, kAnalysisHelp);
     addSecondsOption(*command, "--duration", line.session.duration,
                      "seconds to play (default: the longest file, or 1 second of built-in "
                      "signals)");
@@ -189,6 +204,8 @@ void addLiveSources(CLI::App& command, LiveOptions& options) {
 void addLiveWindowOptions(CLI::App& command, CommandLine& line) {
     LiveOptions& options = line.live;
     addViewOption(command, line.liveView, "the view to start in");
+    addAnalysisOption(command, line.analysis,
+                      "the spectra's analysis to start with (key m switches): module or fine");
     command.add_option("--screenshot", options.screenshot,
                        "write the window's pixels to this PNG file and quit");
     addSecondsOption(command, "--after", options.after,
@@ -232,8 +249,8 @@ Command addLive(CLI::App& app, CommandLine& line) {
         "live", "the display in a window, in real time, from INPUT files and signals played "
                 "at their pace, a JACK graph (--jack N) or the default capture device "
                 "(--capture); keys: 1 2 3 views, s split, f follow, space freeze, p peak hold, "
-                "c cursor readout, t tilt, a smoothing, r keep the reference, x clear it, "
-                "h help, q or Esc quit");
+                "c cursor readout, t tilt, a smoothing, m module or fine analysis, r keep the "
+                "reference, x clear it, h help, q or Esc quit");
     command->add_option("INPUT", line.session.inputs, signalHelp());
     addSignalOptions(*command, line.session, 16,
                      "sample frames per process call for INPUT (JACK and capture use the "
@@ -251,6 +268,7 @@ Command addReference(CLI::App& app, CommandLine& line) {
                      "after playing, with its view and sample rate");
     addInputOptions(*command, line.session);
     addViewOption(*command, line.reference.view, "the analysis to run");
+    addAnalysisOption(*command, line.analysis, kAnalysisHelp);
     command->add_option("--voice", line.reference.voice, "the input to take, from 1")
         ->check(CLI::Range(1, kMaxVoices))
         ->capture_default_str();
@@ -274,6 +292,7 @@ Command addFrames(CLI::App& app, CommandLine& line) {
                   "and values, as CSV or JSON");
     addInputOptions(*command, line.session);
     addViewOption(*command, line.frames.view, "the analysis to run");
+    addAnalysisOption(*command, line.analysis, kAnalysisHelp);
     command->add_option("--format", line.frames.format, "output format")
         ->check(CLI::IsMember({"csv", "json"}))
         ->capture_default_str();
@@ -359,6 +378,8 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
     }
 
     line.session.warnings = &console.err;
+    // Checked by the command line: one of the names.
+    analysisOfName(line.analysis.c_str(), line.session.analysis);
     try {
         for (const Command& command : commands) {
             if (command.app->parsed()) {

@@ -22,8 +22,9 @@ TEST(CommandLineTest, HelpListsTheCommandsAndEachCommandHasItsOwn) {
         EXPECT_TRUE(contains(own.out, "--module")) << command;
     }
     const CliRun frames = vexhost({"frames", "--help"});
-    for (const char* option : {"INPUT", "--view", "--format", "--output", "--rate", "--block",
-                               "--sample-rate", "--duration", "sine:FREQ", "sweep:F1-F2"}) {
+    for (const char* option :
+         {"INPUT", "--view", "--format", "--output", "--rate", "--block", "--sample-rate",
+          "--duration", "--analysis", "sine:FREQ", "sweep:F1-F2"}) {
         EXPECT_TRUE(contains(frames.out, option)) << option;
     }
 }
@@ -42,6 +43,11 @@ TEST(CommandLineTest, CommandLineMistakesExitWithStatusTwo) {
         {"frames", "sine:440", "--sample-rate", "10"},
         {"frames", "sine:440", "--duration", "0"},
         {"frames", "sine:440", "--rate"},
+        {"frames", "sine:440", "--analysis", "bogus"},
+        {"render", "sine:440", "--analysis", "Fine", "-o", "x.png"},
+        {"animate", "sine:440", "--analysis", "bogus", "-o", "x"},
+        {"reference", "sine:440", "--analysis", "bogus", "-o", "x.vxrf"},
+        {"live", "sine:440", "--analysis", "bogus"},
     };
     for (const auto& args : mistakes) {
         const CliRun run = vexhost(args);

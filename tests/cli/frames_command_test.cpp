@@ -101,6 +101,48 @@ TEST(FramesCommandTest, SineGivesLinearSpectraPeakingAtItsBin) {
     }
 }
 
+// The band of the highest level of signal A in a log frame.
+std::size_t peakBand(const std::vector<Row>& frame) {
+    std::size_t peak = 0;
+    for (std::size_t b = 0; b < frame.size(); ++b) {
+        if (std::stod(frame[b].a) > std::stod(frame[peak].a)) {
+            peak = b;
+        }
+    }
+    return peak;
+}
+
+TEST(FramesCommandTest, FineAnalysisPutsALowSinesPeakAtItsBandWhereTheModuleDoesNot) {
+    std::vector<std::string> args = {"frames", "sine:100", "--view", "log", "--duration", "1.5"};
+    const CliRun module = vexhost(args);
+    args.insert(args.end(), {"--analysis", "fine"});
+    const CliRun fine = vexhost(args);
+    ASSERT_EQ(module.status, 0) << module.err;
+    ASSERT_EQ(fine.status, 0) << fine.err;
+    const auto moduleFrames = groupFrames(parseCsv(module.out));
+    const auto fineFrames = groupFrames(parseCsv(fine.out));
+    // Frame for frame the same kinds, moments and signals present.
+    ASSERT_EQ(fineFrames.size(), moduleFrames.size());
+    for (std::size_t i = 0; i < fineFrames.size(); ++i) {
+        EXPECT_EQ(fineFrames[i].size(), moduleFrames[i].size()) << i;
+        EXPECT_EQ(fineFrames[i].front().kind, moduleFrames[i].front().kind) << i;
+        EXPECT_EQ(fineFrames[i].front().sample, moduleFrames[i].front().sample) << i;
+        EXPECT_EQ(fineFrames[i].front().aStreaming, moduleFrames[i].front().aStreaming) << i;
+        EXPECT_EQ(fineFrames[i].front().bStreaming, moduleFrames[i].front().bStreaming) << i;
+    }
+    const auto moduleLogs = framesOfKind(moduleFrames, "log");
+    const auto fineLogs = framesOfKind(fineFrames, "log");
+    ASSERT_FALSE(fineLogs.empty());
+    ASSERT_EQ(fineLogs.back().size(), 528u);
+    // Band b stands for 10 * 2^(b/48) Hz, so 100 Hz lies at band 48 * log2(10).
+    const double band100 = 48.0 * std::log2(10.0);
+    const double finePeak = static_cast<double>(peakBand(fineLogs.back()));
+    const double modulePeak = static_cast<double>(peakBand(moduleLogs.back()));
+    EXPECT_LE(std::abs(finePeak - band100), 1.0) << 10.0 * std::pow(2.0, finePeak / 48.0) << " Hz";
+    EXPECT_GT(std::abs(modulePeak - band100), 1.0)
+        << 10.0 * std::pow(2.0, modulePeak / 48.0) << " Hz";
+}
+
 TEST(FramesCommandTest, SilentInputSendsTwoFramesAndTheModuleSleeps) {
     const CliRun run = vexhost({"frames", "silence", "--duration", "2"});
     ASSERT_EQ(run.status, 0) << run.err;

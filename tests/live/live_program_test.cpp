@@ -1,7 +1,7 @@
 // The real vexhost live on SDL's offscreen video driver: the picture after a second of a
-// 1 kHz sine, the cursor readout of a pointer position sent to the window, the capture
-// device, and a JACK graph's signal client connected to vexhost:a at start through a
-// private JACK server.
+// 1 kHz sine and of a 100 Hz one in the fine analysis, the cursor readout of a pointer position
+// sent to the window, the capture device, and a JACK graph's signal client connected to vexhost:a
+// at start through a private JACK server.
 #include "tests/support/screenshot.h"
 #include "tests/support/temp_paths.h"
 
@@ -196,6 +196,21 @@ TEST(LiveProgram, AfterOneSecondOfAKilohertzSineThePeakStandsOnTheKilohertzLine)
     EXPECT_LE(columns.front(), kilohertz + 1);
     EXPECT_GE(columns.back(), kilohertz - 1);
     EXPECT_LE(columns.back() - columns.front(), 6) << "a peak, not a plateau";
+}
+
+TEST(LiveProgram, TheFineAnalysisPutsAHundredHertzPeakOnItsLine) {
+    const Folder folder;
+    const std::string& shot = folder.shot;
+    const std::string& log = folder.log;
+    Process live({VEX_VEXHOST, "live", "sine:100@0.5", "--view", "log", "--analysis", "fine",
+                  "--no-peak-hold", "--screenshot", shot, "--after", "1.5"},
+                 kHeadless, log);
+    ASSERT_TRUE(endsWith(live, log, 0));
+    const auto [top, columns] = traceTop(load(shot));
+    ASSERT_GE(top, kPane.top) << "no trace drawn";
+    // The module's own frames put this peak well below 100 Hz (the frames test).
+    EXPECT_LE(columns.front(), logColumn(100.0) + 1);
+    EXPECT_GE(columns.back(), logColumn(100.0) - 1);
 }
 
 TEST(LiveProgram, APointerPositionSentToTheWindowReadsHertzNoteAndLevel) {

@@ -82,6 +82,7 @@ std::unique_ptr<VoiceEngine> Session::makeEngine(std::int32_t mode, double secon
     settings.blockSize = given.blockSize;
     settings.mode = mode;
     settings.rate = given.rate;
+    settings.analysis = given.analysis;
     auto engine = std::make_unique<VoiceEngine>(factory(), settings);
     engine->onFrame = std::move(onFrame);
     for (std::int32_t voice = 0; voice < voiceCount(); ++voice) {

@@ -24,6 +24,8 @@ struct SessionOptions {
     std::int32_t blockSize = 128;
     std::int32_t rate = 4;
     double duration = 0.0; // seconds; 0: not given
+    // Which analysis the spectra come from (live: the one it starts with).
+    Analysis analysis = Analysis::kModule;
     // Where warnings about the inputs go (a file cut short); nowhere when null.
     std::ostream* warnings = nullptr;
 };

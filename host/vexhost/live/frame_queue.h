@@ -20,6 +20,7 @@ struct QueuedFrame {
     std::int64_t pushedNanos = 0; // steady-clock time of the push, for latency figures
     std::int32_t voice = 0;
     std::int32_t size = 0;
+    bool handedOver = false; // the window thread publishes it to the group (live_feed.h)
     std::uint8_t bytes[kLongestFrame];
 };
 
@@ -33,7 +34,7 @@ public:
     // Producer thread only. Copies the frame into the next free slot. False when the queue
     // is full or the frame longer than a slot: the frame is dropped and counted.
     bool push(std::int64_t sample, std::int32_t voice, const std::uint8_t* bytes, std::int32_t size,
-              std::int64_t pushedNanos = 0) {
+              std::int64_t pushedNanos = 0, bool handedOver = false) {
         const std::uint64_t tail = writeIndex.load(std::memory_order_relaxed);
         if (size < 0 || size > kLongestFrame || (size > 0 && bytes == nullptr) ||
             tail - readIndex.load(std::memory_order_acquire) >= slotCountU()) {
@@ -45,6 +46,7 @@ public:
         slot.pushedNanos = pushedNanos;
         slot.voice = voice;
         slot.size = size;
+        slot.handedOver = handedOver;
         if (size > 0) {
             std::memcpy(slot.bytes, bytes, static_cast<std::size_t>(size));
         }

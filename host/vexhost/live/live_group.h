@@ -28,7 +28,9 @@ public:
 
     // Audio thread, once per block: the joined voices are alive. No system call.
     void beat();
-    // Audio thread: voice `voice`'s frame into its slot.
+    // The thread that publishes voice `voice`'s frames, one at a time (the audio thread, or
+    // the window thread while the feed hands them over, see live_feed.h): a frame into the
+    // voice's slot. No allocation, lock or system call.
     void publish(std::int32_t voice, const std::uint8_t* bytes, std::int32_t size);
 
     // Window thread: reads the segment and hands the members of the view's mode to `view`

@@ -39,6 +39,12 @@ LiveRun::LiveRun(const SessionOptions& sessionOptions, const DisplayLook& look,
     view = std::make_unique<LiveView>(*factory, this->options.mode, shownLook,
                                       group ? group::kSlots : voices, rate);
     setUpTools(view->tools(), options);
+    // Why the window alone has no fine analysis: a watching window shows the members' frames,
+    // each of the analysis its member sends.
+    view->tools().setAnalysis(sessionOptions.analysis,
+                              watchOnly ? "watching the group: each member sends its own analysis"
+                                        : "");
+    feed->setAnalysis(view->tools().analysis());
     window = std::make_unique<LiveWindow>(view->width(), view->height(), view->smallest());
     if (options.pointerGiven) {
         pointerIn = true;
@@ -214,8 +220,9 @@ bool LiveRun::handleEvents() {
                 return false;
             default:
                 // Letters and space arrive as their characters; the tools take theirs.
-                if (event.key.keysym.sym > 0 && event.key.keysym.sym < 128) {
-                    view->tools().key(static_cast<char>(event.key.keysym.sym));
+                if (event.key.keysym.sym > 0 && event.key.keysym.sym < 128 &&
+                    view->key(static_cast<char>(event.key.keysym.sym)) == ToolChange::kAnalysis) {
+                    feed->setAnalysis(view->tools().analysis());
                 }
                 break;
             }
@@ -240,8 +247,10 @@ bool LiveRun::handleEvents() {
 
 void LiveRun::takeFrames() {
     if (group) {
-        // The voices' own frames come back through the group with every other member's.
-        while (queue.front() != nullptr) {
+        // The voices' own frames come back through the group with every other member's;
+        // those of the fine analysis are published from here.
+        while (const QueuedFrame* frame = queue.front()) {
+            feed->publishHandedOver(*frame);
             queue.pop();
         }
         // The members' frames are taken at the audio's position: the tools' clock.
@@ -252,8 +261,11 @@ void LiveRun::takeFrames() {
     }
     while (const QueuedFrame* frame = queue.front()) {
         if (frame->size == plot::frameSizeOfView(view->mode()) || frame->size == 0) {
-            view->take(*frame);
-            stats.taken(frame->pushedNanos);
+            // Null: the fine analysis lost samples (this thread fell far behind).
+            if (const std::uint8_t* bytes = feed->refine(*frame)) {
+                view->take(frame->voice, bytes, frame->size, frame->sample);
+                stats.taken(frame->pushedNanos);
+            }
         }
         queue.pop();
     }
