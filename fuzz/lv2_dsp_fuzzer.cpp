@@ -5,11 +5,14 @@
 // 0 to 8192 samples of NaN, infinities, denormals, full-scale squares or any bits; control
 // values of any float; on the control port the UI's messages among objects of any type
 // the host's map knows (with properties of any key and value) and atoms of any type and
-// size; a notify buffer of any capacity.
+// size; a notify buffer of any capacity; a worker (work:schedule) or none, whose jobs run
+// after each run and whose answers go back before the next, as a host's worker thread's.
 //
 // Checked after every run: the outputs hold the inputs bit for bit; the notify port holds
 // a well-formed sequence of whole frames (and objects) within its capacity, exactly the
-// frames sent and not dropped while they are wanted and none otherwise; the counters are whole
+// frames sent and not dropped while they are wanted and none otherwise (with the fine analysis
+// on a worker: its spectra in place of the module's, at most one a run, every level finite;
+// without a worker, no frame says fine); the counters are whole
 // numbers that only grow within an activation, and never more dropped than sent; peaks are not
 // negative.
 #include "fuzz/private_groups.h"
@@ -22,6 +25,7 @@
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2.h>
 #include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
 
 #include <dlfcn.h>
 #include <sys/mman.h>
@@ -54,7 +58,7 @@ constexpr ControlPort kControlPorts[] = {
     {kPortFramesSent, false, 0.0f, 0.0f}, {kPortFramesDropped, false, 0.0f, 0.0f},
     {kPortPeakA, false, 0.0f, 0.0f},      {kPortPeakB, false, 0.0f, 0.0f},
     {kPortGroup, true, 0.0f, 16.0f},      {kPortMembers, false, 0.0f, 0.0f},
-    {kPortSlot, false, 0.0f, 0.0f},
+    {kPortSlot, false, 0.0f, 0.0f},       {kPortAnalysis, true, 0.0f, 1.0f},
 };
 
 const PrivateGroups privateGroups("fuzz");
@@ -183,6 +187,41 @@ struct Host {
     int audioPort[4] = {-1, -1, -1, -1};
     bool connected[kPortCount] = {};
 
+    // The worker's rings: messages of a 4-byte size and their bytes, 4 KiB as a host's.
+    struct Ring {
+        std::uint8_t bytes[4096];
+        std::size_t used = 0;
+        LV2_Worker_Status put(std::uint32_t size, const void* from) {
+            if (from == nullptr || sizeof size + size > sizeof bytes - used) {
+                return LV2_WORKER_ERR_NO_SPACE;
+            }
+            std::memcpy(bytes + used, &size, sizeof size);
+            std::memcpy(bytes + used + sizeof size, from, size);
+            used += sizeof size + size;
+            return LV2_WORKER_SUCCESS;
+        }
+        // Hands each message to `take` and empties the ring.
+        template <typename Take> void drain(Take take) {
+            for (std::size_t at = 0; at < used;) {
+                std::uint32_t size = 0;
+                std::memcpy(&size, bytes + at, sizeof size);
+                take(size, bytes + at + sizeof size);
+                at += sizeof size + size;
+            }
+            used = 0;
+        }
+    };
+    Ring jobs, answers;
+    static LV2_Worker_Status schedule(LV2_Worker_Schedule_Handle self, std::uint32_t size,
+                                      const void* from) {
+        return static_cast<Host*>(self)->jobs.put(size, from);
+    }
+    static LV2_Worker_Status respond(LV2_Worker_Respond_Handle self, std::uint32_t size,
+                                     const void* from) {
+        return static_cast<Host*>(self)->answers.put(size, from);
+    }
+    LV2_Worker_Schedule worker{this, &Host::schedule};
+
     LV2_Atom_Sequence* controlSequence() {
         return reinterpret_cast<LV2_Atom_Sequence*>(control.get());
     }
@@ -244,7 +283,10 @@ private:
         }
         const int setUp = data.ConsumeIntegralInRange<int>(0, 15);
         const LV2_Feature mapFeature{LV2_URID__map, &host.urids.feature};
-        const LV2_Feature* withMap[] = {&mapFeature, nullptr};
+        const LV2_Feature workerFeature{LV2_WORKER__schedule, &host.worker};
+        withWorker = data.ConsumeBool();
+        const LV2_Feature* withMap[] = {&mapFeature, withWorker ? &workerFeature : nullptr,
+                                        nullptr};
         const LV2_Feature* none[] = {nullptr};
         const char* bundle = setUp == 1 ? "/nonexistent/bundle/" : VEX_MODULE_DIR "/";
         handle = descriptor.instantiate(&descriptor, rate, bundle, setUp == 0 ? none : withMap);
@@ -252,7 +294,20 @@ private:
         if (setUp <= 1 || !(rate > 0.0)) {
             check(handle == nullptr);
         }
+        if (handle != nullptr) {
+            workerInterface = static_cast<const LV2_Worker_Interface*>(
+                descriptor.extension_data(LV2_WORKER__interface));
+            check(workerInterface != nullptr);
+        }
         return handle != nullptr;
+    }
+
+    // The worker thread's turn: the jobs scheduled so far, their answers kept for the
+    // audio thread's next turn.
+    void runJobs() {
+        host.jobs.drain([&](std::uint32_t size, const void* job) {
+            workerInterface->work(handle, &Host::respond, &host, size, job);
+        });
     }
 
     void connect(std::uint32_t port) {
@@ -411,7 +466,11 @@ private:
         notify->atom.size = capacity;
         notify->atom.type = 0;
 
+        host.answers.drain([&](std::uint32_t size, const void* answer) {
+            workerInterface->work_response(handle, size, answer);
+        });
         descriptor.run(handle, frames);
+        runJobs();
 
         // The audio, bit for bit.
         const float* outA = host.audio[host.audioPort[kPortOutA]].get();
@@ -435,6 +494,7 @@ private:
 
         // The notify port: whole frames, within the capacity, those sent and not dropped.
         std::int64_t events = 0;
+        std::int64_t fineEvents = 0;
         if (capacity >= sizeof(LV2_Atom_Sequence_Body)) {
             check(notify->atom.type == host.atomSequence);
             check(notify->atom.size <= capacity);
@@ -451,12 +511,28 @@ private:
                 check(frame.size == 0 || frame.size == 1604 || frame.size == 4100 ||
                       frame.size == 4228);
                 check(frame.time >= 0 && frame.sampleRate > 0.0);
+                check(frame.analysis >= 0 && frame.analysis <= 2 &&
+                      (withWorker || frame.analysis != kFrameAnalysisFine));
+                if (frame.analysis == kFrameAnalysisFine) {
+                    check(frame.size == 4100 || frame.size == 4228);
+                    for (std::uint32_t at = 4; at + 4 <= frame.size; at += 4) {
+                        float level = 0.0f;
+                        std::memcpy(&level, frame.bytes + at, sizeof level);
+                        check(std::isfinite(level));
+                    }
+                    ++fineEvents;
+                }
                 ++events;
             }
         }
         const bool wanted = uiListening || host.controls[kPortAlways] != 0.0f;
-        if (wanted) {
-            check(events == static_cast<std::int64_t>((sent - lastSent) - (dropped - lastDropped)));
+        const auto direct = static_cast<std::int64_t>((sent - lastSent) - (dropped - lastDropped));
+        if (wanted && withWorker) {
+            // Spectra wait for the worker; the fine one of an earlier run may come (or be
+            // dropped, counted with those of this run).
+            check(fineEvents <= 1 && events - fineEvents <= direct + 1);
+        } else if (wanted) {
+            check(events == direct);
         } else {
             check(events == 0 && dropped == lastDropped);
         }
@@ -468,6 +544,8 @@ private:
     const LV2_Descriptor& descriptor;
     Host host;
     LV2_Handle handle = nullptr;
+    const LV2_Worker_Interface* workerInterface = nullptr;
+    bool withWorker = false;
     bool active = false;
     bool uiListening = false;
     float lastSent = 0.0f;

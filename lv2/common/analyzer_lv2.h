@@ -11,12 +11,18 @@ inline constexpr char kPluginUri[] = "urn:vex:analyzer";
 inline constexpr char kUiUri[] = "urn:vex:analyzer#ui";
 // Object type of one frame on the notify port (lv2/common/frame_event.h): the frame's time
 // in samples since the instance was activated (atom:Long), the sample rate (atom:Double)
-// and the frame's bytes as the audio object sent them (atom:Chunk; any of the frame
-// formats, or none).
+// the frame's bytes (atom:Chunk; any of the frame formats, or none) and the analysis they
+// come from (atom:Int, kFrameAnalysis*).
 inline constexpr char kFrameTypeUri[] = "urn:vex:analyzer#Frame";
 inline constexpr char kFrameTimeUri[] = "urn:vex:analyzer#time";
 inline constexpr char kFrameRateUri[] = "urn:vex:analyzer#sampleRate";
 inline constexpr char kFrameBytesUri[] = "urn:vex:analyzer#bytes";
+inline constexpr char kFrameAnalysisUri[] = "urn:vex:analyzer#analysis";
+// A frame's #analysis: the module's own (chosen), the fine one, or the module's because the
+// instance cannot run the fine one (the host gives no worker, or a rate outside its range).
+inline constexpr std::int32_t kFrameAnalysisModule = 0;
+inline constexpr std::int32_t kFrameAnalysisFine = 1;
+inline constexpr std::int32_t kFrameAnalysisModuleOnly = 2;
 // Object types the UI sends on the control port when it opens and when it closes.
 inline constexpr char kUiOpenUri[] = "urn:vex:analyzer#UiOpen";
 inline constexpr char kUiClosedUri[] = "urn:vex:analyzer#UiClosed";
@@ -42,7 +48,8 @@ enum Port : std::uint32_t {
     kPortGroup = 14,         // control in: 0 alone, 1..16 member of that group
     kPortMembers = 15,       // control out: members in the group (0 alone)
     kPortSlot = 16,          // control out: this member's slot in the group, or -1
-    kPortCount = 17,
+    kPortAnalysis = 17,      // control in: 0 the module's analysis, 1 the fine one
+    kPortCount = 18,
 };
 
 enum class PortKind : std::uint8_t { kAudio, kAtom, kControl };
@@ -73,6 +80,7 @@ inline constexpr PortSpec kPorts[kPortCount] = {
     {kPortGroup, "group", PortKind::kControl, false},
     {kPortMembers, "members", PortKind::kControl, true},
     {kPortSlot, "slot", PortKind::kControl, true},
+    {kPortAnalysis, "analysis", PortKind::kControl, false},
 };
 
 constexpr bool portsInIndexOrder() {

@@ -26,6 +26,7 @@ struct Urids {
         frameTime = id(kFrameTimeUri);
         frameRate = id(kFrameRateUri);
         frameBytes = id(kFrameBytesUri);
+        frameAnalysis = id(kFrameAnalysisUri);
         uiOpen = id(kUiOpenUri);
         uiClosed = id(kUiClosedUri);
         patchSet = id(LV2_PATCH__Set);
@@ -70,7 +71,8 @@ struct Urids {
 
     LV2_URID settings[kSettingCount] = {};
     // The frame event and the UI's messages.
-    LV2_URID frame = 0, frameTime = 0, frameRate = 0, frameBytes = 0, uiOpen = 0, uiClosed = 0;
+    LV2_URID frame = 0, frameTime = 0, frameRate = 0, frameBytes = 0, frameAnalysis = 0;
+    LV2_URID uiOpen = 0, uiClosed = 0;
     LV2_URID patchSet = 0, patchGet = 0, patchProperty = 0, patchValue = 0;
     LV2_URID atomInt = 0, atomLong = 0, atomFloat = 0, atomDouble = 0, atomString = 0;
     LV2_URID atomChunk = 0, atomUrid = 0, atomObject = 0, atomBlank = 0, atomSequence = 0;

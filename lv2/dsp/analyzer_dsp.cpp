@@ -15,6 +15,8 @@
 
 namespace vex::lv2 {
 
+using host::View;
+
 AnalyzerDsp* AnalyzerDsp::create(double sampleRate, const char* bundlePath,
                                  const LV2_Feature* const* features) {
     auto* map = static_cast<LV2_URID_Map*>(lv2_features_data(features, LV2_URID__map));
@@ -24,18 +26,20 @@ AnalyzerDsp* AnalyzerDsp::create(double sampleRate, const char* bundlePath,
         return nullptr;
     }
     try {
-        auto* dsp = new AnalyzerDsp(sampleRate, *map);
-        dsp->group.setWorker(static_cast<const LV2_Worker_Schedule*>(
-            lv2_features_data(features, LV2_WORKER__schedule)));
+        const auto* worker = static_cast<const LV2_Worker_Schedule*>(
+            lv2_features_data(features, LV2_WORKER__schedule));
+        // Why owned until returned: an allocation below may throw.
+        std::unique_ptr<AnalyzerDsp> dsp(new AnalyzerDsp(sampleRate, *map));
+        dsp->group.setWorker(worker);
+        dsp->fine = std::make_unique<FineLink>(sampleRate, worker);
         std::string path = bundlePath;
         if (!path.empty() && path.back() != '/') {
             path.push_back('/');
         }
         if (!dsp->library.load(path + kModuleFileName) || !dsp->makeObject()) {
-            delete dsp;
             return nullptr;
         }
-        return dsp;
+        return dsp.release();
     } catch (...) {
         return nullptr;
     }
@@ -92,6 +96,7 @@ void AnalyzerDsp::activate() {
     }
     started = false;
     samplesRun = 0;
+    fine->reset();
     framesSent = 0.0;
     framesDropped = 0.0;
     runningPeakA = runningPeakB = lastPeakA = lastPeakB = 0.0f;
@@ -157,15 +162,45 @@ void AnalyzerDsp::takeFrame(std::int32_t time, const std::uint8_t* data, std::in
     lastPeakB = runningPeakB;
     runningPeakA = runningPeakB = 0.0f;
     framesSent += 1.0;
-    group.publish(data, size, static_cast<float>(rate));
+    const std::int32_t analysis = frameAnalysis();
+    for (const View view : {View::kLinear, View::kLog}) {
+        if (analysis == kFrameAnalysisFine && size == frameSizeOf(view) && data != nullptr) {
+            // The fine twin goes out in its place once the worker made it (run's take).
+            if (wanted() || group.joined()) {
+                fine->request(view, data[0] == 1, data[1] == 1, blockStart + time,
+                              samplesRun + time);
+            }
+            return;
+        }
+    }
+    // Why the scope's frames say module: the fine analysis makes spectra only.
+    const bool spectrum = size == frameSizeOf(View::kLinear) || size == frameSizeOf(View::kLog);
+    sendFrame(time, samplesRun + time, data, size, spectrum ? analysis : kFrameAnalysisModule);
+}
 
+bool AnalyzerDsp::wanted() const {
     const float* always = input(kPortAlways);
-    const bool wanted = uiListening || (always != nullptr && *always != 0.0f);
-    if (!wanted) {
+    return uiListening || (always != nullptr && *always != 0.0f);
+}
+
+std::int32_t AnalyzerDsp::frameAnalysis() const {
+    // Why fine when not connected: the control's default.
+    const float* chosen = input(kPortAnalysis);
+    if (chosen != nullptr && controlChoice(*chosen, 0, 1) == 0) {
+        return kFrameAnalysisModule;
+    }
+    return fine->available() ? kFrameAnalysisFine : kFrameAnalysisModuleOnly;
+}
+
+void AnalyzerDsp::sendFrame(std::int32_t offset, std::int64_t time, const std::uint8_t* data,
+                            std::int32_t size, std::int32_t analysis) {
+    group.publish(data, size, static_cast<float>(rate),
+                  analysis == kFrameAnalysisFine ? host::Analysis::kFine : host::Analysis::kModule);
+    if (!wanted()) {
         return;
     }
-    const FrameEvent frame{samplesRun + time, rate, data, static_cast<std::uint32_t>(size)};
-    if (!writeFrameEvent(forge, urids, time, frame)) {
+    const FrameEvent frame{time, rate, data, static_cast<std::uint32_t>(size), analysis};
+    if (!writeFrameEvent(forge, urids, offset, frame)) {
         framesDropped += 1.0; // a frame goes whole or not at all
     }
 }
@@ -216,6 +251,12 @@ void AnalyzerDsp::run(std::uint32_t sampleCount) {
         labelGroupMember();
     }
     settings.writeAnswers(forge, 0, uiListening);
+    // A fine frame the worker made since the last run, unless the module's was chosen since.
+    fine->take([this](const std::uint8_t* bytes, std::int32_t size, std::int64_t time) {
+        if (frameAnalysis() == kFrameAnalysisFine) {
+            sendFrame(0, time, bytes, size, kFrameAnalysisFine);
+        }
+    });
 
     const auto frames = static_cast<std::int32_t>(std::min<std::uint32_t>(sampleCount, 1u << 30));
     const bool connected = input(kPortSignalA) != nullptr && input(kPortSignalB) != nullptr;
@@ -224,6 +265,8 @@ void AnalyzerDsp::run(std::uint32_t sampleCount) {
     if (driver.hasObject() && connected && frames > 0) {
         sendControls(groupMode);
         scanned = 0;
+        blockStart = fine->written();
+        fine->write(input(kPortSignalA), input(kPortSignalB), frames);
         driver.setBuffers(input(kPortSignalA), input(kPortSignalB));
         driver.process(frames);
         scanPeaks(frames);

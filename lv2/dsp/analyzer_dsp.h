@@ -7,6 +7,7 @@
 #include "lv2/common/analyzer_lv2.h"
 #include "lv2/common/urids.h"
 #include "lv2/dsp/dsp_settings.h"
+#include "lv2/dsp/fine_link.h"
 #include "lv2/dsp/group_link.h"
 
 #include <lv2/atom/atom.h>
@@ -16,6 +17,7 @@
 #include <lv2/urid/urid.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace vex::lv2 {
@@ -38,6 +40,7 @@ public:
     void run(std::uint32_t sampleCount);
     void deactivate();
     GroupLink& groupLink() { return group; }
+    FineLink& fineLink() { return *fine; }
 
     // The host's state calls: the settings (save may run beside run; restore never does).
     LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle) const {
@@ -54,6 +57,12 @@ private:
     void readControlPort();
     void sendControls(std::int32_t mode);
     void takeFrame(std::int32_t time, const std::uint8_t* data, std::int32_t size);
+    // The analysis frame events state: the fine one when chosen and available.
+    std::int32_t frameAnalysis() const;
+    bool wanted() const;
+    // A frame event (and the group's copy) of `size` bytes at `offset` in the block.
+    void sendFrame(std::int32_t offset, std::int64_t time, const std::uint8_t* data,
+                   std::int32_t size, std::int32_t analysis);
     void scanPeaks(std::int32_t end);
     void passAudio(std::int32_t frames);
     void writeOutputs();
@@ -75,6 +84,7 @@ private:
     LV2_Atom_Forge_Frame sequence; // the notify sequence's frame while forge has a buffer
     void* connected[kPortCount] = {};
     GroupLink group;
+    std::unique_ptr<FineLink> fine;
 
     // Audio-thread state.
     bool started = false; // the stream's first block has gone to the object
@@ -84,6 +94,7 @@ private:
     std::int32_t sentRate = 0;
     float sentEnable = 1.0f;
     std::int64_t samplesRun = 0; // since activation, before this block
+    std::int64_t blockStart = 0; // the fine history's samples before this block
     std::int32_t scanned = 0;    // samples of this block already in the running peaks
     float runningPeakA = 0.0f;
     float runningPeakB = 0.0f;

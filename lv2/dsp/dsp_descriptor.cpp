@@ -45,14 +45,18 @@ void cleanup(LV2_Handle instance) {
 LV2_Worker_Status work(LV2_Handle instance, LV2_Worker_Respond_Function respond,
                        LV2_Worker_Respond_Handle handle, uint32_t size, const void* data) {
     try {
-        return static_cast<AnalyzerDsp*>(instance)->groupLink().work(respond, handle, size, data);
+        auto* dsp = static_cast<AnalyzerDsp*>(instance);
+        return FineLink::owns(size, data) ? dsp->fineLink().work(respond, handle, size, data)
+                                          : dsp->groupLink().work(respond, handle, size, data);
     } catch (...) {
         return LV2_WORKER_ERR_UNKNOWN;
     }
 }
 
 LV2_Worker_Status workResponse(LV2_Handle instance, uint32_t size, const void* data) {
-    return static_cast<AnalyzerDsp*>(instance)->groupLink().response(size, data);
+    auto* dsp = static_cast<AnalyzerDsp*>(instance);
+    return FineLink::owns(size, data) ? dsp->fineLink().response(size, data)
+                                      : dsp->groupLink().response(size, data);
 }
 
 LV2_State_Status saveState(LV2_Handle instance, LV2_State_Store_Function store,

@@ -147,9 +147,14 @@ std::int32_t GroupLink::run(std::int32_t wanted, std::int32_t ownMode, std::int3
                             double sampleRate) {
     if (wanted != requested && !pending && worker != nullptr && active) {
         const Message message{Message::kJoin, wanted, nullptr};
-        if (worker->schedule_work(worker->handle, sizeof message, &message) == LV2_WORKER_SUCCESS) {
-            pending = true;
-            requested = wanted;
+        // Why pending before it is scheduled: a host that runs the job at once (offline)
+        // answers inside schedule_work, and the answer ends the wait.
+        const std::int32_t before = requested;
+        pending = true;
+        requested = wanted;
+        if (worker->schedule_work(worker->handle, sizeof message, &message) != LV2_WORKER_SUCCESS) {
+            pending = false;
+            requested = before;
         }
     }
     if (current == nullptr) {
@@ -190,9 +195,10 @@ std::int32_t GroupLink::run(std::int32_t wanted, std::int32_t ownMode, std::int3
     return view >= 0 ? view : ownMode;
 }
 
-void GroupLink::publish(const std::uint8_t* bytes, std::int32_t size, float sampleRate) {
+void GroupLink::publish(const std::uint8_t* bytes, std::int32_t size, float sampleRate,
+                        host::Analysis analysis) {
     if (current != nullptr && size >= 0) {
-        current->member.publish(bytes, static_cast<std::uint32_t>(size), sampleRate);
+        current->member.publish(bytes, static_cast<std::uint32_t>(size), sampleRate, analysis);
     }
 }
 

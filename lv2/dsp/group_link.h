@@ -40,12 +40,15 @@ public:
     // else `ownMode`.
     std::int32_t run(std::int32_t wanted, std::int32_t ownMode, std::int32_t samples,
                      double sampleRate);
-    // Audio thread: a frame the audio object sent.
-    void publish(const std::uint8_t* bytes, std::int32_t size, float sampleRate);
+    // Audio thread: a frame the audio object sent (or its fine twin), made by `analysis`.
+    void publish(const std::uint8_t* bytes, std::int32_t size, float sampleRate,
+                 host::Analysis analysis);
     // Audio thread (or activation): the member's label.
     void setLabel(const char* text, std::uint32_t size);
 
     std::int32_t members() const { return memberCount; }
+    // Whether the instance is in a group (its frames are published).
+    bool joined() const { return current != nullptr; }
     std::int32_t slot() const;
 
     // The worker interface: `work` runs on the host's worker thread, `response` on the

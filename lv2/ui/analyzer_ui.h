@@ -41,6 +41,7 @@ public:
           settings(map, urids, writeFunction, hostController), tools(settings, pane),
           ports(urids, writeFunction, hostController, settings, tools, group) {
         lv2_atom_forge_init(&forge, &map);
+        tools.connectControls(writeFunction, hostController);
     }
     ~AnalyzerUi();
     AnalyzerUi(const AnalyzerUi&) = delete;

@@ -41,6 +41,10 @@ bool UiPorts::portEvent(host::ViewerPane& pane, std::uint32_t port, std::uint32_
         std::vector<std::uint8_t> value;
         FrameEvent frame;
         if (frameFromAtom(urids, *atom, size, frame)) {
+            if (frame.size == static_cast<std::uint32_t>(host::frameSizeOf(host::View::kLinear)) ||
+                frame.size == static_cast<std::uint32_t>(host::frameSizeOf(host::View::kLog))) {
+                tools.frameAnalysis(frame.analysis);
+            }
             const std::int64_t sample = tools.frameSample(frame.time, frame.sampleRate);
             if (group.showing()) {
                 // This instance's frames come with the group's, in its slot; their times
@@ -56,6 +60,9 @@ bool UiPorts::portEvent(host::ViewerPane& pane, std::uint32_t port, std::uint32_
     } else if ((port == kPortGroup || port == kPortSlot) && format == 0 && size == sizeof(float)) {
         const float value = *static_cast<const float*>(buffer);
         port == kPortGroup ? group.setGroup(value) : group.setSlot(value);
+        return true;
+    } else if (port == kPortAnalysis && format == 0 && size == sizeof(float)) {
+        tools.analysisControl(*static_cast<const float*>(buffer));
         return true;
     } else if (port == kPortMode && format == 0 && size == sizeof(float)) {
         const float value = *static_cast<const float*>(buffer);

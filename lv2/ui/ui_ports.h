@@ -1,8 +1,8 @@
 // What the UI does with the port events the host hands it: the DSP's frames (through the
 // window's tools into the display) and the settings it announces on the notify port, the
-// update-rate, group and slot controls, and the mode control, which the display's view
-// follows and which follows the view back. Also the group's members followed into the
-// display. Needs no window: the UI's window drives it, and so can a test. UI thread only.
+// update-rate, group and slot controls, the analysis control, and the mode control, which the
+// display's view follows and which follows the view back. Also the group's members followed into
+// the display. Needs no window: the UI's window drives it, and so can a test. UI thread only.
 #pragma once
 
 #include "host/kit/view/viewer_pane.h"

@@ -1,5 +1,8 @@
 #include "lv2/ui/ui_tools.h"
 
+#include "lv2/common/analyzer_lv2.h"
+#include "lv2/common/control_choice.h"
+
 #include <X11/Xutil.h>
 #include <lv2/core/lv2_util.h>
 #include <lv2/options/options.h>
@@ -43,8 +46,39 @@ void UiTools::sendInt(std::uint32_t which, std::int32_t value) {
     settings.send(which, &value, sizeof value);
 }
 
+void UiTools::showAnalysis(host::Analysis analysis) {
+    // Why the comparison: every frame states its analysis, and a change redraws the tools.
+    const host::Analysis shown = unavailable.empty() ? analysis : host::Analysis::kModule;
+    if (shown != tools().analysis() || unavailable != shownReason) {
+        shownReason = unavailable;
+        tools().setAnalysis(analysis, unavailable);
+    }
+}
+
+void UiTools::analysisControl(float value) {
+    showAnalysis(controlChoice(value, 0, 1) == 1 ? host::Analysis::kFine : host::Analysis::kModule);
+}
+
+void UiTools::frameAnalysis(std::int32_t analysis) {
+    if (analysis == kFrameAnalysisModuleOnly) {
+        unavailable = "the host gives no worker thread (or the rate is outside 8 to 768 kHz): "
+                      "module analysis";
+        showAnalysis(host::Analysis::kModule);
+    } else if (analysis == kFrameAnalysisModule || analysis == kFrameAnalysisFine) {
+        unavailable.clear();
+        showAnalysis(analysis == kFrameAnalysisFine ? host::Analysis::kFine
+                                                    : host::Analysis::kModule);
+    }
+}
+
 void UiTools::changed(host::ToolChange change) {
     switch (change) {
+    case host::ToolChange::kAnalysis:
+        if (write != nullptr) {
+            const float value = tools().analysis() == host::Analysis::kFine ? 1.0f : 0.0f;
+            write(controller, kPortAnalysis, sizeof value, 0, &value);
+        }
+        break;
     case host::ToolChange::kPeakHold:
         sendInt(kSettingPeakHold, tools().peakHold() ? 1 : 0);
         break;

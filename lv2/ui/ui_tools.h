@@ -2,7 +2,8 @@
 // X11 events they take (keys, clicks on the strip, the pointer), the host's sample rate,
 // the frames' clock (their times, as the DSP states them), and the settings the plug-in keeps in
 // its state (peak hold, readout, tilt, smoothing, the reference), sent to the DSP on every change
-// and taken back when it announces them. UI thread only.
+// and taken back when it announces them, and the analysis: the control's value and what the
+// frames say they come from. UI thread only.
 #pragma once
 
 #include "host/kit/view/viewer_pane.h"
@@ -11,8 +12,10 @@
 
 #include <X11/Xlib.h>
 #include <lv2/core/lv2.h>
+#include <lv2/ui/ui.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vex::lv2 {
@@ -21,9 +24,22 @@ class UiTools {
 public:
     // Why peak hold starts off here (vexhost live starts with it on): over a steady signal
     // its line covers the trace, and the window first shows the display as it draws.
+    // Why fine at first: the analysis control's default, until the host or a frame says.
     UiTools(SettingsChannel& channel, host::ViewerPane& viewer) : settings(channel), pane(viewer) {
         pane.tools().setPeakHold(false);
+        pane.tools().setAnalysis(host::Analysis::kFine);
     }
+
+    // The host's write function for the analysis control, which the key and the strip set.
+    void connectControls(LV2UI_Write_Function function, LV2UI_Controller host) {
+        write = function;
+        controller = host;
+    }
+    // The analysis control's value (from the host).
+    void analysisControl(float value);
+    // The #analysis of a spectrum frame from the DSP (kFrameAnalysis*; anything else is
+    // ignored): the fine analysis unavailable makes the window say why.
+    void frameAnalysis(std::int32_t analysis);
 
     // The sample rate from the host's options (param:sampleRate), when it gives one.
     void readOptions(const LV2_Feature* const* features, const Urids& urids);
@@ -45,11 +61,16 @@ private:
     host::ViewerTools& tools() { return pane.tools(); }
     void changed(host::ToolChange change);
     void sendInt(std::uint32_t which, std::int32_t value);
+    void showAnalysis(host::Analysis analysis);
 
     SettingsChannel& settings;
     host::ViewerPane& pane;
     double clock = 0.0;         // seconds of audio since the first frame
     std::int64_t lastTime = -1; // the last frame's time in samples, -1: none
+    LV2UI_Write_Function write = nullptr;
+    LV2UI_Controller controller = nullptr;
+    std::string unavailable; // why the fine analysis is not run, or empty
+    std::string shownReason; // the reason the tools were last given
 };
 
 } // namespace vex::lv2

@@ -4,6 +4,7 @@
 #include "host/kit/group/group_member.h"
 #include "host/kit/group/group_reader.h"
 #include "host/kit/group/group_segment.h"
+#include "host/kit/view/group_view.h"
 #include "host/kit/view/group_voices.h"
 
 #include <gtest/gtest.h>
@@ -87,8 +88,8 @@ TEST_F(Group, SegmentNameModeAndLayoutAreAsDesigned) {
 
     // The layout as designed: a 64-byte header, then 128 slots of 4352 bytes (a 64-bit
     // claim, a 64-bit last run, the pid, the frame and label counters, a 64-byte label at
-    // 28, and at 92 a frame record: length, rate, serial, a spare word and 4228 bytes of
-    // frame; 4336 bytes rounded up to 64).
+    // 28, and at 92 a frame record: length, rate, serial, the frame's analysis (0 module,
+    // 1 fine) and 4228 bytes of frame; 4336 bytes rounded up to 64).
     constexpr std::size_t kHeader = 64, kSlot = 4352, kLabelAt = 28, kRecordAt = 92;
     EXPECT_EQ(static_cast<std::size_t>(status.st_size), kHeader + 128 * kSlot);
     const auto* bytes = reinterpret_cast<const unsigned char*>(&shared());
@@ -111,7 +112,7 @@ TEST_F(Group, SegmentNameModeAndLayoutAreAsDesigned) {
     ASSERT_EQ(second.claim(), 1);
     second.setLabel("Kick", 4);
     const std::uint8_t frame[4] = {9, 8, 7, 6};
-    second.publish(frame, sizeof frame, 48000.0f);
+    second.publish(frame, sizeof frame, 48000.0f, Analysis::kFine);
     const std::size_t slot = kHeader + kSlot; // the second slot
     std::int64_t lastRun = 0;
     std::memcpy(&lastRun, bytes + slot + 8, sizeof lastRun);
@@ -124,7 +125,8 @@ TEST_F(Group, SegmentNameModeAndLayoutAreAsDesigned) {
     float rate = 0.0f;
     std::memcpy(&rate, bytes + slot + kRecordAt + 4, sizeof rate);
     EXPECT_EQ(rate, 48000.0f);
-    EXPECT_EQ(word(slot + kRecordAt + 8), 1u); // serial
+    EXPECT_EQ(word(slot + kRecordAt + 8), 1u);  // serial
+    EXPECT_EQ(word(slot + kRecordAt + 12), 1u); // fine
     EXPECT_EQ(bytes[slot + kRecordAt + 16], 9);
     EXPECT_EQ(bytes[slot + kRecordAt + 19], 6);
 }
@@ -275,7 +277,7 @@ TEST_F(Group, ReaderTakesWholeFramesAndSkipsSpoiledSlots) {
     GroupReader reader;
     ASSERT_TRUE(reader.read(&shared(), kSegmentBytes, fakeNow));
     EXPECT_FALSE(reader.member(0).present); // nothing sent yet
-    member.publish(frame.data(), 4228, 44100.0f);
+    member.publish(frame.data(), 4228, 44100.0f, Analysis::kModule);
     ASSERT_TRUE(reader.read(&shared(), kSegmentBytes, fakeNow));
     const MemberState& got = reader.member(0);
     ASSERT_TRUE(got.present);
@@ -285,9 +287,13 @@ TEST_F(Group, ReaderTakesWholeFramesAndSkipsSpoiledSlots) {
     EXPECT_EQ(got.label, "Bass \xC3\xA9");
     EXPECT_EQ(got.pid, 42u);
     EXPECT_TRUE(std::equal(frame.begin(), frame.end(), got.frame.begin()));
+    EXPECT_EQ(got.analysis, Analysis::kModule);
     EXPECT_EQ(reader.memberCount(), 1);
     reader.read(&shared(), kSegmentBytes, fakeNow);
     EXPECT_FALSE(reader.member(0).fresh);
+    member.publish(frame.data(), 4228, 44100.0f, Analysis::kFine);
+    reader.read(&shared(), kSegmentBytes, fakeNow);
+    EXPECT_EQ(reader.member(0).analysis, Analysis::kFine);
 
     // A writer stopped inside a frame: the reader keeps the last whole one.
     Slot& slot = shared().slots[0];
@@ -372,7 +378,8 @@ TEST_F(Group, MembersBecomeVoicesOfTheDisplay) {
         for (std::size_t i = 0; i < members.size(); ++i) {
             members[i]->beat();
             const auto frame = flatFrame(size, levels[i]);
-            members[i]->publish(frame.data(), static_cast<std::uint32_t>(size), rates[i]);
+            members[i]->publish(frame.data(), static_cast<std::uint32_t>(size), rates[i],
+                                Analysis::kModule);
         }
     };
     for (int i = 0; i < 3; ++i) {
@@ -422,6 +429,15 @@ TEST_F(Group, MembersBecomeVoicesOfTheDisplay) {
     voices.update(reader, 1, 48000.0, 0, sink);
     EXPECT_EQ(calls, (std::vector<std::string>{"gate 0 0", "frame 0 0", "gate 2 1"}));
     EXPECT_EQ(GroupVoices::labelOf(reader, 2), "2");
+
+    // The caption names the members whose analysis is not the highlighted one's.
+    EXPECT_EQ(otherAnalyses(reader, 1), "");
+    const auto fine = flatFrame(4100, -20.0f);
+    members[2]->publish(fine.data(), 4100, 48000.0f, Analysis::kFine);
+    reader.read(&shared(), kSegmentBytes, fakeNow);
+    EXPECT_EQ(otherAnalyses(reader, 1), "2 (fine)");
+    EXPECT_EQ(otherAnalyses(reader, 2), "1 (module)");
+    EXPECT_EQ(otherAnalyses(reader, 0), ""); // not a member any more
 }
 
 } // namespace

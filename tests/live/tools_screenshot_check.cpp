@@ -1,12 +1,16 @@
 // Checks a screenshot of a window showing the log view of a steady signal with the tools
 // on, against a reference file of that signal's levels made by vexhost:
 //   vex_tools_screenshot_check SHOT.png REFERENCE --tilt SLOPE [--pointer X,Y] [--no-peaks]
+//                              [--status TEXT] [--strip]
 // Where the display puts level L of band k (x of the point, y of L plus the tilt,
 // slope * log2(f / 1 kHz) with f = 10 * 2^(k / 48) Hz), the screenshot must show
 // the reference's colour on the dashes (4 columns on, 4 off from the pane's left edge) and
 // the peak hold's colour in their gaps; with a pointer, the crosshair's column and the
-// readout's dark box in the pane's top right corner. Status 0 when all hold; prints what it
-// found either way.
+// readout's dark box in the pane's top right corner. With --status, points under the status
+// line showing TEXT (a box one pixel in from the pane's top left corner, 17 pixels high and
+// 7 per character plus 8 wide) are not counted. Status 0 when all hold; prints what it
+// found either way. With --strip, points on the rows of the tools' strip (16 pixels high,
+// its bottom 8 pixels above the window's) are not counted either.
 #include "host/kit/view/reference_trace.h"
 #include "tests/support/screenshot.h"
 
@@ -72,6 +76,8 @@ int main(int argc, char** argv) {
     const double slope = std::atof(argv[4]);
     bool pointer = false;
     bool peaks = true;
+    std::int32_t statusWidth = 0;
+    bool strip = false;
     int px = 0;
     int py = 0;
     for (int i = 5; i < argc; ++i) {
@@ -81,6 +87,10 @@ int main(int argc, char** argv) {
             ++i;
         } else if (std::strcmp(argv[i], "--no-peaks") == 0) {
             peaks = false;
+        } else if (std::strcmp(argv[i], "--status") == 0 && i + 1 < argc) {
+            statusWidth = static_cast<std::int32_t>(std::strlen(argv[++i])) * 7 + 8;
+        } else if (std::strcmp(argv[i], "--strip") == 0) {
+            strip = true;
         }
     }
     Image shot;
@@ -103,6 +113,13 @@ int main(int argc, char** argv) {
         const std::int32_t y =
             pane.levelY(static_cast<float>(level + slope * std::log2(hz / 1000.0)));
         const std::int32_t flat = pane.levelY(static_cast<float>(level));
+        // Why the margin of a pixel: a point is looked for within one pixel of its place.
+        if (statusWidth > 0 && x <= pane.left + 2 + statusWidth && y <= pane.top + 1 + 17) {
+            continue;
+        }
+        if (strip && y >= shot.height - 8 - 16 - 1) {
+            continue;
+        }
         if (((x - pane.left) / 4) % 2 == 0) {
             ++dashes;
             dashHits += shot.near(x, y, kReference) ? 1 : 0;

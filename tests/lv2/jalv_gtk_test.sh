@@ -1,9 +1,10 @@
 #!/bin/sh
 # jalv.gtk3 with the plug-in's UI, under the X server that cmake/xvfb-run.sh gives this
 # script and a private JACK server: a 1 kHz sine at 0.5 in both inputs, the mode control
-# on the log view. A screenshot of the plug-in's window must show the peak on the 1 kHz
-# grid line, with the grid, frame and labels equal to vexhost's render of the same view
-# and size. Then a click on the window shows the scope: the UI moves the mode control, the
+# on the log view, the analysis control at its default (fine, on jalv's worker). A
+# screenshot of the plug-in's window must show the peak on the 1 kHz grid line, with the
+# grid, frame and labels equal to vexhost's render of the same view and size, and the
+# status line saying the fine analysis. Then a click on the window shows the scope: the UI moves the mode control, the
 # DSP sends scope frames, and the window shows the sine's scope trace as vexhost draws it.
 #   jalv_gtk_test.sh BUILD_DIR SINE_CLIENT VEXHOST SCREENSHOT_CHECK X_SEND OUTPUT.png
 set -u
@@ -30,7 +31,8 @@ shows() {
     fi
     bounded "$check" "$@" "$work/shot.png" "$render" >"$work/check.log" 2>&1
 }
-poll 100 shows log || fail "the window does not show the sine's log spectrum"
+poll 100 shows log --status "fine analysis" ||
+    fail "the window does not show the sine's log spectrum of the fine analysis"
 cat "$work/check.log"
 mkdir -p "$(dirname "$6")" && cp "$work/shot.png" "$6"
 

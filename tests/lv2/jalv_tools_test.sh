@@ -5,7 +5,8 @@
 # readout follows it); clicks on the strip turn peak hold on, set a 3 dB/oct tilt and keep
 # the reference. A screenshot must then show the reference, the peak hold, the crosshair
 # and the readout where the display's geometry puts them for the sine's levels (made by
-# vexhost from the same sine).
+# vexhost from the same sine, with the module's analysis, which the analysis control
+# chooses here), but for the points under the status line and on the strip's rows.
 #   jalv_tools_test.sh BUILD_DIR SINE_CLIENT VEXHOST TOOLS_CHECK X_SEND
 set -u
 . "$(dirname "$0")/host_test_lib.sh"
@@ -13,7 +14,7 @@ install_bundle "$1"
 start_jack
 bounded "$3" reference -q sine:1k@0.5+sine:1k@0.5 --view log --at 1 -o "$work/ref.vxrf" \
     >"$work/reference.log" 2>&1 || fail "vexhost could not make the reference"
-start_ui vextools -c mode=2
+start_ui vextools -c mode=2 -c analysis=0
 start_sine sine "$2" 1000 0.5 vextools:signal_a vextools:signal_b
 poll 400 find_window || fail "no window of the plug-in's UI"
 # The window's height, for the strip: buttons of 46 x 16 pixels, 2 apart, from x = 24,
@@ -29,7 +30,8 @@ strip_y=$((height - 8 - 8))
 shows() {
     bounded "$5" "$window" click $((24 + 5 * 48 + 23)) "$strip_y" || return 1
     bounded import -window "$window" "$work/shot.png" 2>>"$work/import.log" || return 1
-    bounded "$4" "$work/shot.png" "$work/ref.vxrf" --tilt 3 --pointer 200,150 >"$work/check.log" 2>&1
+    bounded "$4" "$work/shot.png" "$work/ref.vxrf" --tilt 3 --pointer 200,150 --strip \
+        --status "module analysis  tilt 3 dB/oct  reference log 48000 Hz" >"$work/check.log" 2>&1
 }
 played >/dev/null
 poll 200 painted || fail "the window was never drawn"

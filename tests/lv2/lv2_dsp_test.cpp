@@ -2,7 +2,8 @@
 // bundle, instantiated through its descriptor, its ports connected to buffers of ours.
 // run() must not allocate, free or lock over 10^5 calls with changing modes and rates and
 // blocks of 1 to 8192 samples; frames reach the notify port whole, only when wanted; the
-// audio passes through unchanged.
+// audio passes through unchanged; with a worker, the fine analysis's frames replace the
+// module's spectra.
 #include "tests/lv2/lv2_instance.h"
 #include "tests/support/realtime_counters.h"
 
@@ -46,6 +47,52 @@ struct SineInput {
         }
     }
 };
+
+// One frame event of a run as the test reads it: the frame's time, its #analysis (-1: none)
+// and its bytes.
+struct SeenFrame {
+    std::int64_t time = -1;
+    std::int32_t analysis = -1;
+    std::vector<std::uint8_t> bytes;
+};
+
+// The frames of `plugin`'s last run. Allocates: not inside a counted stretch.
+std::vector<SeenFrame> framesOf(Instance& plugin) {
+    const LV2_URID frame = plugin.urids(kFrameUri);
+    const LV2_URID time = plugin.urids("urn:vex:analyzer#time");
+    const LV2_URID analysis = plugin.urids("urn:vex:analyzer#analysis");
+    const LV2_URID bytes = plugin.urids("urn:vex:analyzer#bytes");
+    std::vector<SeenFrame> frames;
+    LV2_ATOM_SEQUENCE_FOREACH(&plugin.notify(), event) {
+        const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
+        if (object->body.otype != frame) {
+            continue;
+        }
+        const LV2_Atom* values[3] = {};
+        lv2_atom_object_get(object, time, &values[0], analysis, &values[1], bytes, &values[2], 0);
+        SeenFrame seen;
+        if (values[0] != nullptr) {
+            seen.time = reinterpret_cast<const LV2_Atom_Long*>(values[0])->body;
+        }
+        if (values[1] != nullptr) {
+            seen.analysis = reinterpret_cast<const LV2_Atom_Int*>(values[1])->body;
+        }
+        if (values[2] != nullptr) {
+            const auto* data = reinterpret_cast<const std::uint8_t*>(values[2] + 1);
+            seen.bytes.assign(data, data + values[2]->size);
+        }
+        frames.push_back(std::move(seen));
+    }
+    return frames;
+}
+
+// A spectrum frame's level of `signal` at point `k`: after the two presence bytes and two
+// spare ones, each point's two levels as floats, A then B.
+float levelAt(const SeenFrame& frame, std::int32_t signal, std::int32_t k) {
+    float level = 0.0f;
+    std::memcpy(&level, frame.bytes.data() + 4 + 8 * k + 4 * signal, sizeof level);
+    return level;
+}
 
 TEST(Lv2Dsp, RunIsRealtimeSafeOverManyBlocks) {
     constexpr std::int32_t kRuns = 100000;
@@ -150,8 +197,9 @@ TEST(Lv2Dsp, CountersSeeTheLibrariesAllocations) {
 // does not fit the host's buffer is left out whole and counted.
 TEST(Lv2Dsp, FramesReachTheNotifyPortWholeAndOnlyWhenWanted) {
     // Room for one scope frame after the 16-byte sequence header: the event's 16-byte
-    // header, the object's 8-byte body, the time (24 bytes) and the sample rate (24), the
-    // bytes' entry (16) and the 1604 bytes padded to 1608; not for a spectrum frame.
+    // header, the object's 8-byte body, the time (24 bytes), the sample rate (24) and the
+    // analysis (24), the bytes' entry (16) and the 1604 bytes padded to 1608; not for a
+    // spectrum frame.
     Instance plugin(48000.0, 1800);
     ASSERT_TRUE(plugin.ready());
     SineInput sine(1000.0, 48000.0, 0.5f);
@@ -247,6 +295,81 @@ TEST(Lv2Dsp, PassesAudioThroughAndReportsPeaks) {
     EXPECT_EQ(mistimed, 0);
     EXPECT_EQ(timed, static_cast<std::int64_t>(plugin.controls[kFramesSent]));
     EXPECT_EQ(statedRate, kSampleRate);
+}
+
+// With a worker, the fine analysis's frames replace the module's spectra: each at the time
+// of a spectrum frame the module sent (as an instance without a worker sends them), one
+// block later, stating the fine analysis, a 100 Hz sine peaking in the band of 100 Hz
+// (band k at 10 * 2^(k/48) Hz). The analysis control set to module gives the module's
+// frames at once. Without a worker the frames are the module's and say the fine analysis
+// cannot run. A worker that answers at once gives fine frames too.
+TEST(Lv2Dsp, FineFramesReplaceTheModulesSpectraWhenAWorkerRunsThem) {
+    Instance fine(48000.0, 65536, 0.0f, true);
+    Instance module(48000.0, 65536, 0.0f, false);
+    ASSERT_TRUE(fine.ready() && module.ready());
+    SineInput sineFine(100.0, 48000.0, 0.5f);
+    SineInput sineModule(100.0, 48000.0, 0.5f);
+    std::set<std::int64_t> moduleTimes;
+    std::vector<SeenFrame> fineFrames, moduleFrames;
+    const auto play = [&](std::int32_t blocks) {
+        fineFrames.clear();
+        moduleFrames.clear();
+        for (std::int32_t i = 0; i < blocks; ++i) {
+            for (Instance* plugin : {&fine, &module}) {
+                plugin->controls[kAlways] = 1.0f;
+                plugin->controls[kMode] = 2.0f;
+                (plugin == &fine ? sineFine : sineModule)
+                    .fill(plugin->signalA.data(), plugin->signalB.data(), 512);
+                plugin->cycle(512);
+                for (SeenFrame& frame : framesOf(*plugin)) {
+                    (plugin == &fine ? fineFrames : moduleFrames).push_back(frame);
+                }
+            }
+        }
+        for (const SeenFrame& frame : moduleFrames) {
+            moduleTimes.insert(frame.time);
+        }
+    };
+    play(300); // 3.2 s
+    ASSERT_GT(fineFrames.size(), 20u);
+    std::int32_t fineAnalysis = 0, atModuleTimes = 0, moduleOnly = 0;
+    for (const SeenFrame& frame : fineFrames) {
+        fineAnalysis += frame.analysis == 1 && frame.bytes.size() == 4228 ? 1 : 0;
+        atModuleTimes += moduleTimes.count(frame.time) > 0 ? 1 : 0;
+    }
+    for (const SeenFrame& frame : moduleFrames) {
+        moduleOnly += frame.analysis == 2 ? 1 : 0;
+    }
+    EXPECT_EQ(fineAnalysis, static_cast<std::int32_t>(fineFrames.size()));
+    EXPECT_EQ(atModuleTimes, static_cast<std::int32_t>(fineFrames.size()));
+    EXPECT_EQ(moduleOnly, static_cast<std::int32_t>(moduleFrames.size()));
+    const SeenFrame& last = fineFrames.back();
+    std::int32_t peak = 0;
+    for (std::int32_t k = 0; k < 528; ++k) {
+        ASSERT_TRUE(std::isfinite(levelAt(last, 0, k))) << k;
+        peak = levelAt(last, 0, k) > levelAt(last, 0, peak) ? k : peak;
+    }
+    EXPECT_NEAR(10.0 * std::pow(2.0, peak / 48.0), 100.0, 100.0 * (std::pow(2.0, 1 / 96.0) - 1));
+
+    // The module's analysis chosen: its frames at once, the same bytes as the other's.
+    fine.controls[kAnalysis] = 0.0f;
+    play(100);
+    ASSERT_FALSE(fineFrames.empty());
+    std::int32_t same = 0;
+    for (const SeenFrame& frame : fineFrames) {
+        for (const SeenFrame& other : moduleFrames) {
+            same += frame.time == other.time && frame.bytes == other.bytes && frame.analysis == 0;
+        }
+    }
+    EXPECT_EQ(same, static_cast<std::int32_t>(fineFrames.size()));
+
+    // A worker that answers inside schedule_work (a host running offline): the same.
+    fine.controls[kAnalysis] = 1.0f;
+    fine.synchronous = true;
+    play(20);
+    ASSERT_FALSE(fineFrames.empty());
+    EXPECT_EQ(fineFrames.back().analysis, 1);
+    EXPECT_EQ(moduleTimes.count(fineFrames.back().time), 1u);
 }
 
 // Group segments of this test process alone, removed when the test ends.
@@ -402,6 +525,22 @@ TEST(Lv2Dsp, GroupCountsMembersRefusesThe129thAndSharesTheView) {
     EXPECT_EQ(sizes, (std::set<std::int32_t>{4100}));
 }
 
+// A worker that answers inside schedule_work (a host running offline): a change of the
+// group control joins the group asked for, every time.
+TEST(Lv2Dsp, AWorkerAnsweringAtOnceJoinsEachGroupAskedFor) {
+    GroupScope seven(7);
+    GroupScope eight(8);
+    Instance plugin(48000.0, 16384, 0.0f, true);
+    ASSERT_TRUE(plugin.ready());
+    plugin.synchronous = true;
+    for (const float group : {7.0f, 8.0f, 7.0f}) {
+        plugin.controls[kGroup] = group;
+        plugin.run(64);
+        plugin.run(64);
+        EXPECT_EQ(plugin.controls[kSlot], 0.0f) << group;
+    }
+}
+
 // A host may hand each input's buffer to the other signal's output (crossed, in place):
 // both signals still come out of their own outputs.
 TEST(Lv2Dsp, CrossedInPlaceBuffersKeepBothSignals) {
@@ -422,8 +561,10 @@ TEST(Lv2Dsp, CrossedInPlaceBuffersKeepBothSignals) {
 
 // The torture run: sample rates from 8 kHz to 768 kHz, blocks of 1 to 8192 samples of NaN,
 // infinities, denormals and full-scale squares (or a mix), the mode, rate and enable
-// changed every block. The audio passes through bit for bit, every frame sent reaches the
-// notify port whole or is counted as dropped, and run neither allocates, frees nor locks.
+// changed every block, the fine analysis on a worker (its jobs run after every fourth
+// block, off the counted audio thread). The audio passes through bit for bit, every frame
+// reaches the notify port whole with finite levels (a spectrum's fine twin, or none when a
+// newer one replaced it), and run and the worker's answers neither allocate, free nor lock.
 TEST(Lv2Dsp, TortureRunKeepsAudioCountersAndRealTime) {
     constexpr std::int32_t kBlocks = 600;
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -434,10 +575,12 @@ TEST(Lv2Dsp, TortureRunKeepsAudioCountersAndRealTime) {
     std::uniform_int_distribution<std::uint32_t> anySize(1, kLargestBlock);
     std::int64_t sentOverall = 0;
     for (const double rate : {8000.0, 22050.0, 44100.0, 96000.0, 192000.0, 768000.0}) {
-        Instance plugin(rate, 65536);
+        Instance plugin(rate, 65536, 0.0f, true);
         ASSERT_TRUE(plugin.ready());
         plugin.controls[kAlways] = 1.0f;
         std::int64_t delivered = 0;
+        std::int64_t fineFrames = 0;
+        std::int64_t infinite = 0;
         std::int64_t malformed = 0;
         bool same = true;
         bool growing = true;
@@ -446,7 +589,6 @@ TEST(Lv2Dsp, TortureRunKeepsAudioCountersAndRealTime) {
         resetRealtimeCounts();
         RealtimeCounts counts;
         {
-            AudioThreadScope audioThread;
             for (std::int32_t block = 0; block < kBlocks; ++block) {
                 const std::uint32_t frames = block % 4 == 0 ? 1 + block % 3 : anySize(random);
                 const std::uint32_t half = 1u + static_cast<std::uint32_t>(block) * 37u % 700u;
@@ -460,7 +602,14 @@ TEST(Lv2Dsp, TortureRunKeepsAudioCountersAndRealTime) {
                 plugin.controls[kMode] = static_cast<float>(block % 3);
                 plugin.controls[kRate] = static_cast<float>(block * 3 % 8);
                 plugin.controls[kEnable] = block % 7 == 6 ? 0.0f : 1.0f;
-                plugin.run(frames);
+                {
+                    AudioThreadScope audioThread;
+                    plugin.run(frames);
+                    plugin.respond();
+                }
+                if (block % 4 == 3) {
+                    plugin.runJobs(); // a worker slower than the audio: requests replaced
+                }
                 same = same &&
                        std::memcmp(plugin.signalA.data(), plugin.outA.data(), frames * 4) == 0 &&
                        std::memcmp(plugin.signalB.data(), plugin.outB.data(), frames * 4) == 0;
@@ -476,14 +625,27 @@ TEST(Lv2Dsp, TortureRunKeepsAudioCountersAndRealTime) {
                           plugin.controls[kPeakA] >= 0.0f && plugin.controls[kPeakB] >= 0.0f;
                 sent = plugin.controls[kFramesSent];
                 dropped = plugin.controls[kFramesDropped];
+                for (const SeenFrame& frame : framesOf(plugin)) {
+                    const bool spectrum = frame.bytes.size() == 4100 || frame.bytes.size() == 4228;
+                    fineFrames += spectrum && frame.analysis == 1 ? 1 : 0;
+                    const auto points = static_cast<std::int32_t>(frame.bytes.size() / 8);
+                    for (std::int32_t k = 0; spectrum && k < points; ++k) {
+                        infinite += std::isfinite(levelAt(frame, 0, k)) &&
+                                            std::isfinite(levelAt(frame, 1, k))
+                                        ? 0
+                                        : 1;
+                    }
+                }
             }
             counts = realtimeCounts();
         }
         EXPECT_TRUE(same) << rate;
         EXPECT_TRUE(growing) << rate;
         EXPECT_EQ(malformed, 0) << rate;
-        EXPECT_EQ(static_cast<std::int64_t>(sent), delivered + static_cast<std::int64_t>(dropped))
+        EXPECT_LE(delivered + static_cast<std::int64_t>(dropped), static_cast<std::int64_t>(sent))
             << rate;
+        EXPECT_GT(fineFrames, 0) << rate;
+        EXPECT_EQ(infinite, 0) << rate;
         EXPECT_EQ(counts.allocations, 0) << rate;
         EXPECT_EQ(counts.frees, 0) << rate;
         EXPECT_EQ(counts.locks, 0) << rate;

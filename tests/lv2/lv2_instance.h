@@ -1,12 +1,17 @@
 // An LV2 host's side of the DSP library, for tests: the library loaded with dlopen from the
 // assembled bundle, one instance made through its descriptor, every port connected to
-// buffers of ours, runs with the control sequence cleared after each.
+// buffers of ours, runs with the control sequence cleared after each; optionally a worker
+// (work:schedule) whose jobs and answers wait in rings of 4 KiB, as a host's do, until the
+// test runs them (runJobs, on the worker's side) and hands the answers back (respond, on
+// the audio thread's), or which runs each job and hands its answer back at once, inside
+// schedule_work, as a host running offline does (synchronous).
 #pragma once
 
 #include <lv2/atom/atom.h>
 #include <lv2/atom/util.h>
 #include <lv2/core/lv2.h>
 #include <lv2/urid/urid.h>
+#include <lv2/worker/worker.h>
 
 #include "tests/support/urid_map.h"
 
@@ -41,6 +46,7 @@ enum : std::uint32_t {
     kGroup = 14,
     kMembers = 15,
     kSlot = 16,
+    kAnalysis = 17,
 };
 constexpr char kUri[] = "urn:vex:analyzer";
 constexpr char kFrameUri[] = "urn:vex:analyzer#Frame";
@@ -51,7 +57,8 @@ constexpr std::uint32_t kLargestBlock = 8192;
 // One plug-in instance with every port connected, as a host sets it up.
 class Instance {
 public:
-    Instance(double sampleRate, std::uint32_t notifyBytes, float group = 0.0f)
+    Instance(double sampleRate, std::uint32_t notifyBytes, float group = 0.0f,
+             bool withWorker = false)
         : notifyStorage((notifyBytes + 7) / 8 + 1), controlStorage(8192) {
         // Why: the module stays loaded for the program's life, as in a host's process.
         // Unloading it with the last instance would also unload the drawing libraries it
@@ -74,9 +81,13 @@ public:
         EXPECT_STREQ(descriptor->URI, kUri);
         EXPECT_EQ(entry(1), nullptr);
         const LV2_Feature mapFeature{LV2_URID__map, &urids.feature};
-        const LV2_Feature* features[] = {&mapFeature, nullptr};
+        const LV2_Feature workerFeature{LV2_WORKER__schedule, &schedule};
+        const LV2_Feature* features[] = {&mapFeature, withWorker ? &workerFeature : nullptr,
+                                         nullptr};
         handle = descriptor->instantiate(descriptor, sampleRate, VEX_LV2_BUNDLE_DIR "/", features);
         EXPECT_NE(handle, nullptr);
+        worker = static_cast<const LV2_Worker_Interface*>(
+            descriptor->extension_data(LV2_WORKER__interface));
         frameType = urids(kFrameUri);
         frameTime = urids("urn:vex:analyzer#time");
         frameRate = urids("urn:vex:analyzer#sampleRate");
@@ -93,6 +104,7 @@ public:
         controls[kEnable] = 1.0f;
         controls[kGroup] = group;
         controls[kSlot] = -2.0f;
+        controls[kAnalysis] = 1.0f; // the port's default
         signalA.assign(kLargestBlock, 0.0f);
         signalB.assign(kLargestBlock, 0.0f);
         outA.assign(kLargestBlock, 0.0f);
@@ -106,7 +118,7 @@ public:
         connect(kOutB, outB.data());
         connect(kControl, controlStorage.data());
         connect(kNotify, notifyStorage.data());
-        for (std::uint32_t port = kMode; port <= kSlot; ++port) {
+        for (std::uint32_t port = kMode; port <= kAnalysis; ++port) {
             connect(port, &controls[port]);
         }
         descriptor->activate(handle);
@@ -132,6 +144,37 @@ public:
         notify->atom.type = 0;
         descriptor->run(handle, frames);
         clearControl();
+    }
+
+    // The worker's side: runs the jobs scheduled so far, in order; their answers wait for
+    // respond(). Answers the jobs run.
+    std::int32_t runJobs() {
+        std::int32_t count = 0;
+        for (std::size_t at = 0; at < jobs.used;) {
+            std::uint32_t size = 0;
+            std::memcpy(&size, jobs.bytes + at, sizeof size);
+            worker->work(handle, &Instance::answer, this, size, jobs.bytes + at + sizeof size);
+            at += sizeof size + size;
+            ++count;
+        }
+        jobs.used = 0;
+        return count;
+    }
+    // The audio thread's side: hands the waiting answers to the instance.
+    void respond() {
+        for (std::size_t at = 0; at < answers.used;) {
+            std::uint32_t size = 0;
+            std::memcpy(&size, answers.bytes + at, sizeof size);
+            worker->work_response(handle, size, answers.bytes + at + sizeof size);
+            at += sizeof size + size;
+        }
+        answers.used = 0;
+    }
+    // One block as a host with a worker thread runs it: run, the worker's jobs, the answers.
+    void cycle(std::uint32_t frames) {
+        run(frames);
+        runJobs();
+        respond();
     }
 
     // A UI message on the control port for the next run.
@@ -200,7 +243,8 @@ public:
     }
 
     UridMap urids;
-    float controls[kSlot + 1];
+    bool synchronous = false; // the worker answers inside schedule_work
+    float controls[kAnalysis + 1];
     std::vector<float> signalA, signalB, outA, outB;
 
 private:
@@ -212,6 +256,37 @@ private:
         control->body.pad = 0;
     }
 
+    // A worker ring: messages of a 4-byte size and their bytes, no allocation.
+    struct Ring {
+        std::uint8_t bytes[4096];
+        std::size_t used = 0;
+        LV2_Worker_Status put(std::uint32_t size, const void* data) {
+            if (data == nullptr || sizeof size + size > sizeof bytes - used) {
+                return LV2_WORKER_ERR_NO_SPACE;
+            }
+            std::memcpy(bytes + used, &size, sizeof size);
+            std::memcpy(bytes + used + sizeof size, data, size);
+            used += sizeof size + size;
+            return LV2_WORKER_SUCCESS;
+        }
+    };
+    static LV2_Worker_Status scheduleJob(LV2_Worker_Schedule_Handle self, std::uint32_t size,
+                                         const void* data) {
+        auto* host = static_cast<Instance*>(self);
+        return host->synchronous
+                   ? host->worker->work(host->handle, &Instance::answer, host, size, data)
+                   : host->jobs.put(size, data);
+    }
+    static LV2_Worker_Status answer(LV2_Worker_Respond_Handle self, std::uint32_t size,
+                                    const void* data) {
+        auto* host = static_cast<Instance*>(self);
+        return host->synchronous ? host->worker->work_response(host->handle, size, data)
+                                 : host->answers.put(size, data);
+    }
+
+    LV2_Worker_Schedule schedule{this, &Instance::scheduleJob};
+    const LV2_Worker_Interface* worker = nullptr;
+    Ring jobs, answers;
     void* library = nullptr;
     const LV2_Descriptor* descriptor = nullptr;
     LV2_Handle handle = nullptr;

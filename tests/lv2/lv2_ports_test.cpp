@@ -108,6 +108,38 @@ TEST(Lv2Description, StatesThePortTable) {
     EXPECT_EQ(described.size(), static_cast<std::size_t>(lv2::kPortCount));
 }
 
+// The analysis control, as added after the first ports: index 17, "analysis", an integer
+// enumeration of 0 "module" and 1 "fine", fine by default; and the worker it runs on,
+// optional to hosts.
+TEST(Lv2Description, StatesTheAnalysisControlAndTheWorker) {
+    const Graph graph = readDescription();
+    const auto plugin = graph.find(kPlugin);
+    ASSERT_NE(plugin, graph.end());
+    std::string node;
+    for (const std::string& port : plugin->second.at(uri(kLv2, "port"))) {
+        if (one(graph, port, uri(kLv2, "index")) == integer(17)) {
+            node = port;
+        }
+    }
+    ASSERT_FALSE(node.empty());
+    EXPECT_EQ(one(graph, node, uri(kLv2, "symbol")), "\"analysis\"");
+    EXPECT_EQ(one(graph, node, uri(kLv2, "default")), integer(1));
+    EXPECT_EQ(one(graph, node, uri(kLv2, "minimum")), integer(0));
+    EXPECT_EQ(one(graph, node, uri(kLv2, "maximum")), integer(1));
+    EXPECT_TRUE(has(graph, node, uri(kLv2, "portProperty"), uri(kLv2, "integer")));
+    EXPECT_TRUE(has(graph, node, uri(kLv2, "portProperty"), uri(kLv2, "enumeration")));
+    std::map<std::string, std::string> points;
+    for (const std::string& point : graph.at(node).at(uri(kLv2, "scalePoint"))) {
+        points[one(graph, point, "<http://www.w3.org/1999/02/22-rdf-syntax-ns#value>")] =
+            one(graph, point, "<http://www.w3.org/2000/01/rdf-schema#label>");
+    }
+    EXPECT_EQ(points, (std::map<std::string, std::string>{{integer(0), "\"module\""},
+                                                          {integer(1), "\"fine\""}}));
+    const std::string worker = "http://lv2plug.in/ns/ext/worker#";
+    EXPECT_TRUE(has(graph, kPlugin, uri(kLv2, "optionalFeature"), uri(worker, "schedule")));
+    EXPECT_TRUE(has(graph, kPlugin, uri(kLv2, "extensionData"), uri(worker, "interface")));
+}
+
 TEST(Lv2Description, DeclaresTheSettingsHostsCanShow) {
     const Graph graph = readDescription();
     std::set<std::string> declared;

@@ -149,6 +149,47 @@ TEST(Lv2UiTools, TheClockRunsOnTheFramesTimes) {
     EXPECT_EQ(window.tools.frameSample(24000, 48000.0), 66150);
 }
 
+// The analysis the status line names: the control's value, what the frames say they come
+// from (the fine one unavailable: the module's, and the strip says why), and the strip's
+// button writes the control (0 module, 1 fine).
+TEST(Lv2UiTools, TheAnalysisFollowsTheControlAndTheFramesAndTheStripWritesIt) {
+    Instance plugin(48000.0, 65536);
+    ASSERT_TRUE(plugin.ready());
+    Window window(plugin);
+    static std::vector<std::pair<std::uint32_t, float>> writes;
+    writes.clear();
+    window.tools.connectControls(
+        [](LV2UI_Controller, uint32_t port, uint32_t size, uint32_t format, const void* buffer) {
+            if (size == sizeof(float) && format == 0) {
+                writes.emplace_back(port, *static_cast<const float*>(buffer));
+            }
+        },
+        nullptr);
+    EXPECT_EQ(window.tools.viewer().analysis(), host::Analysis::kFine) << "the default";
+    window.tools.analysisControl(0.0f);
+    EXPECT_EQ(window.tools.viewer().analysis(), host::Analysis::kModule);
+    window.tools.frameAnalysis(1);
+    EXPECT_EQ(window.tools.viewer().analysis(), host::Analysis::kFine);
+
+    host::PaintSurface surface(640, 360);
+    window.send(EnterNotify, 300, 150);
+    window.draw(surface);
+    const host::PlotPane button =
+        host::ViewerTools::stripButton(host::StripButton::kAnalysis, 640, 360);
+    window.send(ButtonPress, button.left + 2, button.top + 2);
+    EXPECT_EQ(window.tools.viewer().analysis(), host::Analysis::kModule);
+    EXPECT_EQ(writes, (std::vector<std::pair<std::uint32_t, float>>{{17u, 0.0f}}));
+
+    window.tools.frameAnalysis(2); // no worker: the module's, whatever the control
+    window.tools.analysisControl(1.0f);
+    EXPECT_EQ(window.tools.viewer().analysis(), host::Analysis::kModule);
+    window.send(ButtonPress, button.left + 2, button.top + 2);
+    EXPECT_EQ(writes.size(), 1u) << "nothing to switch to";
+    EXPECT_NE(window.tools.viewer().message().find("no worker"), std::string::npos);
+    window.tools.frameAnalysis(7); // not an analysis: ignored
+    EXPECT_EQ(window.tools.viewer().analysis(), host::Analysis::kModule);
+}
+
 // A label typed in the window: whole characters of at most 63 bytes, and Backspace takes
 // the last character whatever its length.
 TEST(Lv2UiGroup, ALabelIsCutAtWholeCharacters) {

@@ -34,10 +34,10 @@ inline constexpr std::uint32_t kNoView = 0;
 
 // What a member publishes with each frame, under the slot's frame sequence lock.
 struct FrameRecord {
-    std::uint32_t bytes;  // frame length, 0..kFrameCapacity
-    float sampleRate;     // the member's sample rate
-    std::uint32_t serial; // counts the member's frames: a reader sees what is new
-    std::uint32_t reserved;
+    std::uint32_t bytes;    // frame length, 0..kFrameCapacity
+    float sampleRate;       // the member's sample rate
+    std::uint32_t serial;   // counts the member's frames: a reader sees what is new
+    std::uint32_t analysis; // the analysis the frame comes from (host::Analysis: 0 module, 1 fine)
     std::uint8_t data[kFrameCapacity];
 };
 

@@ -104,7 +104,8 @@ void GroupMember::beat() {
     slot.lastRun.store(clock(), std::memory_order_relaxed);
 }
 
-void GroupMember::publish(const std::uint8_t* bytes, std::uint32_t size, float sampleRate) {
+void GroupMember::publish(const std::uint8_t* bytes, std::uint32_t size, float sampleRate,
+                          Analysis analysis) {
     if (index < 0 || size > kFrameCapacity || (size > 0 && bytes == nullptr)) {
         return;
     }
@@ -114,7 +115,7 @@ void GroupMember::publish(const std::uint8_t* bytes, std::uint32_t size, float s
     record.bytes = size;
     record.sampleRate = sampleRate;
     record.serial = ++serial;
-    record.reserved = 0;
+    record.analysis = static_cast<std::uint32_t>(analysis);
     if (size > 0) {
         std::memcpy(record.data, bytes, size);
     }

@@ -3,6 +3,7 @@
 // of its last run and every frame its audio object sends, under the slot's sequence lock.
 #pragma once
 
+#include "host/kit/fine/fine_analysis.h"
 #include "host/kit/group/group_layout.h"
 
 #include <cstdint>
@@ -47,8 +48,9 @@ public:
     // this member holds none from now on (slot() answers -1).
     void beat();
     // The member's audio thread: publishes one frame of `size` bytes (0..kFrameCapacity;
-    // longer frames are not published) sent at `sampleRate`.
-    void publish(const std::uint8_t* bytes, std::uint32_t size, float sampleRate);
+    // longer frames are not published) sent at `sampleRate`, made by `analysis`.
+    void publish(const std::uint8_t* bytes, std::uint32_t size, float sampleRate,
+                 Analysis analysis);
     // Any one thread at a time: the member's label (UTF-8, cut to kLabelBytes - 1 bytes).
     void setLabel(const char* text, std::uint32_t size);
 

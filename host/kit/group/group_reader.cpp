@@ -82,6 +82,7 @@ void GroupReader::readSlot(const Slot& slot, MemberState& state, std::int64_t no
     state.serial = scratch.serial;
     state.bytes = scratch.bytes;
     state.sampleRate = scratch.sampleRate;
+    state.analysis = scratch.analysis == 1 ? Analysis::kFine : Analysis::kModule;
     std::memcpy(state.frame.data(), scratch.data, scratch.bytes);
 }
 

@@ -4,6 +4,7 @@
 // keeps it; a slot that fails a check is skipped. Never reads outside `size` bytes.
 #pragma once
 
+#include "host/kit/fine/fine_analysis.h"
 #include "host/kit/group/group_layout.h"
 
 #include <array>
@@ -17,11 +18,12 @@ namespace vex::host::group {
 struct MemberState {
     bool present = false; // a live member with a whole, valid frame record
     std::uint32_t pid = 0;
-    std::uint32_t serial = 0; // of the frame below
-    bool fresh = false;       // the frame is newer than at the read before
-    std::uint32_t bytes = 0;  // 0, or one of the frame lengths the audio object sends
-    float sampleRate = 0.0f;  // 1000 to 1536000 Hz
-    std::string label;        // printable UTF-8, at most kLabelBytes - 1 bytes; may be empty
+    std::uint32_t serial = 0;              // of the frame below
+    bool fresh = false;                    // the frame is newer than at the read before
+    std::uint32_t bytes = 0;               // 0, or one of the frame lengths the audio object sends
+    float sampleRate = 0.0f;               // 1000 to 1536000 Hz
+    Analysis analysis = Analysis::kModule; // of the frame (a word other than 1 reads module)
+    std::string label; // printable UTF-8, at most kLabelBytes - 1 bytes; may be empty
     std::array<std::uint8_t, kFrameCapacity> frame{};
 };
 

@@ -5,6 +5,22 @@
 
 namespace vex::host::group {
 
+std::string otherAnalyses(const GroupReader& reader, std::int32_t highlighted) {
+    std::string names;
+    if (highlighted < 0 || highlighted >= kSlots || !reader.member(highlighted).present) {
+        return names;
+    }
+    const Analysis shared = reader.member(highlighted).analysis;
+    for (std::int32_t slot = 0; slot < kSlots; ++slot) {
+        const MemberState& member = reader.member(slot);
+        if (member.present && member.analysis != shared) {
+            names += (names.empty() ? "" : ", ") + GroupVoices::labelOf(reader, slot) + " (" +
+                     analysisName(member.analysis) + ")";
+        }
+    }
+    return names;
+}
+
 bool GroupView::update(const GroupSegment& segment, ViewerPane& pane, std::int32_t own,
                        double sampleRate) {
     rate = sampleRate;
@@ -62,6 +78,10 @@ std::vector<std::string> GroupView::caption(std::int32_t number, std::int32_t ow
         }
     }
     lines.push_back(head);
+    const std::string others = otherAnalyses(reader, shown);
+    if (!others.empty()) {
+        lines.push_back("another analysis: " + others);
+    }
     if (!pointed.empty()) {
         lines.push_back("nearest the pointer: " + pointed);
     }

@@ -15,6 +15,11 @@
 
 namespace vex::host::group {
 
+// The present members of `reader` whose analysis is not member `highlighted`'s, each named
+// with its analysis after it ("Kick (module)"), in slot order and joined by ", "; empty
+// when every member shares it or `highlighted` is not a present member. For the caption.
+std::string otherAnalyses(const GroupReader& reader, std::int32_t highlighted);
+
 class GroupView {
 public:
     // Reads `segment` and hands the members of the pane's view to `pane`: their new frames
@@ -37,7 +42,8 @@ public:
     // the window: x < 0). Kept for the caption.
     std::string nearest(const ViewerPane& pane, std::int32_t x, std::int32_t y);
     // The caption of group `number`: its members and the highlighted one ("this one" when
-    // it is `own`), the member nearest the pointer, `extra` when not empty, and the note.
+    // it is `own`), the members whose analysis is not the highlighted one's, the member
+    // nearest the pointer, `extra` when not empty, and the note.
     std::vector<std::string> caption(std::int32_t number, std::int32_t own,
                                      const std::string& extra = std::string()) const;
 
