@@ -24,7 +24,7 @@ void LiveFeed::send(const SentFrame& frame) {
         ++handedOver;
     }
     if (members != nullptr && audioPublishes) {
-        members->publish(frame.voice, frame.bytes, frame.size);
+        members->publish(frame.voice, frame.bytes, frame.size, Analysis::kModule);
     }
 }
 
@@ -66,7 +66,7 @@ void LiveFeed::publishHandedOver(const QueuedFrame& frame) {
         return;
     }
     if (const std::uint8_t* bytes = refine(frame)) {
-        members->publish(frame.voice, bytes, frame.size);
+        members->publish(frame.voice, bytes, frame.size, shownAnalysis);
     }
     windowPublished.fetch_add(1, std::memory_order_release);
 }

@@ -28,10 +28,11 @@ void LiveGroup::beat() {
     }
 }
 
-void LiveGroup::publish(std::int32_t voice, const std::uint8_t* bytes, std::int32_t size) {
+void LiveGroup::publish(std::int32_t voice, const std::uint8_t* bytes, std::int32_t size,
+                        Analysis analysis) {
     if (voice >= 0 && static_cast<std::size_t>(voice) < joined.size() && size >= 0) {
         joined[static_cast<std::size_t>(voice)]->publish(bytes, static_cast<std::uint32_t>(size),
-                                                         rate, Analysis::kModule);
+                                                         rate, analysis);
     }
 }
 

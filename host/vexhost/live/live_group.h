@@ -30,8 +30,9 @@ public:
     void beat();
     // The thread that publishes voice `voice`'s frames, one at a time (the audio thread, or
     // the window thread while the feed hands them over, see live_feed.h): a frame into the
-    // voice's slot. No allocation, lock or system call.
-    void publish(std::int32_t voice, const std::uint8_t* bytes, std::int32_t size);
+    // voice's slot, made by `analysis`. No allocation, lock or system call.
+    void publish(std::int32_t voice, const std::uint8_t* bytes, std::int32_t size,
+                 Analysis analysis);
 
     // Window thread: reads the segment and hands the members of the view's mode to `view`
     // (the first joined voice highlighted, else the lowest member).
