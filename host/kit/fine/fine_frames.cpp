@@ -16,6 +16,15 @@ FineFrames::FineFrames(const FineAnalysis& analysis)
     levels.assign(static_cast<std::size_t>(kLogBands), 0.0f);
 }
 
+void FineFrames::restart() {
+    samples.restart();
+    signals[0].reset();
+    signals[1].reset();
+    fed = 0;
+    linear = LinearSpectrumPayload{};
+    log = LogSpectrumPayload{};
+}
+
 bool FineFrames::catchUp(std::int64_t end) {
     // Why refused before anything is fed: a moment the history has not reached is no reason
     // to forget what was fed (the next frame would read a stretch of silence).

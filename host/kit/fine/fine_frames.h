@@ -23,6 +23,10 @@ public:
     // refine feeds the analysis the samples since the last one. Allocates.
     explicit FineFrames(const FineAnalysis& analysis);
 
+    // Back to as made: nothing written, fed or analysed. Not while the history is written
+    // or read.
+    void restart();
+
     SampleHistory& history() { return samples; }
     const SampleHistory& history() const { return samples; }
 

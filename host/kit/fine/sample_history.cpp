@@ -21,6 +21,13 @@ void SampleHistory::reserve(std::int64_t frames) {
     end.store(0, std::memory_order_release);
 }
 
+void SampleHistory::restart() {
+    // Why the samples may stay: a read covers only samples written since, and reads those
+    // before the first as 0.
+    begun.store(0, std::memory_order_relaxed);
+    end.store(0, std::memory_order_release);
+}
+
 void SampleHistory::write(const float* signalA, const float* signalB, std::int32_t frames) {
     if (size == 0 || frames <= 0) {
         return;

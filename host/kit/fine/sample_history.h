@@ -26,6 +26,9 @@ public:
     // of two), all zero, nothing written yet. Allocates: not on an audio thread.
     void reserve(std::int64_t frames);
     std::int64_t capacity() const { return size; }
+    // Forgets what was written, keeping the room (what is read before the first sample
+    // written again is 0). Not while the writer or a reader runs.
+    void restart();
 
     // Appends `frames` samples of each signal (a null signal appends zeros). The audio
     // thread: no allocation, lock or system call. Does nothing before reserve.

@@ -53,9 +53,12 @@ std::int32_t buttonWidth(std::int32_t button) {
             ViewerTools::stripText(static_cast<StripButton>(button), Tilt::kOff, Smoothing::kOff));
         break;
     }
+    // Why m and w count twice: they are about twice as wide as the others in the bold font.
     std::size_t longest = 0;
     for (const std::string& text : texts) {
-        longest = std::max(longest, text.size());
+        const auto wide = static_cast<std::size_t>(
+            std::count_if(text.begin(), text.end(), [](char c) { return c == 'm' || c == 'w'; }));
+        longest = std::max(longest, text.size() + wide);
     }
     return std::max(kButtonWidth, static_cast<std::int32_t>(longest) * kCharWidth + 2 * kTextInset);
 }
