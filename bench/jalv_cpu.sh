@@ -4,9 +4,18 @@
 # our sine client playing 1 kHz at 0.5 into the plug-in's inputs for 20 s of audio, and the
 # processor time (user + system, all of jalv's threads: the worker's transforms included)
 # jalv used meanwhile. Ours sends 25 frames a second of the log view with no UI open
-# (always=1); the peer runs with its defaults.
-#   jalv_cpu.sh BUILD_DIR SINE_CLIENT [PEER_URI]
+# (always=1); the peer runs with its defaults. With --ui (under an X server, e.g.
+# cmake/xvfb-run.sh) each runs in jalv.gtk3 with its window open instead, the windows'
+# painting counted too.
+#   jalv_cpu.sh [--ui] BUILD_DIR SINE_CLIENT [PEER_URI]
 set -u
+jalv=jalv
+if [ "${1:-}" = --ui ]; then
+    jalv=jalv.gtk3
+    NO_AT_BRIDGE=1
+    export NO_AT_BRIDGE
+    shift
+fi
 VEX_TEST_SECONDS=${VEX_TEST_SECONDS:-170}
 . "$(dirname "$0")/../tests/lv2/host_test_lib.sh"
 install_bundle "$1"
@@ -25,7 +34,7 @@ start_jalv() {
     name=$1 last=$2 uri=$3
     shift 3
     mkfifo "$work/$name.in"
-    jalv -n "$name" "$@" "$uri" <"$work/$name.in" >"$work/$name.log" 2>&1 &
+    "$jalv" -n "$name" "$@" "$uri" <"$work/$name.in" >"$work/$name.log" 2>&1 &
     started_pid $!
     eval "pid_$name=$!"
     eval "exec $fd>\"\$work/\$name.in\""
