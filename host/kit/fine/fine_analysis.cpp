@@ -6,8 +6,6 @@
 #include <cmath>
 #include <cstring>
 
-#include <xmmintrin.h>
-
 namespace vex::host {
 namespace {
 
@@ -29,47 +27,10 @@ constexpr double kEnergyCeiling = 1e30;
 constexpr double kLinearHalfWidth = 0.75;
 // The fade below each window's first frequency, in octaves.
 constexpr double kFadeOctaves = 1.0 / 6.0;
-// The half-band filters: 2 * kHalfTaps + 1 taps, a Kaiser window for 100 dB; a window reads
-// the rate that is at least kRateMargin times the highest frequency it serves.
-constexpr std::int32_t kHalfTaps = 32;
-constexpr std::int32_t kTaps = 2 * kHalfTaps + 1;
-constexpr double kKaiserBeta = 0.1102 * (100.0 - 8.7);
+// A window reads the rate that is at least kRateMargin times the highest frequency it
+// serves, halved at most kMaxDepth times.
 constexpr double kRateMargin = 2.5;
-constexpr double kPi = 3.14159265358979323846;
 constexpr std::int32_t kMaxDepth = 12;
-// Samples are fed through the cascade this many at a time.
-constexpr std::int32_t kBlock = 4096;
-// Samples fed are kept within this, so a filter's sums stay finite.
-constexpr float kLargestSample = 1e15f;
-
-// The modified Bessel function I0, by its series.
-double besselI0(double x) {
-    double sum = 1.0, term = 1.0;
-    for (int k = 1; k < 50; ++k) {
-        term *= (x / (2.0 * k)) * (x / (2.0 * k));
-        sum += term;
-    }
-    return sum;
-}
-
-// The half-band low-pass's taps: a windowed sinc cut at a quarter of the rate, summing to 1.
-std::vector<float> halfBandTaps() {
-    std::vector<double> taps(kTaps);
-    double sum = 0.0;
-    for (std::int32_t i = 0; i < kTaps; ++i) {
-        const double n = i - kHalfTaps;
-        const double sinc = n == 0 ? 1.0 : std::sin(kPi * n / 2.0) / (kPi * n / 2.0);
-        const double r = n / kHalfTaps;
-        taps[i] =
-            0.5 * sinc * besselI0(kKaiserBeta * std::sqrt(1.0 - r * r)) / besselI0(kKaiserBeta);
-        sum += taps[i];
-    }
-    std::vector<float> out(kTaps);
-    for (std::int32_t i = 0; i < kTaps; ++i) {
-        out[i] = static_cast<float>(taps[i] / sum);
-    }
-    return out;
-}
 
 std::int32_t powerOfTwoAtLeast(std::int32_t n) {
     std::int32_t p = PowerSpectrumPlan::kMinSize;
@@ -132,120 +93,22 @@ bool analysisOfName(const char* name, Analysis& analysis) {
 
 // ---- A signal's past at every rate.
 
-FineSignal::FineSignal(const FineAnalysis& analysis) : owner(&analysis) {
-    stages.resize(static_cast<std::size_t>(analysis.deepest));
-    for (Stage& stage : stages) {
-        stage.line.assign(kTaps - 1 + kBlock, 0.0f);
-    }
-    rings.resize(static_cast<std::size_t>(analysis.deepest + 1));
-    for (const auto& window : analysis.windows) {
-        Ring& ring = rings[static_cast<std::size_t>(window.depth)];
-        ring.values.resize(
-            std::max(ring.values.size(), 2 * static_cast<std::size_t>(window.length)));
-    }
-    for (auto& block : blocks) {
-        block.assign(kBlock, 0.0f);
-    }
-    scratchOdd.assign(kBlock / 2 + kHalfTaps + 1, 0.0f);
-    reset();
-}
+FineSignal::FineSignal(const FineAnalysis& analysis)
+    : owner(&analysis), cascade(analysis.deepest, analysis.keptPerDepth()) {}
 
-void FineSignal::reset() {
-    for (Stage& stage : stages) {
-        std::fill(stage.line.begin(), stage.line.end(), 0.0f);
-        stage.odd = false;
+std::vector<std::int32_t> FineAnalysis::keptPerDepth() const {
+    std::vector<std::int32_t> kept(static_cast<std::size_t>(deepest + 1), 0);
+    for (const Window& window : windows) {
+        auto& at = kept[static_cast<std::size_t>(window.depth)];
+        at = std::max(at, window.length);
     }
-    for (Ring& ring : rings) {
-        std::fill(ring.values.begin(), ring.values.end(), 0.0f);
-        ring.written = 0;
-    }
-}
-
-void FineSignal::append(std::int32_t depth, const float* values, std::int32_t count) {
-    Ring& ring = rings[static_cast<std::size_t>(depth)];
-    const auto half = static_cast<std::int64_t>(ring.values.size() / 2);
-    for (std::int64_t i = std::max<std::int64_t>(0, count - half); half > 0 && i < count; ++i) {
-        const auto at = static_cast<std::size_t>((ring.written + i) % half);
-        ring.values[at] = values[i];
-        ring.values[at + static_cast<std::size_t>(half)] = values[i];
-    }
-    ring.written += count;
-}
-
-std::int32_t FineSignal::decimate(std::int32_t depth, const float* in, std::int32_t count,
-                                  float* out) {
-    Stage& stage = stages[static_cast<std::size_t>(depth)];
-    float* line = stage.line.data();
-    std::copy(in, in + count, line + (kTaps - 1));
-    const float* taps = owner->halfBand.data();
-    // Input i completes a pair when (i + odd) is odd; its output reads the kTaps inputs
-    // ending at it, line[i .. i + kTaps), where the taps an even distance from the centre are
-    // 0. Split into the inputs at odd and at even distances from the first output's start,
-    // every output is the centre's product and a run of kHalfTaps products along the odd
-    // ones: four outputs at a time in SSE lanes.
-    const std::int32_t first = stage.odd ? 0 : 1;
-    const std::int32_t outputs = first < count ? (count - first + 1) / 2 : 0;
-    // Why one fewer than outputs + kHalfTaps: the last output reads odd[outputs - 1 +
-    // kHalfTaps - 1]; one more read past the line when a whole block's first input did not
-    // complete a pair.
-    float* odd = scratchOdd.data();
-    for (std::int32_t t = 0; t < outputs + kHalfTaps - 1; ++t) {
-        odd[t] = line[first + 1 + 2 * t];
-    }
-    for (std::int32_t m = 0; m < outputs; ++m) {
-        out[m] = taps[kHalfTaps] * line[first + kHalfTaps + 2 * m];
-    }
-    std::int32_t m = 0;
-    for (; m + 4 <= outputs; m += 4) {
-        __m128 sum = _mm_loadu_ps(out + m);
-        for (std::int32_t j = 0; j < kHalfTaps; ++j) {
-            sum = _mm_add_ps(sum,
-                             _mm_mul_ps(_mm_set1_ps(taps[2 * j + 1]), _mm_loadu_ps(odd + m + j)));
-        }
-        _mm_storeu_ps(out + m, sum);
-    }
-    for (; m < outputs; ++m) {
-        for (std::int32_t j = 0; j < kHalfTaps; ++j) {
-            out[m] += taps[2 * j + 1] * odd[m + j];
-        }
-    }
-    const std::int32_t written = outputs;
-    stage.odd = ((count % 2) == 1) != stage.odd;
-    std::copy(line + count, line + count + (kTaps - 1), line);
-    return written;
-}
-
-void FineSignal::feed(const float* samples, std::int32_t count) {
-    for (std::int32_t done = 0; done < count; done += kBlock) {
-        std::int32_t n = std::min(kBlock, count - done);
-        float* in = blocks[0].data();
-        for (std::int32_t i = 0; i < n; ++i) {
-            const float s = samples[done + i];
-            in[i] = std::isfinite(s) ? std::clamp(s, -kLargestSample, kLargestSample) : 0.0f;
-        }
-        append(0, in, n);
-        for (std::int32_t depth = 0; depth < static_cast<std::int32_t>(stages.size()) && n > 0;
-             ++depth) {
-            float* out = blocks[(depth + 1) % 2].data();
-            n = decimate(depth, in, n, out);
-            append(depth + 1, out, n);
-            in = out;
-        }
-    }
-}
-
-void FineSignal::newest(std::int32_t depth, std::int32_t count, float* out) const {
-    const Ring& ring = rings[static_cast<std::size_t>(depth)];
-    const auto half = static_cast<std::int64_t>(ring.values.size() / 2);
-    const std::int64_t end = ring.written % half + half;
-    std::copy(ring.values.begin() + (end - count), ring.values.begin() + end, out);
+    return kept;
 }
 
 // ---- The analysis.
 
 FineAnalysis::FineAnalysis(double sampleRate) {
     rate = std::isfinite(sampleRate) ? std::clamp(sampleRate, kMinRate, kMaxRate) : 48000.0;
-    halfBand = halfBandTaps();
     std::vector<float> module(kModuleLength);
     fillWindowTable(module.data(), kModuleLength, kWindowHann);
     moduleSquares = squaredSum(module);
@@ -270,7 +133,7 @@ FineAnalysis::FineAnalysis(double sampleRate) {
         largest = std::max(largest, static_cast<std::size_t>(window.plan.size()));
         deepest = std::max(deepest, window.depth);
         // Enough samples for the window at its rate and the cascade's delay before it.
-        longest = std::max(longest, (window.length + 2 * kTaps) << window.depth);
+        longest = std::max(longest, (window.length + 2 * HalfBandCascade::kTaps) << window.depth);
     }
     staging.assign(largest, 0.0f);
     scratch = std::make_unique<FineSignal>(*this);
@@ -372,7 +235,7 @@ void FineAnalysis::planPoints(View view, std::vector<PointPlan>& plans,
 
 void FineAnalysis::transformWindow(std::int32_t w, const FineSignal& signal) {
     Window& window = windows[static_cast<std::size_t>(w)];
-    signal.newest(window.depth, window.length, staging.data());
+    signal.cascade.newest(window.depth, window.length, staging.data());
     for (std::int32_t i = 0; i < window.length; ++i) {
         staging[static_cast<std::size_t>(i)] *= window.coefficients[static_cast<std::size_t>(i)];
     }

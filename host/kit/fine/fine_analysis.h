@@ -34,6 +34,7 @@
 #pragma once
 
 #include "analyzer/dsp/power_spectrum_plan.h"
+#include "host/kit/fine/half_band_cascade.h"
 #include "host/kit/frame_view.h"
 
 #include <array>
@@ -59,33 +60,14 @@ class FineSignal {
 public:
     explicit FineSignal(const FineAnalysis& analysis);
     // Forgets everything fed (all zeros).
-    void reset();
+    void reset() { cascade.reset(); }
     // The next `count` samples; samples that are not finite count as 0.
-    void feed(const float* samples, std::int32_t count);
+    void feed(const float* samples, std::int32_t count) { cascade.feed(samples, count); }
 
 private:
     friend class FineAnalysis;
-    // A half-band stage: its last inputs, then the block it filters, in one piece.
-    struct Stage {
-        std::vector<float> line;
-        bool odd = false; // whether the next input completes a pair
-    };
-    struct Ring {
-        std::vector<float> values; // each value twice, half the vector apart
-        std::int64_t written = 0;
-    };
-    // Appends count values at `depth` to its ring.
-    void append(std::int32_t depth, const float* values, std::int32_t count);
-    // Filters count inputs of stage `depth` into out; answers how many it wrote.
-    std::int32_t decimate(std::int32_t depth, const float* in, std::int32_t count, float* out);
-    // The newest `count` values at depth `depth`, oldest first, into out.
-    void newest(std::int32_t depth, std::int32_t count, float* out) const;
-
     const FineAnalysis* owner;
-    std::vector<Stage> stages;
-    std::vector<Ring> rings;      // by depth: the rate halved that many times
-    std::vector<float> blocks[2]; // a block's values at one depth and the next
-    std::vector<float> scratchOdd;
+    HalfBandCascade cascade;
 };
 
 class FineAnalysis {
@@ -138,12 +120,13 @@ private:
     std::int32_t windowOf(std::int32_t length, std::int32_t depth);
     void planPoints(View view, std::vector<PointPlan>& plans, std::int32_t shortestAllowed);
     void transformWindow(std::int32_t w, const FineSignal& signal);
+    // How many values a signal keeps at each depth: its longest window there.
+    std::vector<std::int32_t> keptPerDepth() const;
     double pointEnergy(const PointPlan& plan) const;
 
     double rate = 48000.0;
     std::int32_t longest = 0;
     std::int32_t deepest = 0;
-    std::vector<float> halfBand; // the cascade's taps
     std::vector<Window> windows;
     std::vector<float> staging;
     std::unique_ptr<FineSignal> scratch; // for analyse of a block of samples
