@@ -27,6 +27,9 @@ constexpr double kRates[8] = {8000.0,  11025.0, 22050.0,  44100.0,
                               48000.0, 96000.0, 192000.0, 768000.0};
 constexpr std::int32_t kMostWrites = 64;
 constexpr std::int32_t kMostRefines = 4;
+// Samples written per input at most. Why: every sample goes through the filter cascade
+// under the sanitizers at the next refine; more only slowed the runs down.
+constexpr std::int64_t kMostSamples = 65536;
 
 struct Input {
     const std::uint8_t* data;
@@ -104,7 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static std::vector<float> a(8192), b(8192);
     static std::vector<std::uint8_t> moduleFrame(vex::kLongestPayloadSize + 8);
     std::int32_t writes = 0, refines = 0;
-    while (!in.done() && writes < kMostWrites && refines < kMostRefines) {
+    while (!in.done() && writes < kMostWrites && refines < kMostRefines &&
+           frames.history().written() < kMostSamples) {
         const std::uint8_t op = in.byte();
         if ((op & 1) == 0) {
             // A block: its length, then its samples' bits from the input (repeated), or
