@@ -265,6 +265,7 @@ public:
                 break;
             }
         }
+        finishJobs();
         if (active) {
             descriptor.deactivate(handle);
         }
@@ -308,6 +309,21 @@ private:
         host.jobs.drain([&](std::uint32_t size, const void* job) {
             workerInterface->work(handle, &Host::respond, &host, size, job);
         });
+    }
+
+    // Before the instance goes, as a host that answers every job it took: the jobs left run
+    // and their answers reach the instance (a membership the worker made is the instance's
+    // to free only once it has it).
+    void finishJobs() {
+        if (workerInterface == nullptr) {
+            return;
+        }
+        for (int round = 0; round < 4; ++round) {
+            runJobs();
+            host.answers.drain([&](std::uint32_t size, const void* answer) {
+                workerInterface->work_response(handle, size, answer);
+            });
+        }
     }
 
     void connect(std::uint32_t port) {
