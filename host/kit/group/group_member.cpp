@@ -54,8 +54,8 @@ GroupMember::GroupMember(Segment& segment, Clock clockFunction, std::uint32_t pr
     : shared(segment), clock(clockFunction), pid(processId) {}
 
 std::int32_t GroupMember::claim() {
-    if (index >= 0) {
-        return index;
+    if (const std::int32_t held = index.load(std::memory_order_relaxed); held >= 0) {
+        return held;
     }
     std::uint32_t count = claims.fetch_add(1, std::memory_order_relaxed) + 1;
     if (count == 0) {
@@ -74,31 +74,33 @@ std::int32_t GroupMember::claim() {
         slot.lastRun.store(now, std::memory_order_relaxed);
         if (slot.claim.compare_exchange_strong(held, mine, std::memory_order_acq_rel)) {
             token = mine;
-            index = i;
+            index.store(i, std::memory_order_relaxed);
             slot.pid.store(pid, std::memory_order_relaxed);
             writeLabel();
-            return index;
+            return i;
         }
     }
     return -1;
 }
 
 void GroupMember::release() {
-    if (index < 0) {
+    const std::int32_t at = index.load(std::memory_order_relaxed);
+    if (at < 0) {
         return;
     }
     std::uint64_t held = token;
-    shared.slots[index].claim.compare_exchange_strong(held, 0, std::memory_order_acq_rel);
-    index = -1;
+    shared.slots[at].claim.compare_exchange_strong(held, 0, std::memory_order_acq_rel);
+    index.store(-1, std::memory_order_relaxed);
 }
 
 void GroupMember::beat() {
-    if (index < 0) {
+    const std::int32_t at = index.load(std::memory_order_relaxed);
+    if (at < 0) {
         return;
     }
-    Slot& slot = shared.slots[index];
+    Slot& slot = shared.slots[at];
     if (slot.claim.load(std::memory_order_relaxed) != token) {
-        index = -1; // taken while this member was frozen
+        index.store(-1, std::memory_order_relaxed); // taken while this member was frozen
         return;
     }
     slot.lastRun.store(clock(), std::memory_order_relaxed);
@@ -106,7 +108,8 @@ void GroupMember::beat() {
 
 void GroupMember::publish(const std::uint8_t* bytes, std::uint32_t size, float sampleRate,
                           Analysis analysis) {
-    if (index < 0 || size > kFrameCapacity || (size > 0 && bytes == nullptr)) {
+    const std::int32_t at = index.load(std::memory_order_relaxed);
+    if (at < 0 || size > kFrameCapacity || (size > 0 && bytes == nullptr)) {
         return;
     }
     // Why a record on the stack rather than in the member: the seqlock writes words, and
@@ -119,7 +122,12 @@ void GroupMember::publish(const std::uint8_t* bytes, std::uint32_t size, float s
     if (size > 0) {
         std::memcpy(record.data, bytes, size);
     }
-    Slot& slot = shared.slots[index];
+    Slot& slot = shared.slots[at];
+    // Why the claim is looked at again: another member may have taken the slot since (this
+    // one was frozen), and its frames are not this member's to write.
+    if (slot.claim.load(std::memory_order_relaxed) != token) {
+        return;
+    }
     const std::size_t used = offsetof(FrameRecord, data) + size;
     seqlockWrite(slot.frameSequence, slot.frameWords, &record, used);
 }
@@ -134,8 +142,8 @@ void GroupMember::setLabel(const char* text, std::uint32_t size) {
 }
 
 void GroupMember::writeLabel() {
-    if (index >= 0) {
-        Slot& slot = shared.slots[index];
+    if (const std::int32_t at = index.load(std::memory_order_relaxed); at >= 0) {
+        Slot& slot = shared.slots[at];
         seqlockWrite(slot.labelSequence, slot.labelWords, label, sizeof label);
     }
 }

@@ -6,6 +6,7 @@
 #include "host/kit/fine/fine_analysis.h"
 #include "host/kit/group/group_layout.h"
 
+#include <atomic>
 #include <cstdint>
 
 namespace vex::host::group {
@@ -54,7 +55,7 @@ public:
     // Any one thread at a time: the member's label (UTF-8, cut to kLabelBytes - 1 bytes).
     void setLabel(const char* text, std::uint32_t size);
 
-    std::int32_t slot() const { return index; }
+    std::int32_t slot() const { return index.load(std::memory_order_relaxed); }
     std::int64_t now() const { return clock(); }
     Segment& segment() { return shared; }
 
@@ -65,7 +66,9 @@ private:
     Clock clock;
     std::uint32_t pid;
     std::uint64_t token = 0;
-    std::int32_t index = -1;
+    // Why atomic: in a host that publishes from another thread than the one that beats (a
+    // window thread refining frames), beat may drop the slot while publish reads it.
+    std::atomic<std::int32_t> index{-1};
     std::uint32_t serial = 0;
     char label[kLabelBytes] = {};
 };
