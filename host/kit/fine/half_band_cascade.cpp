@@ -75,8 +75,9 @@ void HalfBandCascade::reset() {
         std::fill(stage.line.begin(), stage.line.end(), 0.0f);
         stage.odd = false;
     }
+    // Why the rings' values may stay: newest() reads only what was written since, and zeros
+    // before it.
     for (Ring& ring : rings) {
-        std::fill(ring.values.begin(), ring.values.end(), 0.0f);
         ring.written = 0;
     }
 }
@@ -158,7 +159,9 @@ void HalfBandCascade::newest(std::int32_t depth, std::int32_t count, float* out)
     const Ring& ring = rings[static_cast<std::size_t>(depth)];
     const auto half = static_cast<std::int64_t>(ring.values.size() / 2);
     const std::int64_t end = ring.written % half + half;
-    std::copy(ring.values.begin() + (end - count), ring.values.begin() + end, out);
+    const auto have = static_cast<std::int32_t>(std::min<std::int64_t>(count, ring.written));
+    std::fill(out, out + (count - have), 0.0f);
+    std::copy(ring.values.begin() + (end - have), ring.values.begin() + end, out + (count - have));
 }
 
 } // namespace vex::host
