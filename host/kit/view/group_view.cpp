@@ -3,6 +3,8 @@
 #include "host/kit/group/group_member.h"
 #include "host/kit/view/plot_axes.h"
 
+#include <cmath>
+
 namespace vex::host::group {
 
 std::string otherAnalyses(const GroupReader& reader, std::int32_t highlighted) {
@@ -36,7 +38,79 @@ bool GroupView::update(const GroupSegment& segment, ViewerPane& pane, std::int32
         delivered = true;
     };
     voices.update(reader, pane.mode(), rate, chosenOr(own), sink);
+    updateReference(pane, own);
     return delivered;
+}
+
+void GroupView::pickReference(std::int32_t own) {
+    const std::int32_t shown = voices.highlighted() >= 0 ? voices.highlighted() : own;
+    std::int32_t slot = referenceSlot;
+    for (std::int32_t tries = 0; tries < kSlots; ++tries) {
+        slot = (slot + 1) % kSlots;
+        if (reader.member(slot).present && slot != shown) {
+            referenceSlot = slot;
+            referencePid = reader.member(slot).pid;
+            referenceName = reader.member(slot).label;
+            referenceLeft = false;
+            return;
+        }
+    }
+    referenceSlot = -1;
+    referenceName.clear();
+}
+
+void GroupView::setReferenceLabel(const std::string& label) {
+    referenceSlot = -1;
+    referenceName = label;
+    referenceLeft = false;
+}
+
+void GroupView::updateReference(ViewerPane& pane, std::int32_t own) {
+    std::string problem;
+    if (referenceSlot < 0 && !referenceName.empty()) {
+        // A reference named by its label: taken once exactly one present member has it.
+        std::int32_t found = -1;
+        std::int32_t count = 0;
+        for (std::int32_t slot = 0; slot < kSlots; ++slot) {
+            if (reader.member(slot).present && reader.member(slot).label == referenceName) {
+                found = slot;
+                ++count;
+            }
+        }
+        if (count == 1) {
+            referenceSlot = found;
+            referencePid = reader.member(found).pid;
+        } else {
+            problem = count == 0 ? "no member is labelled " + referenceName
+                                 : std::to_string(count) + " members are labelled " +
+                                       referenceName + ": pick the reference (v)";
+        }
+    }
+    if (referenceSlot >= 0) {
+        const MemberState& ref = reader.member(referenceSlot);
+        referenceLeft = referenceLeft || !ref.present || ref.pid != referencePid;
+        const std::int32_t shown = voices.highlighted() >= 0 ? voices.highlighted() : own;
+        const MemberState* subject = shown >= 0 ? &reader.member(shown) : nullptr;
+        const std::string name = GroupVoices::labelOf(reader, referenceSlot);
+        if (referenceLeft) {
+            problem = "the reference " + (referenceName.empty() ? "member" : referenceName) +
+                      " left: pick another (v)";
+        } else if (ref.bytes != 0 &&
+                   ref.bytes != static_cast<std::uint32_t>(frameSizeOf(pane.view()))) {
+            problem = "the reference " + name + " shows another view";
+        } else if (subject != nullptr && subject->present && subject->analysis != ref.analysis) {
+            problem = "the reference " + name + " uses another analysis";
+        } else if (pane.view() == View::kLinear &&
+                   std::fabs(static_cast<double>(ref.sampleRate) - rate) > 1e-3) {
+            problem = "the reference " + name + " runs at another sample rate";
+        } else if (shown == referenceSlot) {
+            problem = name + " is the reference itself";
+        }
+    }
+    pane.tools().setDifferenceReference(
+        true, referenceLeft ? -1 : referenceSlot,
+        referenceSlot >= 0 ? GroupVoices::labelOf(reader, referenceSlot) : referenceName);
+    pane.tools().setDifferenceProblem(problem);
 }
 
 void GroupView::highlightNext(std::int32_t own) {

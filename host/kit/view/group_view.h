@@ -41,6 +41,15 @@ public:
     // read in the pane the pointer is over, or empty (the pointer outside the plot, or off
     // the window: x < 0). Kept for the caption.
     std::string nearest(const ViewerPane& pane, std::int32_t x, std::int32_t y);
+    // The difference's reference member: the next present member after the current
+    // reference that is not the highlighted one ('v'); none when there is no other.
+    void pickReference(std::int32_t own);
+    // The reference named by its label (a saved state's, an option's), found among the
+    // members at each update; an empty label picks none.
+    void setReferenceLabel(const std::string& label);
+    // The reference's slot (-1: none) and label as picked or named (empty: none).
+    std::int32_t reference() const { return referenceSlot; }
+    const std::string& referenceLabel() const { return referenceName; }
     // The caption of group `number`: its members and the highlighted one ("this one" when
     // it is `own`), the members whose analysis is not the highlighted one's, the member
     // nearest the pointer, `extra` when not empty, and the note.
@@ -53,6 +62,13 @@ private:
     double rate = 48000.0;
     std::int32_t chosen = -1; // the member chosen with Tab, or -1: the viewer's own
     std::string pointed;      // the label nearest the pointer, as last found
+
+    // Hands the pane's tools the reference and why it cannot be compared, if it cannot.
+    void updateReference(ViewerPane& pane, std::int32_t own);
+    std::int32_t referenceSlot = -1;
+    std::uint32_t referencePid = 0; // the member the slot held when picked
+    std::string referenceName;      // its label, or the label asked for
+    bool referenceLeft = false;
 };
 
 } // namespace vex::host::group

@@ -47,6 +47,8 @@ constexpr const char* kHelpLines[] = {
     "r  keep the reference",
     "x  clear the reference",
     "m  analysis: module or fine",
+    "d  difference: B against A",
+    "v  difference: next reference member",
     "h or ?  this help",
 };
 
@@ -86,6 +88,10 @@ std::string ViewerTools::statusText() const {
     if (smoother.smoothing() != Smoothing::kOff) {
         add(std::string("smoothing ") + smoothingName(smoother.smoothing()));
     }
+    if (differenceOn && isSpectrum(viewOf(shownView))) {
+        const std::string problem = differenceProblem();
+        add("difference " + (problem.empty() ? differenceAgainst() : "(" + problem + ")"));
+    }
     if (isFrozen) {
         add("frozen");
     }
@@ -103,7 +109,17 @@ std::string ViewerTools::cursorText(const PlotLayout& layout, bool split) const 
     if (!readoutOn || !pointerInside) {
         return std::string();
     }
-    std::string text = readCursor(shownView, layout, split, pointerX, pointerY, rate).text;
+    const CursorReading reading = readCursor(shownView, layout, split, pointerX, pointerY, rate);
+    const std::vector<float>& differences = spectrumDifference.values();
+    const auto n = static_cast<std::int32_t>(differences.size());
+    if (reading.inside && differenceOn && n > 0 && differenceProblem().empty()) {
+        const PlotPane pane = differencePane(layout, split);
+        const auto k = std::clamp(
+            static_cast<std::int32_t>(std::lround(spectrumPointAt(pane, pointerX, n))), 0, n - 1);
+        return differenceText(pointHz(viewOf(shownView), k, rate),
+                              differences[static_cast<std::size_t>(k)], differenceAgainst());
+    }
+    std::string text = reading.text;
     if (!text.empty() && isSpectrum(viewOf(shownView)) && tiltSetting != Tilt::kOff) {
         text += std::string(" (tilted ") + tiltName(tiltSetting) + ")";
     }
@@ -141,11 +157,20 @@ void ViewerTools::draw(PaintSurface& surface, const PlotLayout& layout, bool spl
         prepareStrip(boxes.buttons);
     }
     prepareColumns(layout);
+    const bool drawDifference =
+        differenceOn && isSpectrum(viewOf(shownView)) && differenceProblem().empty();
+    if (drawDifference) {
+        differenceOverlay.prepare();
+    }
     Pixels pixels(surface);
     drawPeakHold(pixels, layout, seconds);
     if (referenceTrace.view == shownView) {
         prepareReferenceRows(layout);
         drawReference(pixels, layout);
+    }
+    if (drawDifference) {
+        differenceOverlay.draw(pixels, differencePane(layout, split), columns,
+                               spectrumDifference.values());
     }
     drawBoxes(pixels, layout, split, boxes);
     if (stripShown) {
@@ -272,6 +297,14 @@ void ViewerTools::drawReference(Pixels& pixels, const PlotLayout& layout) const 
                         kReferenceColour);
         }
     }
+}
+
+PlotPane ViewerTools::differencePane(const PlotLayout& layout, bool split) {
+    PlotPane pane = layout.paneA;
+    if (split) {
+        pane.bottom = layout.paneB.bottom;
+    }
+    return pane;
 }
 
 // The cursor's cross and reading in the pane under the pointer, then the status line, the

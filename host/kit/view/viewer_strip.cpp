@@ -84,6 +84,10 @@ std::string ViewerTools::stripText(StripButton button, Tilt tilt, Smoothing smoo
         return "clear";
     case StripButton::kAnalysis:
         return analysisName(analysis);
+    case StripButton::kDifference:
+        return "diff";
+    case StripButton::kDifferenceReference:
+        return "vs";
     default:
         return "?";
     }
@@ -134,6 +138,8 @@ void ViewerTools::prepareStrip(const PaintSurface* buttons[]) {
                        !referenceTrace.empty(),
                        false,
                        analysisShown == Analysis::kFine,
+                       differenceOn,
+                       grouped && spectrumDifference.reference() >= 0,
                        helpShown};
     static_assert(std::size(on) == static_cast<std::size_t>(kCount));
     for (std::int32_t i = 0; i < kCount; ++i) {

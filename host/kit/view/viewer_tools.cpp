@@ -12,6 +12,7 @@ ViewerTools::ViewerTools(std::int32_t view, double sampleRate)
     : shownView(view), rate(sampleRate), hold(plot::frameSizeOfView(view)) {
     copy.reserve(static_cast<std::size_t>(kLongestPayloadSize));
     lastFrame.reserve(static_cast<std::size_t>(kLongestPayloadSize));
+    spectrumDifference.setSeconds(differenceSeconds(Smoothing::kOff));
     restartHistory();
 }
 
@@ -21,6 +22,7 @@ void ViewerTools::restartHistory() {
     tiltTable.set(shownView, rate, tiltSetting);
     smoother.set(shownView, smoother.smoothing());
     lastFrame.clear();
+    spectrumDifference.setView(shownView);
     changed = true;
 }
 
@@ -28,6 +30,12 @@ const std::uint8_t* ViewerTools::take(std::int32_t voice, const std::uint8_t* by
                                       std::int32_t size, double seconds) {
     if (isFrozen) {
         return nullptr;
+    }
+    if (differenceOn) {
+        // Why the frame as sent: tilt and smoothing are the picture's; the difference
+        // averages powers of its own.
+        spectrumDifference.take(voice, bytes, size, seconds);
+        changed = true;
     }
     const std::uint8_t* handed = bytes;
     const bool spectrum = size == plot::frameSizeOfView(shownView) && isSpectrum(viewOf(shownView));
@@ -65,6 +73,11 @@ void ViewerTools::setSampleRate(double sampleRate) {
     restartHistory();
 }
 
+void ViewerTools::setHighlighted(std::int32_t voice) {
+    highlighted = voice;
+    spectrumDifference.setVoices(voice, grouped ? spectrumDifference.reference() : -1);
+}
+
 void ViewerTools::setPeakHold(bool on) {
     peakHoldOn = on;
     if (!on) {
@@ -95,6 +108,7 @@ void ViewerTools::setSmoothing(Smoothing smoothing) {
         return;
     }
     smoother.set(shownView, smoothing);
+    spectrumDifference.setSeconds(differenceSeconds(smoothing));
     changed = true;
 }
 
@@ -138,8 +152,55 @@ void ViewerTools::setReference(const ReferenceTrace& trace) {
 
 void ViewerTools::setAnalysis(Analysis analysis, const std::string& unavailable) {
     fineUnavailable = unavailable;
-    analysisShown = unavailable.empty() ? analysis : Analysis::kModule;
+    const Analysis shown = unavailable.empty() ? analysis : Analysis::kModule;
+    if (shown != analysisShown) {
+        spectrumDifference.restart();
+    }
+    analysisShown = shown;
     changed = true;
+}
+
+void ViewerTools::setDifference(bool on) {
+    if (on != differenceOn) {
+        spectrumDifference.restart();
+    }
+    differenceOn = on;
+    changed = true;
+}
+
+void ViewerTools::setDifferenceReference(bool inGroup, std::int32_t reference,
+                                         const std::string& label) {
+    grouped = inGroup;
+    changed = changed || label != referenceLabel;
+    referenceLabel = label;
+    spectrumDifference.setVoices(highlighted, inGroup ? reference : -1);
+}
+
+void ViewerTools::setDifferenceProblem(const std::string& text) {
+    changed = changed || text != groupProblem;
+    groupProblem = text;
+}
+
+std::string ViewerTools::differenceAgainst() const {
+    if (!grouped) {
+        return "B\xE2\x88\x92"
+               "A"; // B−A, with U+2212
+    }
+    return "against " + referenceLabel;
+}
+
+std::string ViewerTools::differenceProblem() const {
+    if (!differenceOn) {
+        return std::string();
+    }
+    if (grouped && spectrumDifference.reference() < 0 && groupProblem.empty()) {
+        return "pick the reference member (v)";
+    }
+    return groupProblem.empty() ? spectrumDifference.problem() : groupProblem;
+}
+
+double ViewerTools::differenceSeconds(Smoothing smoothing) {
+    return smoothingSeconds(smoothing == Smoothing::kOff ? Smoothing::kSlow : smoothing);
 }
 
 void ViewerTools::setMessage(const std::string& text) {
@@ -181,6 +242,15 @@ ToolChange ViewerTools::key(char c) {
         }
         setAnalysis(analysisShown == Analysis::kFine ? Analysis::kModule : Analysis::kFine);
         return ToolChange::kAnalysis;
+    case 'd':
+        setDifference(!differenceOn);
+        return ToolChange::kDifference;
+    case 'v':
+        if (!grouped) {
+            setMessage("the difference is B against A here: a reference member is a group's");
+            return ToolChange::kNone;
+        }
+        return ToolChange::kDifferenceReference;
     case 'h':
     case '?':
         setHelp(!helpShown);
@@ -195,7 +265,7 @@ bool ViewerTools::onStrip(std::int32_t x, std::int32_t y) const {
 }
 
 ToolChange ViewerTools::click(std::int32_t x, std::int32_t y) {
-    static constexpr char kKeys[] = {'p', 'c', 't', 'a', ' ', 'r', 'x', 'm', 'h'};
+    static constexpr char kKeys[] = {'p', 'c', 't', 'a', ' ', 'r', 'x', 'm', 'd', 'v', 'h'};
     static_assert(sizeof kKeys == static_cast<std::size_t>(StripButton::kCount));
     const std::int32_t button = stripButtonAt(x, y);
     return button >= 0 ? key(kKeys[button]) : ToolChange::kNone;

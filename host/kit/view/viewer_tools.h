@@ -8,10 +8,12 @@
 #pragma once
 
 #include "host/kit/fine/fine_analysis.h"
+#include "host/kit/view/difference_overlay.h"
 #include "host/kit/view/paint_surface.h"
 #include "host/kit/view/peak_hold.h"
 #include "host/kit/view/plot_axes.h"
 #include "host/kit/view/reference_trace.h"
+#include "host/kit/view/spectrum_difference.h"
 #include "host/kit/view/spectrum_tools.h"
 
 #include <cstdint>
@@ -35,7 +37,9 @@ enum class ToolChange : std::int32_t {
     kFreeze,
     kReference, // stored, cleared or replaced
     kHelp,
-    kAnalysis, // the host is to switch to analysis()
+    kAnalysis,            // the host is to switch to analysis()
+    kDifference,          // turned on or off
+    kDifferenceReference, // the host (a group's) is to pick the next reference member
 };
 
 // The strip's buttons, left to right.
@@ -48,6 +52,8 @@ enum class StripButton : std::int32_t {
     kStoreReference,
     kClearReference,
     kAnalysis,
+    kDifference,
+    kDifferenceReference,
     kHelp,
     kCount,
 };
@@ -67,7 +73,7 @@ public:
     void setView(std::int32_t view);
     void setSampleRate(double sampleRate);
     // The voice the display draws with its main pens (the reference is taken from it).
-    void setHighlighted(std::int32_t voice) { highlighted = voice; }
+    void setHighlighted(std::int32_t voice);
     void setPeakHold(bool on);
     void setReadout(bool on);
     void setTilt(Tilt tilt);
@@ -85,12 +91,23 @@ public:
     // spectra). `unavailable` non-empty: the host cannot give the fine analysis, and says
     // why when asked for it.
     void setAnalysis(Analysis analysis, const std::string& unavailable = std::string());
+    // The difference over the spectrum views: signal B against signal A of the highlighted
+    // voice, or (in a group) its signal against the same signal of voice `reference`.
+    void setDifference(bool on);
+    // In a group (`grouped`): the reference member's voice (-1: none picked) and its label
+    // as the readout names it; outside one, B against A. Starts the averages over when the
+    // voices change.
+    void setDifferenceReference(bool grouped, std::int32_t reference, const std::string& label);
+    // Why the group's difference cannot be shown (another view, analysis or rate, a
+    // reference that left), or empty; said in the status line while the difference is on.
+    void setDifferenceProblem(const std::string& text);
     // A line shown over the picture until replaced (empty clears it): what went wrong.
     void setMessage(const std::string& text);
 
     // A key as its character ('p', ' ', '?'): what it changed, kNone for keys not ours.
     // Keys: p peak hold, c readout, t tilt, a smoothing, space freeze, r store reference,
-    // x clear reference, m module or fine analysis, h or ? help.
+    // x clear reference, m module or fine analysis, d difference, v the difference's
+    // reference member (groups), h or ? help.
     ToolChange key(char c);
     // A click at (x, y) of the window: what it changed, kNone when not on the strip.
     ToolChange click(std::int32_t x, std::int32_t y);
@@ -112,6 +129,13 @@ public:
     bool frozen() const { return isFrozen; }
     bool help() const { return helpShown; }
     Analysis analysis() const { return analysisShown; }
+    bool difference() const { return differenceOn; }
+    // The difference per point of the view shown (NaN: none there), and what it compares
+    // ("B−A", or the reference member's label in a group).
+    const std::vector<float>& differenceValues() const { return spectrumDifference.values(); }
+    std::string differenceAgainst() const;
+    // The reason no difference is drawn while it is on, or empty (it is drawn, or off).
+    std::string differenceProblem() const;
     const ReferenceTrace& reference() const { return referenceTrace; }
     const PeakHold& peaks() const { return hold; }
     const std::string& message() const { return messageText; }
@@ -124,6 +148,8 @@ public:
     // The text button `button` shows with the given settings.
     static std::string stripText(StripButton button, Tilt tilt, Smoothing smoothing,
                                  Analysis analysis = Analysis::kModule);
+    // The difference's time constant: the smoothing's, slow when smoothing is off.
+    static double differenceSeconds(Smoothing smoothing);
     // The status line's text: which tilt, smoothing, freeze and reference are on.
     std::string statusText() const;
 
@@ -146,6 +172,8 @@ private:
     void prepareReferenceRows(const PlotLayout& layout);
     void drawPeakHold(Pixels& pixels, const PlotLayout& layout, double seconds) const;
     void drawReference(Pixels& pixels, const PlotLayout& layout) const;
+    // The pane the difference is drawn over: the whole plot (both panes when split).
+    static PlotPane differencePane(const PlotLayout& layout, bool split);
     void drawBoxes(Pixels& pixels, const PlotLayout& layout, bool split, const Boxes& boxes) const;
     void drawStrip(Pixels& pixels, const PaintSurface* const buttons[]) const;
     // A box of text in its background colour, drawn once and kept while it is shown.
@@ -162,6 +190,12 @@ private:
     bool helpShown = false;
     Analysis analysisShown = Analysis::kModule;
     std::string fineUnavailable;
+    bool differenceOn = false;
+    bool grouped = false;
+    std::string referenceLabel;
+    std::string groupProblem;
+    SpectrumDifference spectrumDifference;
+    DifferenceOverlay differenceOverlay;
     bool stripShown = false;
     bool pointerInside = false;
     std::int32_t pointerX = 0;

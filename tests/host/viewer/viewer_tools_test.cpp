@@ -171,14 +171,17 @@ TEST(ViewerTools, StripButtonsAreTheKeys) {
     EXPECT_EQ(tools.click(smoothing.left + 5, smoothing.top + 5), ToolChange::kSmoothing);
     EXPECT_EQ(tools.smoothing(), Smoothing::kFast);
     // 200 pixels wide (buttons up to x = 195): peak, read, tilt; smoothing, freeze (48 for
-    // its 6 characters), ref; clear, module (55: its m counts twice), ? on three rows, the
-    // last at the bottom.
+    // its 6 characters), ref; clear, module (55: its m counts twice), diff; vs, ? on four
+    // rows, the last at the bottom.
     const PlotPane first = ViewerTools::stripButton(StripButton::kPeakHold, 200, 360);
     EXPECT_EQ(first.left, 24);
-    EXPECT_EQ(first.bottom, 352 - 2 * 18);
+    EXPECT_EQ(first.bottom, 352 - 3 * 18);
+    const PlotPane diff = ViewerTools::stripButton(StripButton::kDifference, 200, 360);
+    EXPECT_EQ(diff.left, 24 + 48 + 57);
+    EXPECT_EQ(diff.bottom, 352 - 18);
     const PlotPane help = ViewerTools::stripButton(StripButton::kHelp, 200, 360);
-    EXPECT_EQ(help.left, 24 + 48 + 57);
-    EXPECT_EQ(help.right, 24 + 48 + 57 + 46);
+    EXPECT_EQ(help.left, 24 + 48);
+    EXPECT_EQ(help.right, 24 + 48 + 46);
     EXPECT_EQ(help.bottom, 352);
 
     // The analysis: its button is the key m; a host without the fine one says why instead.
@@ -192,6 +195,18 @@ TEST(ViewerTools, StripButtonsAreTheKeys) {
     EXPECT_EQ(tools.key('m'), ToolChange::kNone);
     EXPECT_EQ(tools.message(), "no worker");
     EXPECT_EQ(tools.statusText().rfind("module analysis only", 0), 0u);
+
+    // The difference: its button is the key d; the reference's (v) is a group's only.
+    const PlotPane difference = ViewerTools::stripButton(StripButton::kDifference, 640, 360);
+    EXPECT_EQ(tools.click(difference.left + 1, difference.top + 1), ToolChange::kDifference);
+    EXPECT_TRUE(tools.difference());
+    const PlotPane versus = ViewerTools::stripButton(StripButton::kDifferenceReference, 640, 360);
+    EXPECT_EQ(tools.click(versus.left + 1, versus.top + 1), ToolChange::kNone);
+    EXPECT_NE(tools.message().find("group"), std::string::npos);
+    tools.setDifferenceReference(true, 3, "Kick");
+    EXPECT_EQ(tools.key('v'), ToolChange::kDifferenceReference);
+    EXPECT_EQ(tools.key('d'), ToolChange::kDifference);
+    EXPECT_FALSE(tools.difference());
 }
 
 // A character of 4 bytes in a caption is one character, drawn as itself: its box is as
