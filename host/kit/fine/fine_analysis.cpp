@@ -255,6 +255,27 @@ double FineAnalysis::pointEnergy(const PointPlan& plan) const {
     return energy;
 }
 
+double FineAnalysis::pointLag(View view, std::int32_t point) const {
+    const std::vector<PointPlan>& plans = view == View::kLog ? logPlans : linearPlans;
+    if (!isSpectrum(view) || point < 0 || point >= static_cast<std::int32_t>(plans.size())) {
+        return 0.0;
+    }
+    const PointPlan& plan = plans[static_cast<std::size_t>(point)];
+    double lag = 0.0;
+    double weights = 0.0;
+    for (int i = 0; i < 2; ++i) {
+        if (plan.weight[i] > 0.0f) {
+            const Window& window = windows[static_cast<std::size_t>(plan.window[i])];
+            // Each stage of the cascade delays by kHalfTaps of the values it takes.
+            const double step = std::ldexp(1.0, window.depth);
+            const double delay = HalfBandCascade::kHalfTaps * (step - 1.0);
+            lag += plan.weight[i] * (delay + (window.length - 1) * 0.5 * step);
+            weights += plan.weight[i];
+        }
+    }
+    return weights > 0.0 ? lag / weights : 0.0;
+}
+
 void FineAnalysis::analyse(View view, const FineSignal& signal, float* levels) {
     if (!isSpectrum(view) || levels == nullptr || signal.owner != this) {
         return;

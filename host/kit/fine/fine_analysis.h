@@ -88,6 +88,12 @@ public:
     // longest window and the cascade's delay before it.
     std::int32_t historyLength() const { return longest; }
 
+    // How far the centre of the windows that point `point` of `view` reads lies behind the
+    // newest sample fed, in samples at the analysis's rate (the cascade's delay included;
+    // between a point's two windows, weighted as its level is); 0 for the scope and for
+    // points out of range.
+    double pointLag(View view, std::int32_t point) const;
+
     // The levels in `view` of a signal fed so far: levels[0..pointsOf(view)-1] receive them
     // (nothing for the scope). Every level is finite, at or above the module's floor of the
     // view. No allocation; one thread at a time per instance.

@@ -1,0 +1,171 @@
+#include "host/vexhost/spectrogram_command.h"
+
+#include "host/kit/host_error.h"
+#include "host/vexhost/commands.h"
+#include "host/vexhost/output/output_files.h"
+#include "host/vexhost/output/png_writer.h"
+#include "host/vexhost/output/progress.h"
+#include "host/vexhost/output/spectrogram_columns.h"
+#include "host/vexhost/output/spectrogram_picture.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace vex::host {
+
+namespace {
+
+// The plot's columns and rows: enough for an axis either way, and at most 32 MB of levels.
+constexpr std::int32_t kLeastSide = 64;
+constexpr std::int32_t kMostColumns = 4096;
+constexpr std::int32_t kMostRows = 2048;
+// Samples read per step.
+constexpr std::int32_t kChunk = 8192;
+
+// "WxH", each a whole number within the plot's bounds.
+void parsePlotSize(const std::string& text, std::int32_t& columns, std::int32_t& rows) {
+    const std::size_t x = text.find('x');
+    const auto number = [](const std::string& part, std::int32_t& out) {
+        if (part.empty() || part.size() > 6 ||
+            part.find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        out = static_cast<std::int32_t>(std::stol(part));
+        return true;
+    };
+    if (x == std::string::npos || !number(text.substr(0, x), columns) ||
+        !number(text.substr(x + 1), rows)) {
+        throw HostError("--size: '" + text + "' is not WIDTHxHEIGHT, for example 800x400");
+    }
+    if (columns < kLeastSide || rows < kLeastSide || columns > kMostColumns || rows > kMostRows) {
+        throw HostError("--size: " + text + " is out of range (" + std::to_string(kLeastSide) +
+                        " to " + std::to_string(kMostColumns) + " columns, " +
+                        std::to_string(kLeastSide) + " to " + std::to_string(kMostRows) + " rows)");
+    }
+}
+
+// "LOW:HIGH" in dB, finite, LOW below HIGH.
+void parseRange(const std::string& text, double& low, double& high) {
+    const std::size_t colon = text.find(':');
+    const auto number = [](const std::string& part, double& out) {
+        char* stop = nullptr;
+        out = std::strtod(part.c_str(), &stop);
+        return !part.empty() && stop == part.c_str() + part.size() && std::isfinite(out) &&
+               std::fabs(out) <= 1000.0;
+    };
+    if (colon == std::string::npos || !number(text.substr(0, colon), low) ||
+        !number(text.substr(colon + 1), high) || !(low < high)) {
+        throw HostError("--range: '" + text +
+                        "' is not LOW:HIGH in dB with LOW below HIGH, for example -90:0");
+    }
+}
+
+// Reads `count` samples of the chosen signal of `input` into `out` (a and b scratch).
+void readSignal(InputSource& input, bool signalB, std::vector<float>& a, std::vector<float>& b,
+                std::int32_t count) {
+    input.read(a.data(), b.data(), count);
+    if (signalB) {
+        std::copy(b.begin(), b.begin() + count, a.begin());
+    }
+}
+
+} // namespace
+
+CLI::App* addSpectrogramCommand(CLI::App& app, SessionOptions& session,
+                                SpectrogramOptions& options) {
+    CLI::App& command = *app.add_subcommand(
+        "spectrogram", "a whole input (or a span of it) as one PNG picture of level over time "
+                       "and frequency, one column per pixel");
+    command.add_option("INPUT", options.input, signalHelp())->required();
+    command.add_option("-o,--output", options.output, "the PNG file to write")->required();
+    command
+        .add_option("--size", options.size,
+                    "the plot WIDTHxHEIGHT: one column per pixel, one row per pixel of the "
+                    "frequency axis (64 to 4096 by 64 to 2048)")
+        ->capture_default_str();
+    command.add_option("--view", options.view, "the frequency axis: log or linear")
+        ->check(CLI::IsMember({"log", "linear"}))
+        ->capture_default_str();
+    command.add_option("--from", options.from, "seconds of input before the picture's start")
+        ->check(CLI::Range(0.0, 360000.0));
+    command
+        .add_option("--to", options.to,
+                    "seconds of input at the picture's end (default: the end of the file, or "
+                    "1 second of a built-in signal, which a sweep spans)")
+        ->check(CLI::Range(0.001, 360000.0));
+    command.add_option("--range", options.range,
+                       "LOW:HIGH: the levels in dB the colours span (default: the display's)");
+    command
+        .add_option("--sample-rate", session.sampleRate,
+                    "sample rate of a built-in signal in hertz (files bring their own)")
+        ->check(CLI::Range(1000.0, 384000.0));
+    return &command;
+}
+
+int spectrogram(const SessionOptions& sessionOptions, const SpectrogramOptions& spectrogramOptions,
+                Console& console) {
+    SessionOptions options = sessionOptions;
+    options.inputs = {spectrogramOptions.input};
+    SpectrogramPlot plot;
+    parsePlotSize(spectrogramOptions.size, plot.columns, plot.rows);
+    if (!spectrogramOptions.range.empty()) {
+        parseRange(spectrogramOptions.range, plot.low, plot.high);
+    }
+    Session session(options);
+    const double seconds = session.seconds(spectrogramOptions.to);
+    const std::int64_t from = session.sampleCount(spectrogramOptions.from);
+    const std::int64_t to = session.sampleCount(seconds);
+    if (from >= to) {
+        throw HostError("--from " + std::to_string(spectrogramOptions.from) +
+                        " s is at or past the end (" + std::to_string(seconds) + " s)");
+    }
+    plot.view = viewOf(viewIndex(spectrogramOptions.view));
+    plot.sampleRate = session.sampleRate();
+    plot.fromSeconds = static_cast<double>(from) / session.sampleRate();
+    plot.toSeconds = static_cast<double>(to) / session.sampleRate();
+    plot.title = spectrogramOptions.input;
+    plot.analysis = options.analysis;
+
+    const std::unique_ptr<InputSource> input = session.makeInput(0, seconds);
+    const bool signalB = !input->streamsA() && input->streamsB();
+    const std::unique_ptr<MomentSpectra> spectra =
+        options.analysis == Analysis::kFine
+            ? makeFineSpectra(session.sampleRate(), plot.view)
+            : makeModuleSpectra(session.factory(), session.sampleRate(), plot.view);
+    plot.levels.assign(static_cast<std::size_t>(plot.columns) * plot.rows, 0.0f);
+    std::vector<float> rows(static_cast<std::size_t>(plot.rows));
+    SpectrogramColumns columns(*spectra, from, to, plot.columns,
+                               [&](std::int32_t c, const float* levels) {
+                                   rowsOfPoints(levels, spectra->points(), plot.rows, rows.data());
+                                   for (std::int32_t y = 0; y < plot.rows; ++y) {
+                                       plot.levels[static_cast<std::size_t>(y) * plot.columns + c] =
+                                           rows[static_cast<std::size_t>(y)];
+                                   }
+                               });
+    {
+        Progress progress(console.err, console.errIsTerminal && !options.quiet, "spectrogram");
+        std::vector<float> a(kChunk);
+        std::vector<float> b(kChunk);
+        const std::int64_t total = columns.endSample();
+        for (std::int64_t at = 0; at < total;) {
+            const auto n = static_cast<std::int32_t>(std::min<std::int64_t>(kChunk, total - at));
+            readSignal(*input, signalB, a, b, n);
+            // Samples before the first the analysis needs are read past.
+            const std::int64_t skip = std::clamp<std::int64_t>(columns.firstSample() - at, 0, n);
+            columns.feed(a.data() + skip, static_cast<std::int32_t>(n - skip));
+            at += n;
+            progress.update(static_cast<double>(at) / static_cast<double>(total));
+        }
+        progress.finish();
+    }
+    columns.finish();
+    const Picture picture = drawSpectrogram(plot);
+    writeWholeFile(spectrogramOptions.output,
+                   encodePng(picture.pixels, picture.width, picture.height));
+    console.out << spectrogramOptions.output << "\n";
+    return 0;
+}
+
+} // namespace vex::host
