@@ -41,6 +41,9 @@ public:
 private:
     std::int64_t momentOf(std::int64_t j) const;
     void analyseAt(std::int64_t moment);
+    // Adds the powers of points begin..end-1 to the column at `at` (in columns from `from`),
+    // unless it lies outside the columns or was handed on.
+    void addToColumn(double at, std::int32_t begin, std::int32_t end);
     void handOn(std::int32_t column);
 
     MomentSpectra& spectra;
@@ -62,8 +65,10 @@ private:
     std::vector<double> sums; // ring x points powers
     std::vector<std::int32_t> counts;
     std::vector<float> levels; // one analysis
+    std::vector<float> powers; // the same as powers
     std::vector<float> column; // one column handed on
     std::vector<double> lags;
+    std::vector<double> lagSpans; // the lags in columns
 };
 
 // The `rows` rows of a picture's frequency axis from a column's levels of `points` points,

@@ -6,6 +6,7 @@
 #include "host/kit/host_error.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace vex::host {
@@ -17,6 +18,8 @@ constexpr std::int32_t kCapture = 2 * kLinearBins;
 // Its highest update rate (choice 7, 40 frames per second): the shortest hold-off.
 constexpr std::int32_t kFastestRate = 7;
 constexpr std::int32_t kFastestUpdates = 40;
+// Levels are kept within this many dB of 0 (the module's floors lie far inside).
+constexpr float kMostLevel = 300.0f;
 
 // The module's analysis of chosen stretches from one audio object. Why this works: an object
 // captures its first frame from its first sample; after each frame it waits out a hold-off
@@ -34,11 +37,17 @@ public:
         const auto length = static_cast<std::size_t>(std::max(holdOff, kCapture + 1));
         signalA.assign(length, 0.0f);
         signalB.assign(length, 0.0f);
+        values.assign(static_cast<std::size_t>(pointsOf(view)) * sizeof(PayloadRecord) / 4, 0.0f);
         driver.services().sampleRate = static_cast<float>(sampleRate);
         driver.onFrame = [this](std::int32_t, const std::uint8_t* bytes, std::int32_t size) {
             if (size == frameSizeOf(view) && target != nullptr) {
-                for (std::int32_t k = 0; k < pointsOf(view); ++k) {
-                    target[k] = frameValue(bytes, 0, k);
+                std::memcpy(values.data(), bytes + valueOffset(0, 0), values.size() * 4);
+                constexpr std::size_t stride = sizeof(PayloadRecord) / sizeof(float);
+                for (std::size_t k = 0; k < static_cast<std::size_t>(pointsOf(view)); ++k) {
+                    // Why in this order: a NaN reads the least level.
+                    const float level = values[k * stride];
+                    const float least = level > -kMostLevel ? level : -kMostLevel;
+                    target[k] = least < kMostLevel ? least : kMostLevel;
                 }
                 target = nullptr;
             }
@@ -80,11 +89,9 @@ public:
         // After the first frame: the hold-off, then the trigger one sample before the stretch.
         const std::int32_t lead = started ? 1 : 0;
         if (started) {
-            std::fill(signalA.begin(), signalA.begin() + holdOff, 0.0f);
-            std::fill(signalB.begin(), signalB.begin() + holdOff, 0.0f);
+            // The hold-off reads no samples; signal B holds zeros but for the trigger.
             driver.process(holdOff);
             signalA[0] = 0.0f;
-            signalB[0] = 0.0f;
             signalB[1] = 1.0f;
         }
         const auto split = ring.begin() + next;
@@ -108,6 +115,7 @@ private:
     std::vector<float> ring; // the newest samples, the oldest at `next`
     std::vector<float> signalA;
     std::vector<float> signalB;
+    std::vector<float> values; // a frame's records
     std::int32_t next = 0;
     bool started = false;
     float* target = nullptr;

@@ -28,7 +28,7 @@ public:
     // The next `count` samples of the signal, in order.
     virtual void feed(const float* samples, std::int32_t count) = 0;
     // The levels of the newest samples fed into levels[0..points()-1] (dB, as in the view's
-    // frames; finite). Throws HostError when the module sends no frame.
+    // frames; finite, within -300..300). Throws HostError when the module sends no frame.
     virtual void analyse(float* levels) = 0;
 };
 
