@@ -269,8 +269,11 @@ double FineAnalysis::pointLag(View view, std::int32_t point) const {
             // Each stage of the cascade delays by kHalfTaps of the values it takes.
             const double step = std::ldexp(1.0, window.depth);
             const double delay = HalfBandCascade::kHalfTaps * (step - 1.0);
-            lag += plan.weight[i] * (delay + (window.length - 1) * 0.5 * step);
-            weights += plan.weight[i];
+            // Why weighed by the inverse length: a window's energy of a passing event is
+            // spread over its length, so the shorter window's share peaks higher.
+            const double weight = plan.weight[i] / (window.length * step);
+            lag += weight * (delay + (window.length - 1) * 0.5 * step);
+            weights += weight;
         }
     }
     return weights > 0.0 ? lag / weights : 0.0;
