@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <initializer_list>
 
 namespace vex::plot {
 
@@ -109,6 +110,59 @@ inline constexpr float LogFrequencyGrid[kLogGridLines] = {
     0.8615f, 0.8745f, 0.8860f, 0.8960f, 0.9060f, 0.9150f, 0.9230f, 0.9315f, 0.9385f, // ..18k
     0.9460f, 0.9525f,                                                                // 19k, 20k
 };
+
+// Which grid lines of a frequency axis `width` pixels long are drawn full height and which
+// are labelled, as bit sets over the lines' indices (log: 0..7 are 20..90 Hz, 8..16 are
+// 100..900 Hz, 17..36 are 1..20 kHz; linear: i is i + 1 kHz). The sets grow with the width.
+namespace axis {
+constexpr std::uint64_t bits(std::initializer_list<int> indices) {
+    std::uint64_t out = 0;
+    for (int i : indices) {
+        out |= std::uint64_t{1} << i;
+    }
+    return out;
+}
+inline constexpr std::uint64_t kAll37 = (std::uint64_t{1} << 37) - 1;
+inline constexpr std::uint64_t kAll20 = (std::uint64_t{1} << 20) - 1;
+inline constexpr std::uint64_t kOdd20 = bits({1, 3, 5, 7, 9, 11, 13, 15, 17, 19});
+inline constexpr std::uint64_t kLogNarrowest = bits({0, 3, 9, 16, 18, 22, 36});
+inline constexpr std::uint64_t kLogNarrow = bits({0, 2, 6, 9, 13, 17, 19, 21, 25, 36});
+inline constexpr std::uint64_t kLogMedium = bits({0, 1, 3, 8, 10, 14, 17, 18, 20, 22, 27, 36});
+inline constexpr std::uint64_t kLogWide =
+    bits({0, 1, 2, 3, 5, 8, 9, 10, 12, 15, 17, 18, 19, 20, 21, 23, 26, 30, 36});
+inline constexpr std::uint64_t kLogWider = bits(
+    {0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 13, 15, 17, 18, 19, 20, 21, 22, 23, 24, 26, 29, 32, 36});
+// No odd kHz above 10k.
+inline constexpr std::uint64_t kLogWidest = kAll37 & ~bits({27, 29, 31, 33, 35});
+
+// The log axis's lines or labels; the set without odd kHz above 10k lasts up to
+// `widestUpTo` pixels (lines and labels part there by one pixel).
+constexpr std::uint64_t logSet(std::int32_t width, std::int32_t widestUpTo) {
+    return width <= 250          ? kLogNarrow
+           : width <= 400        ? kLogMedium
+           : width <= 600        ? kLogWide
+           : width <= 1000       ? kLogWider
+           : width <= widestUpTo ? kLogWidest
+                                 : kAll37;
+}
+} // namespace axis
+
+constexpr std::uint64_t fullFrequencyGridLines(bool linear, std::int32_t width) {
+    if (linear) {
+        return width <= 250   ? axis::kAll20 & ~axis::kOdd20
+               : width <= 349 ? axis::kAll20 & ~axis::bits({9, 11, 13, 15, 17, 19})
+                              : axis::kAll20;
+    }
+    return axis::logSet(width, 2099);
+}
+constexpr std::uint64_t frequencyLabels(bool linear, std::int32_t width) {
+    if (linear) {
+        return width <= 250   ? axis::kAll20 & ~axis::kOdd20
+               : width <= 350 ? axis::bits({0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 12, 14, 16, 18})
+                              : axis::kAll20;
+    }
+    return width <= 180 ? axis::kLogNarrowest : axis::logSet(width, 2100);
+}
 
 // A double position truncated toward zero into the range drawing works in.
 // Why the clamp: levels and samples come from the host's bytes; a NaN or enormous value

@@ -15,50 +15,6 @@ using plot::truncateClamped;
 
 constexpr std::int32_t kTickLength = 10;
 
-// Bit sets of grid and label indices.
-constexpr std::uint64_t bits(std::initializer_list<int> indices) {
-    std::uint64_t out = 0;
-    for (int i : indices) {
-        out |= std::uint64_t{1} << i;
-    }
-    return out;
-}
-constexpr std::uint64_t kAll37 = (std::uint64_t{1} << 37) - 1;
-constexpr std::uint64_t kAll20 = (std::uint64_t{1} << 20) - 1;
-constexpr std::uint64_t kOdd20 = bits({1, 3, 5, 7, 9, 11, 13, 15, 17, 19});
-
-// Indices: 0..7 are 20..90 Hz, 8..16 are 100..900 Hz, 17..36 are 1..20 kHz.
-constexpr std::uint64_t kLogNarrowest = bits({0, 3, 9, 16, 18, 22, 36});
-constexpr std::uint64_t kLogNarrow = bits({0, 2, 6, 9, 13, 17, 19, 21, 25, 36});
-constexpr std::uint64_t kLogMedium = bits({0, 1, 3, 8, 10, 14, 17, 18, 20, 22, 27, 36});
-constexpr std::uint64_t kLogWide =
-    bits({0, 1, 2, 3, 5, 8, 9, 10, 12, 15, 17, 18, 19, 20, 21, 23, 26, 30, 36});
-constexpr std::uint64_t kLogWider = bits(
-    {0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 13, 15, 17, 18, 19, 20, 21, 22, 23, 24, 26, 29, 32, 36});
-constexpr std::uint64_t kLogWidest = kAll37 & ~bits({27, 29, 31, 33, 35}); // no odd kHz above 10k
-
-// The log axis's grid lines or labels for a width: the sets grow with the width; the one
-// without odd kHz above 10k lasts up to `widestUpTo` pixels (lines and labels part there by
-// one pixel).
-std::uint64_t logAxisSet(std::int32_t width, std::int32_t widestUpTo) {
-    if (width <= 250) {
-        return kLogNarrow;
-    }
-    if (width <= 400) {
-        return kLogMedium;
-    }
-    if (width <= 600) {
-        return kLogWide;
-    }
-    if (width <= 1000) {
-        return kLogWider;
-    }
-    if (width <= widestUpTo) {
-        return kLogWidest;
-    }
-    return kAll37;
-}
-
 } // namespace
 
 std::int32_t SpectrumRenderer::frameSize() const {
@@ -70,32 +26,11 @@ std::int32_t SpectrumRenderer::pointCount() const {
 }
 
 std::uint64_t SpectrumRenderer::fullGridLines(std::int32_t width) const {
-    if (linearAxis != 0) {
-        if (width <= 250) {
-            return kAll20 & ~kOdd20;
-        }
-        if (width <= 349) {
-            return kAll20 & ~bits({9, 11, 13, 15, 17, 19});
-        }
-        return kAll20;
-    }
-    return logAxisSet(width, 2099);
+    return plot::fullFrequencyGridLines(linearAxis != 0, width);
 }
 
 std::uint64_t SpectrumRenderer::drawnLabels(std::int32_t width) const {
-    if (linearAxis != 0) {
-        if (width <= 250) {
-            return kAll20 & ~kOdd20;
-        }
-        if (width <= 350) {
-            return bits({0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 12, 14, 16, 18});
-        }
-        return kAll20;
-    }
-    if (width <= 180) {
-        return kLogNarrowest;
-    }
-    return logAxisSet(width, 2100);
+    return plot::frequencyLabels(linearAxis != 0, width);
 }
 
 void SpectrumRenderer::render(GraphicsWrapper& graphics, RECT rect, const RenderState& state) {
