@@ -1,6 +1,7 @@
 #include "host/vexhost/spectrogram_command.h"
 
 #include "host/kit/host_error.h"
+#include "host/kit/view/spectrogram_colours.h"
 #include "host/vexhost/commands.h"
 #include "host/vexhost/output/output_files.h"
 #include "host/vexhost/output/png_writer.h"
@@ -104,13 +105,17 @@ CLI::App* addSpectrogramCommand(CLI::App& app, SessionOptions& session,
     return &command;
 }
 
-int spectrogram(const SessionOptions& sessionOptions, const SpectrogramOptions& spectrogramOptions,
-                Console& console) {
+int writeSpectrogram(const SessionOptions& sessionOptions,
+                     const SpectrogramOptions& spectrogramOptions, Console& console) {
     SessionOptions options = sessionOptions;
     options.inputs = {spectrogramOptions.input};
     SpectrogramPlot plot;
     parsePlotSize(spectrogramOptions.size, plot.columns, plot.rows);
-    if (!spectrogramOptions.range.empty()) {
+    if (spectrogramOptions.range.empty()) {
+        const spectrogram::LevelRange display = spectrogram::displayRange();
+        plot.low = display.low;
+        plot.high = display.high;
+    } else {
         parseRange(spectrogramOptions.range, plot.low, plot.high);
     }
     Session session(options);

@@ -31,7 +31,7 @@ CLI::App* addSpectrogramCommand(CLI::App& app, SessionOptions& session,
 // Reads the input once, start to end, and writes the picture (the input is options.input;
 // the session's inputs are not read). Throws HostError (a size or range out of bounds,
 // --from at or past the end, an input that cannot be read).
-int spectrogram(const SessionOptions& options, const SpectrogramOptions& spectrogramOptions,
-                Console& console);
+int writeSpectrogram(const SessionOptions& options, const SpectrogramOptions& spectrogramOptions,
+                     Console& console);
 
 } // namespace vex::host

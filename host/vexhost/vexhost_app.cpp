@@ -310,8 +310,9 @@ Command addSpectrogram(CLI::App& app, CommandLine& line) {
     CLI::App* command = addSpectrogramCommand(app, line.session, line.spectrogram);
     addAnalysisOption(*command, line.analysis, kAnalysisHelp);
     addModuleOptions(*command, line.session);
-    return {command,
-            [](CommandLine& l, Console& c) { return spectrogram(l.session, l.spectrogram, c); }};
+    return {command, [](CommandLine& l, Console& c) {
+                return writeSpectrogram(l.session, l.spectrogram, c);
+            }};
 }
 
 // The first word that is not an option names the command. Why checked before parsing:

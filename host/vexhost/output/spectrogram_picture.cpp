@@ -3,6 +3,7 @@
 #include "host/kit/host_error.h"
 #include "host/kit/view/overlay_pixels.h"
 #include "host/kit/view/paint_surface.h"
+#include "host/kit/view/spectrogram_colours.h"
 #include "host/kit/view/text_lines.h"
 #include "platform/gdiplus.h"
 
@@ -20,12 +21,10 @@ constexpr std::uint32_t kFrame = 0xFF5A606Cu;
 constexpr std::int32_t kTextHeight = 15;
 constexpr std::int32_t kCharWidth = 7; // about, in the 12-pixel font
 constexpr std::int32_t kTick = 4;
-// The colour scale: a bar this far right of the plot, this wide.
+// The colour scale lies this far right of the plot.
 constexpr std::int32_t kScaleGap = 12;
-constexpr std::int32_t kScaleWidth = 14;
 // Labels of an axis lie at least this far apart.
 constexpr double kTimeLabelSpacing = 90.0;
-constexpr double kLevelLabelSpacing = 24.0;
 
 // The smallest of 1, 2 or 5 times a power of ten at or above `least`.
 double niceStep(double least) {
@@ -47,42 +46,6 @@ std::string numberText(double value, double step) {
     return text;
 }
 
-// "50", "500", "5k", "12.5k".
-std::string hzText(double hz) {
-    char text[32];
-    if (hz >= 1000.0) {
-        std::snprintf(text, sizeof text, "%gk", hz / 1000.0);
-    } else {
-        std::snprintf(text, sizeof text, "%g", hz);
-    }
-    return text;
-}
-
-// The frequencies the axis labels.
-std::vector<double> frequencyLabels(const SpectrogramPlot& plot) {
-    if (plot.view == View::kLog) {
-        return {20.0, 50.0, 100.0, 200.0, 500.0, 1000.0, 2000.0, 5000.0, 10000.0, 20000.0};
-    }
-    const double top = plot.sampleRate / 2.0;
-    const double step = niceStep(top * kLevelLabelSpacing * 1.5 / plot.rows);
-    std::vector<double> labels;
-    for (double hz = step; hz < top; hz += step) {
-        labels.push_back(hz);
-    }
-    return labels;
-}
-
-// The row (from the plot's top, fractional) of `hz`.
-double rowOfHz(const SpectrogramPlot& plot, double hz) {
-    const double point = hzPoint(plot.view, hz, plot.sampleRate);
-    return plot.rows - point * plot.rows / pointsOf(plot.view);
-}
-
-std::uint32_t colourOf(double fraction) {
-    const auto v = static_cast<std::uint32_t>(std::clamp(fraction, 0.0, 1.0) * 255.0 + 0.5);
-    return 0xFF000000u | v << 16 | v << 8 | v;
-}
-
 // A text and where its box's top-left corner lies.
 struct Label {
     std::string text;
@@ -96,18 +59,14 @@ void drawPixels(PaintSurface& surface, const SpectrogramPlot& plot, std::vector<
     Pixels pixels(surface);
     std::uint32_t* data = surface.pixelsToWrite();
     const std::int32_t stride = surface.rowBytes() / 4;
-    const double span = plot.high - plot.low;
+    const spectrogram::LevelColours colours(spectrogram::LevelRange{plot.low, plot.high});
     for (std::int32_t y = 0; y < plot.rows; ++y) {
         std::uint32_t* row =
             data + static_cast<std::ptrdiff_t>(kSpectrogramTop + y) * stride + kSpectrogramLeft;
         const float* levels = plot.levels.data() + static_cast<std::size_t>(y) * plot.columns;
         for (std::int32_t c = 0; c < plot.columns; ++c) {
-            row[c] = colourOf((levels[c] - plot.low) / span);
+            row[c] = colours(levels[c]);
         }
-        const std::int32_t barLeft = kSpectrogramLeft + plot.columns + kScaleGap;
-        std::fill(row + plot.columns + kScaleGap, row + plot.columns + kScaleGap + kScaleWidth,
-                  colourOf(static_cast<double>(plot.rows - 1 - y) / (plot.rows - 1)));
-        (void)barLeft;
     }
     const std::int32_t left = kSpectrogramLeft - 1;
     const std::int32_t top = kSpectrogramTop - 1;
@@ -131,34 +90,10 @@ void drawPixels(PaintSurface& surface, const SpectrogramPlot& plot, std::vector<
             {text, static_cast<float>(x - static_cast<std::int32_t>(text.size()) * kCharWidth / 2),
              static_cast<float>(bottom + kTick + 2)});
     }
-    // Frequency: the view's labels inside the axis.
-    for (const double hz : frequencyLabels(plot)) {
-        const double r = rowOfHz(plot, hz);
-        if (r < 0.0 || r > plot.rows) {
-            continue;
-        }
-        const auto y = static_cast<std::int32_t>(std::lround(kSpectrogramTop + r));
-        pixels.line(left - kTick, y, left, y, kFrame);
-        const std::string text = hzText(hz);
-        labels.push_back({text,
-                          static_cast<float>(left - kTick - 3 -
-                                             static_cast<std::int32_t>(text.size()) * kCharWidth),
-                          static_cast<float>(y - kTextHeight / 2)});
-    }
-    // The colour scale's levels.
-    const double dbStep = niceStep(span * kLevelLabelSpacing / plot.rows);
-    const std::int32_t barRight = right + kScaleGap + kScaleWidth;
-    for (double db = std::ceil(plot.low / dbStep - 1e-9) * dbStep; db <= plot.high + 1e-9;
-         db += dbStep) {
-        const auto y = static_cast<std::int32_t>(
-            std::lround(kSpectrogramTop + (plot.high - db) / span * (plot.rows - 1)));
-        pixels.line(barRight, y, barRight + kTick, y, kFrame);
-        labels.push_back({numberText(db, dbStep), static_cast<float>(barRight + kTick + 3),
-                          static_cast<float>(y - kTextHeight / 2)});
-    }
     labels.push_back({"dB", static_cast<float>(right + kScaleGap),
                       static_cast<float>(kSpectrogramTop - kTextHeight - 4)});
-    labels.push_back({"Hz", 6.0f, static_cast<float>(kSpectrogramTop - kTextHeight - 4)});
+    labels.push_back({"Hz", static_cast<float>(left - 3 * kCharWidth),
+                      static_cast<float>(kSpectrogramTop - kTextHeight - 4)});
 }
 
 } // namespace
@@ -185,6 +120,19 @@ Picture drawSpectrogram(const SpectrogramPlot& plot) {
         }
         gdip::GdipDeleteGraphics(graphics);
     }
+    // The frequency axis as the display labels its own, over the plot's rows (its outline
+    // one row above and below them), and the colour scale beside it.
+    const PlotPane pane{kSpectrogramLeft - 1, kSpectrogramTop - 1, kSpectrogramLeft + plot.columns,
+                        kSpectrogramTop + plot.rows};
+    const spectrogram::AxisLook look{kInk, 1.0};
+    const spectrogram::FrequencyAxis axis(plot.view, plot.sampleRate, pane);
+    spectrogram::drawFrequencyLabels(surface, axis, pane.left - kTick, look);
+    const std::int32_t scaleLeft = pane.right + kScaleGap;
+    spectrogram::drawColourScale(surface,
+                                 PlotPane{scaleLeft, kSpectrogramTop,
+                                          scaleLeft + spectrogram::colourScaleWidth(look),
+                                          kSpectrogramTop + plot.rows},
+                                 spectrogram::LevelRange{plot.low, plot.high}, look);
     return Picture{width, height, surface.pixels()};
 }
 

@@ -32,8 +32,8 @@ struct SpectrogramPlot {
     double sampleRate = 48000.0;
     double fromSeconds = 0.0;
     double toSeconds = 0.0;
-    double low = -70.0; // dB at the colour scale's bottom
-    double high = 7.0;  // dB at its top
+    double low = -70.0; // dB at the colour scale's bottom (the first colour)
+    double high = 7.0;  // dB at its top (the last)
     std::string title;
 };
 
