@@ -36,12 +36,11 @@ float levelOf(double power) {
 
 } // namespace
 
-SpectrogramColumns::SpectrogramColumns(MomentSpectra& source, std::int64_t fromSample,
-                                       std::int64_t toSample, std::int32_t columnCount,
-                                       Sink columnSink)
+SpectrogramColumns::SpectrogramColumns(MomentSpectra& source, double fromSample, double columnSpan,
+                                       std::int32_t columnCount, Sink columnSink)
     : spectra(source), sink(std::move(columnSink)), points(source.points()),
-      columns(std::max<std::int32_t>(1, columnCount)), from(static_cast<double>(fromSample)) {
-    span = std::max<double>(1.0, static_cast<double>(toSample - fromSample)) / columns;
+      columns(std::max<std::int32_t>(1, columnCount)), from(fromSample),
+      span(columnSpan > 0.0 ? columnSpan : 1.0) {
     lags.resize(static_cast<std::size_t>(points));
     for (std::int32_t k = 0; k < points; ++k) {
         lags[static_cast<std::size_t>(k)] = spectra.lag(k);

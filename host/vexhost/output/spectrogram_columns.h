@@ -23,10 +23,11 @@ public:
     // during the call only.
     using Sink = std::function<void(std::int32_t column, const float* levels)>;
 
-    // `columns` columns of equal span over samples [from, to) of the signal (from < to,
-    // columns >= 1), analysed by `spectra` (which outlives this and has been fed nothing).
-    SpectrogramColumns(MomentSpectra& spectra, std::int64_t from, std::int64_t to,
-                       std::int32_t columns, Sink sink);
+    // `columns` columns of `span` samples each (above 0) from sample `from` of the
+    // signal on (columns >= 1), analysed by `spectra` (which outlives this and has been fed
+    // nothing).
+    SpectrogramColumns(MomentSpectra& spectra, double from, double span, std::int32_t columns,
+                       Sink sink);
 
     // The sample to start feeding at (samples before it are not needed) and the one after
     // the last needed; both at or above 0, the end possibly past `to` (feed zeros there).
