@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -75,6 +76,14 @@ void readSignal(InputSource& input, bool signalB, std::vector<float>& a, std::ve
     }
 }
 
+// The input's name as the title shows it: a file's name without its folders, a built-in
+// signal as given.
+std::string titleOf(const std::string& input) {
+    std::error_code ignored;
+    const std::filesystem::path path = std::filesystem::u8path(input);
+    return std::filesystem::exists(path, ignored) ? path.filename().u8string() : input;
+}
+
 // A part of the picture's columns, analysed from an input of its own.
 struct ColumnPart {
     std::unique_ptr<InputSource> input;
@@ -127,6 +136,31 @@ void runPart(ColumnPart& part, Progress* progress) {
         }
     }
     columns.finish();
+}
+
+// Runs the first part on another thread and the second on this one, reporting progress
+// (the second reads the most: the input up to its start too). Rethrows what either threw,
+// once both are done.
+void runParts(std::vector<ColumnPart>& parts, Progress& progress) {
+    std::exception_ptr failure;
+    std::thread first([&] {
+        try {
+            runPart(parts[0], nullptr);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    });
+    try {
+        runPart(parts[1], &progress);
+    } catch (...) {
+        first.join();
+        throw;
+    }
+    first.join();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+    progress.finish();
 }
 
 } // namespace
@@ -187,11 +221,11 @@ int writeSpectrogram(const SessionOptions& sessionOptions,
     plot.sampleRate = session.sampleRate();
     plot.fromSeconds = static_cast<double>(from) / session.sampleRate();
     plot.toSeconds = static_cast<double>(to) / session.sampleRate();
-    plot.title = spectrogramOptions.input;
+    plot.title = titleOf(spectrogramOptions.input);
     plot.analysis = options.analysis;
 
     plot.levels.assign(static_cast<std::size_t>(plot.columns) * plot.rows, 0.0f);
-    // Why two parts, each with an input and an analysis of its own, the second on a thread:
+    // Why two parts, each with an input and an analysis of its own, on two threads:
     // the columns are independent, so two cores draw in half the time. Always two, so the
     // picture is the same on any machine.
     std::vector<ColumnPart> parts(kParts);
@@ -202,27 +236,15 @@ int writeSpectrogram(const SessionOptions& sessionOptions,
         preparePart(parts[static_cast<std::size_t>(p)], session, seconds, plot, first, end - first,
                     static_cast<double>(from) + first * span, span);
     }
+    const std::int64_t length = parts[0].input->length();
+    if (length > 0 && from >= length) {
+        throw HostError("--from " + std::to_string(spectrogramOptions.from) +
+                        " s is at or past the end of the file (" +
+                        std::to_string(static_cast<double>(length) / session.sampleRate()) + " s)");
+    }
     {
         Progress progress(console.err, console.errIsTerminal && !options.quiet, "spectrogram");
-        std::exception_ptr failure;
-        std::thread second([&] {
-            try {
-                runPart(parts[1], nullptr);
-            } catch (...) {
-                failure = std::current_exception();
-            }
-        });
-        try {
-            runPart(parts[0], &progress);
-        } catch (...) {
-            second.join();
-            throw;
-        }
-        second.join();
-        if (failure) {
-            std::rethrow_exception(failure);
-        }
-        progress.finish();
+        runParts(parts, progress);
     }
     const Picture picture = drawSpectrogram(plot);
     writeWholeFile(spectrogramOptions.output,

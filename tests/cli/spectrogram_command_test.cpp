@@ -175,6 +175,10 @@ TEST(SpectrogramCommandTest, BadInputIsStatusTwoAndWritesNothing) {
             vexhost({"spectrogram", folder / "second.wav", "--from", "1.5", "-o", out});
         EXPECT_EQ(past.status, 2);
         EXPECT_TRUE(contains(past.err, "--from")) << past.err;
+        EXPECT_EQ(
+            vexhost({"spectrogram", folder / "second.wav", "--from", "1.5", "--to", "3", "-o", out})
+                .status,
+            2);
         // Cut short: read as far as it goes, with the warning the other commands give.
         std::ifstream whole(std::filesystem::u8path(folder / "second.wav"), std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(whole)), {});
