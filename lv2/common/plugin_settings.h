@@ -32,13 +32,15 @@ struct SettingSpec {
 };
 
 enum Setting : std::uint32_t {
-    kSettingLabel,     // the instance's name among the members of its group
-    kSettingPeakHold,  // the window's peak hold: 0 off, 1 on
-    kSettingReadout,   // the window's cursor readout: 0 off, 1 on
-    kSettingTilt,      // 0 off, 1 3 dB per octave, 2 4.5 dB per octave
-    kSettingSmoothing, // 0 off, 1 fast, 2 slow
-    kSettingReference, // a reference file's bytes (host/kit/view/reference_trace.h); none
-                       // when empty
+    kSettingLabel,       // the instance's name among the members of its group
+    kSettingPeakHold,    // the window's peak hold: 0 off, 1 on
+    kSettingReadout,     // the window's cursor readout: 0 off, 1 on
+    kSettingTilt,        // 0 off, 1 3 dB per octave, 2 4.5 dB per octave
+    kSettingSmoothing,   // 0 off, 1 fast, 2 slow
+    kSettingReference,   // a reference file's bytes (host/kit/view/reference_trace.h); none
+                         // when empty
+    kSettingSpectrogram, // the window's spectrogram: 1 when on, plus 2 times its colour
+                         // range (0 the display's, 1 narrower, 2 wider)
     kSettingCount,
 };
 
@@ -50,6 +52,7 @@ inline constexpr SettingSpec kSettings[kSettingCount] = {
     {"urn:vex:analyzer#smoothing", SettingKind::kChoice, 4, 2, true},
     // The largest reference: a log spectrum, 24 header bytes and 528 points of 8.
     {"urn:vex:analyzer#reference", SettingKind::kBytes, 4248, 0, false},
+    {"urn:vex:analyzer#spectrogram", SettingKind::kChoice, 4, 5, false},
 };
 
 // The largest value of any setting, for buffers that hold any of them.

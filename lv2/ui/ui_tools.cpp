@@ -91,6 +91,11 @@ void UiTools::changed(host::ToolChange change) {
     case host::ToolChange::kSmoothing:
         sendInt(kSettingSmoothing, static_cast<std::int32_t>(tools().smoothing()));
         break;
+    case host::ToolChange::kSpectrogram:
+    case host::ToolChange::kSpectrogramRange:
+        sendInt(kSettingSpectrogram, (tools().spectrogram() ? 1 : 0) +
+                                         2 * static_cast<std::int32_t>(tools().colourRange()));
+        break;
     case host::ToolChange::kReference: {
         const std::vector<std::uint8_t> bytes = host::encodeReference(tools().reference());
         settings.send(kSettingReference, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
@@ -122,6 +127,12 @@ void UiTools::setting(std::uint32_t which, const std::vector<std::uint8_t>& valu
     case kSettingSmoothing:
         if (choice) {
             tools().setSmoothing(static_cast<host::Smoothing>(number));
+        }
+        break;
+    case kSettingSpectrogram:
+        if (value.size() == sizeof number && number >= 0 && number <= 5) {
+            tools().setSpectrogram((number & 1) != 0);
+            tools().setSpectrogramRange(static_cast<host::SpectrogramRange>(number / 2));
         }
         break;
     case kSettingReference: {

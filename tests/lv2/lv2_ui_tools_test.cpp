@@ -91,6 +91,9 @@ TEST(Lv2UiTools, StripClicksAreKeptInTheStateAndABadReferenceIsSaid) {
     window.send(ButtonPress, 24 + 2 * 48 + 10, 360 - 8 - 5);      // tilt: 3 dB/oct
     window.send(ButtonPress, 24 + 2 * 48 + 64 + 10, 360 - 8 - 5); // smoothing: fast
     window.send(ButtonPress, 24 + 0 * 48 + 10, 360 - 8 - 5);      // peak hold: on
+    // The spectrogram's: after peak, read, tilt, smoothing, freeze (48), ref, clear, module
+    // (55), diff and vs, at 24 + 8 * 48 + 64 + 57 + 2 = 531.
+    window.send(ButtonPress, 531 + 10, 360 - 8 - 5);
     plugin.run(64);
 
     const auto* state =
@@ -98,7 +101,7 @@ TEST(Lv2UiTools, StripClicksAreKeptInTheStateAndABadReferenceIsSaid) {
     ASSERT_NE(state, nullptr);
     Saved saved;
     ASSERT_EQ(state->save(plugin.instance(), Saved::store, &saved, 0, nullptr), LV2_STATE_SUCCESS);
-    EXPECT_EQ(saved.entries.size(), 3u);
+    EXPECT_EQ(saved.entries.size(), 4u);
 
     Instance other(48000.0, 65536);
     ASSERT_TRUE(other.ready());
@@ -113,6 +116,7 @@ TEST(Lv2UiTools, StripClicksAreKeptInTheStateAndABadReferenceIsSaid) {
     EXPECT_EQ(reopened.tools.viewer().smoothing(), host::Smoothing::kFast);
     EXPECT_TRUE(reopened.tools.viewer().peakHold());
     EXPECT_TRUE(reopened.tools.viewer().readout());
+    EXPECT_TRUE(reopened.tools.viewer().spectrogram());
 
     // A good reference (the file's layout: "VXRF", version 1, view 2, 48 kHz, signal A,
     // 528 points), then one cut short: the window says so and keeps the first.

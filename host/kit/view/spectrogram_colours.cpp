@@ -59,7 +59,6 @@ constexpr float kFontPixels = 9.0f;
 constexpr double kCharWidth = 5.0;
 // Half a label's height: a label is drawn this far above the row it names.
 constexpr double kHalfLabel = 5.0;
-constexpr double kTickLength = 4.0;
 constexpr double kBarWidth = 10.0;
 constexpr double kBarGap = 3.0;
 // Room for the longest scale label ("-100").
@@ -215,7 +214,7 @@ void drawFrequencyLabels(PaintSurface& surface, const FrequencyAxis& axis, std::
     Pixels pixels(surface);
     const PlotPane& pane = axis.pane();
     for (const std::int32_t y : rows) {
-        pixels.line(pane.left, y, pane.left + scaled(kTickLength, look), y, look.ink);
+        pixels.line(right + 1, y, pane.left - 1, y, look.ink);
     }
 }
 

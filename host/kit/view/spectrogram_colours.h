@@ -107,7 +107,8 @@ private:
 };
 
 // The labels of `axis`, right-aligned to column `right` (left of the pane), each centred on
-// its line's row, and a short tick into the pane at every labelled line.
+// its line's row, and a tick from `right` + 1 to the pane's left edge on that row (outside
+// the pane, so a picture drawn inside it hides none).
 void drawFrequencyLabels(PaintSurface& surface, const FrequencyAxis& axis, std::int32_t right,
                          const AxisLook& look = AxisLook());
 

@@ -16,6 +16,8 @@ constexpr std::uint32_t kBackground = 0xFF10141Cu;
 constexpr std::uint32_t kGrid = 0xFF2E384Cu;
 // Room between the plot and the colour scale.
 constexpr std::int32_t kScaleGap = 6;
+// The frequency labels' ticks, left of the plot.
+constexpr std::int32_t kTickLength = 3;
 // 10 s of frames at the fastest rate frames come (40 a second).
 constexpr std::int32_t kTenSeconds = 400;
 
@@ -89,7 +91,7 @@ void SpectrogramView::arrange(const Geometry& wanted) {
 void SpectrogramView::drawFrame() {
     frame = std::make_unique<PaintSurface>(shown.width, shown.height);
     frame->fill(kBackground);
-    spectrogram::drawFrequencyLabels(*frame, *axis, placement.plot.left - 2, look);
+    spectrogram::drawFrequencyLabels(*frame, *axis, placement.plot.left - kTickLength - 1, look);
     spectrogram::drawColourScale(*frame, placement.scale, colours->range(), look);
     Pixels pixels(*frame);
     const PlotPane& plot = placement.plot;
