@@ -6,10 +6,12 @@
 # saved state (jalv -l): dry's labels it "dry"; wet's turns the difference on against the
 # member labelled "dry". Wet's window must then show the difference's curve where its
 # scale puts the filter's gain around 1 kHz.
-#   jalv_group_difference_test.sh BUILD_DIR NOISE_CLIENT DIFFERENCE_CHECK
+#   jalv_group_difference_test.sh BUILD_DIR NOISE_CLIENT DIFFERENCE_CHECK [OUTPUT.png]
 set -u
 . "$(dirname "$0")/host_test_lib.sh"
 install_bundle "$1"
+check=$3
+output=${4:-}
 start_jack
 private_group 3
 
@@ -54,7 +56,8 @@ poll 200 painted || fail "wet's window was never drawn"
 
 shows() {
     bounded import -window "$window" "$work/shot.png" 2>>"$work/import.log" &&
-        bounded "$3" "$work/shot.png" 9 1000 1 >"$work/check.log" 2>&1
+        bounded "$check" "$work/shot.png" 9 1000 1 >"$work/check.log" 2>&1
 }
 poll 600 shows || { cat "$work/check.log"; fail "wet's difference against dry is not where the filter's gain is"; }
 tail -n 1 "$work/check.log"
+[ -z "$output" ] || { mkdir -p "$(dirname "$output")" && cp "$work/shot.png" "$output"; }
