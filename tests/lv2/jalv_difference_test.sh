@@ -2,8 +2,9 @@
 # The difference in the plug-in's window, in jalv.gtk3 under the X server that
 # cmake/xvfb-run.sh gives this script and a private JACK server: white noise into signal A
 # and the same noise through a peaking filter (+9 dB at 1 kHz, Q 1) into signal B, the log
-# view. The key d turns the difference on; a screenshot must then show its curve where its
-# scale puts the filter's gain around 1 kHz (the averages take a few seconds to settle).
+# view. The difference is off until the key d turns it on; a screenshot must then show its
+# curve where its scale puts the filter's gain around 1 kHz (the averages take a few
+# seconds to settle).
 #   jalv_difference_test.sh BUILD_DIR NOISE_CLIENT X_SEND DIFFERENCE_CHECK [OUTPUT.png]
 set -u
 . "$(dirname "$0")/host_test_lib.sh"
@@ -16,6 +17,9 @@ start_ui vexdiff -c mode=2
 start_sine noise "$2" 9 1000 1 vexdiff:signal_a vexdiff:signal_b
 poll 400 find_window || fail "no window of the plug-in's UI"
 poll 200 painted || fail "the window was never drawn"
+# Off until d: the first picture drawn shows no difference.
+bounded "$check" "$work/painted.png" 9 1000 1 >"$work/before.log" 2>&1 &&
+    fail "the window shows a difference before d"
 bounded "$x_send" "$window" keys d || fail "cannot press d in the window"
 
 shows() {
