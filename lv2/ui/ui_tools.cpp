@@ -130,6 +130,10 @@ void UiTools::pickReference() {
         tools().setMessage(said);
     }
     referenceSaid = said;
+    // Why a bound: a host that never passes the DSP's answers back leaves them all here.
+    if (sentLabels.size() >= 16) {
+        sentLabels.pop_front();
+    }
     sentLabels.push_back(label);
     settings.send(kSettingDifferenceReference, label.data(),
                   static_cast<std::uint32_t>(label.size()));
