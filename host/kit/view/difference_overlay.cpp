@@ -21,7 +21,7 @@ constexpr std::uint32_t kCurveColour = 0xFF60F0A0u;
 constexpr std::uint32_t kZeroColour = 0xFF58A078u;
 constexpr std::uint32_t kLineColour = 0xFF3A6A50u;
 constexpr std::uint32_t kLabelBack = 0xFF101010u;
-constexpr std::int32_t kLabelWidth = 44;
+constexpr std::int32_t kLabelWidth = 52;
 constexpr std::int32_t kLabelHeight = 15;
 // The scale's other lines dotted: 2 columns drawn of every 6.
 constexpr std::int32_t kDot = 2;
