@@ -138,7 +138,7 @@ LevelColours::LevelColours(LevelRange range)
 }
 
 FrequencyAxis::FrequencyAxis(View view, double sampleRate, const PlotPane& pane)
-    : shown(isSpectrum(view) ? view : View::kLog),
+    : shown(view == View::kLinear ? View::kLinear : View::kLog),
       rate(sampleRate > 0.0 && std::isfinite(sampleRate) ? sampleRate : 48000.0), area(pane) {
     across.left = 0;
     across.right = std::max(0, pane.bottom - pane.top);

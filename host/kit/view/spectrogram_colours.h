@@ -73,7 +73,8 @@ struct AxisLook {
 };
 
 // The frequency axis of spectrum view `view` at `sampleRate`, upright over the rows of
-// `pane` (a plot pane: its outline on rows top and bottom, the points inside).
+// `pane` (a plot pane: its outline on rows top and bottom, the points inside). Any view
+// but the linear one is taken as the log one; a rate not above 0 as 48 kHz.
 class FrequencyAxis {
 public:
     FrequencyAxis(View view, double sampleRate, const PlotPane& pane);

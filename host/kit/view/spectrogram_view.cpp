@@ -54,6 +54,11 @@ SpectrogramView::Placement SpectrogramView::place(std::int32_t width, std::int32
 
 SpectrogramView::SpectrogramView() : frames(kTenSeconds) {}
 
+void SpectrogramView::setAxisLook(const spectrogram::AxisLook& axisLook) {
+    look = axisLook;
+    frame.reset();
+}
+
 void SpectrogramView::arrange(const Geometry& wanted) {
     shown = wanted;
     placement = place(wanted.width, wanted.height, look);

@@ -160,7 +160,7 @@ void ViewerTools::draw(PaintSurface& surface, const PlotLayout& displayLayout, b
     PlotLayout layout = displayLayout;
     if (spectrogramDrawn) {
         spectrogramView.paint(surface, viewOf(shownView), rate, spectrogramRange);
-        layout.paneA = SpectrogramView::place(drawnWidth, drawnHeight).plot;
+        layout.paneA = spectrogramView.placed().plot;
         layout.paneB = layout.paneA;
         split = false;
     }
