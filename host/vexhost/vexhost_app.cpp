@@ -227,6 +227,8 @@ void addLiveWindowOptions(CLI::App& command, CommandLine& line) {
                        "X,Y: move the pointer there at start (for scripts and tests)");
     command.add_flag("--peak-hold,!--no-peak-hold", options.peakHold,
                      "start with peak hold on (default) or off");
+    command.add_flag("--spectrogram", options.spectrogram,
+                     "start with the spectrogram in the spectra (key w switches)");
     command.add_option("--tilt", options.tilt, "spectral tilt in dB per octave around 1 kHz")
         ->check(CLI::IsMember(std::vector<std::string>(kTiltNames.begin(), kTiltNames.end())))
         ->capture_default_str();

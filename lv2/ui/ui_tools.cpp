@@ -91,13 +91,69 @@ void UiTools::changed(host::ToolChange change) {
     case host::ToolChange::kSmoothing:
         sendInt(kSettingSmoothing, static_cast<std::int32_t>(tools().smoothing()));
         break;
+    case host::ToolChange::kSpectrogram:
+    case host::ToolChange::kSpectrogramRange:
+        sendInt(kSettingSpectrogram, (tools().spectrogram() ? 1 : 0) +
+                                         2 * static_cast<std::int32_t>(tools().colourRange()));
+        break;
     case host::ToolChange::kReference: {
         const std::vector<std::uint8_t> bytes = host::encodeReference(tools().reference());
         settings.send(kSettingReference, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
         break;
     }
+    case host::ToolChange::kDifference:
+        sendInt(kSettingDifference, tools().difference() ? 1 : 0);
+        break;
+    case host::ToolChange::kDifferenceReference:
+        pickReference();
+        break;
     default:
         break;
+    }
+}
+
+// The state keeps the reference by its label, which names it again only while exactly one
+// member has it: an unlabelled member is kept as none, and the window says either.
+void UiTools::pickReference() {
+    if (group == nullptr || !group->showing()) {
+        return;
+    }
+    group->pickReference();
+    const std::string label = group->referenceLabel();
+    std::string said;
+    if (group->reference() < 0) {
+        said = "no other member to compare with";
+    } else if (label.empty()) {
+        said = "the reference (member " + std::to_string(group->reference()) +
+               ") has no label: the plug-in's state does not keep it";
+    } else if (group->labelled(label) > 1) {
+        said = std::to_string(group->labelled(label)) + " members are labelled " + label +
+               ": the plug-in's state cannot name the reference";
+    }
+    // Why only our own message is cleared: another (a bad reference trace) stays.
+    if (!said.empty() || tools().message() == referenceSaid) {
+        tools().setMessage(said);
+    }
+    referenceSaid = said;
+    // Why a bound: a host that never passes the DSP's answers back leaves them all here.
+    if (sentLabels.size() >= 16) {
+        sentLabels.pop_front();
+    }
+    sentLabels.push_back(label);
+    settings.send(kSettingDifferenceReference, label.data(),
+                  static_cast<std::uint32_t>(label.size()));
+}
+
+void UiTools::referenceAnnounced(const std::string& label) {
+    // Why the labels sent are skipped as they come back: the group holds the member picked,
+    // which its label alone may not name (none, or two members share it).
+    if (!sentLabels.empty() && sentLabels.front() == label) {
+        sentLabels.pop_front();
+        return;
+    }
+    sentLabels.clear();
+    if (group != nullptr && label != group->referenceLabel()) {
+        group->setReferenceLabel(label);
     }
 }
 
@@ -122,6 +178,20 @@ void UiTools::setting(std::uint32_t which, const std::vector<std::uint8_t>& valu
     case kSettingSmoothing:
         if (choice) {
             tools().setSmoothing(static_cast<host::Smoothing>(number));
+        }
+        break;
+    case kSettingDifference:
+        if (value.size() == sizeof number) {
+            tools().setDifference(number != 0);
+        }
+        break;
+    case kSettingDifferenceReference:
+        referenceAnnounced(std::string(value.begin(), value.end()));
+        break;
+    case kSettingSpectrogram:
+        if (value.size() == sizeof number && number >= 0 && number <= 5) {
+            tools().setSpectrogram((number & 1) != 0);
+            tools().setSpectrogramRange(static_cast<host::SpectrogramRange>(number / 2));
         }
         break;
     case kSettingReference: {

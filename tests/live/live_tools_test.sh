@@ -4,8 +4,9 @@
 # the same sine with peak hold and the readout under a pointer, checked where the display's
 # own arithmetic puts each level; the reference saved on quitting equals the one loaded.
 # Then bad reference files (truncated, of another format, of another version, holding a
-# NaN level) each end the run with status 2 and a message saying what is wrong.
-#   live_tools_test.sh VEXHOST CHECK
+# NaN level) each end the run with status 2 and a message saying what is wrong. Last, the
+# spectrogram of a 1 kHz sine (with the pointer over it): the tone's row where its axis says.
+#   live_tools_test.sh VEXHOST CHECK SPECTROGRAM_CHECK
 set -u
 . "$(dirname "$0")/../lv2/host_test_lib.sh"
 vexhost=$1
@@ -45,4 +46,10 @@ bad version.vxrf "version 2 of the format"
 { head -c 104 "$work/ref.vxrf"; printf '\000\000\300\177'; tail -c +109 "$work/ref.vxrf"; } \
     >"$work/nan.vxrf"
 bad nan.vxrf "signal A point 10 is not a finite value"
+
+bounded "$vexhost" live sine:1k@0.5 --spectrogram --mouse 581,250 --screenshot "$work/gram.png" \
+    --after 2 >"$work/gram.log" 2>&1 || fail "vexhost live --spectrogram: $(cat "$work/gram.log")"
+grep -q 'cursor: .* s ago  .* Hz' "$work/gram.log" ||
+    fail "no spectrogram readout: $(cat "$work/gram.log")"
+bounded "$3" "$work/gram.png" 1000 || fail "the spectrogram's tone row is not where its axis says"
 echo "tools in vexhost live: checked"

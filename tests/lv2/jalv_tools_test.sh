@@ -40,3 +40,12 @@ bounded "$5" "$window" click $((24 + 0 * 48 + 23)) "$strip_y" || fail "cannot cl
 bounded "$5" "$window" click $((24 + 2 * 48 + 23)) "$strip_y" || fail "cannot click the tilt button"
 poll 200 shows "$@" || fail "the window does not show the tools where the display puts them"
 cat "$work/check.log"
+
+# gram: a screenshot of the spectrogram passes its check (its columns take a moment to fill).
+gram() {
+    bounded import -window "$window" "$work/gram.png" 2>>"$work/import.log" || return 1
+    bounded "$6" "$work/gram.png" 1000 >"$work/gram.log" 2>&1
+}
+bounded "$5" "$window" keys w || fail "cannot type w"
+poll 200 gram "$@" || fail "the spectrogram's tone row is not where its axis says: $(cat "$work/gram.log")"
+cat "$work/gram.log"

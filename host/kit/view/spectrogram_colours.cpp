@@ -59,7 +59,6 @@ constexpr float kFontPixels = 9.0f;
 constexpr double kCharWidth = 5.0;
 // Half a label's height: a label is drawn this far above the row it names.
 constexpr double kHalfLabel = 5.0;
-constexpr double kTickLength = 4.0;
 constexpr double kBarWidth = 10.0;
 constexpr double kBarGap = 3.0;
 // Room for the longest scale label ("-100").
@@ -139,7 +138,7 @@ LevelColours::LevelColours(LevelRange range)
 }
 
 FrequencyAxis::FrequencyAxis(View view, double sampleRate, const PlotPane& pane)
-    : shown(isSpectrum(view) ? view : View::kLog),
+    : shown(view == View::kLinear ? View::kLinear : View::kLog),
       rate(sampleRate > 0.0 && std::isfinite(sampleRate) ? sampleRate : 48000.0), area(pane) {
     across.left = 0;
     across.right = std::max(0, pane.bottom - pane.top);
@@ -215,7 +214,7 @@ void drawFrequencyLabels(PaintSurface& surface, const FrequencyAxis& axis, std::
     Pixels pixels(surface);
     const PlotPane& pane = axis.pane();
     for (const std::int32_t y : rows) {
-        pixels.line(pane.left, y, pane.left + scaled(kTickLength, look), y, look.ink);
+        pixels.line(right + 1, y, pane.left - 1, y, look.ink);
     }
 }
 

@@ -73,7 +73,8 @@ struct AxisLook {
 };
 
 // The frequency axis of spectrum view `view` at `sampleRate`, upright over the rows of
-// `pane` (a plot pane: its outline on rows top and bottom, the points inside).
+// `pane` (a plot pane: its outline on rows top and bottom, the points inside). Any view
+// but the linear one is taken as the log one; a rate not above 0 as 48 kHz.
 class FrequencyAxis {
 public:
     FrequencyAxis(View view, double sampleRate, const PlotPane& pane);
@@ -107,7 +108,8 @@ private:
 };
 
 // The labels of `axis`, right-aligned to column `right` (left of the pane), each centred on
-// its line's row, and a short tick into the pane at every labelled line.
+// its line's row, and a tick from `right` + 1 to the pane's left edge on that row (outside
+// the pane, so a picture drawn inside it hides none).
 void drawFrequencyLabels(PaintSurface& surface, const FrequencyAxis& axis, std::int32_t right,
                          const AxisLook& look = AxisLook());
 

@@ -16,6 +16,8 @@ constexpr std::uint32_t kBackground = 0xFF10141Cu;
 constexpr std::uint32_t kGrid = 0xFF2E384Cu;
 // Room between the plot and the colour scale.
 constexpr std::int32_t kScaleGap = 6;
+// The frequency labels' ticks, left of the plot.
+constexpr std::int32_t kTickLength = 3;
 // 10 s of frames at the fastest rate frames come (40 a second).
 constexpr std::int32_t kTenSeconds = 400;
 
@@ -51,6 +53,11 @@ SpectrogramView::Placement SpectrogramView::place(std::int32_t width, std::int32
 }
 
 SpectrogramView::SpectrogramView() : frames(kTenSeconds) {}
+
+void SpectrogramView::setAxisLook(const spectrogram::AxisLook& axisLook) {
+    look = axisLook;
+    frame.reset();
+}
 
 void SpectrogramView::arrange(const Geometry& wanted) {
     shown = wanted;
@@ -89,7 +96,7 @@ void SpectrogramView::arrange(const Geometry& wanted) {
 void SpectrogramView::drawFrame() {
     frame = std::make_unique<PaintSurface>(shown.width, shown.height);
     frame->fill(kBackground);
-    spectrogram::drawFrequencyLabels(*frame, *axis, placement.plot.left - 2, look);
+    spectrogram::drawFrequencyLabels(*frame, *axis, placement.plot.left - kTickLength - 1, look);
     spectrogram::drawColourScale(*frame, placement.scale, colours->range(), look);
     Pixels pixels(*frame);
     const PlotPane& plot = placement.plot;

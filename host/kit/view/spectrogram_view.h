@@ -39,6 +39,10 @@ public:
 
     SpectrogramView();
 
+    // How its axis and colour scale are drawn (their colour, and the scale factor every
+    // length of theirs is multiplied by); the next paint lays the picture out anew.
+    void setAxisLook(const spectrogram::AxisLook& axisLook);
+
     SpectrogramHistory& history() { return frames; }
     const SpectrogramHistory& history() const { return frames; }
 
@@ -46,6 +50,8 @@ public:
     // `sampleRate` over `range`, the axis and the colour scale. The history is made to hold
     // at least the plot's width and 10 s of frames.
     void paint(PaintSurface& surface, View view, double sampleRate, SpectrogramRange range);
+    // Where the last paint laid the spectrogram out.
+    const Placement& placed() const { return placement; }
     // The reading at (x, y) of the last paint's window at `seconds` of audio: how long ago
     // the column's frame came, the frequency, note and level there; empty off the columns.
     std::string readout(std::int32_t x, std::int32_t y, double seconds) const;

@@ -49,6 +49,8 @@ constexpr const char* kHelpLines[] = {
     "m  analysis: module or fine",
     "d  difference: B against A",
     "v  difference: next reference member",
+    "w  spectrogram",
+    "l  spectrogram's colour range",
     "h or ?  this help",
 };
 
@@ -92,6 +94,10 @@ std::string ViewerTools::statusText() const {
         const std::string problem = differenceProblem();
         add("difference " + (problem.empty() ? differenceAgainst() : "(" + problem + ")"));
     }
+    if (spectrogramOn) {
+        add(isSpectrum(viewOf(shownView)) ? "spectrogram " + spectrogramRangeName(spectrogramRange)
+                                          : std::string("spectrogram: in the spectra only"));
+    }
     if (isFrozen) {
         add("frozen");
     }
@@ -108,6 +114,9 @@ std::string ViewerTools::statusText() const {
 std::string ViewerTools::cursorText(const PlotLayout& layout, bool split) const {
     if (!readoutOn || !pointerInside) {
         return std::string();
+    }
+    if (spectrogramShown()) {
+        return spectrogramView.readout(pointerX, pointerY, latestSeconds);
     }
     const CursorReading reading = readCursor(shownView, layout, split, pointerX, pointerY, rate);
     const std::vector<float>& differences = spectrumDifference.values();
@@ -140,11 +149,21 @@ const PaintSurface& ViewerTools::textBox(const std::vector<std::string>& lines, 
     return *found->second;
 }
 
-void ViewerTools::draw(PaintSurface& surface, const PlotLayout& layout, bool split,
+void ViewerTools::draw(PaintSurface& surface, const PlotLayout& displayLayout, bool split,
                        double seconds) {
     changed = false;
     drawnWidth = surface.width();
     drawnHeight = surface.height();
+    // The spectrogram paints the whole window; the boxes go over its plot, and neither peak
+    // hold, reference nor difference is drawn over it.
+    const bool spectrogramDrawn = spectrogramShown();
+    PlotLayout layout = displayLayout;
+    if (spectrogramDrawn) {
+        spectrogramView.paint(surface, viewOf(shownView), rate, spectrogramRange);
+        layout.paneA = spectrogramView.placed().plot;
+        layout.paneB = layout.paneA;
+        split = false;
+    }
     // The text boxes are drawn before the surface's pixels are taken. Why a bound, and
     // here: the readout's text changes with every pointer position, and a draw holds up to
     // twelve boxes at once.
@@ -157,16 +176,18 @@ void ViewerTools::draw(PaintSurface& surface, const PlotLayout& layout, bool spl
         prepareStrip(boxes.buttons);
     }
     prepareColumns(layout);
-    const bool drawDifference =
-        differenceOn && isSpectrum(viewOf(shownView)) && differenceProblem().empty();
+    const bool drawDifference = !spectrogramDrawn && differenceOn &&
+                                isSpectrum(viewOf(shownView)) && differenceProblem().empty();
     if (drawDifference) {
         differenceOverlay.prepare();
     }
     Pixels pixels(surface);
-    drawPeakHold(pixels, layout, seconds);
-    if (referenceTrace.view == shownView) {
-        prepareReferenceRows(layout);
-        drawReference(pixels, layout);
+    if (!spectrogramDrawn) {
+        drawPeakHold(pixels, layout, seconds);
+        if (referenceTrace.view == shownView) {
+            prepareReferenceRows(layout);
+            drawReference(pixels, layout);
+        }
     }
     if (drawDifference) {
         differenceOverlay.draw(pixels, differencePane(layout, split), columns,

@@ -162,12 +162,16 @@ PlotLayout ViewerPane::layout() const {
 }
 
 bool ViewerPane::dirty() const {
-    return changed || viewerTools.dirty() || (display != nullptr && display->invalidated());
+    // Why not the display's asking while the spectrogram shows: it is not painted then.
+    return changed || viewerTools.dirty() ||
+           (display != nullptr && !viewerTools.spectrogramShown() && display->invalidated());
 }
 
 const PaintSurface& ViewerPane::paint() {
     changed = false;
-    display->paint(*surface, lastSample);
+    if (!viewerTools.spectrogramShown()) {
+        display->paint(*surface, lastSample);
+    }
     viewerTools.draw(*surface, layout(), look.split, clock());
     group::drawCaption(*surface, caption);
     return *surface;

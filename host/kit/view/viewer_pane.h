@@ -92,7 +92,8 @@ public:
     // Whether the picture changed since the last paint (a frame invalidated the display,
     // or a readout, setting, size or caption changed).
     bool dirty() const;
-    // Paints the display, the tools and the caption; the surface is the window's picture.
+    // Paints the display (or, instead, the tools' spectrogram), the tools and the caption;
+    // the surface is the window's picture.
     // Throws HostError when the display refuses to paint.
     const PaintSurface& paint();
     // The cursor's reading as drawn, or empty when the pointer is outside the plot or the

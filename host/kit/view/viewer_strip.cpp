@@ -48,6 +48,7 @@ std::int32_t buttonWidth(std::int32_t button) {
     case StripButton::kAnalysis:
         texts = {analysisName(Analysis::kModule), analysisName(Analysis::kFine)};
         break;
+
     default:
         texts.push_back(
             ViewerTools::stripText(static_cast<StripButton>(button), Tilt::kOff, Smoothing::kOff));
@@ -88,6 +89,9 @@ std::string ViewerTools::stripText(StripButton button, Tilt tilt, Smoothing smoo
         return "diff";
     case StripButton::kDifferenceReference:
         return "vs";
+    case StripButton::kSpectrogram:
+        return "gram";
+
     default:
         return "?";
     }
@@ -140,6 +144,7 @@ void ViewerTools::prepareStrip(const PaintSurface* buttons[]) {
                        analysisShown == Analysis::kFine,
                        differenceOn,
                        grouped && spectrumDifference.reference() >= 0,
+                       spectrogramOn,
                        helpShown};
     static_assert(std::size(on) == static_cast<std::size_t>(kCount));
     for (std::int32_t i = 0; i < kCount; ++i) {

@@ -23,6 +23,7 @@ void ViewerTools::restartHistory() {
     smoother.set(shownView, smoother.smoothing());
     lastFrame.clear();
     spectrumDifference.setView(shownView);
+    spectrogramView.history().clear();
     changed = true;
 }
 
@@ -30,6 +31,11 @@ const std::uint8_t* ViewerTools::take(std::int32_t voice, const std::uint8_t* by
                                       std::int32_t size, double seconds) {
     if (isFrozen) {
         return nullptr;
+    }
+    latestSeconds = std::max(latestSeconds, seconds);
+    // Why the frame as sent: the spectrogram shows the levels themselves, untilted.
+    if (voice == highlighted && spectrogramView.history().add(bytes, size, seconds)) {
+        changed = changed || spectrogramShown();
     }
     if (differenceOn) {
         // Why the frame as sent: tilt and smoothing are the picture's; the difference
@@ -74,6 +80,9 @@ void ViewerTools::setSampleRate(double sampleRate) {
 }
 
 void ViewerTools::setHighlighted(std::int32_t voice) {
+    if (voice != highlighted) {
+        spectrogramView.history().clear();
+    }
     highlighted = voice;
     spectrumDifference.setVoices(voice, grouped ? spectrumDifference.reference() : -1);
 }
@@ -203,6 +212,21 @@ double ViewerTools::differenceSeconds(Smoothing smoothing) {
     return smoothingSeconds(smoothing == Smoothing::kOff ? Smoothing::kSlow : smoothing);
 }
 
+void ViewerTools::setSpectrogram(bool on) {
+    spectrogramOn = on;
+    changed = true;
+}
+
+void ViewerTools::setSpectrogramRange(SpectrogramRange range) {
+    const auto index = static_cast<std::int32_t>(range);
+    spectrogramRange = index >= 0 && index <= 2 ? range : SpectrogramRange::kDisplay;
+    changed = true;
+}
+
+bool ViewerTools::spectrogramShown() const {
+    return spectrogramOn && isSpectrum(viewOf(shownView));
+}
+
 void ViewerTools::setMessage(const std::string& text) {
     messageText = text;
     changed = true;
@@ -251,6 +275,13 @@ ToolChange ViewerTools::key(char c) {
             return ToolChange::kNone;
         }
         return ToolChange::kDifferenceReference;
+    case 'w':
+        setSpectrogram(!spectrogramOn);
+        return ToolChange::kSpectrogram;
+    case 'l':
+        setSpectrogramRange(
+            static_cast<SpectrogramRange>((static_cast<int>(spectrogramRange) + 1) % 3));
+        return ToolChange::kSpectrogramRange;
     case 'h':
     case '?':
         setHelp(!helpShown);
@@ -265,7 +296,7 @@ bool ViewerTools::onStrip(std::int32_t x, std::int32_t y) const {
 }
 
 ToolChange ViewerTools::click(std::int32_t x, std::int32_t y) {
-    static constexpr char kKeys[] = {'p', 'c', 't', 'a', ' ', 'r', 'x', 'm', 'd', 'v', 'h'};
+    static constexpr char kKeys[] = {'p', 'c', 't', 'a', ' ', 'r', 'x', 'm', 'd', 'v', 'w', 'h'};
     static_assert(sizeof kKeys == static_cast<std::size_t>(StripButton::kCount));
     const std::int32_t button = stripButtonAt(x, y);
     return button >= 0 ? key(kKeys[button]) : ToolChange::kNone;

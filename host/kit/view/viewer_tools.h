@@ -13,6 +13,7 @@
 #include "host/kit/view/peak_hold.h"
 #include "host/kit/view/plot_axes.h"
 #include "host/kit/view/reference_trace.h"
+#include "host/kit/view/spectrogram_view.h"
 #include "host/kit/view/spectrum_difference.h"
 #include "host/kit/view/spectrum_tools.h"
 
@@ -40,6 +41,8 @@ enum class ToolChange : std::int32_t {
     kAnalysis,            // the host is to switch to analysis()
     kDifference,          // turned on or off
     kDifferenceReference, // the host (a group's) is to pick the next reference member
+    kSpectrogram,         // turned on or off
+    kSpectrogramRange,    // the next colour range
 };
 
 // The strip's buttons, left to right.
@@ -54,6 +57,7 @@ enum class StripButton : std::int32_t {
     kAnalysis,
     kDifference,
     kDifferenceReference,
+    kSpectrogram,
     kHelp,
     kCount,
 };
@@ -101,13 +105,18 @@ public:
     // Why the group's difference cannot be shown (another view, analysis or rate, a
     // reference that left), or empty; said in the status line while the difference is on.
     void setDifferenceProblem(const std::string& text);
+    // The spectrogram of the highlighted voice (host/kit/view/spectrogram_view.h) instead
+    // of the display's spectrum, over a colour range; kept while the scope shows, drawn
+    // in the spectra only. The frames are kept while it is off too.
+    void setSpectrogram(bool on);
+    void setSpectrogramRange(SpectrogramRange range);
     // A line shown over the picture until replaced (empty clears it): what went wrong.
     void setMessage(const std::string& text);
 
     // A key as its character ('p', ' ', '?'): what it changed, kNone for keys not ours.
     // Keys: p peak hold, c readout, t tilt, a smoothing, space freeze, r store reference,
     // x clear reference, m module or fine analysis, d difference, v the difference's
-    // reference member (groups), h or ? help.
+    // reference member (groups), w spectrogram, l its colour range, h or ? help.
     ToolChange key(char c);
     // A click at (x, y) of the window: what it changed, kNone when not on the strip.
     ToolChange click(std::int32_t x, std::int32_t y);
@@ -130,6 +139,12 @@ public:
     bool help() const { return helpShown; }
     Analysis analysis() const { return analysisShown; }
     bool difference() const { return differenceOn; }
+    bool spectrogram() const { return spectrogramOn; }
+    SpectrogramRange colourRange() const { return spectrogramRange; }
+    // Whether the spectrogram is drawn (on, in a spectrum view): the host paints no display
+    // then, draw() paints the whole window.
+    bool spectrogramShown() const;
+    const SpectrogramHistory& spectrogramHistory() const { return spectrogramView.history(); }
     // The difference per point of the view shown (NaN: none there), and what it compares
     // ("B−A", or the reference member's label in a group).
     const std::vector<float>& differenceValues() const { return spectrumDifference.values(); }
@@ -191,6 +206,10 @@ private:
     Analysis analysisShown = Analysis::kModule;
     std::string fineUnavailable;
     bool differenceOn = false;
+    bool spectrogramOn = false;
+    SpectrogramRange spectrogramRange = SpectrogramRange::kDisplay;
+    SpectrogramView spectrogramView;
+    double latestSeconds = 0.0; // the latest frame's time
     bool grouped = false;
     std::string referenceLabel;
     std::string groupProblem;

@@ -17,6 +17,7 @@ struct LiveOptions {
     double after = 1.0;
     std::string mouse;          // "X,Y": a pointer motion sent to the window at start
     bool peakHold = true;       // peak hold lines at start
+    bool spectrogram = false;   // the spectrogram instead of the spectrum at start
     bool stats = false;         // latency and load figures on quitting
     double duration = 0.0;      // quit after this many seconds of audio (0: never)
     std::string tilt = "0";     // dB per octave: 0, 3 or 4.5

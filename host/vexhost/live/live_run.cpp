@@ -299,6 +299,7 @@ void LiveRun::writeScreenshot(Console& console) {
 
 void LiveRun::setUpTools(ViewerTools& tools, const LiveOptions& given) const {
     tools.setPeakHold(given.peakHold);
+    tools.setSpectrogram(given.spectrogram);
     Tilt tilt = Tilt::kOff;
     Smoothing smoothing = Smoothing::kOff;
     tiltNamed(given.tilt, tilt);

@@ -2,6 +2,7 @@
 // frequency axis against the display's own grid, and the frame history.
 #include "host/kit/view/spectrogram_colours.h"
 #include "host/kit/view/spectrogram_history.h"
+#include "host/kit/view/viewer_tools.h"
 
 #include <gtest/gtest.h>
 
@@ -138,6 +139,64 @@ TEST(SpectrogramHistory, ColumnsOfOneViewInARingThatGrows) {
     EXPECT_FALSE(history.add(scope.data(), size(scope), 5.0));
     EXPECT_EQ(history.size(), 0);
     EXPECT_EQ(history.view(), -1);
+}
+
+// A log frame of a tone: -80 dB everywhere but -6 dB on the band of `hz` (A only).
+std::vector<std::uint8_t> toneFrame(double hz) {
+    auto bytes = frame(528, -80.0f, std::numeric_limits<float>::quiet_NaN());
+    const auto band = static_cast<std::int32_t>(std::lround(48.0 * std::log2(hz / 10.0)));
+    const float loud = -6.0f;
+    std::memcpy(bytes.data() + 4 + 8 * band, &loud, 4);
+    return bytes;
+}
+
+TEST(SpectrogramView, TheKeyTheToneSRowFreezeAndTheReadout) {
+    ViewerTools tools(2, 48000.0);
+    EXPECT_EQ(tools.key('w'), ToolChange::kSpectrogram);
+    EXPECT_TRUE(tools.spectrogramShown());
+    const auto tone = toneFrame(1000.0);
+    const auto other = frame(528, -80.0f, -80.0f);
+    for (std::int32_t i = 0; i < 30; ++i) {
+        tools.take(1, other.data(), 4228, 0.05 * i); // not the highlighted voice
+        tools.take(0, tone.data(), 4228, 0.05 * i);
+    }
+    EXPECT_EQ(tools.spectrogramHistory().size(), 30);
+    tools.setFrozen(true);
+    EXPECT_EQ(tools.take(0, tone.data(), 4228, 2.0), nullptr);
+    EXPECT_EQ(tools.spectrogramHistory().size(), 30) << "freeze holds it";
+    tools.setFrozen(false);
+
+    PaintSurface surface(640, 360);
+    tools.draw(surface, plotLayout(640, 360, true, false), false, 1.45);
+    const SpectrogramView::Placement at = SpectrogramView::place(640, 360);
+    const std::int32_t x = at.plot.right - 1; // the newest column
+    const FrequencyAxis axis(View::kLog, 48000.0, at.plot);
+    const std::int32_t row = axis.hzRow(1000.0);
+    for (std::int32_t y = at.plot.top + 1; y < at.plot.bottom; ++y) {
+        const std::uint32_t expected =
+            y == row ? spectrogram::levelColour(-6.0, spectrogram::displayRange())
+                     : spectrogram::levelColour(-80.0, spectrogram::displayRange());
+        ASSERT_EQ(surface.pixel(x, y), expected) << "row " << y << ", the tone's " << row;
+    }
+    // 30 columns from the right; left of them the panel.
+    EXPECT_EQ(surface.pixel(x - 29, row), surface.pixel(x, row));
+    EXPECT_NE(surface.pixel(x - 30, row), surface.pixel(x, row));
+
+    tools.pointerAt(x - 10, row);
+    const std::string reading = tools.cursorText(plotLayout(640, 360, true, false), false);
+    EXPECT_EQ(reading.rfind("0.50 s ago  ", 0), 0u) << reading;
+    EXPECT_NE(reading.find("-6.0 dB"), std::string::npos) << reading;
+    EXPECT_EQ(tools.key('l'), ToolChange::kSpectrogramRange);
+    EXPECT_NE(tools.statusText().find("spectrogram 50 dB"), std::string::npos);
+    // The strip's button is the key w.
+    tools.setStripShown(true);
+    tools.draw(surface, plotLayout(640, 360, true, false), false, 1.45);
+    const PlotPane button = ViewerTools::stripButton(StripButton::kSpectrogram, 640, 360);
+    EXPECT_EQ(tools.click(button.left + 1, button.top + 1), ToolChange::kSpectrogram);
+    EXPECT_FALSE(tools.spectrogram());
+    // The strip fits one row at 640 pixels, as before the button.
+    EXPECT_EQ(ViewerTools::stripButton(StripButton::kHelp, 640, 360).bottom, 352);
+    EXPECT_EQ(ViewerTools::stripButton(StripButton::kPeakHold, 640, 360).bottom, 352);
 }
 
 } // namespace

@@ -171,8 +171,8 @@ TEST(ViewerTools, StripButtonsAreTheKeys) {
     EXPECT_EQ(tools.click(smoothing.left + 5, smoothing.top + 5), ToolChange::kSmoothing);
     EXPECT_EQ(tools.smoothing(), Smoothing::kFast);
     // 200 pixels wide (buttons up to x = 195): peak, read, tilt; smoothing, freeze (48 for
-    // its 6 characters), ref; clear, module (55: its m counts twice), diff; vs, ? on four
-    // rows, the last at the bottom.
+    // its 6 characters), ref; clear, module (55: its m counts twice), diff; vs, gram, ? on
+    // four rows, the last at the bottom.
     const PlotPane first = ViewerTools::stripButton(StripButton::kPeakHold, 200, 360);
     EXPECT_EQ(first.left, 24);
     EXPECT_EQ(first.bottom, 352 - 3 * 18);
@@ -180,8 +180,8 @@ TEST(ViewerTools, StripButtonsAreTheKeys) {
     EXPECT_EQ(diff.left, 24 + 48 + 57);
     EXPECT_EQ(diff.bottom, 352 - 18);
     const PlotPane help = ViewerTools::stripButton(StripButton::kHelp, 200, 360);
-    EXPECT_EQ(help.left, 24 + 48);
-    EXPECT_EQ(help.right, 24 + 48 + 46);
+    EXPECT_EQ(help.left, 24 + 2 * 48);
+    EXPECT_EQ(help.right, 24 + 2 * 48 + 46);
     EXPECT_EQ(help.bottom, 352);
 
     // The analysis: its button is the key m; a host without the fine one says why instead.
