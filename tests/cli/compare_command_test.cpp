@@ -150,8 +150,8 @@ Worst worstDeviation(const std::vector<Row>& rows, double low, double high, Expe
 // (dotted: +24, +12, +6, -6, -12, -24 dB from the top; 0 dB, solid, lies under the curve
 // wherever the difference is 0).
 void expectPeakOnTheScale(const std::string& path, double gainDb) {
-    constexpr std::uint32_t kCurve = 0xFF60F0A0u;
-    constexpr std::uint32_t kDottedLine = 0xFF3A6A50u;
+    constexpr std::uint32_t kCurve = 0xFF58B8FFu;
+    constexpr std::uint32_t kDottedLine = 0xFF355A7Au;
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::vector<std::uint32_t> pixels;
