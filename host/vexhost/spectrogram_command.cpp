@@ -165,7 +165,7 @@ void runParts(std::vector<ColumnPart>& parts, Progress& progress) {
 
 } // namespace
 
-CLI::App* addSpectrogramCommand(CLI::App& app, SessionOptions& session,
+CLI::App* addSpectrogramCommand(CLI::App& app, SessionOptions& session, std::string& analysis,
                                 SpectrogramOptions& options) {
     CLI::App& command = *app.add_subcommand(
         "spectrogram", "a whole input (or a span of it) as one PNG picture of level over time "
@@ -193,6 +193,17 @@ CLI::App* addSpectrogramCommand(CLI::App& app, SessionOptions& session,
         .add_option("--sample-rate", session.sampleRate,
                     "sample rate of a built-in signal in hertz (files bring their own)")
         ->check(CLI::Range(1000.0, 384000.0));
+    command
+        .add_option("--analysis", analysis,
+                    "the spectra's analysis: module (the plug-in's own frames, a stretch of "
+                    "1024 samples every 512 or closer) or fine (levels of windows of up to a "
+                    "second, in the plug-in's formats)")
+        ->check(CLI::IsMember({analysisName(Analysis::kModule), analysisName(Analysis::kFine)}))
+        ->capture_default_str();
+    command.add_option("--module", session.modulePath,
+                       "the plug-in to load (default: the VEX_ANALYZER.sem beside vexhost, or "
+                       "the one installed with it)");
+    command.add_flag("-q,--quiet", session.quiet, "no progress bar");
     return &command;
 }
 

@@ -23,9 +23,10 @@ struct SpectrogramOptions {
     std::string range; // "LOW:HIGH" in dB; empty: the display's levels
 };
 
-// Adds the command to `app` with INPUT, -o, --size, --view, --from, --to, --range and
-// --sample-rate; the caller adds --analysis and the module's options.
-CLI::App* addSpectrogramCommand(CLI::App& app, SessionOptions& session,
+// Adds the command to `app`: its options fill `options` (INPUT, -o, --size, --view, --from,
+// --to, --range), `session` (--sample-rate, --module, -q) and `analysis` (--analysis, as the
+// other commands' do).
+CLI::App* addSpectrogramCommand(CLI::App& app, SessionOptions& session, std::string& analysis,
                                 SpectrogramOptions& options);
 
 // Reads the input once, start to end, and writes the picture (the input is options.input;
@@ -33,5 +34,15 @@ CLI::App* addSpectrogramCommand(CLI::App& app, SessionOptions& session,
 // --from at or past the end, an input that cannot be read).
 int writeSpectrogram(const SessionOptions& options, const SpectrogramOptions& spectrogramOptions,
                      Console& console);
+
+// The same for the command line's own records: `line` its parsed state (its `session`,
+// `analysis` and `spectrogram`), `Command` its record of a command ({app, run}, run taking
+// the line and the console), so that registering the command is one line.
+template <typename Command, typename Line> Command addSpectrogram(CLI::App& app, Line& line) {
+    CLI::App* added = addSpectrogramCommand(app, line.session, line.analysis, line.spectrogram);
+    return Command{added, [](Line& parsed, Console& console) {
+                       return writeSpectrogram(parsed.session, parsed.spectrogram, console);
+                   }};
+}
 
 } // namespace vex::host

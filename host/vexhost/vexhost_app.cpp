@@ -317,15 +317,6 @@ Command addFrames(CLI::App& app, CommandLine& line) {
     return {command, [](CommandLine& l, Console& c) { return frames(l.session, l.frames, c); }};
 }
 
-Command addSpectrogram(CLI::App& app, CommandLine& line) {
-    CLI::App* command = addSpectrogramCommand(app, line.session, line.spectrogram);
-    addAnalysisOption(*command, line.analysis, kAnalysisHelp);
-    addModuleOptions(*command, line.session);
-    return {command, [](CommandLine& l, Console& c) {
-                return writeSpectrogram(l.session, l.spectrogram, c);
-            }};
-}
-
 // The first word that is not an option names the command. Why checked before parsing:
 // CLI11 takes an unknown word for an extra argument and answers "A subcommand is
 // required", or with --help after it prints the general help and succeeds. Answers 2 after
@@ -388,14 +379,17 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
     line.session.modulePath = console.defaultModule;
     // Why in this order: it is the order --help lists them in.
     const std::vector<Command> commands = {
-        addDemo(app, line),        addRender(app, line),
+        addDemo(app, line),
+        addRender(app, line),
         addAnimate(app, line),
 #ifdef VEX_HAVE_LIVE
         addLive(app, line),
 #endif
-        addReference(app, line),   addInfo(app, line),
-        addFrames(app, line),      addCompare<Command>(app, line),
-        addSpectrogram(app, line),
+        addReference(app, line),
+        addInfo(app, line),
+        addFrames(app, line),
+        addCompare<Command>(app, line),
+        addSpectrogram<Command>(app, line),
     };
     const int status = parse(app, args, console);
     if (status >= 0) {
