@@ -65,8 +65,10 @@ void SpectrogramView::arrange(const Geometry& wanted) {
     const PlotPane& plot = placement.plot;
     axis = std::make_unique<spectrogram::FrequencyAxis>(wanted.view, wanted.rate, plot);
     colours = std::make_unique<spectrogram::LevelColours>(spectrogramLevels(wanted.range));
-    columns = std::max(0, plot.right - plot.left - 1);
-    rows = std::max(0, plot.bottom - plot.top - 1);
+    // Why the window's edges too: a window narrower or lower than the margins has a plot
+    // that reaches past it.
+    columns = std::max(0, std::min(plot.right, wanted.width) - plot.left - 1);
+    rows = std::max(0, std::min(plot.bottom, wanted.height) - plot.top - 1);
     frames.reserve(std::max(columns, kTenSeconds));
     // Each row shows the loudest of the points drawn on it, or the point read there when
     // none is (more rows than points).
@@ -167,7 +169,7 @@ void SpectrogramView::paint(PaintSurface& surface, View view, double sampleRate,
     // The ring from the oldest slot (after the head) to the newest, left to right.
     const std::int32_t oldest = columns > 0 ? (head + 1) % columns : 0;
     const std::int32_t left = placement.plot.left + 1;
-    for (std::int32_t row = 0; row < rows; ++row) {
+    for (std::int32_t row = 0; columns > 0 && row < rows; ++row) {
         auto* out = reinterpret_cast<std::uint32_t*>(
                         data + static_cast<std::ptrdiff_t>(placement.plot.top + 1 + row) *
                                    surface.rowBytes()) +
@@ -181,7 +183,7 @@ void SpectrogramView::paint(PaintSurface& surface, View view, double sampleRate,
 
 std::string SpectrogramView::readout(std::int32_t x, std::int32_t y, double seconds) const {
     const PlotPane& plot = placement.plot;
-    const std::int32_t back = plot.right - 1 - x;
+    const std::int32_t back = plot.left + columns - x; // the newest column at left + columns
     const std::int32_t row = y - plot.top - 1;
     if (axis == nullptr || x <= plot.left || back < 0 || row < 0 || row >= rows ||
         back >= std::min(frames.size(), columns) || frames.points() != axis->points()) {

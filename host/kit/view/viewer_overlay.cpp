@@ -202,8 +202,14 @@ void ViewerTools::draw(PaintSurface& surface, const PlotLayout& displayLayout, b
 void ViewerTools::prepareBoxes(const PlotLayout& layout, bool split, Boxes& boxes) {
     const std::string reading = cursorText(layout, split);
     const std::string status = statusText();
+    // Why m and w count twice: they are about twice as wide as the others in the bold font
+    // (a long line of them was cut short).
     const auto widthOf = [](const std::string& text) {
-        return static_cast<std::int32_t>(text.size()) * kCharWidth + 8;
+        const auto wide =
+            std::count_if(text.begin(), text.end(), [](char c) { return c == 'm' || c == 'w'; });
+        return static_cast<std::int32_t>(text.size() + static_cast<std::size_t>(wide)) *
+                   kCharWidth +
+               8;
     };
     if (!reading.empty()) {
         boxes.reading = &textBox({reading}, widthOf(reading), kLineHeight, kBoxBack);
