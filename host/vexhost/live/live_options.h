@@ -28,6 +28,8 @@ struct LiveOptions {
     std::string connect;
     // --group N: show group N's members (1..16); with a source its voices also join.
     std::int32_t group = 0;
+    // --scale N: the picture at N pixels per unit of its size (1..4; anything else is 1).
+    double scale = 1.0;
 
     // Read by the command from `mouse` and `connect`: the pointer's start, when given, and
     // the ports in order (empty entries kept).
