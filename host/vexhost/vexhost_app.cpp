@@ -194,6 +194,13 @@ void addLiveSources(CLI::App& command, LiveOptions& options) {
                     "other vexhosts', as the display's voices; with a source its voices join "
                     "too, without one the window only watches")
         ->check(CLI::Range(1, 16));
+    command.add_flag("--difference", options.difference,
+                     "start with the difference on: B against A, or in a group the "
+                     "highlighted member against a reference member (key d switches)");
+    command
+        .add_option("--difference-against", options.differenceAgainst,
+                    "with --group: the difference against the member labelled LABEL")
+        ->type_name("LABEL");
     command.add_flag("--capture", options.capture,
                      "one voice from the default capture device (channels 1 and 2 as "
                      "signals A and B)");
@@ -254,7 +261,8 @@ Command addLive(CLI::App& app, CommandLine& line) {
                 "at their pace, a JACK graph (--jack N) or the default capture device "
                 "(--capture); keys: 1 2 3 views, s split, f follow, space freeze, p peak hold, "
                 "c cursor readout, t tilt, a smoothing, m module or fine analysis, r keep the "
-                "reference, x clear it, h help, q or Esc quit");
+                "reference, x clear it, d difference, v its reference member (groups), h "
+                "help, q or Esc quit");
     command->add_option("INPUT", line.session.inputs, signalHelp());
     addSignalOptions(*command, line.session, 16,
                      "sample frames per process call for INPUT (JACK and capture use the "

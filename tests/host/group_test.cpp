@@ -442,3 +442,73 @@ TEST_F(Group, MembersBecomeVoicesOfTheDisplay) {
 
 } // namespace
 } // namespace vex::host::group
+
+namespace vex::host::group {
+namespace {
+
+// The difference's reference member: picked with v past the highlighted one, named by a
+// label (found once exactly one member has it), and said when it cannot be compared: in
+// another view or analysis, at another rate in the linear view, or gone.
+TEST_F(Group, TheDifferenceReferenceIsPickedNamedAndCheckedAgainstTheHighlightedMember) {
+    fakeNow = monotonicNanos();
+    std::vector<std::unique_ptr<GroupMember>> members;
+    const char* labels[3] = {"Kick", "Bus", "Bus"};
+    for (int i = 0; i < 3; ++i) {
+        members.push_back(std::make_unique<GroupMember>(shared(), fakeClock, 1));
+        ASSERT_EQ(members.back()->claim(), i);
+        members.back()->setLabel(labels[i], static_cast<std::uint32_t>(std::strlen(labels[i])));
+    }
+    const auto publish = [&](std::size_t size, float rate2, Analysis analysis2) {
+        fakeNow = monotonicNanos();
+        for (std::size_t i = 0; i < members.size(); ++i) {
+            members[i]->beat();
+            const auto frame = flatFrame(size, -20.0f);
+            members[i]->publish(frame.data(), static_cast<std::uint32_t>(size),
+                                i == 2 ? rate2 : 48000.0f, i == 2 ? analysis2 : Analysis::kModule);
+        }
+    };
+    ViewerPane pane(1, 48000.0);
+    pane.tools().setDifference(true);
+    GroupView view;
+    publish(4100, 48000.0f, Analysis::kModule);
+    view.update(*segment, pane, 0, 48000.0);
+    EXPECT_EQ(pane.tools().differenceProblem(), "pick the reference member (v)");
+
+    view.setReferenceLabel("Bus");
+    view.update(*segment, pane, 0, 48000.0);
+    EXPECT_EQ(pane.tools().differenceProblem(),
+              "2 members are labelled Bus: pick the reference (v)");
+    view.pickReference(0); // past the highlighted member 0: member 1
+    EXPECT_EQ(view.reference(), 1);
+    view.pickReference(0);
+    EXPECT_EQ(view.reference(), 2);
+    publish(4100, 96000.0f, Analysis::kModule);
+    view.update(*segment, pane, 0, 48000.0);
+    EXPECT_EQ(pane.tools().differenceProblem(), "the reference Bus runs at another sample rate");
+    publish(4100, 48000.0f, Analysis::kFine);
+    view.update(*segment, pane, 0, 48000.0);
+    EXPECT_EQ(pane.tools().differenceProblem(), "the reference Bus uses another analysis");
+    publish(4228, 48000.0f, Analysis::kModule);
+    view.update(*segment, pane, 0, 48000.0);
+    EXPECT_EQ(pane.tools().differenceProblem(), "the reference Bus shows another view");
+    publish(4100, 48000.0f, Analysis::kModule);
+    view.update(*segment, pane, 0, 48000.0);
+    EXPECT_EQ(pane.tools().differenceProblem(), "");
+    EXPECT_EQ(pane.tools().differenceAgainst(), "against Bus");
+
+    // The reference leaves: said until another is picked, even if its slot is taken again.
+    members[2]->release();
+    view.update(*segment, pane, 0, 48000.0);
+    EXPECT_EQ(pane.tools().differenceProblem(), "the reference Bus left: pick another (v)");
+    members.push_back(std::make_unique<GroupMember>(shared(), fakeClock, 2));
+    ASSERT_EQ(members.back()->claim(), 2);
+    publish(4100, 48000.0f, Analysis::kModule);
+    view.update(*segment, pane, 0, 48000.0);
+    EXPECT_EQ(pane.tools().differenceProblem(), "the reference Bus left: pick another (v)");
+    view.pickReference(0);
+    view.update(*segment, pane, 0, 48000.0);
+    EXPECT_EQ(pane.tools().differenceProblem(), "");
+}
+
+} // namespace
+} // namespace vex::host::group

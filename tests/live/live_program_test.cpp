@@ -1,7 +1,10 @@
 // The real vexhost live on SDL's offscreen video driver: the picture after a second of a
 // 1 kHz sine and of a 100 Hz one in the fine analysis, its labels at scale 2, the cursor
-// readout of a pointer position sent to the window, the capture device, and a JACK graph's
-// signal client connected to vexhost:a at start through a private JACK server.
+// readout of a pointer position sent to the window, the difference of filtered noise against
+// the noise, the capture device, and a JACK graph's signal client connected to vexhost:a at
+// start through a private JACK server.
+#include "host/kit/group/group_segment.h"
+#include "tests/cli/cli_test_support.h"
 #include "tests/support/label_height.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/temp_paths.h"
@@ -10,13 +13,16 @@
 
 #include <chrono>
 #include <cmath>
+#include <complex>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <thread>
 
+#include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -270,6 +276,123 @@ TEST(LiveProgram, AtScaleTwoTheLabelsAreTwiceAsTall) {
     ASSERT_GE(heights[0], 6) << "no labels over the plot";
     EXPECT_NEAR(heights[1], 2 * heights[0], 1);
     EXPECT_EQ(heights[2], heights[0]);
+}
+
+// A peaking filter of `gainDb` at `centre` hertz with quality `q` at `rate` (the audio EQ
+// cookbook's biquad, normalised by a0).
+struct Peaking {
+    Peaking(double centre, double gainDb, double q, double rate) {
+        const double amp = std::pow(10.0, gainDb / 40.0);
+        const double w0 = 2.0 * M_PI * centre / rate;
+        const double alpha = std::sin(w0) / (2.0 * q);
+        const double a0 = 1.0 + alpha / amp;
+        b[0] = (1.0 + alpha * amp) / a0;
+        b[1] = -2.0 * std::cos(w0) / a0;
+        b[2] = (1.0 - alpha * amp) / a0;
+        a[1] = -2.0 * std::cos(w0) / a0;
+        a[2] = (1.0 - alpha / amp) / a0;
+    }
+    // Direct form I, one sample.
+    double operator()(double x) {
+        const double y = b[0] * x + b[1] * x1 + b[2] * x2 - a[1] * y1 - a[2] * y2;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+    // |H| at `hz` in dB.
+    double gainDbAt(double hz, double rate) const {
+        const std::complex<double> z1 = std::polar(1.0, -2.0 * M_PI * hz / rate);
+        const std::complex<double> z2 = z1 * z1;
+        return 20.0 *
+               std::log10(std::abs((b[0] + b[1] * z1 + b[2] * z2) / (1.0 + a[1] * z1 + a[2] * z2)));
+    }
+    double b[3] = {};
+    double a[3] = {1.0, 0.0, 0.0};
+    double x1 = 0.0, x2 = 0.0, y1 = 0.0, y2 = 0.0;
+};
+
+TEST(LiveProgram, TheDifferenceUnderThePointerReadsTheFiltersGain) {
+    const Folder folder;
+    const std::string input = folder.dir + "/noise.wav";
+    // White noise as A, the same noise through +6 dB at 1 kHz (Q 1) as B: 12 s, of which
+    // the window averages the first 10.
+    Peaking filter(1000.0, 6.0, 1.0, 48000.0);
+    {
+        std::mt19937 random(35);
+        std::vector<float> samples;
+        for (int i = 0; i < 12 * 48000; ++i) {
+            const double noise = 0.5 * (static_cast<double>(random()) / 4294967296.0 - 0.5);
+            samples.push_back(static_cast<float>(noise));
+            samples.push_back(static_cast<float>(filter(noise)));
+        }
+        test::writeWav(input, 48000, 2, samples);
+    }
+    // The pointer over 1 kHz, on the +6 dB row of the difference's scale (0 dB in the middle
+    // of the pane, +-30 dB at its edges), where the README's picture shows the readout.
+    const std::int32_t row = (kPane.top + kPane.bottom) / 2 - (kPane.bottom - kPane.top) / 10;
+    const std::string pointer = std::to_string(logColumn(1000.0)) + "," + std::to_string(row);
+    Process live({VEX_VEXHOST, "live", input, "--view", "log", "--analysis", "fine", "--difference",
+                  "--no-peak-hold", "--mouse", pointer, "--screenshot", folder.shot, "--after",
+                  "10"},
+                 kHeadless, folder.log);
+    ASSERT_TRUE(endsWith(live, folder.log, 0));
+    const std::string log = readText(folder.log);
+    // "cursor: 1.00 kHz  +6.0 dB B−A": the frequency read and the difference there.
+    const std::size_t at = log.find("cursor: ");
+    ASSERT_NE(at, std::string::npos) << log;
+    const std::string bMinusA = "B\xE2\x88\x92"
+                                "A"; // with U+2212
+    double hz = 0.0;
+    char unit[4] = {};
+    double db = 0.0;
+    int read = 0;
+    ASSERT_EQ(std::sscanf(log.c_str() + at, ("cursor: %lf %3s %lf dB " + bMinusA + "%n").c_str(),
+                          &hz, unit, &db, &read),
+              3)
+        << log;
+    ASSERT_GT(read, 0) << log;
+    hz *= std::string(unit) == "kHz" ? 1000.0 : 1.0;
+    EXPECT_NEAR(hz, 1000.0, 30.0) << log;
+    EXPECT_NEAR(db, filter.gainDbAt(hz, 48000.0), 1.0) << log;
+    EXPECT_NE(log.find("difference: " + bMinusA + "\n"), std::string::npos) << log;
+    // The README's picture of the difference (VEX_DOCS_DIFFERENCE=docs/difference.png).
+    if (const char* docs = std::getenv("VEX_DOCS_DIFFERENCE")) {
+        std::filesystem::copy_file(folder.shot, docs,
+                                   std::filesystem::copy_options::overwrite_existing);
+    }
+}
+
+TEST(LiveProgram, ADifferenceAgainstALabelNoMemberHasSaysSo) {
+    const Folder folder;
+    // Group 3 of a scope of this test's own, its segment removed afterwards.
+    const std::string scope = "live_difference_" + std::to_string(getpid());
+    struct Segment {
+        std::string name;
+        ~Segment() { shm_unlink(name.c_str()); }
+    };
+    setenv("VEX_GROUP_SCOPE", scope.c_str(), 1);
+    const Segment segment{group::segmentName(3)};
+    unsetenv("VEX_GROUP_SCOPE");
+    std::vector<std::string> environment = kHeadless;
+    environment.push_back("VEX_GROUP_SCOPE=" + scope);
+    Process live({VEX_VEXHOST, "live", "noise", "--group", "3", "--difference-against", "Kick",
+                  "--duration", "0.5"},
+                 environment, folder.log);
+    ASSERT_TRUE(endsWith(live, folder.log, 0));
+    EXPECT_NE(readText(folder.log).find("difference: no member is labelled Kick\n"),
+              std::string::npos)
+        << readText(folder.log);
+
+    // Outside a group there is no member to name.
+    Process alone(
+        {VEX_VEXHOST, "live", "noise", "--difference-against", "Kick", "--duration", "0.5"},
+        kHeadless, folder.log);
+    ASSERT_TRUE(endsWith(alone, folder.log, 2));
+    EXPECT_NE(readText(folder.log).find("--difference-against names a group's member"),
+              std::string::npos)
+        << readText(folder.log);
 }
 
 TEST(LiveProgram, AScreenshotThatCannotBeWrittenIsAnErrorWhileTheAudioRuns) {

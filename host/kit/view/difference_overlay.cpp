@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace vex::host {
@@ -20,7 +21,7 @@ constexpr std::uint32_t kCurveColour = 0xFF60F0A0u;
 constexpr std::uint32_t kZeroColour = 0xFF58A078u;
 constexpr std::uint32_t kLineColour = 0xFF3A6A50u;
 constexpr std::uint32_t kLabelBack = 0xFF101010u;
-constexpr std::int32_t kLabelWidth = 44;
+constexpr std::int32_t kLabelWidth = 52;
 constexpr std::int32_t kLabelHeight = 15;
 // The scale's other lines dotted: 2 columns drawn of every 6.
 constexpr std::int32_t kDot = 2;
@@ -97,10 +98,14 @@ void DifferenceOverlay::draw(Pixels& pixels, const PlotPane& pane,
         const std::int32_t y = rowOf(pane, values[k]);
         const std::int32_t fromX = joined ? lastX : x;
         const std::int32_t fromY = joined ? lastY : y;
-        // Two rows thick, so that the curve reads over the display's own traces.
+        // Two rows thick, so that the curve reads over the display's own traces. Why only
+        // where it is shallow: a steep step already lights a column of pixels, and a second
+        // one beside it would double the cost of a jagged curve for nothing seen.
         pixels.line(fromX, fromY, x, y, kCurveColour);
-        pixels.line(fromX, std::min(fromY + 1, pane.bottom - 1), x,
-                    std::min(y + 1, pane.bottom - 1), kCurveColour);
+        if (std::abs(y - fromY) <= x - fromX) {
+            pixels.line(fromX, std::min(fromY + 1, pane.bottom - 1), x,
+                        std::min(y + 1, pane.bottom - 1), kCurveColour);
+        }
         joined = true;
         lastX = x;
         lastY = y;

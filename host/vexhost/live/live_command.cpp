@@ -54,7 +54,11 @@ int runLive(const SessionOptions& sessionOptions, const DisplayLook& look, const
     if (!given.connect.empty() && given.jackVoices == 0) {
         throw HostError("--connect connects JACK ports: it needs --jack N");
     }
+    if (!given.differenceAgainst.empty() && given.group == 0) {
+        throw HostError("--difference-against names a group's member: it needs --group N");
+    }
     LiveOptions options = given;
+    options.difference = options.difference || !options.differenceAgainst.empty();
     if (!options.mouse.empty()) {
         if (!parsePoint(options.mouse, options.pointerX, options.pointerY)) {
             throw HostError("--mouse: '" + options.mouse + "' is not X,Y");

@@ -42,6 +42,10 @@ public:
     // Window thread: the group's view (0..2), or -1 when none is chosen.
     std::int32_t groupView() const { return group::groupView(segment->segment()); }
     void chooseView(std::int32_t mode) { group::setGroupView(segment->segment(), mode); }
+    // Window thread: the difference's reference member, the next one after the current
+    // ('v'), or the one labelled `label` (found at each show()).
+    void pickReference() { shown.pickReference(ownSlot()); }
+    void setReferenceLabel(const std::string& label) { shown.setReferenceLabel(label); }
     // Window thread: members shown and the note on members left out.
     std::int32_t members() const { return shown.members(); }
     std::string note() const { return shown.note(); }

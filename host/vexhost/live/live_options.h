@@ -28,6 +28,12 @@ struct LiveOptions {
     std::string connect;
     // --group N: show group N's members (1..16); with a source its voices also join.
     std::int32_t group = 0;
+    // --difference: the difference over the spectrum views from the start (B against A, or
+    // in a group the highlighted member against a reference member).
+    bool difference = false;
+    // --difference-against LABEL: in a group, the reference member by its label (implies
+    // the difference).
+    std::string differenceAgainst;
     // --scale N: the picture at N pixels per unit of its size (1..4; anything else is 1).
     double scale = 1.0;
 

@@ -141,6 +141,7 @@ void LiveRun::openGroup(DisplayLook& look) {
     } else {
         group->chooseView(options.mode);
     }
+    group->setReferenceLabel(options.differenceAgainst);
 }
 
 void LiveRun::showGroup() {
@@ -230,9 +231,8 @@ bool LiveRun::handleEvents() {
                 return false;
             default:
                 // Letters and space arrive as their characters; the tools take theirs.
-                if (event.key.keysym.sym > 0 && event.key.keysym.sym < 128 &&
-                    view->key(static_cast<char>(event.key.keysym.sym)) == ToolChange::kAnalysis) {
-                    feed->setAnalysis(view->tools().analysis());
+                if (event.key.keysym.sym > 0 && event.key.keysym.sym < 128) {
+                    toolKey(static_cast<char>(event.key.keysym.sym));
                 }
                 break;
             }
@@ -254,6 +254,16 @@ bool LiveRun::handleEvents() {
         }
     }
     return true;
+}
+
+void LiveRun::toolKey(char c) {
+    const ToolChange change = view->key(c);
+    if (change == ToolChange::kAnalysis) {
+        feed->setAnalysis(view->tools().analysis());
+    } else if (change == ToolChange::kDifferenceReference && group) {
+        // The group hands the tools the member picked at its next show().
+        group->pickReference();
+    }
 }
 
 void LiveRun::takeFrames() {
@@ -309,6 +319,9 @@ void LiveRun::setUpTools(ViewerTools& tools, const LiveOptions& given) const {
     if (!reference.empty()) {
         tools.setReference(reference);
     }
+    // In a group the group hands over the reference member at every show().
+    tools.setDifferenceReference(false, -1, "");
+    tools.setDifference(given.difference);
 }
 
 void LiveRun::saveKeptReference() const {
@@ -323,6 +336,11 @@ void LiveRun::report(Console& console) const {
     const std::string reading = view->cursorText();
     if (!reading.empty()) {
         console.out << "cursor: " << reading << "\n";
+    }
+    if (view->tools().difference()) {
+        const std::string problem = view->tools().differenceProblem();
+        console.out << "difference: "
+                    << (problem.empty() ? view->tools().differenceAgainst() : problem) << "\n";
     }
     if (group) {
         console.out << "group " << options.group << ": " << group->members() << " members";

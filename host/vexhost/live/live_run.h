@@ -56,6 +56,8 @@ private:
     void waitForTurn() const;
     // Handles the window's events; false when the user quits.
     bool handleEvents();
+    // A key for the tools, and what the run does about what it changed.
+    void toolKey(char c);
     // Hands the queued frames of the shown analysis to the view.
     void takeFrames();
     void present(std::int64_t position);
