@@ -197,7 +197,8 @@ TEST(Lv2UiTools, TheAnalysisFollowsTheControlAndTheFramesAndTheStripWritesIt) {
 // The host's ui:scaleFactor as the UI reads it on instantiation, then its display opened at
 // its default size of 640 x 360 and painted: at 2 the window is 1280 x 720 and the labels
 // over the plot (the rows above signal A's pane, between its sides) twice as tall, within a
-// pixel; a factor below 1 or infinite is 1.
+// pixel, and a click reaches the strip's button where it is drawn; a factor below 1 or
+// infinite is 1.
 TEST(Lv2UiTools, AtTheHostsScaleFactorOfTwoTheLabelsAreTwiceAsTall) {
     Instance plugin(48000.0, 65536);
     ASSERT_TRUE(plugin.ready());
@@ -225,6 +226,16 @@ TEST(Lv2UiTools, AtTheHostsScaleFactorOfTwoTheLabelsAreTwiceAsTall) {
         const host::PlotPane pane = window.pane.layout().paneA;
         heights[i] = test::labelInkHeight(picture.pixels(), picture.width(), pane.left * scale, 0,
                                           pane.right * scale, pane.top * scale);
+        if (i == 1) {
+            // The strip's tilt button lies at its place in the 640 x 360 picture, twice over in
+            // the window's pixels: a click there turns the tilt on.
+            window.send(EnterNotify, 10, 10);
+            window.pane.paint();
+            const host::PlotPane tilt =
+                host::ViewerTools::stripButton(host::StripButton::kTilt, 640, 360);
+            window.send(ButtonPress, 2 * tilt.left + 3, 2 * tilt.bottom - 3);
+            EXPECT_EQ(window.tools.viewer().tilt(), host::Tilt::kThree);
+        }
     }
     ASSERT_GE(heights[0], 6) << "no labels over the plot";
     EXPECT_NEAR(heights[1], 2 * heights[0], 1);
