@@ -21,15 +21,17 @@ namespace vex::host {
 // the process's life. True when GDI+ is usable; always true elsewhere.
 bool startGdiplus();
 
+// Whether a surface's drawing can be scaled: with the stand-in, not with the system's GDI+
+// (which a display draws with at one pixel per unit whatever the host says).
+#ifdef _WIN32
+inline constexpr bool kSurfacesScale = false;
+#else
+inline constexpr bool kSurfacesScale = true;
+#endif
+
 class PaintSurface {
 public:
-    // Whether a surface's drawing can be scaled: with the stand-in, not with the system's
-    // GDI+ (which a display draws with at one pixel per unit whatever the host says).
-#ifdef _WIN32
-    static constexpr bool kScales = false;
-#else
-    static constexpr bool kScales = true;
-#endif
+    static constexpr bool kScales = kSurfacesScale;
 
     // A width x height surface, every pixel 0. Sizes below 1 are taken as 1. Drawing on it
     // is scaled by `scale` (see platform/device_context.h): a picture of logicalWidth() x
@@ -42,26 +44,14 @@ public:
     // False when the surface could not be made; dc() is then null.
     bool valid() const;
     // The device context to hand to a display's paint. Owned by the surface.
-    HDC dc() const {
-        return deviceContext;
-    }
-    std::int32_t width() const {
-        return surfaceWidth;
-    }
-    std::int32_t height() const {
-        return surfaceHeight;
-    }
+    HDC dc() const { return deviceContext; }
+    std::int32_t width() const { return surfaceWidth; }
+    std::int32_t height() const { return surfaceHeight; }
     // The scale its drawing is at, and the units of the picture it holds: the pixels over
     // the scale, a part of a unit counted whole.
-    double scale() const {
-        return drawingScale;
-    }
-    std::int32_t logicalWidth() const {
-        return unitsOf(surfaceWidth, drawingScale);
-    }
-    std::int32_t logicalHeight() const {
-        return unitsOf(surfaceHeight, drawingScale);
-    }
+    double scale() const { return drawingScale; }
+    std::int32_t logicalWidth() const { return unitsOf(surfaceWidth, drawingScale); }
+    std::int32_t logicalHeight() const { return unitsOf(surfaceHeight, drawingScale); }
     // The pixels of `units` at `scale`, a part of a pixel dropped: a surface of that many
     // pixels holds a picture of `units` units.
     static std::int32_t pixelsOf(std::int32_t units, double scale);
@@ -78,15 +68,11 @@ public:
         return reinterpret_cast<const std::uint32_t*>(static_cast<const unsigned char*>(bits()) +
                                                       static_cast<std::ptrdiff_t>(y) * stride());
     }
-    std::int32_t rowBytes() const {
-        return stride();
-    }
+    std::int32_t rowBytes() const { return stride(); }
     // The pixels to write in place, rows rowBytes() apart, for a host that draws over a
     // paint itself (no GDI+ object of the surface may be alive meanwhile); written() when
     // done, so the surface's own drawing sees them.
-    std::uint32_t* pixelsToWrite() {
-        return static_cast<std::uint32_t*>(bits());
-    }
+    std::uint32_t* pixelsToWrite() { return static_cast<std::uint32_t*>(bits()); }
     void written();
 
 private:
