@@ -39,6 +39,11 @@ enum Setting : std::uint32_t {
     kSettingSmoothing, // 0 off, 1 fast, 2 slow
     kSettingReference, // a reference file's bytes (host/kit/view/reference_trace.h); none
                        // when empty
+    // The window's difference over the spectra: 0 off, 1 on.
+    kSettingDifference,
+    // In a group, the label of the member the difference is against; none when empty (an
+    // unlabelled member is not kept).
+    kSettingDifferenceReference,
     kSettingCount,
 };
 
@@ -50,6 +55,9 @@ inline constexpr SettingSpec kSettings[kSettingCount] = {
     {"urn:vex:analyzer#smoothing", SettingKind::kChoice, 4, 2, true},
     // The largest reference: a log spectrum, 24 header bytes and 528 points of 8.
     {"urn:vex:analyzer#reference", SettingKind::kBytes, 4248, 0, false},
+    {"urn:vex:analyzer#difference", SettingKind::kChoice, 4, 1, true},
+    // A member's label: at most 63 bytes (host/kit/group/group_layout.h).
+    {"urn:vex:analyzer#differenceReference", SettingKind::kString, 64, 0, false},
 };
 
 // The largest value of any setting, for buffers that hold any of them.

@@ -42,6 +42,7 @@ public:
           ports(urids, writeFunction, hostController, settings, tools, group) {
         lv2_atom_forge_init(&forge, &map);
         tools.connectControls(writeFunction, hostController);
+        tools.connectGroup(group);
     }
     ~AnalyzerUi();
     AnalyzerUi(const AnalyzerUi&) = delete;

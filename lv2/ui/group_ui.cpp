@@ -26,6 +26,9 @@ std::int32_t UiGroup::update(host::ViewerPane& pane) {
         delivered = true;
     }
     if (!showing()) {
+        // Alone, the difference is B against A.
+        pane.tools().setDifferenceReference(false, -1, std::string());
+        pane.tools().setDifferenceProblem(std::string());
         return -1;
     }
     // The viewer's rate is its own member's: the frequencies its axes mean.
@@ -33,6 +36,15 @@ std::int32_t UiGroup::update(host::ViewerPane& pane) {
     const double rate = own.present ? own.sampleRate : 48000.0;
     delivered = shown.update(*segment, pane, slot, rate) || delivered;
     return shown.view();
+}
+
+std::int32_t UiGroup::labelled(const std::string& label) const {
+    std::int32_t count = 0;
+    for (std::int32_t member = 0; showing() && member < host::group::kSlots; ++member) {
+        const auto& state = shown.read().member(member);
+        count += state.present && state.label == label ? 1 : 0;
+    }
+    return count;
 }
 
 void UiGroup::chooseView(std::int32_t view) {

@@ -1,8 +1,8 @@
 // The UI's side of a group: the instance's group mapped when the group control names one,
 // its members shown in the window's pane by the kit's group view (its own instance
 // highlighted, or another chosen with Tab), the group's view followed, and the label typed
-// in the window. Everything here runs on the host's UI thread; the segment is mapped
-// there, never on the audio thread.
+// in the window, and the member the difference is against. Everything here runs on the host's UI
+// thread; the segment is mapped there, never on the audio thread.
 #pragma once
 
 #include "host/kit/group/group_segment.h"
@@ -35,6 +35,19 @@ public:
     void chooseView(std::int32_t view);
     // Highlights the next member (Tab).
     void highlightNext() { shown.highlightNext(slot); }
+
+    // The difference's reference member: the next present one that is not highlighted
+    // ('v'), or none when there is no other.
+    void pickReference() { shown.pickReference(slot); }
+    // The reference named by a label (a saved state's): found among the members at each
+    // update; empty: none.
+    void setReferenceLabel(const std::string& label) { shown.setReferenceLabel(label); }
+    // The reference's slot (-1: none) and its label as picked or named (empty: none or an
+    // unlabelled member).
+    std::int32_t reference() const { return shown.reference(); }
+    const std::string& referenceLabel() const { return shown.referenceLabel(); }
+    // How many present members are labelled `label`.
+    std::int32_t labelled(const std::string& label) const;
 
     // Label editing: Return starts it and, with text typed, ends it (finish() answers the
     // label to send); Escape cancels. Text is kept whole characters of printable UTF-8, at

@@ -101,8 +101,59 @@ void UiTools::changed(host::ToolChange change) {
         settings.send(kSettingReference, bytes.data(), static_cast<std::uint32_t>(bytes.size()));
         break;
     }
+    case host::ToolChange::kDifference:
+        sendInt(kSettingDifference, tools().difference() ? 1 : 0);
+        break;
+    case host::ToolChange::kDifferenceReference:
+        pickReference();
+        break;
     default:
         break;
+    }
+}
+
+// The state keeps the reference by its label, which names it again only while exactly one
+// member has it: an unlabelled member is kept as none, and the window says either.
+void UiTools::pickReference() {
+    if (group == nullptr || !group->showing()) {
+        return;
+    }
+    group->pickReference();
+    const std::string label = group->referenceLabel();
+    std::string said;
+    if (group->reference() < 0) {
+        said = "no other member to compare with";
+    } else if (label.empty()) {
+        said = "the reference (member " + std::to_string(group->reference()) +
+               ") has no label: the plug-in's state does not keep it";
+    } else if (group->labelled(label) > 1) {
+        said = std::to_string(group->labelled(label)) + " members are labelled " + label +
+               ": the plug-in's state cannot name the reference";
+    }
+    // Why only our own message is cleared: another (a bad reference trace) stays.
+    if (!said.empty() || tools().message() == referenceSaid) {
+        tools().setMessage(said);
+    }
+    referenceSaid = said;
+    // Why a bound: a host that never passes the DSP's answers back leaves them all here.
+    if (sentLabels.size() >= 16) {
+        sentLabels.pop_front();
+    }
+    sentLabels.push_back(label);
+    settings.send(kSettingDifferenceReference, label.data(),
+                  static_cast<std::uint32_t>(label.size()));
+}
+
+void UiTools::referenceAnnounced(const std::string& label) {
+    // Why the labels sent are skipped as they come back: the group holds the member picked,
+    // which its label alone may not name (none, or two members share it).
+    if (!sentLabels.empty() && sentLabels.front() == label) {
+        sentLabels.pop_front();
+        return;
+    }
+    sentLabels.clear();
+    if (group != nullptr && label != group->referenceLabel()) {
+        group->setReferenceLabel(label);
     }
 }
 
@@ -128,6 +179,14 @@ void UiTools::setting(std::uint32_t which, const std::vector<std::uint8_t>& valu
         if (choice) {
             tools().setSmoothing(static_cast<host::Smoothing>(number));
         }
+        break;
+    case kSettingDifference:
+        if (value.size() == sizeof number) {
+            tools().setDifference(number != 0);
+        }
+        break;
+    case kSettingDifferenceReference:
+        referenceAnnounced(std::string(value.begin(), value.end()));
         break;
     case kSettingReference: {
         if (value.empty()) {

@@ -1,13 +1,15 @@
 // The viewer's tools in the plug-in's window (the pane's, host/kit/view/viewer_pane.h): the
 // X11 events they take (keys, clicks on the strip, the pointer), the host's sample rate,
 // the frames' clock (their times, as the DSP states them), and the settings the plug-in keeps in
-// its state (peak hold, readout, tilt, smoothing, the reference), sent to the DSP on every change
-// and taken back when it announces them, and the analysis: the control's value and what the
-// frames say they come from. UI thread only.
+// its state (peak hold, readout, tilt, smoothing, the reference, the difference and its
+// reference member), sent to the DSP on every change and taken back when it announces them,
+// and the analysis: the control's value and what the frames say they come from. UI thread
+// only.
 #pragma once
 
 #include "host/kit/view/viewer_pane.h"
 #include "lv2/common/urids.h"
+#include "lv2/ui/group_ui.h"
 #include "lv2/ui/settings_channel.h"
 
 #include <X11/Xlib.h>
@@ -15,6 +17,7 @@
 #include <lv2/ui/ui.h>
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -35,6 +38,9 @@ public:
         write = function;
         controller = host;
     }
+    // The window's group, which picks the difference's reference member and takes the one
+    // a state names. Without it the difference is always B against A.
+    void connectGroup(UiGroup& windowGroup) { group = &windowGroup; }
     // The analysis control's value (from the host).
     void analysisControl(float value);
     // The #analysis of a spectrum frame from the DSP (kFrameAnalysis*; anything else is
@@ -63,6 +69,8 @@ private:
     void changed(host::ToolChange change);
     void sendInt(std::uint32_t which, std::int32_t value);
     void showAnalysis(host::Analysis analysis);
+    void pickReference();
+    void referenceAnnounced(const std::string& label);
 
     SettingsChannel& settings;
     host::ViewerPane& pane;
@@ -70,8 +78,11 @@ private:
     std::int64_t lastTime = -1; // the last frame's time in samples, -1: none
     LV2UI_Write_Function write = nullptr;
     LV2UI_Controller controller = nullptr;
-    std::string unavailable; // why the fine analysis is not run, or empty
-    std::string shownReason; // the reason the tools were last given
+    UiGroup* group = nullptr;
+    std::deque<std::string> sentLabels; // reference labels sent, not yet announced back
+    std::string referenceSaid;          // the message of the last pick, or empty
+    std::string unavailable;            // why the fine analysis is not run, or empty
+    std::string shownReason;            // the reason the tools were last given
 };
 
 } // namespace vex::lv2

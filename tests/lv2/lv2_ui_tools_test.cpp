@@ -6,6 +6,8 @@
 // declarations use as names.
 #include <gtest/gtest.h>
 
+#include "host/kit/group/group_member.h"
+#include "host/kit/group/group_segment.h"
 #include "host/kit/module_library.h"
 #include "lv2/ui/group_ui.h"
 #include "lv2/ui/ui_tools.h"
@@ -15,8 +17,13 @@
 #include <lv2/options/options.h>
 #include <lv2/state/state.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <limits>
 #include <map>
+#include <memory>
 #include <vector>
 
 namespace vex::test {
@@ -50,7 +57,9 @@ struct Saved {
 struct Window {
     explicit Window(Instance& instance)
         : plugin(instance), urids(instance.urids.feature),
-          channel(instance.urids.feature, urids, write, this), tools(channel, pane) {}
+          channel(instance.urids.feature, urids, write, this), tools(channel, pane) {
+        tools.connectGroup(group);
+    }
     static void write(LV2UI_Controller controller, uint32_t, uint32_t, uint32_t,
                       const void* buffer) {
         static_cast<Window*>(controller)->plugin.sendAtom(*static_cast<const LV2_Atom*>(buffer));
@@ -81,6 +90,7 @@ struct Window {
     lv2::SettingsChannel channel;
     host::ViewerPane pane{0, 48000.0};
     lv2::UiTools tools;
+    lv2::UiGroup group;
 };
 
 TEST(Lv2UiTools, StripClicksAreKeptInTheStateAndABadReferenceIsSaid) {
@@ -137,6 +147,139 @@ TEST(Lv2UiTools, StripClicksAreKeptInTheStateAndABadReferenceIsSaid) {
     reopened.draw(shown);
     const std::uint32_t pixel = shown.pixel(20 + 1 + 2, 20 + 1 + 18 + 2);
     EXPECT_GT((pixel >> 16) & 0xFF, 2 * ((pixel >> 8) & 0xFF)) << std::hex << pixel;
+}
+
+// The difference: its strip button is kept in the state, and a state's reference label goes
+// to the group, which finds the member by it; a state saved before the difference existed
+// opens with it off and no reference.
+TEST(Lv2UiTools, TheDifferenceAndItsReferenceLabelAreKept) {
+    Instance plugin(48000.0, 65536);
+    ASSERT_TRUE(plugin.ready());
+    Window window(plugin);
+    host::PaintSurface surface(640, 360);
+    window.send(EnterNotify, 300, 150);
+    window.draw(surface);
+    const host::PlotPane button =
+        host::ViewerTools::stripButton(host::StripButton::kDifference, 640, 360);
+    window.send(ButtonPress, button.left + 2, button.top + 2);
+    ASSERT_TRUE(window.tools.viewer().difference());
+    plugin.run(64);
+    const auto* state =
+        static_cast<const LV2_State_Interface*>(plugin.extension(LV2_STATE__interface));
+    ASSERT_NE(state, nullptr);
+    Saved saved;
+    ASSERT_EQ(state->save(plugin.instance(), Saved::store, &saved, 0, nullptr), LV2_STATE_SUCCESS);
+    const float on = 1.0f;
+    const auto* onBytes = reinterpret_cast<const std::uint8_t*>(&on);
+    const auto kept = saved.entries.find(plugin.urids("urn:vex:analyzer#difference"));
+    ASSERT_NE(kept, saved.entries.end());
+    EXPECT_EQ(kept->second, std::make_pair(std::vector<std::uint8_t>(onBytes, onBytes + 4),
+                                           plugin.urids(LV2_ATOM__Float)));
+
+    // The reference member's label as a host keeps it: a string with its terminator.
+    saved.entries[plugin.urids("urn:vex:analyzer#differenceReference")] = {
+        {'d', 'r', 'y', 0}, plugin.urids(LV2_ATOM__String)};
+    Instance other(48000.0, 65536);
+    ASSERT_TRUE(other.ready());
+    ASSERT_EQ(state->restore(other.instance(), Saved::retrieve, &saved, 0, nullptr),
+              LV2_STATE_SUCCESS);
+    Window reopened(other);
+    other.sendUiMessage(kUiOpenUri);
+    other.run(64);
+    reopened.takeAnnounced();
+    EXPECT_TRUE(reopened.tools.viewer().difference());
+    EXPECT_EQ(reopened.group.referenceLabel(), "dry");
+    EXPECT_EQ(reopened.group.reference(), -1) << "found among the members once a group shows";
+
+    // Before the difference: a state of the tilt alone.
+    const float threeDbPerOctave = 1.0f;
+    const auto* tilt = reinterpret_cast<const std::uint8_t*>(&threeDbPerOctave);
+    Saved old;
+    old.entries[plugin.urids("urn:vex:analyzer#tilt")] = {{tilt, tilt + 4},
+                                                          plugin.urids(LV2_ATOM__Float)};
+    Instance older(48000.0, 65536);
+    ASSERT_TRUE(older.ready());
+    ASSERT_EQ(state->restore(older.instance(), Saved::retrieve, &old, 0, nullptr),
+              LV2_STATE_SUCCESS);
+    Window oldWindow(older);
+    older.sendUiMessage(kUiOpenUri);
+    older.run(64);
+    oldWindow.takeAnnounced();
+    EXPECT_EQ(oldWindow.tools.viewer().tilt(), host::Tilt::kThree);
+    EXPECT_FALSE(oldWindow.tools.viewer().difference());
+    EXPECT_EQ(oldWindow.group.referenceLabel(), "");
+    Saved resaved;
+    ASSERT_EQ(state->save(older.instance(), Saved::store, &resaved, 0, nullptr), LV2_STATE_SUCCESS);
+    EXPECT_EQ(resaved.entries.count(plugin.urids("urn:vex:analyzer#difference")), 0u);
+    EXPECT_EQ(resaved.entries.count(plugin.urids("urn:vex:analyzer#differenceReference")), 0u);
+}
+
+// The reference member picked with the strip's button in a group: the state keeps its
+// label, and none for an unlabelled member, which the window says; the label coming back
+// from the DSP leaves the member picked as it is.
+TEST(Lv2UiTools, APickedReferenceIsKeptByItsLabel) {
+    // The group's segment this test's own, removed at its end.
+    struct Scope {
+        Scope() {
+            setenv("VEX_GROUP_SCOPE", ("lv2uitools_" + std::to_string(getpid())).c_str(), 1);
+        }
+        ~Scope() {
+            shm_unlink(host::group::segmentName(7).c_str());
+            unsetenv("VEX_GROUP_SCOPE");
+        }
+    } scope;
+    std::string error;
+    const auto segment = host::group::GroupSegment::openGroup(7, error);
+    ASSERT_TRUE(segment) << error;
+    std::vector<std::unique_ptr<host::group::GroupMember>> members;
+    for (const std::string label : {"wet", "", "dry"}) {
+        members.push_back(std::make_unique<host::group::GroupMember>(
+            segment->segment(), host::group::monotonicNanos, 1000u + members.size()));
+        ASSERT_EQ(members.back()->claim(), static_cast<std::int32_t>(members.size()) - 1);
+        members.back()->setLabel(label.data(), static_cast<std::uint32_t>(label.size()));
+        members.back()->beat();
+        std::vector<std::uint8_t> frame(4228, 0); // a log spectrum's size, every level 0
+        frame[0] = 1;
+        members.back()->publish(frame.data(), 4228, 48000.0f, host::Analysis::kModule);
+    }
+    Instance plugin(48000.0, 65536);
+    ASSERT_TRUE(plugin.ready());
+    Window window(plugin);
+    window.group.setGroup(7.0f);
+    window.group.setSlot(0.0f);
+    window.group.update(window.pane);
+    ASSERT_TRUE(window.group.showing()) << window.group.caption(window.pane).front();
+    host::PaintSurface surface(640, 360);
+    window.send(EnterNotify, 300, 150);
+    window.draw(surface);
+    const host::PlotPane button =
+        host::ViewerTools::stripButton(host::StripButton::kDifferenceReference, 640, 360);
+    const auto* state =
+        static_cast<const LV2_State_Interface*>(plugin.extension(LV2_STATE__interface));
+    ASSERT_NE(state, nullptr);
+    const auto kept = [&] {
+        plugin.run(64);
+        window.takeAnnounced();
+        Saved saved;
+        state->save(plugin.instance(), Saved::store, &saved, 0, nullptr);
+        const auto found = saved.entries.find(plugin.urids("urn:vex:analyzer#differenceReference"));
+        return found == saved.entries.end()
+                   ? std::string("(none)")
+                   : std::string(found->second.first.begin(), found->second.first.end());
+    };
+
+    window.send(ButtonPress, button.left + 2, button.top + 2);
+    EXPECT_EQ(window.group.reference(), 1);
+    EXPECT_NE(window.tools.viewer().message().find("has no label"), std::string::npos)
+        << window.tools.viewer().message();
+    EXPECT_EQ(kept(), std::string(1, '\0')) << "an empty label: none";
+    EXPECT_EQ(window.group.reference(), 1) << "the empty label coming back picks nothing else";
+
+    window.send(ButtonPress, button.left + 2, button.top + 2);
+    EXPECT_EQ(window.group.reference(), 2);
+    EXPECT_EQ(window.tools.viewer().message(), "") << "the label is kept: nothing to say";
+    EXPECT_EQ(kept(), std::string("dry", 4));
+    EXPECT_EQ(window.group.reference(), 2);
 }
 
 // The frames' clock: their times in samples, stepping on across an activation (which starts

@@ -15,11 +15,12 @@ namespace vex::host {
 
 namespace {
 
-// A green of its own, apart from the traces' and the reference's colours; the scale's lines
-// darker, so that they read as a scale and not as a curve. Opaque, as every tool's colour.
-constexpr std::uint32_t kCurveColour = 0xFF60F0A0u;
-constexpr std::uint32_t kZeroColour = 0xFF58A078u;
-constexpr std::uint32_t kLineColour = 0xFF3A6A50u;
+// A sky blue of its own, apart from the module's traces (green A, orange B), the peak
+// hold's pale steps and the reference's magenta; the scale's lines darker, so that they read
+// as a scale and not as a curve. Opaque, as every tool's colour.
+constexpr std::uint32_t kCurveColour = 0xFF58B8FFu;
+constexpr std::uint32_t kZeroColour = 0xFF4A80B0u;
+constexpr std::uint32_t kLineColour = 0xFF355A7Au;
 constexpr std::uint32_t kLabelBack = 0xFF101010u;
 constexpr std::int32_t kLabelWidth = 52;
 constexpr std::int32_t kLabelHeight = 15;
