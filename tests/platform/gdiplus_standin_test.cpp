@@ -206,6 +206,23 @@ TEST(StandInScale, UnitsAreDrawnAtTheirScaledPixels) {
     expected = box(2, 2, 6, 4);
     line = box(2, 8, 11, 9);
     expected.insert(line.begin(), line.end());
+    // Coordinates at the 32-bit limits at the largest scale: drawn and clipped, no overflow.
+    const host::PaintSurface large(40, 30, 4.0);
+    gdip::GpGraphics* graphics = nullptr;
+    gdip::GpPen* pen = nullptr;
+    gdip::GpSolidFill* brush = nullptr;
+    ASSERT_EQ(gdip::GdipCreateFromHDC(large.dc(), &graphics), gdip::Ok);
+    gdip::GdipCreatePen1(0xffffffffu, 1.0f, gdip::UnitWorld, &pen);
+    gdip::GdipCreateSolidFill(0xff808080u, &brush);
+    EXPECT_EQ(gdip::GdipFillRectangleI(graphics, brush, INT_MIN / 2, 3, INT_MAX, 2), gdip::Ok);
+    EXPECT_EQ(gdip::GdipDrawLineI(graphics, pen, INT_MIN, INT_MIN, INT_MAX, INT_MAX), gdip::Ok);
+    gdip::GdipDeleteBrush(brush);
+    gdip::GdipDeletePen(pen);
+    gdip::GdipDeleteGraphics(graphics);
+    EXPECT_EQ(large.pixel(5, 12), 0xff808080u) << "the fill's rows 12 to 19 at scale 4";
+    EXPECT_EQ(large.pixel(25, 25), 0xffffffffu) << "the diagonal";
+    EXPECT_EQ(large.pixel(35, 5), 0u);
+
     for (const double scale : {9.0, std::nan(""), 0.5}) {
         const host::PaintSurface surface(40, 30, scale);
         EXPECT_EQ(surface.scale(), 1.0);
