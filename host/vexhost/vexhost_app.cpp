@@ -245,6 +245,10 @@ void addLiveWindowOptions(CLI::App& command, CommandLine& line) {
                        "write the reference kept on quitting to this file");
     command.add_flag("--stats", options.stats,
                      "print CPU time and frame-to-screen latency on quitting");
+    command.add_option("--scale", options.scale,
+                       "paint the picture at N pixels per unit of its size, 1 to 4, fractions "
+                       "allowed (default 1; other values are taken as 1): the window is N "
+                       "times --size, its text, lines and plot drawn at that resolution");
 }
 
 int runLiveCommand(CommandLine& line, Console& console) {

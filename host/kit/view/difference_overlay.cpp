@@ -43,10 +43,12 @@ double DifferenceOverlay::dbAt(const PlotPane& pane, std::int32_t y) {
     return half > 0.0 ? (middle - y) / half * kSpanDb : 0.0;
 }
 
-void DifferenceOverlay::prepare() {
-    if (!labels.empty()) {
+void DifferenceOverlay::prepare(double scale) {
+    if (!labels.empty() && scale == labelScale) {
         return;
     }
+    labels.clear();
+    labelScale = scale;
     for (const double db : kLines) {
         char text[16];
         // Why U+2212: the minus sign lines up with the plus in the bold font; a hyphen is
@@ -56,7 +58,9 @@ void DifferenceOverlay::prepare() {
         } else {
             std::snprintf(text, sizeof text, db > 0.0 ? "+%.0f dB" : "0 dB", db);
         }
-        auto label = std::make_unique<PaintSurface>(kLabelWidth, kLabelHeight);
+        auto label =
+            std::make_unique<PaintSurface>(PaintSurface::pixelsOf(kLabelWidth, scale),
+                                           PaintSurface::pixelsOf(kLabelHeight, scale), scale);
         label->fill(kLabelBack);
         gdip::GpGraphics* graphics = nullptr;
         gdip::GdipCreateFromHDC(label->dc(), &graphics);
