@@ -3,6 +3,7 @@
 #include "host/vexhost/vexhost_app.h"
 
 #include "host/vexhost/commands.h"
+#include "host/vexhost/compare_command.h"
 #include "host/vexhost/inputs/signal_source.h"
 #include "host/vexhost/reference_command.h"
 #ifdef VEX_HAVE_LIVE
@@ -242,6 +243,10 @@ void addLiveWindowOptions(CLI::App& command, CommandLine& line) {
                        "write the reference kept on quitting to this file");
     command.add_flag("--stats", options.stats,
                      "print CPU time and frame-to-screen latency on quitting");
+    command.add_option("--scale", options.scale,
+                       "paint the picture at N pixels per unit of its size, 1 to 4, fractions "
+                       "allowed (default 1; other values are taken as 1): the window is N "
+                       "times --size, its text, lines and plot drawn at that resolution");
 }
 
 int runLiveCommand(CommandLine& line, Console& console) {
@@ -376,11 +381,13 @@ int runVexhost(const std::vector<std::string>& args, Console& console) {
     line.session.modulePath = console.defaultModule;
     // Why in this order: it is the order --help lists them in.
     const std::vector<Command> commands = {
-        addDemo(app, line),      addRender(app, line), addAnimate(app, line),
+        addDemo(app, line),      addRender(app, line),
+        addAnimate(app, line),
 #ifdef VEX_HAVE_LIVE
         addLive(app, line),
 #endif
-        addReference(app, line), addInfo(app, line),   addFrames(app, line),
+        addReference(app, line), addInfo(app, line),
+        addFrames(app, line),    addCompare<Command>(app, line),
     };
     const int status = parse(app, args, console);
     if (status >= 0) {

@@ -9,6 +9,7 @@
 #include <lv2/atom/atom.h>
 #include <lv2/parameters/parameters.h>
 #include <lv2/patch/patch.h>
+#include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
 #include <cstdint>
@@ -45,6 +46,7 @@ struct Urids {
         atomSequence = id(LV2_ATOM__Sequence);
         eventTransfer = id(LV2_ATOM__eventTransfer);
         sampleRate = id(LV2_PARAMETERS__sampleRate);
+        scaleFactor = id(LV2_UI__scaleFactor);
     }
 
     // The atom type `kind`'s values travel as (a choice's as a float, which hosts show).
@@ -76,7 +78,7 @@ struct Urids {
     LV2_URID patchSet = 0, patchGet = 0, patchProperty = 0, patchValue = 0;
     LV2_URID atomInt = 0, atomLong = 0, atomFloat = 0, atomDouble = 0, atomString = 0;
     LV2_URID atomChunk = 0, atomUrid = 0, atomObject = 0, atomBlank = 0, atomSequence = 0;
-    LV2_URID eventTransfer = 0, sampleRate = 0;
+    LV2_URID eventTransfer = 0, sampleRate = 0, scaleFactor = 0;
 };
 
 } // namespace vex::lv2

@@ -52,7 +52,7 @@ public:
     // the host gives one). False when any of them cannot be made.
     bool open(const std::string& bundlePath, Window parent);
     Window widget() const { return window; }
-    // The host's options the tools read (the sample rate).
+    // The host's options the pane reads (the sample rate, the scale factor); before open().
     void readOptions(const LV2_Feature* const* features) { tools.readOptions(features, urids); }
 
     void portEvent(std::uint32_t port, std::uint32_t size, std::uint32_t format,

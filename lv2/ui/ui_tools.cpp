@@ -28,6 +28,11 @@ void UiTools::readOptions(const LV2_Feature* const* features, const Urids& urids
             if (rate >= 1000.0f && rate <= 1e6f) {
                 pane.setSampleRate(rate);
             }
+        } else if (o->key == urids.scaleFactor && o->type == urids.atomFloat &&
+                   o->size == sizeof(float) && o->value != nullptr) {
+            float factor = 1.0f;
+            std::memcpy(&factor, o->value, sizeof factor);
+            pane.setScale(factor); // a factor outside 1..4 (or none at all) is 1
         }
     }
 }
@@ -229,20 +234,19 @@ bool UiTools::event(XEvent& event) {
         if (event.xbutton.button != Button1) {
             return false;
         }
-        const host::ToolChange change = tools().click(event.xbutton.x, event.xbutton.y);
+        const host::ToolChange change = pane.click(event.xbutton.x, event.xbutton.y);
         changed(change);
         // Why: a click on the strip that changed nothing (r with no frame yet) is still
         // the strip's, not a request for the next view.
-        return change != host::ToolChange::kNone ||
-               tools().onStrip(event.xbutton.x, event.xbutton.y);
+        return change != host::ToolChange::kNone || pane.onStrip(event.xbutton.x, event.xbutton.y);
     }
     case MotionNotify:
         tools().setStripShown(true);
-        tools().pointerAt(event.xmotion.x, event.xmotion.y);
+        pane.pointerAt(event.xmotion.x, event.xmotion.y);
         return true;
     case EnterNotify:
         tools().setStripShown(true);
-        tools().pointerAt(event.xcrossing.x, event.xcrossing.y);
+        pane.pointerAt(event.xcrossing.x, event.xcrossing.y);
         return true;
     case LeaveNotify:
         tools().setStripShown(false);

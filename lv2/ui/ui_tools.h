@@ -47,7 +47,8 @@ public:
     // ignored): the fine analysis unavailable makes the window say why.
     void frameAnalysis(std::int32_t analysis);
 
-    // The sample rate from the host's options (param:sampleRate), when it gives one.
+    // The sample rate (param:sampleRate) and the scale factor (ui:scaleFactor; one outside
+    // 1..4 is 1) from the host's options, when it gives them; the factor before the pane opens.
     void readOptions(const LV2_Feature* const* features, const Urids& urids);
     // The pane's clock, in samples of its rate, at a frame the DSP sent at `sampleTime`
     // samples of `sampleRate` since its activation. Why a clock of its own: it runs on

@@ -291,7 +291,80 @@ GpStatus strokeWide(GraphicsObject* g, const PenObject* pen, const GpPoint* poin
     return Ok;
 }
 
+// Adds the part of the line from a to b within [-limit, limit] on both axes to `cr`'s path
+// (Liang and Barsky's clipping), joined to the path when `joined` and its start is a; nothing
+// when none of it is inside. Answers whether the part ends at b, so the next one may join.
+bool addClippedSegment(cairo_t* cr, double ax, double ay, double bx, double by, double limit,
+                       bool joined) {
+    double t0 = 0.0;
+    double t1 = 1.0;
+    const double dx = bx - ax;
+    const double dy = by - ay;
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {ax + limit, limit - ax, ay + limit, limit - ay};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0) {
+                return false;
+            }
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0.0) {
+            t0 = std::max(t0, t);
+        } else {
+            t1 = std::min(t1, t);
+        }
+    }
+    if (t0 > t1) {
+        return false;
+    }
+    if (!joined || t0 > 0.0) {
+        cairo_move_to(cr, ax + t0 * dx, ay + t0 * dy);
+    }
+    if (t1 < 1.0) {
+        cairo_line_to(cr, ax + t1 * dx, ay + t1 * dy);
+        return false;
+    }
+    cairo_line_to(cr, bx, by);
+    return true;
+}
+
+// Lines on a scaled graphics context, stroked by Cairo at the scale: a thin pen one unit
+// wide (so as many pixels as the scale) with square ends, as a thin line covers both end
+// pixels, and round joins, which keep a jagged curve free of mitre spikes; a wider pen
+// as strokeWide does. Why not pixels lit per unit: the picture is to have the scale's
+// resolution, not a unit's blocks. Points are clipped to a million units around the
+// origin, inside Cairo's coordinate range at any scale.
+GpStatus strokeScaled(GraphicsObject* g, const PenObject* pen, const GpPoint* points, INT count) {
+    constexpr double kLimit = 1 << 20;
+    const bool thin = isThin(pen->width);
+    cairo_save(g->cr);
+    cairo_new_path(g->cr);
+    cairo_scale(g->cr, g->scale, g->scale);
+    cairo_translate(g->cr, 0.5, 0.5);
+    bool joined = false;
+    for (INT i = 1; i < count; ++i) {
+        // A zero-length line lights nothing, as unscaled.
+        if (points[i].X == points[i - 1].X && points[i].Y == points[i - 1].Y) {
+            continue;
+        }
+        joined = addClippedSegment(g->cr, points[i - 1].X, points[i - 1].Y, points[i].X,
+                                   points[i].Y, kLimit, joined);
+    }
+    cairo_set_line_width(g->cr, thin ? 1.0 : pen->width);
+    cairo_set_line_cap(g->cr, thin ? CAIRO_LINE_CAP_SQUARE : CAIRO_LINE_CAP_BUTT);
+    cairo_set_line_join(g->cr, thin ? CAIRO_LINE_JOIN_ROUND : CAIRO_LINE_JOIN_MITER);
+    setSourceArgb(g->cr, pen->colour);
+    cairo_stroke(g->cr);
+    cairo_restore(g->cr);
+    return Ok;
+}
+
 GpStatus drawPolyline(GraphicsObject* g, const PenObject* pen, const GpPoint* points, INT count) {
+    if (g->scale != 1.0) {
+        return strokeScaled(g, pen, points, count);
+    }
     if (!isThin(pen->width)) {
         return strokeWide(g, pen, points, count);
     }
@@ -361,6 +434,7 @@ GpStatus GdipCreateFromHDC(HDC hdc, GpGraphics** graphics) {
     // drawing is clipped to what really exists.
     g->width = cairo_image_surface_get_width(hdc->surface);
     g->height = cairo_image_surface_get_height(hdc->surface);
+    g->scale = usableScale(hdc->scale);
     cairo_set_antialias(g->cr, CAIRO_ANTIALIAS_NONE);
     cairo_set_operator(g->cr, CAIRO_OPERATOR_OVER);
     *graphics = g;
@@ -463,8 +537,8 @@ GpStatus GdipFillRectangleI(GpGraphics* graphics, GpBrush* brush, INT x, INT y, 
     return guarded([&] {
         GraphicsObject* g = graphicsOf(graphics);
         g->pixels.reset(g->width, g->height);
-        g->pixels.addBox(x, y, static_cast<std::int64_t>(x) + width,
-                         static_cast<std::int64_t>(y) + height);
+        g->pixels.addBox(g->edge(x), g->edge(y), g->edge(static_cast<std::int64_t>(x) + width),
+                         g->edge(static_cast<std::int64_t>(y) + height));
         fillPixels(g, fillOf(brush)->colour);
         return Ok;
     });
@@ -493,10 +567,14 @@ GpStatus GdipDrawRectangleI(GpGraphics* graphics, GpPen* pen, INT x, INT y, INT 
         const std::int64_t right = left + width;
         const std::int64_t bottom = top + height;
         g->pixels.reset(g->width, g->height);
-        g->pixels.addBox(left + lo, top + lo, right + hi, top + hi);       // top edge
-        g->pixels.addBox(left + lo, bottom + lo, right + hi, bottom + hi); // bottom edge
-        g->pixels.addBox(left + lo, top + lo, left + hi, bottom + hi);     // left edge
-        g->pixels.addBox(right + lo, top + lo, right + hi, bottom + hi);   // right edge
+        // Units to pixels (the same values unscaled).
+        const auto box = [g](std::int64_t l, std::int64_t t, std::int64_t r, std::int64_t b) {
+            g->pixels.addBox(g->edge(l), g->edge(t), g->edge(r), g->edge(b));
+        };
+        box(left + lo, top + lo, right + hi, top + hi);       // top edge
+        box(left + lo, bottom + lo, right + hi, bottom + hi); // bottom edge
+        box(left + lo, top + lo, left + hi, bottom + hi);     // left edge
+        box(right + lo, top + lo, right + hi, bottom + hi);   // right edge
         fillPixels(g, p->colour);
         return Ok;
     });

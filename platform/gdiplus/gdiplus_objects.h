@@ -2,6 +2,7 @@
 #pragma once
 
 #include "pixel_spans.h"
+#include "platform/device_context.h"
 #include "platform/gdiplus.h"
 
 #include <cairo.h>
@@ -16,7 +17,12 @@ struct GraphicsObject : GpGraphics {
     cairo_t* cr = nullptr;
     std::int32_t width = 0;
     std::int32_t height = 0;
+    // Pixels per unit of everything drawn (the device context's; 1 draws as GDI+ does).
+    double scale = 1.0;
     PixelSpanSet pixels; // scratch for the shape being drawn
+
+    // The pixel edge of unit edge `at`.
+    std::int64_t edge(std::int64_t at) const { return scaledEdge(at, scale); }
 };
 
 struct PenObject : GpPen {
@@ -40,6 +46,12 @@ struct FontObject : GpFont {
     double ascent = 0.0;                   // unhinted, pixels
     double lineSpacing = 0.0;              // unhinted, pixels
     cairo_scaled_font_t* glyphs = nullptr; // hinted, for drawing
+    // The glyphs for a scaled graphics context, made on its first string: hinted at
+    // pixelSize x glyphScale, with that size's unhinted ascent. Why kept with the font: a
+    // display draws every label of a paint with one font, on one scaled context.
+    mutable cairo_scaled_font_t* scaledGlyphs = nullptr;
+    mutable double glyphScale = 0.0;
+    mutable double scaledAscent = 0.0;
 };
 
 // Sets `cr`'s source to `colour` pre-rounded to the 8-bit premultiplied value GDI+ blends

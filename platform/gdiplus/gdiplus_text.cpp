@@ -301,10 +301,10 @@ struct GlyphMask {
 
 // Renders `utf8`'s mask. Why the levels: GDI+ renders glyph coverage in 65 levels;
 // FreeType's 256 levels are mapped onto them (c -> 4 L - 1, L = (65 c) >> 8).
-GlyphMask renderMask(const FontObject* font, const std::string& utf8) {
+GlyphMask renderMask(cairo_scaled_font_t* glyphs, const std::string& utf8) {
     GlyphMask made;
     cairo_text_extents_t ink;
-    cairo_scaled_font_text_extents(font->glyphs, utf8.c_str(), &ink);
+    cairo_scaled_font_text_extents(glyphs, utf8.c_str(), &ink);
     if (ink.width <= 0.0 || ink.height <= 0.0) {
         return made;
     }
@@ -315,7 +315,7 @@ GlyphMask renderMask(const FontObject* font, const std::string& utf8) {
     made.height = static_cast<int>(std::ceil(ink.height)) + 2 * margin + 1;
     cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, made.width, made.height);
     cairo_t* mcr = cairo_create(mask);
-    cairo_set_scaled_font(mcr, font->glyphs);
+    cairo_set_scaled_font(mcr, glyphs);
     cairo_move_to(mcr, -made.left, -made.top);
     cairo_show_text(mcr, utf8.c_str());
     cairo_destroy(mcr);
@@ -336,10 +336,10 @@ GlyphMask renderMask(const FontObject* font, const std::string& utf8) {
 }
 
 // The masks of the strings drawn so far, kept for the process per font family, style and
-// size. Why: every display draws the same labels on every paint, and rendering them cost
-// more than the rest of a small paint. Any thread may draw; a mask kept never changes and
-// is only read. Bounded: past kMostKept strings, the others are rendered on every call, as
-// is a string whose mask is over kMostBytes.
+// size in pixels (a scaled context's size, for its glyphs). Why: every display draws the same
+// labels on every paint, and rendering them cost more than the rest of a small paint. Any thread
+// may draw; a mask kept never changes and is only read. Bounded: past kMostKept strings, the others
+// are rendered on every call, as is a string whose mask is over kMostBytes.
 class GlyphMasks {
 public:
     static GlyphMasks& get() {
@@ -347,18 +347,19 @@ public:
         return masks;
     }
 
-    std::shared_ptr<const GlyphMask> find(const FontObject& font, const std::string& utf8) {
+    std::shared_ptr<const GlyphMask> find(const FontObject& font, REAL size,
+                                          const std::string& utf8) {
         const std::lock_guard<std::mutex> hold(lock);
         // Looked up by reference: no copy of the names on every drawing.
-        const auto kept = masks.find(std::tie(font.family, font.style, font.pixelSize, utf8));
+        const auto kept = masks.find(std::tie(font.family, font.style, size, utf8));
         return kept == masks.end() ? nullptr : kept->second;
     }
 
-    void keep(const FontObject& font, const std::string& utf8,
+    void keep(const FontObject& font, REAL size, const std::string& utf8,
               std::shared_ptr<const GlyphMask> mask) {
         const std::lock_guard<std::mutex> hold(lock);
         if (masks.size() < kMostKept && mask->coverage.size() <= kMostBytes) {
-            masks.emplace(Key{font.family, font.style, font.pixelSize, utf8}, std::move(mask));
+            masks.emplace(Key{font.family, font.style, size, utf8}, std::move(mask));
         }
     }
 
@@ -380,21 +381,53 @@ int nearestPixel(double at) {
     return static_cast<int>(std::floor(std::min(at, kFar) + 0.5));
 }
 
-// Draws `utf8` with its baseline-left pen origin at the whole pixel (ox, oy), the brush
-// colour blended through its mask.
-void drawGlyphs(GraphicsObject* g, const FontObject* font, const std::string& utf8, int ox, int oy,
-                ARGB colour) {
+// Draws `utf8` in `glyphs` (`font`'s at `size` pixels) with its baseline-left pen origin at
+// the whole pixel (ox, oy), the brush colour blended through its mask.
+void drawGlyphs(GraphicsObject* g, const FontObject* font, REAL size, cairo_scaled_font_t* glyphs,
+                const std::string& utf8, int ox, int oy, ARGB colour) {
     GlyphMasks& masks = GlyphMasks::get();
-    std::shared_ptr<const GlyphMask> mask = masks.find(*font, utf8);
+    std::shared_ptr<const GlyphMask> mask = masks.find(*font, size, utf8);
     if (mask == nullptr) {
-        mask = std::make_shared<const GlyphMask>(renderMask(font, utf8));
-        masks.keep(*font, utf8, mask);
+        mask = std::make_shared<const GlyphMask>(renderMask(glyphs, utf8));
+        masks.keep(*font, size, utf8, mask);
     }
     if (mask->coverage.empty()) {
         return;
     }
     blendThroughMask(g, colour, mask->coverage.data(), mask->width, mask->height, mask->stride,
                      ox + mask->left, oy + mask->top);
+}
+
+// Makes `font`'s glyphs for a context of `scale` unless they are made; false when Cairo
+// cannot.
+bool scaleGlyphs(const FontObject* font, double scale) {
+    if (font->scaledGlyphs != nullptr && font->glyphScale == scale) {
+        return true;
+    }
+    cairo_font_face_t* face = FontAnswers::get().face(font->family, font->style);
+    if (face == nullptr) {
+        return false;
+    }
+    const double size = static_cast<double>(font->pixelSize) * scale;
+    cairo_scaled_font_t* plain = makeScaledFont(face, size, false);
+    cairo_scaled_font_t* glyphs = makeScaledFont(face, size, true);
+    cairo_font_face_destroy(face);
+    cairo_font_extents_t extents;
+    cairo_scaled_font_extents(plain, &extents);
+    const bool ok = cairo_scaled_font_status(plain) == CAIRO_STATUS_SUCCESS &&
+                    cairo_scaled_font_status(glyphs) == CAIRO_STATUS_SUCCESS;
+    cairo_scaled_font_destroy(plain);
+    if (!ok) {
+        cairo_scaled_font_destroy(glyphs);
+        return false;
+    }
+    if (font->scaledGlyphs != nullptr) {
+        cairo_scaled_font_destroy(font->scaledGlyphs);
+    }
+    font->scaledGlyphs = glyphs;
+    font->glyphScale = scale;
+    font->scaledAscent = extents.ascent;
+    return true;
 }
 
 } // namespace
@@ -507,6 +540,9 @@ GpStatus GdipDeleteFont(GpFont* font) {
     }
     auto* f = static_cast<FontObject*>(font);
     cairo_scaled_font_destroy(f->glyphs);
+    if (f->scaledGlyphs != nullptr) {
+        cairo_scaled_font_destroy(f->scaledGlyphs);
+    }
     delete f;
     return Ok;
 }
@@ -534,14 +570,26 @@ GpStatus GdipDrawString(GpGraphics* graphics, const WCHAR* text, INT length, con
         auto* g = static_cast<GraphicsObject*>(graphics);
         const auto* f = static_cast<const FontObject*>(font);
         const std::size_t count = length == -1 ? lengthOf(text) : static_cast<std::size_t>(length);
+        const ARGB colour = static_cast<const SolidFillObject*>(brush)->colour;
         // The pen origin: a leading pad of one sixth of the em, and the ascent in whole
         // pixels below the layout's top, rounded to the pixel grid.
         const double padded = static_cast<double>(layout->X) + f->pixelSize / 6.0;
+        if (g->scale != 1.0) {
+            // Glyphs of the scaled size, placed as the scaled layout places them.
+            if (!scaleGlyphs(f, g->scale)) {
+                return GenericError;
+            }
+            const double baseline =
+                static_cast<double>(layout->Y) * g->scale + std::round(f->scaledAscent);
+            drawGlyphs(g, f, static_cast<REAL>(f->pixelSize * g->scale), f->scaledGlyphs,
+                       toUtf8(text, count), nearestPixel(padded * g->scale), nearestPixel(baseline),
+                       colour);
+            return Ok;
+        }
         const double baseline = static_cast<double>(layout->Y) + std::round(f->ascent);
         const int ox = nearestPixel(padded);
         const int oy = nearestPixel(baseline);
-        drawGlyphs(g, f, toUtf8(text, count), ox, oy,
-                   static_cast<const SolidFillObject*>(brush)->colour);
+        drawGlyphs(g, f, f->pixelSize, f->glyphs, toUtf8(text, count), ox, oy, colour);
         return Ok;
     } catch (...) {
         return OutOfMemory;

@@ -40,7 +40,7 @@ struct Window {
     bool destroying = false;
     // What BeginPaint hands out: the client size and no surface (there is no screen), so
     // drawing into it fails with a status instead of touching memory.
-    HDC__ paintDc{nullptr, 0, 0};
+    HDC__ paintDc{nullptr, 0, 0, 1.0};
 };
 
 struct Timer {
@@ -547,7 +547,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
         return nullptr;
     }
     *paint = PAINTSTRUCT{};
-    w->paintDc = HDC__{nullptr, w->width, w->height};
+    w->paintDc = HDC__{nullptr, w->width, w->height, 1.0};
     paint->hdc = &w->paintDc;
     paint->rcPaint = w->invalid ? w->update : RECT{0, 0, 0, 0};
     w->invalid = false;

@@ -63,14 +63,15 @@ TEST(CommandLineTest, CommandLineMistakesExitWithStatusTwo) {
 
 TEST(CommandLineTest, UnknownCommandIsNamedWithTheCommandsAlsoBeforeHelp) {
     const std::vector<std::vector<std::string>> lines = {
-        {"bogus"}, {"compare", "x.wav"}, {"bogus", "--help"}, {"--help", "bogus"}};
+        {"bogus"}, {"convert", "x.wav"}, {"bogus", "--help"}, {"--help", "bogus"}};
     for (const auto& args : lines) {
         const std::string word = args[0] == "--help" ? args[1] : args[0];
         const CliRun run = vexhost(args);
         EXPECT_EQ(run.status, 2) << word;
         EXPECT_TRUE(run.out.empty()) << word << run.out;
         EXPECT_TRUE(contains(run.err, "unknown command '" + word + "'")) << run.err;
-        for (const char* command : {"demo", "render", "animate", "reference", "info", "frames"}) {
+        for (const char* command :
+             {"demo", "render", "animate", "reference", "info", "frames", "compare"}) {
             EXPECT_TRUE(contains(run.err, command)) << command << run.err;
         }
     }

@@ -1,10 +1,11 @@
 // The real vexhost live on SDL's offscreen video driver: the picture after a second of a
-// 1 kHz sine and of a 100 Hz one in the fine analysis, the cursor readout of a pointer position
-// sent to the window, the difference of filtered noise against the noise, the capture device,
-// and a JACK graph's signal client connected to vexhost:a at start through a private JACK
-// server.
+// 1 kHz sine and of a 100 Hz one in the fine analysis, its labels at scale 2, the cursor
+// readout of a pointer position sent to the window, the difference of filtered noise against
+// the noise, the capture device, and a JACK graph's signal client connected to vexhost:a at
+// start through a private JACK server.
 #include "host/kit/group/group_segment.h"
 #include "tests/cli/cli_test_support.h"
+#include "tests/support/label_height.h"
 #include "tests/support/screenshot.h"
 #include "tests/support/temp_paths.h"
 
@@ -47,7 +48,10 @@ public:
             for (std::string& entry : environment) {
                 putenv(entry.data());
             }
+            // Why stdout truncates and then appends: written at its own offset, its output
+            // would land over what stderr wrote first.
             if (freopen(log.c_str(), "w", stdout) == nullptr ||
+                freopen(log.c_str(), "a", stdout) == nullptr ||
                 freopen(log.c_str(), "a", stderr) == nullptr) {
                 _exit(127);
             }
@@ -242,6 +246,36 @@ TEST(LiveProgram, APointerPositionSentToTheWindowReadsHertzNoteAndLevel) {
     if (const char* docs = std::getenv("VEX_DOCS_SCREENSHOT")) {
         std::filesystem::copy_file(shot, docs, std::filesystem::copy_options::overwrite_existing);
     }
+}
+
+// --scale 2 doubles the window and paints the display at twice the pixels: its labels over
+// the plot (the 20 rows above signal A's pane, between its sides) twice as tall, within a
+// pixel. A factor outside 1 to 4 is taken as 1, and said.
+TEST(LiveProgram, AtScaleTwoTheLabelsAreTwiceAsTall) {
+    const Folder folder;
+    std::int32_t heights[3] = {};
+    const char* const scales[3] = {"1", "2", "9"};
+    for (int i = 0; i < 3; ++i) {
+        const std::string shot = folder.dir + "/scale" + scales[i] + ".png";
+        Process live({VEX_VEXHOST, "live", "sine:1000@0.5", "--no-peak-hold", "--scale", scales[i],
+                      "--screenshot", shot, "--after", "0.2"},
+                     kHeadless, folder.log);
+        ASSERT_TRUE(endsWith(live, folder.log, 0)) << "--scale " << scales[i];
+        const Picture picture = load(shot);
+        const std::int32_t scale = i == 1 ? 2 : 1;
+        ASSERT_EQ(picture.width, 640 * scale) << "--scale " << scales[i];
+        ASSERT_EQ(picture.height, 360 * scale) << "--scale " << scales[i];
+        heights[i] = test::labelInkHeight(picture.pixels, picture.width, kPane.left * scale, 0,
+                                          kPane.right * scale, kPane.top * scale);
+        if (i == 2) {
+            EXPECT_NE(readText(folder.log).find("--scale 9 is outside 1 to 4: taken as 1"),
+                      std::string::npos)
+                << readText(folder.log);
+        }
+    }
+    ASSERT_GE(heights[0], 6) << "no labels over the plot";
+    EXPECT_NEAR(heights[1], 2 * heights[0], 1);
+    EXPECT_EQ(heights[2], heights[0]);
 }
 
 // A peaking filter of `gainDb` at `centre` hertz with quality `q` at `rate` (the audio EQ

@@ -2,7 +2,7 @@
 // curve lies where its scale puts a peaking filter's gain.
 //   vex_difference_check PICTURE.png GAIN_DB HERTZ Q
 // The difference's scale spans +-30 dB over the plot's height, 0 dB in the middle between
-// the frame's top and bottom rows; its curve is drawn in RGB(96,240,160), two rows thick.
+// the frame's top and bottom rows; its curve is drawn in RGB(88,184,255), two rows thick.
 // The log view's 528 points span 11 octaves from 10 Hz, 48 to an octave: point k stands for
 // 10 Hz * 2^(k / 48) and is drawn at x = left + 1 + k (w - 1) / 528 in a plot of width w.
 // Passes when, for every point within a third of an octave of HERTZ, the curve has a pixel
@@ -22,7 +22,7 @@
 namespace {
 
 constexpr std::uint32_t kGrid = 0x2E384C; // the frame's colour in the default look
-constexpr std::uint32_t kCurve = 0x60F0A0;
+constexpr std::uint32_t kCurve = 0x58B8FF;
 constexpr double kSpanDb = 30.0;
 constexpr double kRate = 48000.0;
 

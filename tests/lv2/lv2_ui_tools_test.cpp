@@ -1,23 +1,27 @@
 // The window's tools and the plug-in's state: a click on the strip goes to the DSP as a
 // setting, is saved with the host's state and reaches another instance's window when it
 // opens; a reference in the state that is not one is said on the window and changes
-// nothing.
+// nothing. The host's scale factor paints the display at its scale.
 // Why GoogleTest first: X11's headers define None and Bool as macros, which its own
 // declarations use as names.
 #include <gtest/gtest.h>
 
 #include "host/kit/group/group_member.h"
 #include "host/kit/group/group_segment.h"
+#include "host/kit/module_library.h"
 #include "lv2/ui/group_ui.h"
 #include "lv2/ui/ui_tools.h"
 #include "tests/lv2/lv2_instance.h"
+#include "tests/support/label_height.h"
 
+#include <lv2/options/options.h>
 #include <lv2/state/state.h>
 
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <limits>
 #include <map>
 #include <memory>
 #include <vector>
@@ -335,6 +339,55 @@ TEST(Lv2UiTools, TheAnalysisFollowsTheControlAndTheFramesAndTheStripWritesIt) {
     EXPECT_NE(window.tools.viewer().message().find("no worker"), std::string::npos);
     window.tools.frameAnalysis(7); // not an analysis: ignored
     EXPECT_EQ(window.tools.viewer().analysis(), host::Analysis::kModule);
+}
+
+// The host's ui:scaleFactor as the UI reads it on instantiation, then its display opened at
+// its default size of 640 x 360 and painted: at 2 the window is 1280 x 720 and the labels
+// over the plot (the rows above signal A's pane, between its sides) twice as tall, within a
+// pixel, and a click reaches the strip's button where it is drawn; a factor below 1 or
+// infinite is 1.
+TEST(Lv2UiTools, AtTheHostsScaleFactorOfTwoTheLabelsAreTwiceAsTall) {
+    Instance plugin(48000.0, 65536);
+    ASSERT_TRUE(plugin.ready());
+    host::ModuleLibrary library;
+    ASSERT_TRUE(library.load(std::string(VEX_LV2_BUNDLE_DIR) + "/" + lv2::kModuleFileName));
+    const float factors[] = {1.0f, 2.0f, 0.5f, std::numeric_limits<float>::infinity()};
+    std::int32_t heights[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        Window window(plugin);
+        const LV2_Options_Option options[] = {{LV2_OPTIONS_INSTANCE, 0, window.urids.scaleFactor,
+                                               sizeof(float), window.urids.atomFloat, &factors[i]},
+                                              {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+        const LV2_Feature feature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
+        const LV2_Feature* const features[] = {&feature, nullptr};
+        window.tools.readOptions(features, window.urids);
+        host::DisplayLook look = host::defaultLook();
+        look.width = 640;
+        look.height = 360;
+        window.pane.open(*library.factory(), look, 1);
+        window.pane.setMode(2); // the log view, labelled in hertz over the plot
+        const std::int32_t scale = i == 1 ? 2 : 1;
+        ASSERT_EQ(window.pane.width(), 640 * scale) << factors[i];
+        ASSERT_EQ(window.pane.height(), 360 * scale) << factors[i];
+        const host::PaintSurface& picture = window.pane.paint();
+        const host::PlotPane pane = window.pane.layout().paneA;
+        heights[i] = test::labelInkHeight(picture.pixels(), picture.width(), pane.left * scale, 0,
+                                          pane.right * scale, pane.top * scale);
+        if (i == 1) {
+            // The strip's tilt button lies at its place in the 640 x 360 picture, twice over in
+            // the window's pixels: a click there turns the tilt on.
+            window.send(EnterNotify, 10, 10);
+            window.pane.paint();
+            const host::PlotPane tilt =
+                host::ViewerTools::stripButton(host::StripButton::kTilt, 640, 360);
+            window.send(ButtonPress, 2 * tilt.left + 3, 2 * tilt.bottom - 3);
+            EXPECT_EQ(window.tools.viewer().tilt(), host::Tilt::kThree);
+        }
+    }
+    ASSERT_GE(heights[0], 6) << "no labels over the plot";
+    EXPECT_NEAR(heights[1], 2 * heights[0], 1);
+    EXPECT_EQ(heights[2], heights[0]);
+    EXPECT_EQ(heights[3], heights[0]);
 }
 
 // A label typed in the window: whole characters of at most 63 bytes, and Backspace takes

@@ -1,5 +1,5 @@
 // The GDI+ stand-in at the edges of its input range: coordinates anywhere in 32 bits,
-// malformed text, objects that never existed.
+// malformed text, objects that never existed; and on a scaled device context.
 #include "host/kit/view/paint_surface.h"
 #include "platform/gdiplus.h"
 
@@ -158,6 +158,78 @@ TEST_F(StandInTest, TextOfAnyUtf16IsDrawnAndBadArgumentsAnswerInvalidParameter) 
 
 // A string drawn again, by the same font or another of the same family, style and size,
 // anywhere and among hundreds of others, matches its first drawing pixel for pixel.
+// The pixels lit in `surface` by a rectangle filled at units (2, 2) 4 x 2 and a thin line
+// from unit (2, 8) to (10, 8).
+PixelSet rectangleAndLine(const host::PaintSurface& surface) {
+    gdip::GpGraphics* graphics = nullptr;
+    gdip::GpPen* pen = nullptr;
+    gdip::GpSolidFill* brush = nullptr;
+    EXPECT_EQ(gdip::GdipCreateFromHDC(surface.dc(), &graphics), gdip::Ok);
+    gdip::GdipCreatePen1(0xffffffffu, 1.0f, gdip::UnitWorld, &pen);
+    gdip::GdipCreateSolidFill(0xffffffffu, &brush);
+    EXPECT_EQ(gdip::GdipFillRectangleI(graphics, brush, 2, 2, 4, 2), gdip::Ok);
+    EXPECT_EQ(gdip::GdipDrawLineI(graphics, pen, 2, 8, 10, 8), gdip::Ok);
+    gdip::GdipDeleteBrush(brush);
+    gdip::GdipDeletePen(pen);
+    gdip::GdipDeleteGraphics(graphics);
+    return lit(surface);
+}
+
+PixelSet box(int left, int top, int right, int bottom) {
+    PixelSet out;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = left; x < right; ++x) {
+            out.insert({x, y});
+        }
+    }
+    return out;
+}
+
+// A scaled surface: edges at the units times the scale, rounded half up (units 2 and 6 at
+// 1.5 are pixels 3 and 9), a thin line as many pixels wide as the scale and covering its
+// end units (units 2 to 10 at 2 are pixels 4 to 21). A scale that is not one (9, NaN,
+// 0.5) draws as 1.
+TEST(StandInScale, UnitsAreDrawnAtTheirScaledPixels) {
+    PixelSet rectangle;
+    for (const auto& pixel : rectangleAndLine(host::PaintSurface(40, 30, 1.5))) {
+        if (pixel.second < 10) { // the line's rows start at 12
+            rectangle.insert(pixel);
+        }
+    }
+    EXPECT_EQ(rectangle, box(3, 3, 9, 6));
+
+    PixelSet expected = box(4, 4, 12, 8);
+    PixelSet line = box(4, 16, 22, 18);
+    expected.insert(line.begin(), line.end());
+    EXPECT_EQ(rectangleAndLine(host::PaintSurface(40, 30, 2.0)), expected);
+
+    expected = box(2, 2, 6, 4);
+    line = box(2, 8, 11, 9);
+    expected.insert(line.begin(), line.end());
+    // Coordinates at the 32-bit limits at the largest scale: drawn and clipped, no overflow.
+    const host::PaintSurface large(40, 30, 4.0);
+    gdip::GpGraphics* graphics = nullptr;
+    gdip::GpPen* pen = nullptr;
+    gdip::GpSolidFill* brush = nullptr;
+    ASSERT_EQ(gdip::GdipCreateFromHDC(large.dc(), &graphics), gdip::Ok);
+    gdip::GdipCreatePen1(0xffffffffu, 1.0f, gdip::UnitWorld, &pen);
+    gdip::GdipCreateSolidFill(0xff808080u, &brush);
+    EXPECT_EQ(gdip::GdipFillRectangleI(graphics, brush, INT_MIN / 2, 3, INT_MAX, 2), gdip::Ok);
+    EXPECT_EQ(gdip::GdipDrawLineI(graphics, pen, INT_MIN, INT_MIN, INT_MAX, INT_MAX), gdip::Ok);
+    gdip::GdipDeleteBrush(brush);
+    gdip::GdipDeletePen(pen);
+    gdip::GdipDeleteGraphics(graphics);
+    EXPECT_EQ(large.pixel(5, 12), 0xff808080u) << "the fill's rows 12 to 19 at scale 4";
+    EXPECT_EQ(large.pixel(25, 25), 0xffffffffu) << "the diagonal";
+    EXPECT_EQ(large.pixel(35, 5), 0u);
+
+    for (const double scale : {9.0, std::nan(""), 0.5}) {
+        const host::PaintSurface surface(40, 30, scale);
+        EXPECT_EQ(surface.scale(), 1.0);
+        EXPECT_EQ(rectangleAndLine(surface), expected) << scale;
+    }
+}
+
 TEST(StandInText, StringsDrawnAgainMatchTheirFirstDrawing) {
     gdip::GpFontFamily* family = nullptr;
     ASSERT_EQ(gdip::GdipCreateFontFamilyFromName(u"Liberation Sans", nullptr, &family), gdip::Ok);

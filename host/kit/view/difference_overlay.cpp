@@ -15,11 +15,12 @@ namespace vex::host {
 
 namespace {
 
-// A green of its own, apart from the traces' and the reference's colours; the scale's lines
-// darker, so that they read as a scale and not as a curve. Opaque, as every tool's colour.
-constexpr std::uint32_t kCurveColour = 0xFF60F0A0u;
-constexpr std::uint32_t kZeroColour = 0xFF58A078u;
-constexpr std::uint32_t kLineColour = 0xFF3A6A50u;
+// A sky blue of its own, apart from the module's traces (green A, orange B), the peak
+// hold's pale steps and the reference's magenta; the scale's lines darker, so that they read
+// as a scale and not as a curve. Opaque, as every tool's colour.
+constexpr std::uint32_t kCurveColour = 0xFF58B8FFu;
+constexpr std::uint32_t kZeroColour = 0xFF4A80B0u;
+constexpr std::uint32_t kLineColour = 0xFF355A7Au;
 constexpr std::uint32_t kLabelBack = 0xFF101010u;
 constexpr std::int32_t kLabelWidth = 52;
 constexpr std::int32_t kLabelHeight = 15;
@@ -42,10 +43,12 @@ double DifferenceOverlay::dbAt(const PlotPane& pane, std::int32_t y) {
     return half > 0.0 ? (middle - y) / half * kSpanDb : 0.0;
 }
 
-void DifferenceOverlay::prepare() {
-    if (!labels.empty()) {
+void DifferenceOverlay::prepare(double scale) {
+    if (!labels.empty() && scale == labelScale) {
         return;
     }
+    labels.clear();
+    labelScale = scale;
     for (const double db : kLines) {
         char text[16];
         // Why U+2212: the minus sign lines up with the plus in the bold font; a hyphen is
@@ -55,7 +58,9 @@ void DifferenceOverlay::prepare() {
         } else {
             std::snprintf(text, sizeof text, db > 0.0 ? "+%.0f dB" : "0 dB", db);
         }
-        auto label = std::make_unique<PaintSurface>(kLabelWidth, kLabelHeight);
+        auto label =
+            std::make_unique<PaintSurface>(PaintSurface::pixelsOf(kLabelWidth, scale),
+                                           PaintSurface::pixelsOf(kLabelHeight, scale), scale);
         label->fill(kLabelBack);
         gdip::GpGraphics* graphics = nullptr;
         gdip::GdipCreateFromHDC(label->dc(), &graphics);

@@ -27,8 +27,9 @@ public:
     static std::int32_t rowOf(const PlotPane& pane, double db);
     static double dbAt(const PlotPane& pane, std::int32_t y);
 
-    // Renders the labels (once, by GDI+); call before a Pixels of the target surface exists.
-    void prepare();
+    // Renders the labels (once per scale, by GDI+) for a surface drawn at `scale`; call before
+    // a Pixels of the target surface exists.
+    void prepare(double scale = 1.0);
     // Draws the scale and the curve in `pane`: `columns` holds the column of each point and
     // one past the last (points + 1 entries), `values` the difference of each point (NaN:
     // none). Call prepare() first.
@@ -37,6 +38,7 @@ public:
 
 private:
     std::vector<std::unique_ptr<PaintSurface>> labels; // one per line of kLines
+    double labelScale = 1.0;
 };
 
 } // namespace vex::host

@@ -34,7 +34,7 @@ void drawCaption(const PaintSurface& surface, const std::vector<std::string>& li
     const std::int32_t width = static_cast<std::int32_t>(longest) * kCharWidth + 10;
     const std::int32_t height = count * kLineHeight + 4;
     const std::int32_t x = kMargin;
-    const std::int32_t y = std::max(0, surface.height() - kMargin - height);
+    const std::int32_t y = std::max(0, surface.logicalHeight() - kMargin - height);
     gdip::GpSolidFill* back = nullptr;
     gdip::GdipCreateSolidFill(kBack, &back);
     gdip::GdipFillRectangleI(graphics, back, x, y, width, height);

@@ -123,6 +123,8 @@ std::string GroupView::nearest(const ViewerPane& pane, std::int32_t x, std::int3
     if (x < 0) {
         return pointed;
     }
+    x = pane.unitOf(x);
+    y = pane.unitOf(y);
     const PlotLayout layout = pane.layout();
     const CursorReading reading = readCursor(pane.mode(), layout, pane.split(), x, y, rate);
     if (!reading.inside) {

@@ -15,12 +15,14 @@ namespace vex::host {
 // The surface's pixels, drawn directly. Why not through GDI+: the tools draw a few lines
 // and boxes over every paint, and a plain loop over opaque pixels costs a fraction of a
 // stroked path (viewer_tools_bench holds a paint with every tool to 1.15 of one without).
-// Lines light the pixels of Bresenham's walk, ends included, clipped to the surface.
+// Lines light the pixels of Bresenham's walk, ends included, clipped to the surface. On a
+// scaled surface, coordinates are units of its picture: a unit lit is the block of pixels
+// between its scaled edges, and a box is pasted at its top left corner's scaled edges.
 class Pixels {
 public:
     explicit Pixels(PaintSurface& surface)
         : target(surface), data(surface.pixelsToWrite()), stride(surface.rowBytes() / 4),
-          width(surface.width()), height(surface.height()) {}
+          width(surface.width()), height(surface.height()), scale(surface.scale()) {}
     ~Pixels() { target.written(); }
     Pixels(const Pixels&) = delete;
     Pixels& operator=(const Pixels&) = delete;
@@ -28,6 +30,10 @@ public:
     void line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
               std::uint32_t colour) {
         if (data == nullptr) {
+            return;
+        }
+        if (scale != 1.0) {
+            scaledLine(x0, y0, x1, y1, colour);
             return;
         }
         // Why the two ways: a line whose ends lie inside (every curve's, clamped to its
@@ -83,6 +89,8 @@ public:
         if (data == nullptr) {
             return;
         }
+        x = edge(x);
+        y = edge(y);
         const std::int32_t left = std::max(0, -x);
         const std::int32_t right = std::min(from.width(), width - x);
         for (std::int32_t row = std::max(0, -y); row < from.height() && y + row < height; ++row) {
@@ -94,6 +102,30 @@ public:
     }
 
 private:
+    std::int32_t edge(std::int32_t at) const {
+        return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+            platform::scaledEdge(at, scale), -(std::int64_t{1} << 30), std::int64_t{1} << 30));
+    }
+    // Units [left, right] x [top, bottom] as their pixels, clipped to the surface.
+    void units(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom,
+               std::uint32_t colour) {
+        const std::int32_t x0 = std::max(edge(left), 0);
+        const std::int32_t x1 = std::min(edge(right + 1), width);
+        const std::int32_t y1 = std::min(edge(bottom + 1), height);
+        for (std::int32_t y = std::max(edge(top), 0); y < y1 && x0 < x1; ++y) {
+            std::uint32_t* row = data + static_cast<std::ptrdiff_t>(y) * stride;
+            std::fill(row + x0, row + x1, colour);
+        }
+    }
+    void scaledLine(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1,
+                    std::uint32_t colour) {
+        if (x0 == x1 || y0 == y1) {
+            units(std::min(x0, x1), std::min(y0, y1), std::max(x0, x1), std::max(y0, y1), colour);
+            return;
+        }
+        walk(x0, y0, x1, y1,
+             [this, colour](std::int32_t x, std::int32_t y) { units(x, y, x, y, colour); });
+    }
     bool inside(std::int32_t x, std::int32_t y) const {
         return x >= 0 && y >= 0 && x < width && y < height;
     }
@@ -108,6 +140,7 @@ private:
     std::int32_t stride;
     std::int32_t width;
     std::int32_t height;
+    double scale;
 };
 
 } // namespace vex::host

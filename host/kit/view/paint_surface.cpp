@@ -3,6 +3,7 @@
 #include "platform/gdiplus.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #ifndef _WIN32
@@ -39,7 +40,7 @@ bool startGdiplus() {
     return started;
 }
 
-PaintSurface::PaintSurface(std::int32_t width, std::int32_t height)
+PaintSurface::PaintSurface(std::int32_t width, std::int32_t height, double)
     : surfaceWidth(std::max(width, 1)), surfaceHeight(std::max(height, 1)) {
     startGdiplus();
     BITMAPINFO info{};
@@ -126,8 +127,9 @@ bool startGdiplus() {
     return true;
 }
 
-PaintSurface::PaintSurface(std::int32_t width, std::int32_t height)
-    : surfaceWidth(std::max(width, 1)), surfaceHeight(std::max(height, 1)) {
+PaintSurface::PaintSurface(std::int32_t width, std::int32_t height, double scale)
+    : surfaceWidth(std::max(width, 1)), surfaceHeight(std::max(height, 1)),
+      drawingScale(platform::usableScale(scale)) {
     cairo_surface_t* surface =
         cairo_image_surface_create(CAIRO_FORMAT_ARGB32, surfaceWidth, surfaceHeight);
     if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
@@ -137,6 +139,7 @@ PaintSurface::PaintSurface(std::int32_t width, std::int32_t height)
     record.surface = surface;
     record.width = surfaceWidth;
     record.height = surfaceHeight;
+    record.scale = drawingScale;
     deviceContext = &record;
     fill(0);
 }
@@ -191,6 +194,18 @@ bool readPng(const std::string& path, std::int32_t& width, std::int32_t& height,
 }
 
 #endif
+
+// Why the margin of a millionth: a product or quotient that is whole in exact arithmetic
+// (30 x 1.1) may come out a hair either side of it in binary.
+std::int32_t PaintSurface::pixelsOf(std::int32_t units, double scale) {
+    const double s = kScales ? platform::usableScale(scale) : 1.0;
+    return static_cast<std::int32_t>(std::floor(units * s + 1e-6));
+}
+
+std::int32_t PaintSurface::unitsOf(std::int32_t pixels, double scale) {
+    const double s = kScales ? platform::usableScale(scale) : 1.0;
+    return static_cast<std::int32_t>(std::ceil(pixels / s - 1e-6));
+}
 
 void PaintSurface::written() {
 #ifndef _WIN32

@@ -21,10 +21,22 @@ namespace vex::host {
 // the process's life. True when GDI+ is usable; always true elsewhere.
 bool startGdiplus();
 
+// Whether a surface's drawing can be scaled: with the stand-in, not with the system's GDI+
+// (which a display draws with at one pixel per unit whatever the host says).
+#ifdef _WIN32
+inline constexpr bool kSurfacesScale = false;
+#else
+inline constexpr bool kSurfacesScale = true;
+#endif
+
 class PaintSurface {
 public:
-    // A width x height surface, every pixel 0. Sizes below 1 are taken as 1.
-    PaintSurface(std::int32_t width, std::int32_t height);
+    static constexpr bool kScales = kSurfacesScale;
+
+    // A width x height surface, every pixel 0. Sizes below 1 are taken as 1. Drawing on it
+    // is scaled by `scale` (see platform/device_context.h): a picture of logicalWidth() x
+    // logicalHeight() units; a factor outside 1..4, or any where kScales is false, is 1.
+    PaintSurface(std::int32_t width, std::int32_t height, double scale = 1.0);
     ~PaintSurface();
     PaintSurface(const PaintSurface&) = delete;
     PaintSurface& operator=(const PaintSurface&) = delete;
@@ -35,6 +47,15 @@ public:
     HDC dc() const { return deviceContext; }
     std::int32_t width() const { return surfaceWidth; }
     std::int32_t height() const { return surfaceHeight; }
+    // The scale its drawing is at, and the units of the picture it holds: the pixels over
+    // the scale, a part of a unit counted whole.
+    double scale() const { return drawingScale; }
+    std::int32_t logicalWidth() const { return unitsOf(surfaceWidth, drawingScale); }
+    std::int32_t logicalHeight() const { return unitsOf(surfaceHeight, drawingScale); }
+    // The pixels of `units` at `scale`, a part of a pixel dropped: a surface of that many
+    // pixels holds a picture of `units` units.
+    static std::int32_t pixelsOf(std::int32_t units, double scale);
+    static std::int32_t unitsOf(std::int32_t pixels, double scale);
 
     // Every pixel set to `argb` (premultiplied).
     void fill(std::uint32_t argb);
@@ -60,6 +81,7 @@ private:
 
     std::int32_t surfaceWidth;
     std::int32_t surfaceHeight;
+    double drawingScale = 1.0;
     HDC deviceContext = nullptr;
 #ifdef _WIN32
     HBITMAP bitmap = nullptr;

@@ -54,11 +54,13 @@ constexpr const char* kHelpLines[] = {
     "h or ?  this help",
 };
 
-// A box of `width` x `height` in `back` with `lines` of text, drawn by GDI+ once.
+// A box of `width` x `height` units in `back` with `lines` of text, drawn by GDI+ once at
+// `scale`.
 std::unique_ptr<PaintSurface> renderTextBox(const std::vector<std::string>& lines,
                                             std::int32_t width, std::int32_t height,
-                                            std::uint32_t back) {
-    auto box = std::make_unique<PaintSurface>(width, height);
+                                            std::uint32_t back, double scale) {
+    auto box = std::make_unique<PaintSurface>(PaintSurface::pixelsOf(width, scale),
+                                              PaintSurface::pixelsOf(height, scale), scale);
     box->fill(back);
     gdip::GpGraphics* graphics = nullptr;
     gdip::GdipCreateFromHDC(box->dc(), &graphics);
@@ -144,7 +146,7 @@ const PaintSurface& ViewerTools::textBox(const std::vector<std::string>& lines, 
     }
     auto found = textBoxes.find(key);
     if (found == textBoxes.end()) {
-        found = textBoxes.emplace(key, renderTextBox(lines, width, height, back)).first;
+        found = textBoxes.emplace(key, renderTextBox(lines, width, height, back, drawnScale)).first;
     }
     return *found->second;
 }
@@ -152,24 +154,25 @@ const PaintSurface& ViewerTools::textBox(const std::vector<std::string>& lines, 
 void ViewerTools::draw(PaintSurface& surface, const PlotLayout& displayLayout, bool split,
                        double seconds) {
     changed = false;
-    drawnWidth = surface.width();
-    drawnHeight = surface.height();
+    drawnWidth = surface.logicalWidth();
+    drawnHeight = surface.logicalHeight();
     // The spectrogram paints the whole window; the boxes go over its plot, and neither peak
     // hold, reference nor difference is drawn over it.
     const bool spectrogramDrawn = spectrogramShown();
     PlotLayout layout = displayLayout;
     if (spectrogramDrawn) {
         spectrogramView.paint(surface, viewOf(shownView), rate, spectrogramRange);
-        layout.paneA = spectrogramView.placed().plot;
+        layout.paneA = spectrogramView.placedInUnits();
         layout.paneB = layout.paneA;
         split = false;
     }
     // The text boxes are drawn before the surface's pixels are taken. Why a bound, and
     // here: the readout's text changes with every pointer position, and a draw holds up to
-    // twelve boxes at once.
-    if (textBoxes.size() >= 64) {
+    // twelve boxes at once. Boxes of another scale are of no more use.
+    if (textBoxes.size() >= 64 || surface.scale() != drawnScale) {
         textBoxes.clear();
     }
+    drawnScale = surface.scale();
     Boxes boxes;
     prepareBoxes(layout, split, boxes);
     if (stripShown) {
@@ -179,7 +182,7 @@ void ViewerTools::draw(PaintSurface& surface, const PlotLayout& displayLayout, b
     const bool drawDifference = !spectrogramDrawn && differenceOn &&
                                 isSpectrum(viewOf(shownView)) && differenceProblem().empty();
     if (drawDifference) {
-        differenceOverlay.prepare();
+        differenceOverlay.prepare(drawnScale);
     }
     Pixels pixels(surface);
     if (!spectrogramDrawn) {
@@ -344,14 +347,14 @@ void ViewerTools::drawBoxes(Pixels& pixels, const PlotLayout& layout, bool split
         pixels.line(pointerX, pane.top + 1, pointerX, pane.bottom - 1, kCursorColour);
         pixels.line(pane.left + 1, pointerY, pane.right - 1, pointerY, kCursorColour);
         pixels.paste(*boxes.reading,
-                     std::max(pane.left + 1, pane.right - 1 - boxes.reading->width()),
+                     std::max(pane.left + 1, pane.right - 1 - boxes.reading->logicalWidth()),
                      pane.top + 1);
     }
     std::int32_t y = layout.paneA.top + 1;
     for (const PaintSurface* box : {boxes.status, boxes.message, boxes.help}) {
         if (box != nullptr) {
             pixels.paste(*box, layout.paneA.left + 1, y);
-            y += box->height() + 1;
+            y += box->logicalHeight() + 1;
         }
     }
 }

@@ -31,7 +31,8 @@ void ViewerPane::open(FactoryInterface& factory, const DisplayLook& displayLook,
     minimum.width = std::max<std::int32_t>(1, minimum.width);
     minimum.height = std::max<std::int32_t>(1, minimum.height);
     surface.reset();
-    resize(look.width, look.height);
+    resize(PaintSurface::pixelsOf(look.width, scaleFactor),
+           PaintSurface::pixelsOf(look.height, scaleFactor));
     highlight(-1);
 }
 
@@ -127,23 +128,52 @@ void ViewerPane::setSampleRate(double sampleRate) {
 }
 
 void ViewerPane::setScale(double factor) {
-    scaleFactor = std::isfinite(factor) ? std::clamp(factor, 1.0, 4.0) : 1.0;
+    // Why 1 and not the nearest bound: a factor outside the range is not a host's screen.
+    const double scale = platform::usableScale(factor);
+    if (scale != scaleFactor) {
+        scaleFactor = scale;
+        arrange();
+    }
+}
+
+MeasureSize ViewerPane::smallest() const {
+    return {PaintSurface::pixelsOf(minimum.width, scaleFactor),
+            PaintSurface::pixelsOf(minimum.height, scaleFactor)};
+}
+
+std::int32_t ViewerPane::unitOf(std::int32_t pixel) const {
+    if (!PaintSurface::kScales || scaleFactor == 1.0) {
+        return pixel;
+    }
+    return static_cast<std::int32_t>(std::floor(pixel / scaleFactor));
 }
 
 void ViewerPane::resize(std::int32_t width, std::int32_t height) {
-    look.width = std::max(width, minimum.width);
-    look.height = std::max(height, minimum.height);
-    if (display == nullptr || (surface != nullptr && surface->width() == look.width &&
-                               surface->height() == look.height)) {
+    const MeasureSize least = smallest();
+    const std::int32_t newWidth = std::max(width, least.width);
+    const std::int32_t newHeight = std::max(height, least.height);
+    if (newWidth != windowWidth || newHeight != windowHeight || surface == nullptr) {
+        windowWidth = newWidth;
+        windowHeight = newHeight;
+        arrange();
+    }
+}
+
+// Why the units rounded up: the display's picture then covers the whole window, its last
+// unit cut at the edge, where rounding down would leave a strip of up to 3 pixels bare.
+void ViewerPane::arrange() {
+    look.width = std::max(PaintSurface::unitsOf(windowWidth, scaleFactor), minimum.width);
+    look.height = std::max(PaintSurface::unitsOf(windowHeight, scaleFactor), minimum.height);
+    if (display == nullptr) {
         return;
     }
     display->resize(look.width, look.height);
-    surface = std::make_unique<PaintSurface>(look.width, look.height);
+    surface = std::make_unique<PaintSurface>(windowWidth, windowHeight, scaleFactor);
     changed = true;
 }
 
 void ViewerPane::pointerAt(std::int32_t x, std::int32_t y) {
-    viewerTools.pointerAt(x, y);
+    viewerTools.pointerAt(unitOf(x), unitOf(y));
 }
 
 void ViewerPane::pointerLeft() {

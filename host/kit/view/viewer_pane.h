@@ -52,23 +52,34 @@ public:
     void setFollow(bool follow);
     // The rate the frames' samples and frequencies are counted at.
     void setSampleRate(double sampleRate);
-    // The factor a later paint is to scale its drawing by: 1..4, anything else (NaN,
-    // infinite) 1. Stored only: the picture is painted at 1 for now.
+    // The factor the picture is painted at: 1..4, anything else (NaN, infinite, outside the
+    // range) 1. Called before open(), it sizes the window at the look's size times it. The
+    // display is then arranged to the window's size over the factor, and it, the tools and
+    // the caption draw at the factor's pixels per unit (where PaintSurface::kScales). The
+    // window keeps its size in pixels.
     void setScale(double factor);
     double scale() const { return scaleFactor; }
 
-    // Resizes to the given size or the display's smallest, whichever is larger; the
-    // surface is made anew when the size changes.
+    // Resizes the window to the given size or the display's smallest, whichever is larger;
+    // the surface is made anew when the size changes.
     void resize(std::int32_t width, std::int32_t height);
-    // The smallest size the display's measure allows (1 x 1 before open()).
-    MeasureSize smallest() const { return minimum; }
+    // The smallest window the display's measure allows (1 x 1 before open()), in pixels.
+    MeasureSize smallest() const;
 
     // The pointer at (x, y) of the window, or off it; a key as its character; a click (the
-    // strip's buttons): what the tools changed.
+    // strip's buttons): what the tools changed. In the window's pixels.
     void pointerAt(std::int32_t x, std::int32_t y);
     void pointerLeft();
     ToolChange key(char c) { return viewerTools.key(c); }
-    ToolChange click(std::int32_t x, std::int32_t y) { return viewerTools.click(x, y); }
+    ToolChange click(std::int32_t x, std::int32_t y) {
+        return viewerTools.click(unitOf(x), unitOf(y));
+    }
+    bool onStrip(std::int32_t x, std::int32_t y) const {
+        return viewerTools.onStrip(unitOf(x), unitOf(y));
+    }
+    // The unit of the picture (what layout() and the tools count in) that window pixel
+    // `pixel` lies in; the pixel itself at scale 1.
+    std::int32_t unitOf(std::int32_t pixel) const;
     // The lines drawn in the lower left corner over the picture (empty: none).
     void setCaption(std::vector<std::string> lines);
 
@@ -79,9 +90,11 @@ public:
     bool split() const { return look.split; }
     bool follow() const { return look.follow; }
     double sampleRate() const { return rate; }
-    std::int32_t width() const { return look.width; }
-    std::int32_t height() const { return look.height; }
-    // The plot's panes as the display draws them at the pane's size.
+    // The window's size in pixels.
+    std::int32_t width() const { return windowWidth; }
+    std::int32_t height() const { return windowHeight; }
+    // The plot's panes as the display draws them at the pane's size, in units (pixels at
+    // scale 1).
     PlotLayout layout() const;
     // The clock: the latest sample taken, and in seconds (the peak hold's).
     std::int64_t sample() const { return lastSample; }
@@ -102,8 +115,10 @@ public:
 
 private:
     void highlight(std::int32_t voice);
+    // The surface and the display's size for the window's size and the scale.
+    void arrange();
 
-    DisplayLook look;
+    DisplayLook look; // its size the display's, in units
     double rate;
     std::unique_ptr<DisplaySession> display;
     std::unique_ptr<PaintSurface> surface;
@@ -114,6 +129,8 @@ private:
     std::int32_t highlightedVoice = 0;
     std::vector<std::string> caption;
     double scaleFactor = 1.0;
+    std::int32_t windowWidth = DisplayLook{}.width;
+    std::int32_t windowHeight = DisplayLook{}.height;
     bool changed = true;
     std::int64_t lastSample = 0;
 };

@@ -126,7 +126,8 @@ public:
     void pointerLeft();
 
     // Draws the tools over the display's picture in `surface`, at `seconds` of audio (the
-    // peak hold's clock), for a display of `layout` (its panes) in view `view`.
+    // peak hold's clock), for a display of `layout` (its panes) in view `view`. On a scaled
+    // surface, `layout`, the pointer and clicks are in units of its picture.
     void draw(PaintSurface& surface, const PlotLayout& layout, bool split, double seconds);
     // Whether anything drawn changed since the last draw.
     bool dirty() const { return changed; }
@@ -220,8 +221,10 @@ private:
     std::int32_t pointerX = 0;
     std::int32_t pointerY = 0;
     bool changed = true;
+    // The picture of the last draw: its size in units and its scale.
     std::int32_t drawnWidth = 0;
     std::int32_t drawnHeight = 0;
+    double drawnScale = 1.0;
     std::string messageText;
 
     PeakHold hold;

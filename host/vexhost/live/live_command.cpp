@@ -4,6 +4,7 @@
 
 #include "host/vexhost/live/live_run.h"
 #include "host/vexhost/live/live_window.h"
+#include "platform/device_context.h"
 
 #include <cstdio>
 
@@ -66,6 +67,10 @@ int runLive(const SessionOptions& sessionOptions, const DisplayLook& look, const
     }
     if (!options.connect.empty()) {
         options.connectPorts = splitList(options.connect);
+    }
+    if (platform::usableScale(options.scale) != options.scale) {
+        console.err << "vexhost: --scale " << options.scale << " is outside 1 to 4: taken as 1\n";
+        options.scale = 1.0;
     }
 
     startSdl(options.play || options.capture);

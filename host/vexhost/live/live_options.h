@@ -35,6 +35,8 @@ struct LiveOptions {
     // --difference-against LABEL: in a group, the reference member by its label (implies
     // the difference).
     std::string differenceAgainst;
+    // --scale N: the picture at N pixels per unit of its size (1..4; anything else is 1).
+    double scale = 1.0;
 
     // Read by the command from `mouse` and `connect`: the pointer's start, when given, and
     // the ports in order (empty entries kept).

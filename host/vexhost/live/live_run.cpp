@@ -36,8 +36,9 @@ LiveRun::LiveRun(const SessionOptions& sessionOptions, const DisplayLook& look,
     buildEngine(sessionOptions);
     DisplayLook shownLook = look;
     openGroup(shownLook);
-    view = std::make_unique<LiveView>(*factory, this->options.mode, shownLook,
-                                      group ? group::kSlots : voices, rate);
+    view = std::make_unique<LiveView>(this->options.mode, rate);
+    view->setScale(options.scale);
+    view->open(*factory, shownLook, group ? group::kSlots : voices);
     setUpTools(view->tools(), options);
     // Why the window alone has no fine analysis: a watching window shows the members' frames,
     // each of the analysis its member sends.
@@ -46,6 +47,15 @@ LiveRun::LiveRun(const SessionOptions& sessionOptions, const DisplayLook& look,
                                         : "");
     feed->setAnalysis(view->tools().analysis());
     window = std::make_unique<LiveWindow>(view->width(), view->height(), view->smallest());
+    // Why after the window: only an open window tells its pixels per point. On a
+    // high-resolution screen the picture takes the window's pixels at the factor times
+    // that many, so that it is as large as elsewhere and sharper.
+    pixelRatio = window->pixelRatio();
+    if (pixelRatio != 1.0) {
+        view->setScale(std::min(view->scale() * pixelRatio, 4.0));
+        const MeasureSize pixels = window->pixelSize();
+        view->resize(pixels.width, pixels.height);
+    }
     if (options.pointerGiven) {
         pointerIn = true;
         pointerX = options.pointerX;
@@ -227,13 +237,14 @@ bool LiveRun::handleEvents() {
                 break;
             }
         } else if (event.type == SDL_MOUSEMOTION) {
-            view->pointerAt(event.motion.x, event.motion.y);
             pointerIn = true;
-            pointerX = event.motion.x;
-            pointerY = event.motion.y;
+            pointerX = static_cast<std::int32_t>(std::floor(event.motion.x * pixelRatio));
+            pointerY = static_cast<std::int32_t>(std::floor(event.motion.y * pixelRatio));
+            view->pointerAt(pointerX, pointerY);
         } else if (event.type == SDL_WINDOWEVENT) {
             if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
-                view->resize(event.window.data1, event.window.data2);
+                const MeasureSize pixels = window->pixelSize();
+                view->resize(pixels.width, pixels.height);
             } else if (event.window.event == SDL_WINDOWEVENT_LEAVE) {
                 view->pointerLeft();
                 pointerIn = false;

@@ -81,8 +81,9 @@ private:
     FrameQueue queue;
     std::unique_ptr<LiveFeed> feed;
     std::unique_ptr<LiveGroup> group;
-    bool watchOnly = false; // --group without a source: a silent clock, no member
-    bool pointerIn = false; // the pointer over the window, for the member nearest it
+    bool watchOnly = false;  // --group without a source: a silent clock, no member
+    double pixelRatio = 1.0; // the window's pixels per point of its events
+    bool pointerIn = false;  // the pointer over the window (pixels), for the member nearest it
     std::int32_t pointerX = 0;
     std::int32_t pointerY = 0;
     std::unique_ptr<LiveView> view;

@@ -30,7 +30,7 @@ void startSdl(bool audio) {
 
 LiveWindow::LiveWindow(std::int32_t width, std::int32_t height, const MeasureSize& smallest) {
     window = SDL_CreateWindow("vexhost live", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                              width, height, SDL_WINDOW_RESIZABLE);
+                              width, height, SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (window == nullptr) {
         throw HostError(std::string("cannot open a window: ") + SDL_GetError());
     }
@@ -111,6 +111,25 @@ int LiveWindow::refreshRate() const {
         return mode.refresh_rate;
     }
     return 60;
+}
+
+MeasureSize LiveWindow::pixelSize() const {
+    int width = 0;
+    int height = 0;
+#if SDL_VERSION_ATLEAST(2, 26, 0)
+    SDL_GetWindowSizeInPixels(window, &width, &height);
+#else
+    SDL_GetWindowSize(window, &width, &height);
+#endif
+    return {width, height};
+}
+
+double LiveWindow::pixelRatio() const {
+    int width = 0;
+    int height = 0;
+    SDL_GetWindowSize(window, &width, &height);
+    const MeasureSize pixels = pixelSize();
+    return width > 0 && pixels.width > width ? static_cast<double>(pixels.width) / width : 1.0;
 }
 
 void LiveWindow::sendPointerTo(std::int32_t x, std::int32_t y) {

@@ -31,6 +31,11 @@ public:
     Picture read();
     // The screen's refresh rate in hertz (60 when the driver does not say).
     int refreshRate() const;
+    // The window's size in pixels, and pixels per unit of SDL's window coordinates (its
+    // sizes and the pointer's): more than 1 on a high-resolution screen where the window
+    // system counts in points.
+    MeasureSize pixelSize() const;
+    double pixelRatio() const;
     // Queues a pointer motion to (x, y) of this window, as if the user moved it there.
     void sendPointerTo(std::int32_t x, std::int32_t y);
 

@@ -230,6 +230,8 @@ TEST(ViewerPane, ScaleIsKeptWithinOneToFour) {
     pane.setScale(2.5);
     EXPECT_EQ(pane.scale(), 2.5);
     pane.setScale(9.0);
+    EXPECT_EQ(pane.scale(), 1.0);
+    pane.setScale(4.0);
     EXPECT_EQ(pane.scale(), 4.0);
     pane.setScale(0.5);
     EXPECT_EQ(pane.scale(), 1.0);

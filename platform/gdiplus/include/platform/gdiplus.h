@@ -99,7 +99,10 @@ class GpStringFormat {};
 namespace DllExports {
 
 // Graphics context drawing into `hdc`'s surface, origin at its top-left, one unit per
-// pixel, aliased. A null `hdc` answers OutOfMemory.
+// pixel, aliased. A null `hdc` answers OutOfMemory. A record whose scale is N (1..4, not 1)
+// draws at N pixels per unit instead: rectangles from edge to scaled edge, lines stroked N
+// pixels wide, text from glyphs N times the font's size; sizes and font heights answered
+// stay in units.
 GpStatus GdipCreateFromHDC(HDC hdc, GpGraphics** graphics);
 GpStatus GdipDeleteGraphics(GpGraphics* graphics);
 
