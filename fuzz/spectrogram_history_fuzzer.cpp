@@ -2,7 +2,7 @@
 // of any length (the three views', cut short, empty, oversized) and content (presence bytes
 // anything, NaN and infinite levels), any time (backwards, NaN), in any order, with the
 // history's room changed and the window resized, its view, rate and colour range changed,
-// paints and readouts between.
+// paints (at any scale) and readouts between.
 //
 // Checked against a model of the columns (each frame's view, first level and time): the
 // history holds the newest frames of one view, as many as fit, newest first, and never more
@@ -120,7 +120,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
             checkModel(view.history(), viewModel);
             const std::int32_t width = data.ConsumeIntegralInRange(1, 120);
             const std::int32_t height = data.ConsumeIntegralInRange(1, 90);
-            PaintSurface surface(width, height);
+            PaintSurface surface(width, height,
+                                 data.PickValueInArray({1.0, 1.5, 2.0, 4.0, 0.5,
+                                                        std::numeric_limits<double>::quiet_NaN()}));
             const auto shown = static_cast<View>(data.ConsumeIntegralInRange(0, 3));
             const double rate = data.PickValueInArray(
                 {48000.0, 8000.0, 768000.0, 0.0, -1.0, std::numeric_limits<double>::quiet_NaN()});

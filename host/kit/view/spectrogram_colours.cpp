@@ -2,6 +2,7 @@
 
 #include "host/kit/view/overlay_pixels.h"
 
+#include "platform/device_context.h"
 #include "platform/gdiplus.h"
 
 #include <algorithm>
@@ -137,9 +138,10 @@ LevelColours::LevelColours(LevelRange range)
     }
 }
 
-FrequencyAxis::FrequencyAxis(View view, double sampleRate, const PlotPane& pane)
+FrequencyAxis::FrequencyAxis(View view, double sampleRate, const PlotPane& pane, double axisScale)
     : shown(view == View::kLinear ? View::kLinear : View::kLog),
-      rate(sampleRate > 0.0 && std::isfinite(sampleRate) ? sampleRate : 48000.0), area(pane) {
+      rate(sampleRate > 0.0 && std::isfinite(sampleRate) ? sampleRate : 48000.0), area(pane),
+      scale(platform::usableScale(axisScale)) {
     across.left = 0;
     across.right = std::max(0, pane.bottom - pane.top);
 }
@@ -191,7 +193,10 @@ std::string FrequencyAxis::gridLabel(std::int32_t i) const {
 bool FrequencyAxis::labelled(std::int32_t i) const {
     const std::int32_t y = gridRow(i);
     return i >= 0 && i < gridLines() && y > area.top && y < area.bottom &&
-           ((plot::frequencyLabels(shown == View::kLinear, across.right) >> i) & 1u) != 0;
+           ((plot::frequencyLabels(shown == View::kLinear,
+                                   static_cast<std::int32_t>(across.right / scale)) >>
+             i) &
+            1u) != 0;
 }
 
 void drawFrequencyLabels(PaintSurface& surface, const FrequencyAxis& axis, std::int32_t right,

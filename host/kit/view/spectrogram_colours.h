@@ -74,10 +74,12 @@ struct AxisLook {
 
 // The frequency axis of spectrum view `view` at `sampleRate`, upright over the rows of
 // `pane` (a plot pane: its outline on rows top and bottom, the points inside). Any view
-// but the linear one is taken as the log one; a rate not above 0 as 48 kHz.
+// but the linear one is taken as the log one; a rate not above 0 as 48 kHz. The lines
+// labelled are the display's for an axis as long as the pane's height over `scale` (the
+// pixels a label's text takes grow with it).
 class FrequencyAxis {
 public:
-    FrequencyAxis(View view, double sampleRate, const PlotPane& pane);
+    FrequencyAxis(View view, double sampleRate, const PlotPane& pane, double scale = 1.0);
 
     View view() const { return shown; }
     const PlotPane& pane() const { return area; }
@@ -105,6 +107,7 @@ private:
     PlotPane area;
     // The display's horizontal pane of the same length: left 0, right the height.
     PlotPane across;
+    double scale;
 };
 
 // The labels of `axis`, right-aligned to column `right` (left of the pane), each centred on

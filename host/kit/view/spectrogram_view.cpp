@@ -2,6 +2,8 @@
 
 #include "host/kit/view/overlay_pixels.h"
 
+#include "platform/device_context.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -41,14 +43,24 @@ std::string spectrogramRangeName(SpectrogramRange range) {
     return text;
 }
 
+// Why the display's layout in units with its edges scaled: the plot lies where the display's
+// would at the window's scale, and the columns and rows are the surface's own pixels.
 SpectrogramView::Placement SpectrogramView::place(std::int32_t width, std::int32_t height,
                                                   const spectrogram::AxisLook& look) {
+    const double scale = platform::usableScale(look.scale);
+    const PlotPane units = plotLayout(PaintSurface::unitsOf(width, scale),
+                                      PaintSurface::unitsOf(height, scale), true, false)
+                               .paneA;
+    const auto edge = [scale](std::int32_t at) {
+        return static_cast<std::int32_t>(platform::scaledEdge(at, scale));
+    };
     Placement at;
-    at.plot = plotLayout(width, height, true, false).paneA;
+    at.plot = PlotPane{edge(units.left), edge(units.top), edge(units.right), edge(units.bottom)};
     const std::int32_t scaleWidth = spectrogram::colourScaleWidth(look);
-    at.plot.right = std::max(at.plot.left + 2, at.plot.right - scaleWidth - kScaleGap);
-    at.scale = PlotPane{at.plot.right + kScaleGap, at.plot.top + 1,
-                        at.plot.right + kScaleGap + scaleWidth, at.plot.bottom};
+    const std::int32_t gap = edge(kScaleGap);
+    at.plot.right = std::max(at.plot.left + 2, at.plot.right - scaleWidth - gap);
+    at.scale = PlotPane{at.plot.right + gap, at.plot.top + 1, at.plot.right + gap + scaleWidth,
+                        at.plot.bottom};
     return at;
 }
 
@@ -61,9 +73,11 @@ void SpectrogramView::setAxisLook(const spectrogram::AxisLook& axisLook) {
 
 void SpectrogramView::arrange(const Geometry& wanted) {
     shown = wanted;
+    look.scale = wanted.scale;
     placement = place(wanted.width, wanted.height, look);
     const PlotPane& plot = placement.plot;
-    axis = std::make_unique<spectrogram::FrequencyAxis>(wanted.view, wanted.rate, plot);
+    axis =
+        std::make_unique<spectrogram::FrequencyAxis>(wanted.view, wanted.rate, plot, wanted.scale);
     colours = std::make_unique<spectrogram::LevelColours>(spectrogramLevels(wanted.range));
     // Why the window's edges too: a window narrower or lower than the margins has a plot
     // that reaches past it.
@@ -98,7 +112,8 @@ void SpectrogramView::arrange(const Geometry& wanted) {
 void SpectrogramView::drawFrame() {
     frame = std::make_unique<PaintSurface>(shown.width, shown.height);
     frame->fill(kBackground);
-    spectrogram::drawFrequencyLabels(*frame, *axis, placement.plot.left - kTickLength - 1, look);
+    const auto tick = static_cast<std::int32_t>(platform::scaledEdge(kTickLength, shown.scale));
+    spectrogram::drawFrequencyLabels(*frame, *axis, placement.plot.left - tick - 1, look);
     spectrogram::drawColourScale(*frame, placement.scale, colours->range(), look);
     Pixels pixels(*frame);
     const PlotPane& plot = placement.plot;
@@ -152,7 +167,8 @@ void SpectrogramView::update() {
 
 void SpectrogramView::paint(PaintSurface& surface, View view, double sampleRate,
                             SpectrogramRange range) {
-    const Geometry wanted{surface.width(), surface.height(), view, sampleRate, range};
+    const Geometry wanted{surface.width(), surface.height(), view, sampleRate,
+                          range,           surface.scale()};
     if (!(wanted == shown) || frame == nullptr) {
         arrange(wanted);
     }
@@ -181,7 +197,19 @@ void SpectrogramView::paint(PaintSurface& surface, View view, double sampleRate,
     surface.written();
 }
 
-std::string SpectrogramView::readout(std::int32_t x, std::int32_t y, double seconds) const {
+PlotPane SpectrogramView::placedInUnits() const {
+    const double scale = shown.scale;
+    const auto unit = [scale](std::int32_t pixel) {
+        return static_cast<std::int32_t>(std::lround(pixel / scale));
+    };
+    const PlotPane& plot = placement.plot;
+    return PlotPane{unit(plot.left), unit(plot.top), unit(plot.right), unit(plot.bottom)};
+}
+
+std::string SpectrogramView::readout(std::int32_t unitX, std::int32_t unitY, double seconds) const {
+    // The pixel in the middle of the unit.
+    const auto x = static_cast<std::int32_t>(std::floor((unitX + 0.5) * shown.scale));
+    const auto y = static_cast<std::int32_t>(std::floor((unitY + 0.5) * shown.scale));
     const PlotPane& plot = placement.plot;
     const std::int32_t back = plot.left + columns - x; // the newest column at left + columns
     const std::int32_t row = y - plot.top - 1;

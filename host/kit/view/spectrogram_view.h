@@ -28,8 +28,10 @@ std::string spectrogramRangeName(SpectrogramRange range);
 
 class SpectrogramView {
 public:
-    // Where the spectrogram lies in a width x height window: the plot pane of its columns
-    // (outline included, as the display's panes) and the colour scale's area.
+    // Where the spectrogram lies in a window of width x height pixels drawn at look.scale:
+    // the plot pane of its columns (outline included, as the display's panes: the display's
+    // plot in units, its edges scaled, less the colour scale's room) and the colour scale's
+    // area, in pixels.
     struct Placement {
         PlotPane plot;
         PlotPane scale;
@@ -39,21 +41,25 @@ public:
 
     SpectrogramView();
 
-    // How its axis and colour scale are drawn (their colour, and the scale factor every
-    // length of theirs is multiplied by); the next paint lays the picture out anew.
+    // How its axis and colour scale are drawn (their colour; their scale is the surface's);
+    // the next paint lays the picture out anew.
     void setAxisLook(const spectrogram::AxisLook& axisLook);
 
     SpectrogramHistory& history() { return frames; }
     const SpectrogramHistory& history() const { return frames; }
 
     // Paints the whole of `surface`: the background, the columns of view `view` at
-    // `sampleRate` over `range`, the axis and the colour scale. The history is made to hold
-    // at least the plot's width and 10 s of frames.
+    // `sampleRate` over `range`, the axis and the colour scale, at the surface's scale (one
+    // column and row per pixel; the axis's text and lengths scaled). The history is made to
+    // hold at least the plot's width and 10 s of frames.
     void paint(PaintSurface& surface, View view, double sampleRate, SpectrogramRange range);
-    // Where the last paint laid the spectrogram out.
+    // Where the last paint laid the spectrogram out, in pixels; its plot in the window's
+    // units (pixels over the scale), as the tools draw over it.
     const Placement& placed() const { return placement; }
-    // The reading at (x, y) of the last paint's window at `seconds` of audio: how long ago
-    // the column's frame came, the frequency, note and level there; empty off the columns.
+    PlotPane placedInUnits() const;
+    // The reading at unit (x, y) of the last paint's window at `seconds` of audio: how long
+    // ago the column's frame came, the frequency, note and level there; empty off the
+    // columns.
     std::string readout(std::int32_t x, std::int32_t y, double seconds) const;
 
 private:
@@ -63,9 +69,10 @@ private:
         View view = View::kScope;
         double rate = 0.0;
         SpectrogramRange range = SpectrogramRange::kDisplay;
+        double scale = 1.0;
         bool operator==(const Geometry& other) const {
             return width == other.width && height == other.height && view == other.view &&
-                   rate == other.rate && range == other.range;
+                   rate == other.rate && range == other.range && scale == other.scale;
         }
     };
 

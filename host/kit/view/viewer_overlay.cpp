@@ -162,7 +162,7 @@ void ViewerTools::draw(PaintSurface& surface, const PlotLayout& displayLayout, b
     PlotLayout layout = displayLayout;
     if (spectrogramDrawn) {
         spectrogramView.paint(surface, viewOf(shownView), rate, spectrogramRange);
-        layout.paneA = spectrogramView.placed().plot;
+        layout.paneA = spectrogramView.placedInUnits();
         layout.paneB = layout.paneA;
         split = false;
     }

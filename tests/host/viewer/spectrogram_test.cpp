@@ -194,6 +194,27 @@ TEST(SpectrogramView, TheKeyTheToneSRowFreezeAndTheReadout) {
     const PlotPane button = ViewerTools::stripButton(StripButton::kSpectrogram, 640, 360);
     EXPECT_EQ(tools.click(button.left + 1, button.top + 1), ToolChange::kSpectrogram);
     EXPECT_FALSE(tools.spectrogram());
+    // At a scale of 2 (where surfaces scale): one column and row per pixel, the plot the
+    // display's of 640 x 360 units with its edges doubled, less the scale's room.
+    if (PaintSurface::kScales) {
+        tools.key('w');
+        tools.key('l');
+        tools.key('l'); // back to the display's range
+        PaintSurface doubled(1280, 720, 2.0);
+        tools.draw(doubled, plotLayout(640, 360, true, false), false, 1.45);
+        spectrogram::AxisLook look;
+        look.scale = 2.0;
+        const SpectrogramView::Placement at2 = SpectrogramView::place(1280, 720, look);
+        EXPECT_EQ(at2.plot.left, 40);
+        EXPECT_EQ(at2.plot.top, 40);
+        EXPECT_EQ(at2.plot.bottom, 710);
+        const FrequencyAxis axis2(View::kLog, 48000.0, at2.plot, 2.0);
+        EXPECT_EQ(doubled.pixel(at2.plot.right - 1, axis2.hzRow(1000.0)),
+                  spectrogram::levelColour(-6.0, spectrogram::displayRange()));
+        EXPECT_TRUE(axis2.labelled(17)) << "1k, as at 335 rows";
+        EXPECT_FALSE(axis2.labelled(19)) << "3k is not, as at 335 rows";
+        tools.key('w');
+    }
     // The strip fits one row at 640 pixels, as before the button.
     EXPECT_EQ(ViewerTools::stripButton(StripButton::kHelp, 640, 360).bottom, 352);
     EXPECT_EQ(ViewerTools::stripButton(StripButton::kPeakHold, 640, 360).bottom, 352);
