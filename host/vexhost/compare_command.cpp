@@ -1,5 +1,7 @@
 #include "host/vexhost/compare_command.h"
 
+#include "host/vexhost/cli_options.h"
+
 #include "host/kit/fine/fine_analysis.h"
 #include "host/kit/host_error.h"
 #include "host/kit/view/difference_overlay.h"
@@ -287,25 +289,15 @@ CompareCommand addCompareCommand(CLI::App& app, SessionOptions& session, std::st
     command->add_option("INPUT", session.inputs, "INPUT, or BEFORE AFTER: files or signals")
         ->required()
         ->expected(1, 2);
-    command->add_option("--view", options->view, "the spectrum view: log or linear")
-        ->check(CLI::IsMember({"log", "linear"}))
-        ->capture_default_str();
-    command
-        ->add_option("--analysis", analysis,
-                     "module (the plug-in's frames at its fastest rate) or fine (windows of up "
-                     "to a second, refined every 5 ms)")
-        ->check(CLI::IsMember({analysisName(Analysis::kModule), analysisName(Analysis::kFine)}))
-        ->capture_default_str();
-    command
-        ->add_option("-o,--output", options->output,
-                     "the file to write: CSV (point,hz,difference_db), or a PNG picture")
-        ->required();
+    addViewOption(*command, options->view, "the spectrum view: log or linear", {"log", "linear"});
+    addAnalysisOption(*command, analysis,
+                      "module (the plug-in's frames at its fastest rate) or fine (windows of up "
+                      "to a second, refined every 5 ms)");
+    addOutputOption(*command, options->output,
+                    "the file to write: CSV (point,hz,difference_db), or a PNG picture");
     command->add_option("--size", options->size, "picture size WIDTHxHEIGHT")
         ->capture_default_str();
-    command->add_option("--module", session.modulePath,
-                        "the plug-in to load (default: the VEX_ANALYZER.sem beside vexhost, or "
-                        "the one installed with it)");
-    command->add_flag("-q,--quiet", session.quiet, "no progress bar");
+    addModuleOptions(*command, session);
     return {command,
             [&session, options](Console& console) { return compare(session, *options, console); }};
 }

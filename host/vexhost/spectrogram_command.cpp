@@ -1,5 +1,7 @@
 #include "host/vexhost/spectrogram_command.h"
 
+#include "host/vexhost/cli_options.h"
+
 #include "host/kit/host_error.h"
 #include "host/kit/view/spectrogram_colours.h"
 #include "host/vexhost/commands.h"
@@ -171,15 +173,13 @@ CLI::App* addSpectrogramCommand(CLI::App& app, SessionOptions& session, std::str
         "spectrogram", "a whole input (or a span of it) as one PNG picture of level over time "
                        "and frequency, one column per pixel");
     command.add_option("INPUT", options.input, signalHelp())->required();
-    command.add_option("-o,--output", options.output, "the PNG file to write")->required();
+    addOutputOption(command, options.output, "the PNG file to write");
     command
         .add_option("--size", options.size,
                     "the plot WIDTHxHEIGHT: one column per pixel, one row per pixel of the "
                     "frequency axis (64 to 4096 by 64 to 2048)")
         ->capture_default_str();
-    command.add_option("--view", options.view, "the frequency axis: log or linear")
-        ->check(CLI::IsMember({"log", "linear"}))
-        ->capture_default_str();
+    addViewOption(command, options.view, "the frequency axis: log or linear", {"log", "linear"});
     command.add_option("--from", options.from, "seconds of input before the picture's start")
         ->check(CLI::Range(0.0, 360000.0));
     command
@@ -193,17 +193,11 @@ CLI::App* addSpectrogramCommand(CLI::App& app, SessionOptions& session, std::str
         .add_option("--sample-rate", session.sampleRate,
                     "sample rate of a built-in signal in hertz (files bring their own)")
         ->check(CLI::Range(1000.0, 384000.0));
-    command
-        .add_option("--analysis", analysis,
-                    "the spectra's analysis: module (the plug-in's own frames, a stretch of "
-                    "1024 samples every 512 or closer) or fine (levels of windows of up to a "
-                    "second, in the plug-in's formats)")
-        ->check(CLI::IsMember({analysisName(Analysis::kModule), analysisName(Analysis::kFine)}))
-        ->capture_default_str();
-    command.add_option("--module", session.modulePath,
-                       "the plug-in to load (default: the VEX_ANALYZER.sem beside vexhost, or "
-                       "the one installed with it)");
-    command.add_flag("-q,--quiet", session.quiet, "no progress bar");
+    addAnalysisOption(command, analysis,
+                      "the spectra's analysis: module (the plug-in's own frames, a stretch of "
+                      "1024 samples every 512 or closer) or fine (levels of windows of up to a "
+                      "second, in the plug-in's formats)");
+    addModuleOptions(command, session);
     return &command;
 }
 
