@@ -68,19 +68,7 @@ constexpr std::int32_t kMaxSide = 4096;
 
 // "WxH" within the sizes the display can be drawn at.
 void parseSize(const std::string& text, std::int32_t& width, std::int32_t& height) {
-    const std::size_t x = text.find('x');
-    const auto number = [&](const std::string& part, std::int32_t& out) {
-        if (part.empty() || part.size() > 6 ||
-            part.find_first_not_of("0123456789") != std::string::npos) {
-            return false;
-        }
-        out = static_cast<std::int32_t>(std::stol(part));
-        return true;
-    };
-    if (x == std::string::npos || !number(text.substr(0, x), width) ||
-        !number(text.substr(x + 1), height)) {
-        throw HostError("--size: '" + text + "' is not WIDTHxHEIGHT, for example 640x360");
-    }
+    parseWidthHeight(text, "640x360", width, height);
     if (width < kMinWidth || height < kMinHeight) {
         throw HostError("--size: " + text + " is too small to draw (at least " +
                         std::to_string(kMinWidth) + "x" + std::to_string(kMinHeight) + ")");
@@ -92,6 +80,23 @@ void parseSize(const std::string& text, std::int32_t& width, std::int32_t& heigh
 }
 
 } // namespace
+
+void parseWidthHeight(const std::string& text, const char* example, std::int32_t& width,
+                      std::int32_t& height) {
+    const std::size_t x = text.find('x');
+    const auto number = [](const std::string& part, std::int32_t& out) {
+        if (part.empty() || part.size() > 6 ||
+            part.find_first_not_of("0123456789") != std::string::npos) {
+            return false;
+        }
+        out = static_cast<std::int32_t>(std::stol(part));
+        return true;
+    };
+    if (x == std::string::npos || !number(text.substr(0, x), width) ||
+        !number(text.substr(x + 1), height)) {
+        throw HostError("--size: '" + text + "' is not WIDTHxHEIGHT, for example " + example);
+    }
+}
 
 std::string colourPinText(const std::string& text, const std::string& option) {
     if (text == "none") {

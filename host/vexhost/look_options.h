@@ -28,4 +28,10 @@ DisplayLook checkLook(const LookOptions& options, std::int32_t voices);
 // Throws HostError naming `option` for anything else.
 std::string colourPinText(const std::string& text, const std::string& option);
 
+// Reads "WIDTHxHEIGHT", each a whole number of at most six digits, into `width` and
+// `height`; throws HostError naming --size with `example` ("640x360") for any other text.
+// The bounds are the caller's.
+void parseWidthHeight(const std::string& text, const char* example, std::int32_t& width,
+                      std::int32_t& height);
+
 } // namespace vex::host

@@ -1,6 +1,7 @@
 #include "host/vexhost/spectrogram_command.h"
 
 #include "host/vexhost/cli_options.h"
+#include "host/vexhost/look_options.h"
 
 #include "host/kit/host_error.h"
 #include "host/kit/view/spectrogram_colours.h"
@@ -33,19 +34,7 @@ constexpr std::int32_t kChunk = 8192;
 
 // "WxH", each a whole number within the plot's bounds.
 void parsePlotSize(const std::string& text, std::int32_t& columns, std::int32_t& rows) {
-    const std::size_t x = text.find('x');
-    const auto number = [](const std::string& part, std::int32_t& out) {
-        if (part.empty() || part.size() > 6 ||
-            part.find_first_not_of("0123456789") != std::string::npos) {
-            return false;
-        }
-        out = static_cast<std::int32_t>(std::stol(part));
-        return true;
-    };
-    if (x == std::string::npos || !number(text.substr(0, x), columns) ||
-        !number(text.substr(x + 1), rows)) {
-        throw HostError("--size: '" + text + "' is not WIDTHxHEIGHT, for example 800x400");
-    }
+    parseWidthHeight(text, "800x400", columns, rows);
     if (columns < kLeastSide || rows < kLeastSide || columns > kMostColumns || rows > kMostRows) {
         throw HostError("--size: " + text + " is out of range (" + std::to_string(kLeastSide) +
                         " to " + std::to_string(kMostColumns) + " columns, " +
