@@ -42,26 +42,8 @@ int main(int argc, char** argv) {
     // The frame: the outermost columns (rows) in the grid colour over most of the height
     // (width).
     std::int32_t left = -1, right = -1, top = -1, bottom = -1;
-    for (std::int32_t x = 0; x < picture.width; ++x) {
-        std::int32_t grid = 0;
-        for (std::int32_t y = 0; y < picture.height; ++y) {
-            grid += picture.rgb(x, y) == kGrid ? 1 : 0;
-        }
-        if (grid * 2 > picture.height) {
-            left = left < 0 ? x : left;
-            right = x;
-        }
-    }
-    for (std::int32_t y = 0; y < picture.height; ++y) {
-        std::int32_t grid = 0;
-        for (std::int32_t x = 0; x < picture.width; ++x) {
-            grid += picture.rgb(x, y) == kGrid ? 1 : 0;
-        }
-        if (grid * 2 > picture.width) {
-            top = top < 0 ? y : top;
-            bottom = y;
-        }
-    }
+    picture.outermostLines(true, kGrid, left, right);
+    picture.outermostLines(false, kGrid, top, bottom);
     const std::int32_t width = right - left;
     if (left < 0 || top < 0 || width < picture.width / 2 || bottom - top < picture.height / 2) {
         std::printf("no plot frame found\n");

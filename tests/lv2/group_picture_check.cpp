@@ -82,16 +82,7 @@ int main(int argc, char** argv) {
     }
     // The plot's frame: the outermost columns in the grid colour over most of the height.
     std::int32_t left = -1, right = -1;
-    for (std::int32_t x = 0; x < picture.width; ++x) {
-        std::int32_t grid = 0;
-        for (std::int32_t y = 0; y < picture.height; ++y) {
-            grid += picture.rgb(x, y) == kGrid ? 1 : 0;
-        }
-        if (grid * 2 > picture.height) {
-            left = left < 0 ? x : left;
-            right = x;
-        }
-    }
+    picture.outermostLines(true, kGrid, left, right);
     const std::int32_t pane = right - left;
     bool pass = left >= 0 && pane > picture.width / 2;
     for (Line& line : lines) {

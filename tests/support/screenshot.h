@@ -31,6 +31,24 @@ struct Screenshot {
                       static_cast<std::size_t>(x)] &
                0xFFFFFFu;
     }
+    // The first and last column (`columns` true) or row holding `colour` (0xRRGGBB) in more
+    // than half its pixels, as a plot's frame in the grid colour does; -1 when none does.
+    void outermostLines(bool columns, std::uint32_t colour, std::int32_t& first,
+                        std::int32_t& last) const {
+        first = last = -1;
+        const std::int32_t lines = columns ? width : height;
+        const std::int32_t along = columns ? height : width;
+        for (std::int32_t i = 0; i < lines; ++i) {
+            std::int32_t count = 0;
+            for (std::int32_t j = 0; j < along; ++j) {
+                count += (columns ? rgb(i, j) : rgb(j, i)) == colour ? 1 : 0;
+            }
+            if (count * 2 > along) {
+                first = first < 0 ? i : first;
+                last = i;
+            }
+        }
+    }
 };
 
 } // namespace vex::test
